@@ -1,0 +1,188 @@
+#pragma once
+// The simulation engine: one Calculation owns the run's parameters, the film
+// state, the ok-flags and the working state of the step being solved; the
+// engine's operations work on it by reference.  Several calculations can run
+// at once, one per thread.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/EngineHost.h"
+#include "engine/Faults.h"
+#include "engine/FilmState.h"
+#include "run/RunParameters.h"
+
+namespace kelvane {
+
+// ---------------------------------------------------------------------------
+// Linear-system storage of the implicit diffusion step: rows and columns
+// 1..51, column n+1 holding the right-hand side.
+constexpr int SystemSize = 51;
+using SystemMatrix = std::array<std::array<double, SystemSize + 1>, SystemSize + 1>;
+using SystemVector = std::array<double, SystemSize + 1>;
+
+// Working state of the step being solved (start-of-step profiles, trial
+// profiles, fluxes) and of the trials' film side.
+struct StepState {
+  int Zone = 0;
+  double T = 0;  // step temperature, degC
+  NodeRow OldMassFrac1{}, OldMassFrac2{};
+  NodeRow OldVolFrac1{}, OldVolFrac2{}, OldVolFracP{};
+  NodeRow NewMassFrac1{}, NewMassFrac2{}, NewMassFracP{};  // entry 0 = SurfMassFrac1/2
+  NodeRow NewVolFrac1{}, NewVolFrac2{};
+  NodeRow BaseDiff1{}, BaseDiff2{}, CorrDiff1{}, CorrDiff2{}, EffDiff1{}, EffDiff2{};
+  NodeRow NewConc1{}, NewConc2{};
+  double FilmFlux1 = 0, FilmFlux2 = 0, GasFlux1 = 0, GasFlux2 = 0;  // g/(cm^2.s)
+  // Smoothed working profiles: a failed fit leaves the last good ones here.
+  NodeRow FitWork1{}, FitWork2{};
+  int Trials = 0;  // trials of the current step
+};
+
+// What the fast path keeps from the start of a step: everything of the film
+// side that does not depend on the trial's surface values.
+struct DiffusionPlan {
+  int N = 0;
+  NodeRow ColdI{};             // start-of-step concentrations
+  SystemVector Rhs{};          // right-hand side without the surface term of row 1
+  double SurfaceFactor = 0;    // (r1 dz[2]) / dz[1]
+  double Cold1PlusS1 = 0;      // unused by the exact replay; kept for clarity
+  // Recorded Gauss-Jordan elimination: per stage k the pivot row, the pivot,
+  // and the column-k entries of the rows it updates.
+  std::array<uint8_t, SystemSize + 1> Pivot{};
+  std::array<double, SystemSize + 1> PivotValue{};
+  std::array<uint8_t, SystemSize + 1> RowOrder{};
+  std::array<uint8_t, SystemSize * SystemSize> UpdRow{};
+  std::array<double, SystemSize * SystemSize> UpdFactor{};
+  std::array<int, SystemSize + 2> UpdStart{};
+  bool Valid = false;
+};
+
+struct Statistics {
+  long long Steps = 0;
+  long long Trials = 0;
+  int MaxTrialsPerStep = 0;
+};
+
+class Calculation {
+ public:
+  explicit Calculation(EngineHost* host = nullptr);
+
+  RunSetup Setup;  // parameters, ZoneCount, ZoneStepCount, SaveFileName
+  const RunParameters& Params() const { return Setup.Params; }
+  FilmState State;
+  StepState Step;
+  bool TransferOk = true;
+  bool ConvergenceOk = true;
+  bool Cancelled = false;  // the host asked to stop between steps
+  int CurrentZone = 0;
+
+  // true: every trial recomputes the whole film side and solves the dense
+  // systems literally (the reference path); false: the start-of-step parts
+  // are computed once per step and the systems are solved by the exact fast
+  // path.  Both give identical bits.
+  bool LiteralTrials = false;
+  // Upper bound on the trials of one step (the secant search has none).
+  int MaxTrialsPerStep = 1000;
+  // Progress is reported every this many steps.
+  int ProgressInterval = 100;
+
+  EngineHost& Host() { return *host_; }
+  void SetHost(EngineHost* host);
+  Statistics Stats;
+
+  // Fast-path caches of the current step.
+  DiffusionPlan Plan1, Plan2;
+
+ private:
+  EngineHost* host_;
+  SilentHost silent_;
+};
+
+// ---------------------------------------------------------------------------
+// Engine state (fraction conversions, initial state, carry-over).
+struct Fractions {
+  double F1, F2, FP;
+};
+Fractions MassFracFromVol(double phi1, double phi2, double rho1, double rho2, double rhoP);
+Fractions VolFracFromMass(double w1, double w2, double rho1, double rho2, double rhoP);
+
+void InitializeFilmState(Calculation& calc);
+void CarryOverToNextZone(Calculation& calc);
+
+// ---------------------------------------------------------------------------
+// Physical property models.  F points at the solvent's parameters indexed
+// 1..11 (DiffParams1 or DiffParams2).
+double CalcDconst(double F1, double F2, double T);
+double CalcOmegaG(double F3, double F4, double Dconst);
+double CalcBaseDiff(const double* F, double omega, double omegaG, double Dconst);
+double ThermoFactor(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
+                    double phiP);
+double MassFracToConc(double wi, double wj, double rhoI, double rhoJ, double rhoP);
+double ConcToMassFrac(double ci, double cj, double rhoI, double rhoJ, double rhoP);
+double VaporPressure(double A, double B, double C, double T);
+// The surface partial pressure, or nothing when the surface activity cannot
+// be evaluated (ln or exp of the guarded trial faults).
+std::optional<double> TrySurfacePartialPressure(double T, double phiI, double phiJ, double Vi, double Vj, double A,
+                                                double B, double C, double chiIP, double chiJP, double chiIJ);
+// As above; on failure shows the engine's message and clears TransferOk.
+double SurfacePartialPressure(Calculation& calc, double T, double phiI, double phiJ, double Vi, double Vj, double A,
+                              double B, double C, double chiIP, double chiJP, double chiIJ);
+double MassTransferCoeff(double airDiffusivity, double h);
+
+extern const char* const TransferFailureMessage;     // SurfacePartialPressure
+extern const char* const ConvergenceFailureMessage;  // SecantStep
+extern const char* const FitFailureMessage;          // FitFilmProfiles
+
+// ---------------------------------------------------------------------------
+// Implicit diffusion step (Crank-Nicolson on the non-uniform layer grid).
+// incrementZ / webSpeedCm is the step time.
+void DiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const NodeRow& dz, double rhoI,
+                   double rhoJ, double rhoP, double wsi, double wsj, int N, double incrementZ, double webSpeedCm,
+                   NodeRow& ci);
+// Builds the system M x = B of one diffusion step (rows/columns 1..N).
+void BuildDiffusionSystem(const NodeRow& cold, double cnew0, const NodeRow& D, const NodeRow& dz, int N,
+                          double incrementZ, double webSpeedCm, SystemMatrix& M, SystemVector& B);
+// Dense Gauss-Jordan elimination with partial pivoting through a row order.
+void SolveLinearSystem(const SystemMatrix& A, const SystemVector& b, int n, SystemVector& x);
+// The same elimination, skipping the products with an exactly zero factor:
+// identical bits, a fraction of the work on the banded systems of the march.
+void SolveLinearSystemFast(const SystemMatrix& A, const SystemVector& b, int n, SystemVector& x);
+
+// Fast path of a step: eliminate the matrix once, then replay the
+// elimination on each trial's right-hand side.
+void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const NodeRow& dz, double rhoI,
+                       double rhoJ, double rhoP, int N, double incrementZ, double webSpeedCm, DiffusionPlan& plan);
+void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, double rhoP, double wsi, double wsj,
+                        NodeRow& ci);
+
+// ---------------------------------------------------------------------------
+// Film averages and profile fit.
+struct FilmAverages {
+  double AvgConc1 = 0, AvgConc2 = 0, AvgPolymerConc = 0, CoatThick = 0;
+};
+// Returns false when a fit could not be solved (the message is shown through
+// the host); the averages are valid either way.  fit1/fit2 are written only
+// by successful fits.
+bool FitFilmProfiles(Calculation& calc, const NodeRow& phi1, const NodeRow& phi2, int N, const NodeRow& dz,
+                     NodeRow& fit1, NodeRow& fit2, FilmAverages& avg);
+using SmallMatrix = std::array<std::array<double, SystemSize + 1>, SystemSize + 1>;
+bool SolveSmallSystem(uint8_t m, uint8_t n, SmallMatrix& A, SystemVector& b, SystemVector& x);
+
+// ---------------------------------------------------------------------------
+// Step balances.
+void EvaluateTrial(Calculation& calc);
+void SolveFilm(Calculation& calc);
+void ShrinkLayers(Calculation& calc);
+void GasSideFlux(Calculation& calc);
+double UpdateTemperature(Calculation& calc, double c1, double c2, double cP, double L, double T, int z);
+// Fast path: the trial-independent film side of the step.
+void PrepareStep(Calculation& calc);
+
+// ---------------------------------------------------------------------------
+// Zone march.
+void MarchZone(Calculation& calc, int zone);
+double SecantStep(Calculation& calc, double x1, double x0, double f1, double f0);
+
+}  // namespace kelvane

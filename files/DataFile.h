@@ -1,0 +1,38 @@
+#pragma once
+// Data files: 141 labelled lines, one value per line after the first "=", in
+// the order of the labelled lines of a 14-zone input echo.  The reader only
+// puts texts into the enabled fields; the values are checked when a run
+// starts.
+
+#include <string>
+#include <vector>
+
+#include "engine/EngineHost.h"
+#include "run/FieldTable.h"
+
+namespace kelvane {
+
+extern const char* const SelectOneDataFileMessage;  // "Select one data file! Please try again."
+extern const char* const DataFileCannotOpenMessage;  // "Data file can not open!"
+
+enum class DataFileStatus { Applied, CannotOpen, NotADataFile };
+
+// Reads the first 141 lines of a file as raw 8-bit text (LF or CR LF; a lone
+// CR is dropped; 0x1A ends the file; missing lines read as empty).
+bool ReadDataFileLines(const std::string& path, std::vector<std::string>& lines);
+
+// Checks all 141 lines, then puts each value (decoded from Shift_JIS) into
+// the enabled field of its line.  Shows the "not a correct data file"
+// message naming `displayName` and changes nothing when a line has no "=".
+DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::string& displayName,
+                             FieldTexts& fields, EngineHost& messages);
+
+// The whole load of "Input Data File" once a file was chosen: read, check,
+// apply, with the reader's messages.
+DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, EngineHost& messages);
+
+// Writes the current field texts as a 141-line data file (Shift_JIS, CR LF)
+// that InputDataFile reads back to the same texts.  False on an I/O error.
+bool WriteDataFile(const std::string& path, const FieldTexts& fields, char decimalSeparator = '.');
+
+}  // namespace kelvane

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Kelvane: set up, build and start (no argument), run the tests (test) or the
+# benchmarks (bench).  Installs the Debian packages the project needs when
+# they are missing.
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$(pwd)
+BUILD="$ROOT/build"
+
+PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
+  xvfb xauth fonts-ipafont-gothic imagemagick)
+
+install_missing() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return
+  fi
+  echo "kelvane: installing ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+build() {
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$BUILD" "$@"
+}
+
+cmd=${1:-start}
+case "$cmd" in
+  start)
+    install_missing
+    build
+    if [ -x "$BUILD/ui/kelvane" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      exec "$BUILD/ui/kelvane"
+    fi
+    if [ -x "$BUILD/ui/kelvane" ]; then
+      echo "kelvane: no display here; running the default calculation with kelvane-run instead."
+      echo "kelvane: to see the window without a desktop: xvfb-run -a $BUILD/ui/kelvane"
+    fi
+    "$BUILD/cli/kelvane-run" -o "$ROOT/result.txt" && status=0 || status=$?
+    echo "kelvane: result written to $ROOT/result.txt (exit status $status)"
+    exit $status
+    ;;
+  test)
+    install_missing
+    build
+    cd "$BUILD"
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+    ;;
+  bench)
+    install_missing
+    build
+    shift
+    for b in "$BUILD"/bench/kelvane-bench-*; do
+      [ -x "$b" ] && "$b" "$@"
+    done
+    ;;
+  *)
+    echo "usage: $0 [start|test|bench]" >&2
+    exit 2
+    ;;
+esac

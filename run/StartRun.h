@@ -1,0 +1,34 @@
+#pragma once
+// The calculation run: what the OK button does, from reading the fields to
+// the finish dialog.
+
+#include "engine/MiscCalc.h"
+#include "run/FieldTable.h"
+#include "run/RunHost.h"
+
+namespace kelvane {
+
+enum class RunOutcome {
+  Refused,          // the input was refused; nothing written
+  Finished,         // every zone marched; finish dialog shown
+  EngineFailed,     // a zone ended on TransferOk / ConvergenceOk
+  ArithmeticFault,  // an unguarded fault (general error report shown)
+  FileError,        // the result file could not be created or written
+  Cancelled,        // the host asked to stop
+  GeneralError,     // another error of the general error report (bad zone text)
+};
+
+struct RunOptions {
+  char DecimalSeparator = '.';
+  bool LiteralTrials = false;  // reference path of the engine (tests, benchmarks)
+};
+
+struct RunReport {
+  RunOutcome Outcome = RunOutcome::Refused;
+  int ZonesWritten = 0;  // zones whose results are in the file
+  int FailedZone = 0;    // zone in which the march stopped, 0 if none
+};
+
+RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, const RunOptions& options = {});
+
+}  // namespace kelvane
