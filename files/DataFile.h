@@ -17,6 +17,9 @@ extern const char* const DataFileCannotOpenMessage;  // "Data file can not open!
 
 enum class DataFileStatus { Applied, CannotOpen, NotADataFile };
 
+// '"' + file name + '" is not a correct data file!'
+std::string NotADataFileMessage(const std::string& fileName);
+
 // Reads the first 141 lines of a file as raw 8-bit text (LF or CR LF; a lone
 // CR is dropped; 0x1A ends the file; missing lines read as empty).
 bool ReadDataFileLines(const std::string& path, std::vector<std::string>& lines);
@@ -33,6 +36,19 @@ DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, Engine
 
 // Writes the current field texts as a 141-line data file (Shift_JIS, CR LF)
 // that InputDataFile reads back to the same texts.  False on an I/O error.
+// The texts are written as they stand (already in the locale's form); the
+// separator is not used.  A text that could not be read back unchanged (it
+// holds a space, CR, LF or 0x1A, or a character without a Shift_JIS form)
+// is refused before the file is touched.
 bool WriteDataFile(const std::string& path, const FieldTexts& fields, char decimalSeparator = '.');
+
+// WriteDataFile with the reason of a refusal.
+struct DataFileWriteResult {
+  enum class Status { Ok, UnwritableText, OpenFailed, WriteFailed };
+  Status Result = Status::Ok;
+  std::string Field;  // component whose text was refused (UnwritableText)
+  int ErrorCode = 0;  // errno (OpenFailed, WriteFailed)
+};
+DataFileWriteResult WriteDataFileChecked(const std::string& path, const FieldTexts& fields);
 
 }  // namespace kelvane

@@ -1,0 +1,170 @@
+#include "files/DataFile.h"
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "files/CodePage932.h"
+#include "files/FileBytes.h"
+#include "files/LabelLine.h"
+
+namespace kelvane {
+
+const char* const SelectOneDataFileMessage = "Select one data file! Please try again.";
+const char* const DataFileCannotOpenMessage = "Data file can not open!";
+
+std::string NotADataFileMessage(const std::string& fileName) {
+  return "\"" + fileName + "\" is not a correct data file!";
+}
+
+namespace {
+
+constexpr char kEndOfFile = '\x1A';
+
+// Splits the byte stream into lines: LF or CR LF ends a line, a CR not
+// followed by LF is dropped, 0x1A ends the file.
+class LineSplitter {
+ public:
+  explicit LineSplitter(std::vector<std::string>& lines) : lines_(lines) {}
+
+  // Takes the next bytes; false once no more input is wanted.
+  bool Feed(const char* p, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (Done()) return false;
+      const char c = p[i];
+      if (pendingCr_) {
+        pendingCr_ = false;
+        if (c == '\n') {
+          ++current_;
+          continue;
+        }
+      }
+      if (c == kEndOfFile) {
+        ended_ = true;
+        return false;
+      }
+      if (c == '\r') {
+        pendingCr_ = true;
+      } else if (c == '\n') {
+        ++current_;
+      } else {
+        // Copy the run of ordinary bytes in one piece; lines may be long.
+        std::size_t j = i;
+        while (j < n && p[j] != '\r' && p[j] != '\n' && p[j] != kEndOfFile) ++j;
+        lines_[current_].append(p + i, j - i);
+        i = j - 1;
+      }
+    }
+    return !Done();
+  }
+
+ private:
+  bool Done() const { return ended_ || current_ >= lines_.size(); }
+
+  std::vector<std::string>& lines_;
+  std::size_t current_ = 0;
+  bool pendingCr_ = false;
+  bool ended_ = false;
+};
+
+// The value of a line: the text after the first "=", leading spaces removed,
+// cut before the first space that remains.  Only ' ' is a space here.
+std::string LineValue(const std::string& line, std::size_t equals) {
+  std::size_t begin = line.find_first_not_of(' ', equals + 1);
+  if (begin == std::string::npos) return {};
+  const std::size_t end = line.find(' ', begin);
+  return line.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+}  // namespace
+
+bool ReadDataFileLines(const std::string& path, std::vector<std::string>& lines) {
+  lines.assign(DataFileLineCount, std::string());
+  if (path.find('\0') != std::string::npos) return false;
+  int fd;
+  do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+
+  LineSplitter splitter(lines);
+  std::array<char, 65536> buffer;
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;  // a directory, an I/O error, ...
+      break;
+    }
+    if (n == 0 || !splitter.Feed(buffer.data(), static_cast<std::size_t>(n))) break;
+  }
+  ::close(fd);
+  return ok;
+}
+
+DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::string& displayName,
+                             FieldTexts& fields, EngineHost& messages) {
+  // Every line is checked before the first field changes, so a refused file
+  // leaves the fields as they were.
+  std::vector<std::string> values(DataFileLineCount + 1);
+  for (int i = 1; i <= DataFileLineCount; ++i) {
+    static const std::string missing;
+    const std::string& line = static_cast<std::size_t>(i) <= lines.size() ? lines[i - 1] : missing;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) {
+      messages.ShowMessage(NotADataFileMessage(displayName));
+      return DataFileStatus::NotADataFile;
+    }
+    values[i] = LineValue(line, equals);
+  }
+
+  for (int i = 1; i <= DataFileLineCount; ++i) {
+    const FieldSpec& field = FieldForDataLine(i);
+    // The greyed fields keep their texts; "Save File Name" has no line.
+    if (!field.Enabled) continue;
+    fields.SetText(field.Component, Cp932ToUtf8(values[i]));
+  }
+  return DataFileStatus::Applied;
+}
+
+DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, EngineHost& messages) {
+  std::vector<std::string> lines;
+  if (!ReadDataFileLines(path, lines)) {
+    messages.ShowMessage(DataFileCannotOpenMessage);
+    return DataFileStatus::CannotOpen;
+  }
+  return ApplyDataFile(lines, path, fields, messages);
+}
+
+DataFileWriteResult WriteDataFileChecked(const std::string& path, const FieldTexts& fields) {
+  using Status = DataFileWriteResult::Status;
+  // The whole file is composed first: a refused text leaves any existing
+  // file untouched.
+  std::string bytes;
+  for (int i = 1; i <= DataFileLineCount; ++i) {
+    const FieldSpec& field = FieldForDataLine(i);
+    const std::string text = fields.Text(field.Component);
+    // The reader would cut the value at a space, end the line at CR or LF
+    // and the file at 0x1A: such a text cannot come back as it went out.
+    std::string encoded;
+    if (text.find_first_of(" \r\n\x1A") != std::string::npos || !Utf8ToCp932(text, encoded))
+      return {Status::UnwritableText, field.Component, 0};
+    bytes += LabelPrefix(field);
+    bytes += encoded;
+    bytes += "\r\n";
+  }
+  const WriteResult r = WriteFileBytes(path, O_CREAT | O_TRUNC, bytes);
+  switch (r.Status) {
+    case WriteStatus::Ok: return {};
+    case WriteStatus::OpenFailed: return {Status::OpenFailed, {}, r.ErrorCode};
+    case WriteStatus::WriteFailed: break;
+  }
+  return {Status::WriteFailed, {}, r.ErrorCode};
+}
+
+bool WriteDataFile(const std::string& path, const FieldTexts& fields, char /*decimalSeparator*/) {
+  return WriteDataFileChecked(path, fields).Result == DataFileWriteResult::Status::Ok;
+}
+
+}  // namespace kelvane

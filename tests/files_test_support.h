@@ -1,0 +1,146 @@
+#pragma once
+// Helpers shared by the result-file and data-file tests: a run set-up built
+// from field texts without the parameter reading, a scratch folder, and
+// byte-level file access.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "engine/EngineHost.h"
+#include "run/FieldTable.h"
+#include "run/RunParameters.h"
+
+namespace kelvane::testing {
+
+// The record member that a field fills, or null for the two non-real fields.
+inline double* MemberSlot(RunParameters& p, const FieldSpec& f) {
+  if (f.Group == FieldGroup::Zone) {
+    double* arrays[6] = {p.OuterTemperature,      p.ZoneLength,           p.PartialPressure1,
+                         p.PartialPressure2,      p.BaseHeatTransferCoeff, p.CoatHeatTransferCoeff};
+    return &arrays[f.Index - 1][f.Zone];
+  }
+  if (f.Group == FieldGroup::Diffusion1) return &p.DiffParams1[f.Index];
+  if (f.Group == FieldGroup::Diffusion2) return &p.DiffParams2[f.Index];
+  static const std::map<std::string, double RunParameters::*> scalars = {
+      {"InitialCoatingThickness", &RunParameters::InitialCoatingThickness},
+      {"InitialComposition1", &RunParameters::InitialComposition1},
+      {"InitialComposition2", &RunParameters::InitialComposition2},
+      {"BaseFilmThickness", &RunParameters::BaseFilmThickness},
+      {"WebSpeed", &RunParameters::WebSpeed},
+      {"InitialTemperature", &RunParameters::InitialTemperature},
+      {"Chi1p", &RunParameters::Chi1p},
+      {"Chi2p", &RunParameters::Chi2p},
+      {"Chi12", &RunParameters::Chi12},
+      {"Keff1", &RunParameters::Keff1},
+      {"Keff2", &RunParameters::Keff2},
+      {"Fter1", &RunParameters::Fter1},
+      {"Fter2", &RunParameters::Fter2},
+      {"PolymerHeatCapacity", &RunParameters::PolymerHeatCapacity},
+      {"PolymerDensity", &RunParameters::PolymerDensity},
+      {"HeatCapacity1", &RunParameters::HeatCapacity1},
+      {"HeatOfVaporization1", &RunParameters::HeatOfVaporization1},
+      {"AirDiffusivity1", &RunParameters::AirDiffusivity1},
+      {"VaporA1", &RunParameters::VaporA1},
+      {"VaporB1", &RunParameters::VaporB1},
+      {"VaporC1", &RunParameters::VaporC1},
+      {"Density1", &RunParameters::Density1},
+      {"MolecularWeight1", &RunParameters::MolecularWeight1},
+      {"HeatCapacity2", &RunParameters::HeatCapacity2},
+      {"HeatOfVaporization2", &RunParameters::HeatOfVaporization2},
+      {"AirDiffusivity2", &RunParameters::AirDiffusivity2},
+      {"VaporA2", &RunParameters::VaporA2},
+      {"VaporB2", &RunParameters::VaporB2},
+      {"VaporC2", &RunParameters::VaporC2},
+      {"Density2", &RunParameters::Density2},
+      {"MolecularWeight2", &RunParameters::MolecularWeight2},
+      {"BaseHeatCapacity", &RunParameters::BaseHeatCapacity},
+      {"BaseDensity", &RunParameters::BaseDensity},
+      {"IncrementZ", &RunParameters::IncrementZ},
+  };
+  auto it = scalars.find(f.Member);
+  return it == scalars.end() ? nullptr : &(p.*(it->second));
+}
+
+// A set-up as an accepted reading of `texts` would give it (number fields
+// only; zones in use up to the first empty outer temperature).
+inline RunSetup SetupFromTexts(const FieldTexts& texts) {
+  RunSetup s;
+  for (const FieldSpec& f : FieldTable()) {
+    const std::string t = texts.Text(f.Component);
+    if (double* slot = MemberSlot(s.Params, f); slot && !t.empty()) *slot = std::strtod(t.c_str(), nullptr);
+  }
+  s.Params.TotalLayerCount = std::atoi(texts.Text("Edit20").c_str()) + 4;
+  s.SaveFileName = texts.Text("Edit250");
+  s.ZoneCount = 1;
+  while (s.ZoneCount < MaxZones && !texts.Text(ZoneComponent(s.ZoneCount + 1, 1)).empty()) ++s.ZoneCount;
+  for (int k = 1; k <= s.ZoneCount; ++k)
+    s.ZoneStepCount[k] =
+        static_cast<int32_t>(std::nearbyint(s.Params.ZoneLength[k] * 100 / s.Params.IncrementZ));
+  s.InputAccepted = true;
+  return s;
+}
+
+inline RunSetup DefaultSetup() { return SetupFromTexts(FieldTextMap()); }
+
+inline std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// The lines of a CR LF text, without their line ends.  A trailing piece
+// without CR LF is returned as a last line too.
+inline std::vector<std::string> SplitCrLf(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(bytes.substr(start));
+      break;
+    }
+    lines.push_back(bytes.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// A fresh folder for one test, removed afterwards.
+class ScratchDir : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("kelvane_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
+            std::to_string(::getpid()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  std::filesystem::path dir_;
+};
+
+// Keeps every message instead of showing it.
+class RecordingHost : public EngineHost {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::vector<std::string> messages;
+};
+
+}  // namespace kelvane::testing
