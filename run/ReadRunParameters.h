@@ -11,9 +11,14 @@ namespace kelvane {
 
 // Converts a field text with the standard decimal conversion (optional sign,
 // digits with `decimalSeparator`, optional exponent) into an extended value.
-// False when the text is empty or not a number.
+// False when the text is empty or not a number.  Space characters before and
+// after the number are ignored (a text of blanks only is empty); tabs,
+// grouping, hexadecimal, "inf"/"nan" and values beyond the extended range are
+// rejected.  The process locale plays no part, and the floating-point status
+// flags are left as they were.
 bool TextToExtended(const std::string& text, char decimalSeparator, long double& value);
-// The standard integer conversion (optional sign, decimal digits, 32 bits).
+// The standard integer conversion (optional sign, decimal digits, 32 bits),
+// with the same tolerance of surrounding spaces; out of range is a failure.
 bool TextToInt(const std::string& text, int& value);
 
 // Reads every field into setup.Params, decides ZoneCount and ZoneStepCount,
