@@ -16,9 +16,9 @@
 namespace kelvane {
 namespace {
 
-using testing::ReadBytes;
-using testing::SplitCrLf;
-using testing::WriteBytes;
+using filetest::ReadBytes;
+using filetest::SplitCrLf;
+using filetest::WriteBytes;
 
 // 141 well-formed lines; line i carries the value "<i>.5".
 std::vector<std::string> NumberedLines() {
@@ -33,7 +33,7 @@ std::string Join(const std::vector<std::string>& lines, const std::string& end =
   return s;
 }
 
-class DataFileTest : public testing::ScratchDir {
+class DataFileTest : public filetest::ScratchDir {
  protected:
   DataFileStatus Load(const std::string& bytes) {
     WriteBytes(Path("data.txt"), bytes);
@@ -42,7 +42,7 @@ class DataFileTest : public testing::ScratchDir {
   std::string NotADataFile() const { return "\"" + Path("data.txt") + "\" is not a correct data file!"; }
 
   FieldTextMap fields;
-  testing::RecordingHost host;
+  filetest::RecordingHost host;
 };
 
 TEST_F(DataFileTest, LabelLinesOfAFourteenZoneEchoFillEveryEnabledField) {
@@ -52,7 +52,7 @@ TEST_F(DataFileTest, LabelLinesOfAFourteenZoneEchoFillEveryEnabledField) {
   source.SetText("Edit204", "1.234");   // FIX(4,2) prints 1.23
   source.SetText("Edit222", "999.0");   // disabled: printed, never loaded
   source.SetText("Edit251", "0.5");
-  RunSetup setup = testing::SetupFromTexts(source);
+  RunSetup setup = filetest::SetupFromTexts(source);
   ASSERT_EQ(setup.ZoneCount, 14);
   setup.SaveFileName = Path("echo.txt");
   ASSERT_EQ(WriteInputEcho(setup).Status, WriteStatus::Ok);
@@ -90,7 +90,7 @@ TEST_F(DataFileTest, FilesThatAreNotDataFilesChangeNothing) {
   const FieldTextMap before = fields;
 
   // A result file: line 1 is a rule of "=", line 2 a title without "=".
-  RunSetup setup = testing::DefaultSetup();
+  RunSetup setup = filetest::DefaultSetup();
   setup.SaveFileName = Path("data.txt");
   ASSERT_EQ(WriteInputEcho(setup).Status, WriteStatus::Ok);
   EXPECT_EQ(InputDataFile(Path("data.txt"), fields, host), DataFileStatus::NotADataFile);

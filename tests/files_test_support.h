@@ -20,7 +20,7 @@
 #include "run/FieldTable.h"
 #include "run/RunParameters.h"
 
-namespace kelvane::testing {
+namespace kelvane::filetest {
 
 // The record member that a field fills, or null for the two non-real fields.
 inline double* MemberSlot(RunParameters& p, const FieldSpec& f) {
@@ -143,4 +143,4 @@ class RecordingHost : public EngineHost {
   std::vector<std::string> messages;
 };
 
-}  // namespace kelvane::testing
+}  // namespace kelvane::filetest

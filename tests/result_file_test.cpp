@@ -15,9 +15,9 @@
 namespace kelvane {
 namespace {
 
-using testing::DefaultSetup;
-using testing::ReadBytes;
-using testing::SplitCrLf;
+using filetest::DefaultSetup;
+using filetest::ReadBytes;
+using filetest::SplitCrLf;
 
 // A film state of `rows` rows for `zone`, every value zero.
 FilmState EmptyState(int zone, int rows) {
@@ -65,7 +65,7 @@ ResultTables ParseResults(const std::vector<std::string>& lines, std::size_t sta
   return t;
 }
 
-class ResultFileTest : public testing::ScratchDir {
+class ResultFileTest : public filetest::ScratchDir {
  protected:
   void SetUp() override {
     ScratchDir::SetUp();
@@ -77,7 +77,7 @@ class ResultFileTest : public testing::ScratchDir {
   // Writes only section C of `zone` and returns its tables.
   ResultTables Results(const FilmState& st, int zone, int steps) {
     std::filesystem::remove(setup.SaveFileName);
-    testing::WriteBytes(setup.SaveFileName, "");
+    filetest::WriteBytes(setup.SaveFileName, "");
     EXPECT_EQ(AppendZoneResults(setup, st, zone, steps).Status, WriteStatus::Ok);
     return ParseResults(Lines(), 0);
   }
@@ -244,7 +244,7 @@ TEST_F(ResultFileTest, TableHeadingsAndRowLayout) {
   st.SolRemain[2500] = 6.58;
   st.CoatThick[2500] = 0.0017996;
   setup.Params.Density1 = setup.Params.Density2 = 1.0;
-  testing::WriteBytes(setup.SaveFileName, "");
+  filetest::WriteBytes(setup.SaveFileName, "");
   ASSERT_EQ(AppendZoneResults(setup, st, 2, 2500).Status, WriteStatus::Ok);
   const auto lines = Lines();
 
@@ -367,7 +367,7 @@ TEST_F(ResultFileTest, OpenAndWriteFailuresAreTold) {
 }
 
 TEST_F(ResultFileTest, EchoReplacesAnEarlierFile) {
-  testing::WriteBytes(setup.SaveFileName, std::string(100000, 'x'));
+  filetest::WriteBytes(setup.SaveFileName, std::string(100000, 'x'));
   ASSERT_EQ(WriteInputEcho(setup).Status, WriteStatus::Ok);
   const std::string bytes = ReadBytes(setup.SaveFileName);
   EXPECT_EQ(bytes.find('x'), std::string::npos);
