@@ -55,9 +55,9 @@ template <class Fn>
 bool Guarded(Fn&& fn) {
   CheckFaults();
   fn();
-  const bool failed = PendingFault();
+  if (!PendingFault()) return true;
   ClearFaults();
-  return !failed;
+  return false;
 }
 
 }  // namespace kelvane

@@ -38,16 +38,20 @@ struct StepState {
   // Smoothed working profiles: a failed fit leaves the last good ones here.
   NodeRow FitWork1{}, FitWork2{};
   int Trials = 0;  // trials of the current step
+  // Fast path: values that depend only on the step temperature and the zone.
+  double Ps1 = 0, Ps2 = 0;        // saturation pressures at T, mmHg
+  double Ktrans1 = 0, Ktrans2 = 0;  // gas-side mass-transfer coefficients, cm/s
 };
 
 // What the fast path keeps from the start of a step: everything of the film
 // side that does not depend on the trial's surface values.
 struct DiffusionPlan {
   int N = 0;
-  NodeRow ColdI{};             // start-of-step concentrations
-  SystemVector Rhs{};          // right-hand side without the surface term of row 1
-  double SurfaceFactor = 0;    // (r1 dz[2]) / dz[1]
-  double Cold1PlusS1 = 0;      // unused by the exact replay; kept for clarity
+  NodeRow ColdI{};               // start-of-step concentrations
+  SystemMatrix Matrix{};         // the step's matrix, for the literal fallback
+  SystemVector Rhs{};            // right-hand side; row 1 lacks the surface term
+  long double SurfaceFactor = 0; // (r1 dz[2]) / dz[1], as row 1 forms it
+  double S1 = 0;                 // s_1 of row 1
   // Recorded Gauss-Jordan elimination: per stage k the pivot row, the pivot,
   // and the column-k entries of the rows it updates.
   std::array<uint8_t, SystemSize + 1> Pivot{};
@@ -90,6 +94,11 @@ class Calculation {
 
   EngineHost& Host() { return *host_; }
   void SetHost(EngineHost* host);
+  // Host calls from inside the computation: the outside world (a window's
+  // event loop) must neither see nor leave floating-point fault flags.
+  void Message(const std::string& text);
+  void ReportProgress(int zone, int zoneCount, int step, int stepCount);
+  bool PollCancel();
   Statistics Stats;
 
   // Fast-path caches of the current step.
@@ -117,8 +126,13 @@ void CarryOverToNextZone(Calculation& calc);
 double CalcDconst(double F1, double F2, double T);
 double CalcOmegaG(double F3, double F4, double Dconst);
 double CalcBaseDiff(const double* F, double omega, double omegaG, double Dconst);
+// The branch below omega_g, with ln Dconst given (the same for every node).
+double CalcBaseDiffBelow(const double* F, double omega, double omegaG, long double lnDconst);
 double ThermoFactor(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
                     double phiP);
+// The same bits with each logarithm formed once.
+double ThermoFactorFast(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
+                        double phiP);
 double MassFracToConc(double wi, double wj, double rhoI, double rhoJ, double rhoP);
 double ConcToMassFrac(double ci, double cj, double rhoI, double rhoJ, double rhoP);
 double VaporPressure(double A, double B, double C, double T);
@@ -126,9 +140,17 @@ double VaporPressure(double A, double B, double C, double T);
 // be evaluated (ln or exp of the guarded trial faults).
 std::optional<double> TrySurfacePartialPressure(double T, double phiI, double phiJ, double Vi, double Vj, double A,
                                                 double B, double C, double chiIP, double chiJP, double chiIJ);
+// The same at a given saturation pressure Ps.
+std::optional<double> SurfacePartialPressureAt(double Ps, double phiI, double phiJ, double Vi, double Vj,
+                                               double chiIP, double chiJP, double chiIJ);
+// The same bits, skipping the guarded trial where it cannot fault.
+std::optional<double> SurfacePartialPressureFast(double Ps, double phiI, double phiJ, double Vi, double Vj,
+                                                 double chiIP, double chiJP, double chiIJ);
 // As above; on failure shows the engine's message and clears TransferOk.
 double SurfacePartialPressure(Calculation& calc, double T, double phiI, double phiJ, double Vi, double Vj, double A,
                               double B, double C, double chiIP, double chiJP, double chiIJ);
+// Shows the failure of a surface partial pressure; returns the value or 0.
+double SurfacePartialPressureReported(Calculation& calc, const std::optional<double>& P);
 double MassTransferCoeff(double airDiffusivity, double h);
 
 extern const char* const TransferFailureMessage;     // SurfacePartialPressure

@@ -29,6 +29,8 @@ struct RunReport {
   int FailedZone = 0;    // zone in which the march stopped, 0 if none
 };
 
+extern const char* const FileCannotOpenMessage;  // "File can not open!"
+
 RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, const RunOptions& options = {});
 
 }  // namespace kelvane

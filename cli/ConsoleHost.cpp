@@ -1,0 +1,39 @@
+#include "cli/ConsoleHost.h"
+
+#include <cstdio>
+
+namespace kelvane {
+
+ConsoleHost::ConsoleHost(bool showProgress) : showProgress_(showProgress) {}
+
+void ConsoleHost::ClearBar() {
+  if (barShown_) {
+    std::fputs("\r\033[K", stderr);
+    barShown_ = false;
+  }
+}
+
+void ConsoleHost::ShowMessage(const std::string& text) {
+  ClearBar();
+  std::fprintf(stderr, "%s\n", text.c_str());
+  ++messages_;
+}
+
+void ConsoleHost::Progress(int zone, int zoneCount, int step, int stepCount) {
+  if (!showProgress_ || stepCount <= 0 || zoneCount <= 0) return;
+  const double zoneShare = static_cast<double>(step) / stepCount;
+  const int percent = static_cast<int>(100.0 * ((zone - 1) + zoneShare) / zoneCount);
+  constexpr int width = 30;
+  const int filled = static_cast<int>(zoneShare * width);
+  std::string bar(static_cast<std::size_t>(filled), '#');
+  bar.resize(width, '.');
+  std::fprintf(stderr, "\rZone %d of %d [%s] %3d%%", zone, zoneCount, bar.c_str(), percent);
+  std::fflush(stderr);
+  barShown_ = true;
+}
+
+void ConsoleHost::ShowFinishDialog() { ShowMessage("Calculation is successfully finished !"); }
+
+void ConsoleHost::ShowErrorReport(const std::string& text) { ShowMessage(text); }
+
+}  // namespace kelvane

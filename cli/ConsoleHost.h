@@ -1,0 +1,28 @@
+#pragma once
+// The run's host on a terminal: messages to standard error, one line each,
+// and a progress bar when standard error is a terminal.
+
+#include <chrono>
+#include <string>
+
+#include "run/RunHost.h"
+
+namespace kelvane {
+
+class ConsoleHost : public RunHost {
+ public:
+  explicit ConsoleHost(bool showProgress);
+  void ShowMessage(const std::string& text) override;
+  void Progress(int zone, int zoneCount, int step, int stepCount) override;
+  void ShowFinishDialog() override;
+  void ShowErrorReport(const std::string& text) override;
+  int Messages() const { return messages_; }
+
+ private:
+  void ClearBar();
+  bool showProgress_;
+  bool barShown_ = false;
+  int messages_ = 0;
+};
+
+}  // namespace kelvane

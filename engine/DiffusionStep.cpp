@@ -1,0 +1,244 @@
+// The implicit diffusion step of one solvent: Crank-Nicolson for
+// dc/dt = D d2c/dz2 on the coating's non-uniform node grid, the surface
+// concentration prescribed at the end of the step and no flux into the base
+// film (a mirror node beyond node N).
+//
+// The system is tridiagonal but is solved by Gauss-Jordan elimination with
+// partial pivoting, whose rounding is part of the result.  The fast path
+// below performs exactly the same floating-point operations except those
+// whose factor is exactly zero, and replays the elimination of the
+// trial-independent matrix on each trial's right-hand side.
+
+#include <cmath>
+
+#include "engine/MiscCalc.h"
+
+namespace kelvane {
+
+using LD = long double;
+
+namespace {
+
+// The coefficients of one step: r_k and s_k per node, and the surface factor
+// (r1 dz2)/dz1 of row 1, kept in extended precision as the row forms it.
+struct Coefficients {
+  NodeRow r{}, s{};
+};
+
+void ComputeCoefficients(const NodeRow& cold, const NodeRow& D, const NodeRow& dz, int N, double incrementZ,
+                         double webSpeedCm, Coefficients& c) {
+  for (int k = 1; k <= N - 1; ++k) {
+    const LD q = static_cast<LD>(dz[k + 1]) / dz[k];
+    c.r[k] = static_cast<double>(((static_cast<LD>(incrementZ) * D[k]) / webSpeedCm) /
+                                 ((static_cast<LD>(dz[k]) * dz[k + 1]) * (q + 1)));
+    c.s[k] = static_cast<double>(((cold[k + 1] - (q + 1) * cold[k]) + q * cold[k - 1]) * c.r[k]);
+  }
+  c.r[N] = static_cast<double>((static_cast<LD>(incrementZ) * D[N]) /
+                               ((static_cast<LD>(webSpeedCm) * dz[N]) * dz[N]));
+  c.s[N] = static_cast<double>((static_cast<LD>(cold[N - 1]) - cold[N]) * c.r[N]);
+}
+
+inline LD SurfaceFactor(const Coefficients& c, const NodeRow& dz) {
+  return (static_cast<LD>(c.r[1]) * dz[2]) / dz[1];
+}
+
+inline double Row1Rhs(LD surfaceFactor, double cnew0, double cold1, double s1) {
+  return static_cast<double>((surfaceFactor * cnew0 + cold1) + s1);
+}
+
+void FillMatrix(const Coefficients& c, const NodeRow& cold, const NodeRow& dz, int N, SystemMatrix& M,
+                SystemVector& B) {
+  for (int i = 1; i <= N; ++i) {
+    for (int j = 1; j <= N; ++j) M[i][j] = 0;
+    B[i] = 0;
+  }
+  {
+    const LD q = static_cast<LD>(dz[2]) / dz[1];
+    M[1][1] = static_cast<double>((q + 1) * c.r[1] + 1);
+    M[1][2] = -c.r[1];
+  }
+  for (int k = 2; k <= N - 1; ++k) {
+    const LD q = static_cast<LD>(dz[k + 1]) / dz[k];
+    M[k][k - 1] = static_cast<double>((-static_cast<LD>(c.r[k]) * dz[k + 1]) / dz[k]);
+    M[k][k] = static_cast<double>((q + 1) * c.r[k] + 1);
+    M[k][k + 1] = -c.r[k];
+    B[k] = static_cast<double>(static_cast<LD>(cold[k]) + c.s[k]);
+  }
+  M[N][N - 1] = -c.r[N];
+  M[N][N] = static_cast<double>(1 + static_cast<LD>(c.r[N]));
+  B[N] = static_cast<double>(static_cast<LD>(cold[N]) + c.s[N]);
+}
+
+// Gauss-Jordan elimination of columns 1..n of A (rows never move; RowOrder
+// records the pivots), recording for every stage the pivot and the rows it
+// updates with their column-k factors, so that any right-hand side can be
+// eliminated afterwards with the identical operations.  Products with an
+// exactly zero factor are skipped: they could change at most the sign of a
+// zero entry, never a non-zero value.  Returns false on a zero pivot (the
+// literal elimination must then raise its fault).
+bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan) {
+  for (int k = 1; k <= n; ++k) plan.RowOrder[k] = static_cast<uint8_t>(k);
+  int upd = 0;
+  int cols[SystemSize + 1];
+  for (int k = 1; k <= n; ++k) {
+    int m = k;
+    for (int i = k + 1; i <= n; ++i)
+      if (std::fabs(A[plan.RowOrder[i]][k]) > std::fabs(A[plan.RowOrder[m]][k])) m = i;
+    std::swap(plan.RowOrder[m], plan.RowOrder[k]);
+    const int p = plan.RowOrder[k];
+    const double pivot = A[p][k];
+    if (!(pivot != 0)) return false;
+    plan.Pivot[k] = static_cast<uint8_t>(p);
+    plan.PivotValue[k] = pivot;
+    int nc = 0;
+    for (int j = k + 1; j <= n; ++j) {
+      if (A[p][j] != 0) {
+        A[p][j] = static_cast<double>(static_cast<LD>(A[p][j]) / pivot);
+        cols[nc++] = j;
+      }
+    }
+    plan.UpdStart[k] = upd;
+    for (int i = 1; i <= n; ++i) {
+      if (i == k) continue;
+      const int r = plan.RowOrder[i];
+      const double f = A[r][k];
+      if (f == 0) continue;
+      for (int c = 0; c < nc; ++c) {
+        const int j = cols[c];
+        A[r][j] = static_cast<double>(A[r][j] - static_cast<LD>(f) * A[p][j]);
+      }
+      plan.UpdRow[upd] = static_cast<uint8_t>(r);
+      plan.UpdFactor[upd] = f;
+      ++upd;
+    }
+  }
+  plan.UpdStart[n + 1] = upd;
+  return true;
+}
+
+// The right-hand-side column of the recorded elimination.
+void ReplayRhs(const DiffusionPlan& plan, int n, SystemVector& b) {
+  for (int k = 1; k <= n; ++k) {
+    const int p = plan.Pivot[k];
+    b[p] = static_cast<double>(static_cast<LD>(b[p]) / plan.PivotValue[k]);
+    const double bp = b[p];
+    for (int u = plan.UpdStart[k]; u < plan.UpdStart[k + 1]; ++u) {
+      const int r = plan.UpdRow[u];
+      b[r] = static_cast<double>(b[r] - static_cast<LD>(plan.UpdFactor[u]) * bp);
+    }
+  }
+}
+
+bool AnyZero(const SystemVector& x, int n) {
+  for (int k = 1; k <= n; ++k)
+    if (x[k] == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+void SolveLinearSystem(const SystemMatrix& Ain, const SystemVector& b, int n, SystemVector& x) {
+  static thread_local SystemMatrix A;
+  uint8_t RowOrder[SystemSize + 1];
+  for (int i = 1; i <= n; ++i)
+    for (int j = 1; j <= n; ++j) A[i][j] = Ain[i][j];
+  for (uint8_t k = 1; k <= n; ++k) {
+    A[k][n + 1] = b[k];
+    RowOrder[k] = k;
+  }
+  for (uint8_t k = 1; k <= n; ++k) {
+    uint8_t m = k;
+    for (uint8_t i = k + 1; i <= n; ++i)
+      if (std::fabs(A[RowOrder[i]][k]) > std::fabs(A[RowOrder[m]][k])) m = i;
+    std::swap(RowOrder[m], RowOrder[k]);
+    const int p = RowOrder[k];
+    for (int j = k + 1; j <= n + 1; ++j) A[p][j] = static_cast<double>(static_cast<LD>(A[p][j]) / A[p][k]);
+    for (uint8_t i = 1; i <= n; ++i) {
+      if (i == k) continue;
+      const int r = RowOrder[i];
+      for (int j = k + 1; j <= n + 1; ++j) A[r][j] = static_cast<double>(A[r][j] - static_cast<LD>(A[r][k]) * A[p][j]);
+    }
+  }
+  for (int k = 1; k <= n; ++k) x[k] = A[RowOrder[k]][n + 1];
+}
+
+void SolveLinearSystemFast(const SystemMatrix& Ain, const SystemVector& bin, int n, SystemVector& x) {
+  static thread_local SystemMatrix A;
+  static thread_local DiffusionPlan plan;
+  for (int i = 1; i <= n; ++i)
+    for (int j = 1; j <= n; ++j) A[i][j] = Ain[i][j];
+  if (!EliminateRecorded(A, n, plan)) {
+    SolveLinearSystem(Ain, bin, n, x);
+    return;
+  }
+  SystemVector b = bin;
+  ReplayRhs(plan, n, b);
+  for (int k = 1; k <= n; ++k) x[k] = b[plan.RowOrder[k]];
+  // A zero in the solution may carry the sign the skipped products would
+  // have given it; let the literal elimination decide it.
+  if (AnyZero(x, n)) SolveLinearSystem(Ain, bin, n, x);
+}
+
+void BuildDiffusionSystem(const NodeRow& cold, double cnew0, const NodeRow& D, const NodeRow& dz, int N,
+                          double incrementZ, double webSpeedCm, SystemMatrix& M, SystemVector& B) {
+  Coefficients c;
+  ComputeCoefficients(cold, D, dz, N, incrementZ, webSpeedCm, c);
+  FillMatrix(c, cold, dz, N, M, B);
+  B[1] = Row1Rhs(SurfaceFactor(c, dz), cnew0, cold[1], c.s[1]);
+}
+
+void DiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const NodeRow& dz, double rhoI,
+                   double rhoJ, double rhoP, double wsi, double wsj, int N, double incrementZ, double webSpeedCm,
+                   NodeRow& ci) {
+  NodeRow cold;
+  for (int k = 0; k <= N; ++k) cold[k] = MassFracToConc(wi[k], wj[k], rhoI, rhoJ, rhoP);
+  const double cnew0 = MassFracToConc(wsi, wsj, rhoI, rhoJ, rhoP);
+  ci[0] = cnew0;
+  static thread_local SystemMatrix M;
+  SystemVector B, x;
+  BuildDiffusionSystem(cold, cnew0, D, dz, N, incrementZ, webSpeedCm, M, B);
+  SolveLinearSystem(M, B, N, x);
+  for (int k = 1; k <= N; ++k) ci[k] = x[k];
+}
+
+// ---------------------------------------------------------------------------
+// Fast path of a step.
+
+void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const NodeRow& dz, double rhoI,
+                       double rhoJ, double rhoP, int N, double incrementZ, double webSpeedCm, DiffusionPlan& plan) {
+  plan.N = N;
+  for (int k = 0; k <= N; ++k) plan.ColdI[k] = MassFracToConc(wi[k], wj[k], rhoI, rhoJ, rhoP);
+  Coefficients c;
+  ComputeCoefficients(plan.ColdI, D, dz, N, incrementZ, webSpeedCm, c);
+  FillMatrix(c, plan.ColdI, dz, N, plan.Matrix, plan.Rhs);
+  plan.SurfaceFactor = SurfaceFactor(c, dz);
+  plan.S1 = c.s[1];
+  static thread_local SystemMatrix A;
+  for (int i = 1; i <= N; ++i)
+    for (int j = 1; j <= N; ++j) A[i][j] = plan.Matrix[i][j];
+  plan.Valid = EliminateRecorded(A, N, plan);
+}
+
+void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, double rhoP, double wsi, double wsj,
+                        NodeRow& ci) {
+  const int N = plan.N;
+  const double cnew0 = MassFracToConc(wsi, wsj, rhoI, rhoJ, rhoP);
+  ci[0] = cnew0;
+  SystemVector b = plan.Rhs;
+  b[1] = Row1Rhs(plan.SurfaceFactor, cnew0, plan.ColdI[1], plan.S1);
+  SystemVector x;
+  bool literal = !plan.Valid;
+  if (!literal) {
+    const SystemVector rhs = b;
+    ReplayRhs(plan, N, b);
+    for (int k = 1; k <= N; ++k) x[k] = b[plan.RowOrder[k]];
+    if (AnyZero(x, N)) {
+      b = rhs;
+      literal = true;
+    }
+  }
+  if (literal) SolveLinearSystem(plan.Matrix, b, N, x);
+  for (int k = 1; k <= N; ++k) ci[k] = x[k];
+}
+
+}  // namespace kelvane

@@ -1,0 +1,151 @@
+// Film averages of a converged step and the smoothed composition profiles:
+// a sextic in normalised depth through the surface value with zero slope at
+// the base, fitted by least squares to the interior nodes.
+
+#include <cmath>
+
+#include "engine/MiscCalc.h"
+
+namespace kelvane {
+
+using LD = long double;
+
+bool SolveSmallSystem(uint8_t m, uint8_t n, SmallMatrix& A, SystemVector& b, SystemVector& x) {
+  // Gaussian elimination without pivoting, then back-substitution; any fault
+  // (a zero pivot, 0/0, overflow) makes the whole solve fail.
+  return Guarded([&] {
+    for (int k = 1; k <= m; ++k) {
+      for (int i = k + 1; i <= n; ++i) {
+        if (!std::islessgreater(A[i][k], 0.0)) continue;
+        for (int j = k + 1; j <= n; ++j)
+          A[i][j] = static_cast<double>(A[i][j] - (static_cast<LD>(A[k][j]) * A[i][k]) / A[k][k]);
+        b[i] = static_cast<double>(b[i] - (static_cast<LD>(b[k]) * A[i][k]) / A[k][k]);
+        if (PendingFault()) return;
+      }
+    }
+    x[n] = static_cast<double>(static_cast<LD>(b[n]) / A[n][n]);
+    if (PendingFault()) return;
+    for (int t = 1; t <= m; ++t) {
+      const int i = n - t;
+      for (int j = i + 1; j <= n; ++j) b[i] = static_cast<double>(b[i] - static_cast<LD>(x[j]) * A[i][j]);
+      x[i] = static_cast<double>(static_cast<LD>(b[i]) / A[i][i]);
+      if (PendingFault()) return;
+    }
+  });
+}
+
+namespace {
+
+// The depth regressors of the normal equations, the same for both solvents:
+// X[i][1..4], their column sums and the centred cross-product sums.
+struct Regression {
+  double X[MaxNodes + 1][6];
+  double T[6], U[6];
+  double Cross[5][5];
+};
+
+void BuildRegressors(const NodeRow& S, int N, Regression& g) {
+  const int M = N - 1;
+  for (int i = 1; i <= M; ++i) {
+    const LD s = S[i];
+    const LD sm2 = s - 2;
+    g.X[i][1] = static_cast<double>((s * s - 3) / sm2);
+    g.X[i][2] = static_cast<double>((s * s * s - 4) / sm2);
+    g.X[i][3] = static_cast<double>((s * s * s * s - 5) / sm2);
+    g.X[i][4] = static_cast<double>((s * s * s * s * s - 6) / sm2);
+  }
+  for (int c = 1; c <= 4; ++c) {
+    double sum = 0;
+    for (int i = 1; i <= M; ++i) sum = static_cast<double>(static_cast<LD>(sum) + g.X[i][c]);
+    g.T[c] = sum;
+    g.U[c] = static_cast<double>(static_cast<LD>(sum) / M);
+  }
+  for (int r = 1; r <= 4; ++r) {
+    for (int c = 1; c <= 4; ++c) {
+      double sum = 0;
+      for (int i = 1; i <= M; ++i) sum = static_cast<double>(sum + static_cast<LD>(g.X[i][r]) * g.X[i][c]);
+      g.Cross[r][c] = static_cast<double>(sum - (static_cast<LD>(g.T[r]) * g.T[c]) / M);
+    }
+  }
+}
+
+// Fits y(s) = y0 + a1 s + ... + a6 s^6 with y'(1) = 0 to the interior nodes
+// and evaluates it at the uniform depths j/N.  Dividing y - y0 by s (s - 2)
+// makes it a linear regression with intercept a2.  False when the normal
+// equations cannot be solved.
+bool FitOne(const NodeRow& y, const NodeRow& S, int N, Regression& g, NodeRow& fit) {
+  const double y0 = y[0];
+  const int M = N - 1;
+  for (int i = 1; i <= M; ++i) {
+    const LD s = S[i];
+    g.X[i][5] = static_cast<double>((static_cast<LD>(y[i]) - y0) / ((s - 2) * s));
+  }
+  {
+    double sum = 0;
+    for (int i = 1; i <= M; ++i) sum = static_cast<double>(static_cast<LD>(sum) + g.X[i][5]);
+    g.T[5] = sum;
+    g.U[5] = static_cast<double>(static_cast<LD>(sum) / M);
+  }
+  static thread_local SmallMatrix A;
+  SystemVector R{}, beta{};
+  for (int r = 1; r <= 4; ++r) {
+    for (int c = 1; c <= 4; ++c) A[r][c] = g.Cross[r][c];
+    double sum = 0;
+    for (int i = 1; i <= M; ++i) sum = static_cast<double>(sum + static_cast<LD>(g.X[i][r]) * g.X[i][5]);
+    R[r] = static_cast<double>(sum - (static_cast<LD>(g.T[r]) * g.T[5]) / M);
+  }
+  if (!SolveSmallSystem(3, 4, A, R, beta)) return false;
+  double sum = 0;
+  for (int r = 1; r <= 4; ++r) sum = static_cast<double>(sum + static_cast<LD>(beta[r]) * g.U[r]);
+  const double a2 = static_cast<double>(static_cast<LD>(g.U[5]) - sum);
+  const double a3 = beta[1], a4 = beta[2], a5 = beta[3], a6 = beta[4];
+  const double a1 = static_cast<double>(
+      -((((2.0L * a2 + 3.0L * a3) + 4.0L * a4) + 5.0L * a5) + 6.0L * a6));
+  for (int j = 0; j <= N; ++j) {
+    const double sd = static_cast<double>((1.0L / N) * j);
+    const LD s = sd;
+    LD v = static_cast<LD>(a1) * s + y0;
+    v = v + a2 * (s * s);
+    v = v + a3 * (s * s * s);
+    v = v + a4 * (s * s * s * s);
+    v = v + a5 * (s * s * s * s * s);
+    v = v + a6 * (s * s * s * s * s * s);
+    fit[j] = static_cast<double>(v);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FitFilmProfiles(Calculation& calc, const NodeRow& phi1, const NodeRow& phi2, int N, const NodeRow& dz,
+                     NodeRow& fit1, NodeRow& fit2, FilmAverages& avg) {
+  const RunParameters& p = calc.Params();
+  NodeRow S;
+  S[0] = 0;
+  double L = 0, I1 = 0, I2 = 0;
+  for (int k = 1; k <= N; ++k) {
+    S[k] = static_cast<double>(static_cast<LD>(L) + dz[k]);
+    L = S[k];
+    I1 = static_cast<double>(((static_cast<LD>(phi1[k - 1]) + phi1[k]) * dz[k]) / 2 + I1);
+    I2 = static_cast<double>(((static_cast<LD>(phi2[k - 1]) + phi2[k]) * dz[k]) / 2 + I2);
+  }
+  const double Ip = static_cast<double>(static_cast<LD>(L) - (static_cast<LD>(I1) + I2));
+  const double Phi1 = static_cast<double>(static_cast<LD>(I1) / ((static_cast<LD>(I1) + I2) + Ip));
+  const double Phi2 = static_cast<double>(static_cast<LD>(I2) / ((static_cast<LD>(I1) + I2) + Ip));
+  const double PhiP = static_cast<double>(1.0L - (static_cast<LD>(Phi1) + Phi2));
+  avg.AvgConc1 = static_cast<double>(static_cast<LD>(Phi1) * p.Density1);
+  avg.AvgConc2 = static_cast<double>(static_cast<LD>(Phi2) * p.Density2);
+  avg.AvgPolymerConc = static_cast<double>(static_cast<LD>(PhiP) * p.PolymerDensity);
+  avg.CoatThick = static_cast<double>(static_cast<LD>(calc.State.DryThick) / PhiP);
+  for (int k = 0; k <= N; ++k) S[k] = static_cast<double>(static_cast<LD>(S[k]) / L);
+
+  static thread_local Regression g;
+  BuildRegressors(S, N, g);
+  if (!FitOne(phi1, S, N, g, fit1) || !FitOne(phi2, S, N, g, fit2)) {
+    calc.Message(FitFailureMessage);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kelvane

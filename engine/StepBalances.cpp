@@ -1,0 +1,202 @@
+// The balances of one marching step: the film side (effective diffusivities
+// and one implicit diffusion step per solvent), the layer bookkeeping that
+// turns the solvent lost by every layer into the film-side fluxes, the
+// gas-side evaporation fluxes, and the heat balance of coating plus base.
+
+#include <cmath>
+
+#include "engine/MiscCalc.h"
+
+namespace kelvane {
+
+using LD = long double;
+
+namespace {
+
+// Effective diffusivities at every node from the start-of-step state:
+// free-volume base diffusivity, the (1 - phi)^2 (1 - 2 chi phi) correction
+// and the Flory-Huggins thermodynamic factor.
+void ComputeEffectiveDiffusivities(Calculation& calc, bool literal) {
+  const RunParameters& p = calc.Params();
+  StepState& st = calc.Step;
+  const int N = p.TotalLayerCount;
+  const double Dconst1 = CalcDconst(p.DiffParams1[1], p.DiffParams1[2], st.T);
+  const double Dconst2 = CalcDconst(p.DiffParams2[1], p.DiffParams2[2], st.T);
+  const double omegaG1 = CalcOmegaG(p.DiffParams1[3], p.DiffParams1[4], Dconst1);
+  const double omegaG2 = CalcOmegaG(p.DiffParams2[3], p.DiffParams2[4], Dconst2);
+  const double V1 = calc.State.MolarVolume1;
+  const double V2 = calc.State.MolarVolume2;
+  const LD lnD1 = literal ? 0 : std::log(static_cast<LD>(Dconst1));
+  const LD lnD2 = literal ? 0 : std::log(static_cast<LD>(Dconst2));
+  const auto thermo = literal ? ThermoFactor : ThermoFactorFast;
+  for (int i = 0; i <= N; ++i) {
+    const double w = static_cast<double>(static_cast<LD>(st.OldMassFrac1[i]) + st.OldMassFrac2[i]);
+    if (literal) {
+      st.BaseDiff1[i] = CalcBaseDiff(p.DiffParams1, w, omegaG1, Dconst1);
+      st.BaseDiff2[i] = CalcBaseDiff(p.DiffParams2, w, omegaG2, Dconst2);
+    } else {
+      st.BaseDiff1[i] = w >= omegaG1 ? Dconst1 : CalcBaseDiffBelow(p.DiffParams1, w, omegaG1, lnD1);
+      st.BaseDiff2[i] = w >= omegaG2 ? Dconst2 : CalcBaseDiffBelow(p.DiffParams2, w, omegaG2, lnD2);
+    }
+    const double phi = static_cast<double>(static_cast<LD>(st.OldVolFrac1[i]) + st.OldVolFrac2[i]);
+    const LD sq = (1.0L - phi) * (1.0L - phi);
+    st.CorrDiff1[i] = static_cast<double>(st.BaseDiff1[i] / (sq * (1.0L - (2.0L * p.Chi1p) * phi)));
+    st.CorrDiff2[i] = static_cast<double>(st.BaseDiff2[i] / (sq * (1.0L - (2.0L * p.Chi2p) * phi)));
+    const double Q1 = thermo(p.Chi1p, p.Chi2p, p.Chi12, V1, V2, st.OldVolFrac1[i], st.OldVolFrac2[i],
+                                   st.OldVolFracP[i]);
+    const double Q2 = thermo(p.Chi2p, p.Chi1p, p.Chi12, V2, V1, st.OldVolFrac2[i], st.OldVolFrac1[i],
+                                   st.OldVolFracP[i]);
+    st.EffDiff1[i] = static_cast<double>((static_cast<LD>(p.Fter1) * Q1) * st.CorrDiff1[i]);
+    st.EffDiff2[i] = static_cast<double>((static_cast<LD>(p.Fter2) * Q2) * st.CorrDiff2[i]);
+  }
+}
+
+// End-of-step mass and volume fractions from the new concentrations.  Node 0
+// gives back the trial surface values up to the last bits.
+void FinishFilm(Calculation& calc) {
+  const RunParameters& p = calc.Params();
+  StepState& st = calc.Step;
+  const int N = p.TotalLayerCount;
+  for (int i = 0; i <= N; ++i) {
+    st.NewMassFrac1[i] = ConcToMassFrac(st.NewConc1[i], st.NewConc2[i], p.Density1, p.Density2, p.PolymerDensity);
+    st.NewMassFrac2[i] = ConcToMassFrac(st.NewConc2[i], st.NewConc1[i], p.Density2, p.Density1, p.PolymerDensity);
+  }
+  for (int i = 0; i <= N; ++i) {
+    st.NewMassFracP[i] = static_cast<double>(1.0L - (static_cast<LD>(st.NewMassFrac1[i]) + st.NewMassFrac2[i]));
+    const LD v1 = static_cast<LD>(st.NewMassFrac1[i]) / p.Density1;
+    const LD v2 = static_cast<LD>(st.NewMassFrac2[i]) / p.Density2;
+    const LD V = (v1 + v2) + static_cast<LD>(st.NewMassFracP[i]) / p.PolymerDensity;
+    st.NewVolFrac1[i] = static_cast<double>(v1 / V);
+    st.NewVolFrac2[i] = static_cast<double>(v2 / V);
+  }
+}
+
+}  // namespace
+
+void PrepareStep(Calculation& calc) {
+  const RunParameters& p = calc.Params();
+  StepState& st = calc.Step;
+  const FilmState& s = calc.State;
+  const int N = p.TotalLayerCount;
+  ComputeEffectiveDiffusivities(calc, false);
+  PlanDiffusionStep(st.OldMassFrac1, st.OldMassFrac2, st.EffDiff1, s.OldLayerThick, p.Density1, p.Density2,
+                    p.PolymerDensity, N, p.IncrementZ, s.WebSpeedCm, calc.Plan1);
+  PlanDiffusionStep(st.OldMassFrac2, st.OldMassFrac1, st.EffDiff2, s.OldLayerThick, p.Density2, p.Density1,
+                    p.PolymerDensity, N, p.IncrementZ, s.WebSpeedCm, calc.Plan2);
+  st.Ps1 = VaporPressure(p.VaporA1, p.VaporB1, p.VaporC1, st.T);
+  st.Ps2 = VaporPressure(p.VaporA2, p.VaporB2, p.VaporC2, st.T);
+  const double h = p.CoatHeatTransferCoeff[st.Zone];
+  st.Ktrans1 = MassTransferCoeff(p.AirDiffusivity1, h);
+  st.Ktrans2 = MassTransferCoeff(p.AirDiffusivity2, h);
+  CheckFaults();
+}
+
+void SolveFilm(Calculation& calc) {
+  const RunParameters& p = calc.Params();
+  StepState& st = calc.Step;
+  const FilmState& s = calc.State;
+  const int N = p.TotalLayerCount;
+  const double ws1 = st.NewMassFrac1[0];
+  const double ws2 = st.NewMassFrac2[0];
+  if (calc.LiteralTrials) {
+    ComputeEffectiveDiffusivities(calc, true);
+    DiffusionStep(st.OldMassFrac1, st.OldMassFrac2, st.EffDiff1, s.OldLayerThick, p.Density1, p.Density2,
+                  p.PolymerDensity, ws1, ws2, N, p.IncrementZ, s.WebSpeedCm, st.NewConc1);
+    DiffusionStep(st.OldMassFrac2, st.OldMassFrac1, st.EffDiff2, s.OldLayerThick, p.Density2, p.Density1,
+                  p.PolymerDensity, ws2, ws1, N, p.IncrementZ, s.WebSpeedCm, st.NewConc2);
+  } else {
+    ApplyDiffusionPlan(calc.Plan1, p.Density1, p.Density2, p.PolymerDensity, ws1, ws2, st.NewConc1);
+    ApplyDiffusionPlan(calc.Plan2, p.Density2, p.Density1, p.PolymerDensity, ws2, ws1, st.NewConc2);
+  }
+  FinishFilm(calc);
+}
+
+// Each layer keeps its polymer: it shrinks as its solvent leaves, and the
+// solvent volume lost by all layers over the step time is the film-side flux.
+void ShrinkLayers(Calculation& calc) {
+  const RunParameters& p = calc.Params();
+  StepState& st = calc.Step;
+  FilmState& s = calc.State;
+  const int N = p.TotalLayerCount;
+  double loss1 = 0, loss2 = 0;
+  for (int i = 1; i <= N; ++i) {
+    const double p1 = static_cast<double>((static_cast<LD>(st.OldVolFrac1[i - 1]) + st.OldVolFrac1[i]) / 2);
+    const double p2 = static_cast<double>((static_cast<LD>(st.OldVolFrac2[i - 1]) + st.OldVolFrac2[i]) / 2);
+    const double pP = static_cast<double>(1.0L - (static_cast<LD>(p1) + p2));
+    const double q1 = static_cast<double>((static_cast<LD>(st.NewVolFrac1[i - 1]) + st.NewVolFrac1[i]) / 2);
+    const double q2 = static_cast<double>((static_cast<LD>(st.NewVolFrac2[i - 1]) + st.NewVolFrac2[i]) / 2);
+    const double qP = static_cast<double>(1.0L - (static_cast<LD>(q1) + q2));
+    s.NewLayerThick[i] = static_cast<double>((static_cast<LD>(s.OldLayerThick[i]) * pP) / qP);
+    const double v1 = static_cast<double>(static_cast<LD>(s.OldLayerThick[i]) * p1 -
+                                          static_cast<LD>(s.NewLayerThick[i]) * q1);
+    const double v2 = static_cast<double>(static_cast<LD>(s.OldLayerThick[i]) * p2 -
+                                          static_cast<LD>(s.NewLayerThick[i]) * q2);
+    loss1 = static_cast<double>(static_cast<LD>(loss1) + v1);
+    loss2 = static_cast<double>(static_cast<LD>(loss2) + v2);
+  }
+  st.FilmFlux1 = static_cast<double>(((static_cast<LD>(loss1) * p.Density1) * s.WebSpeedCm) / p.IncrementZ);
+  st.FilmFlux2 = static_cast<double>(((static_cast<LD>(loss2) * p.Density2) * s.WebSpeedCm) / p.IncrementZ);
+}
+
+// Evaporation into the zone's gas: k rho_g (M / M_air) (P - p) / (760 - P).
+void GasSideFlux(Calculation& calc) {
+  const RunParameters& p = calc.Params();
+  StepState& st = calc.Step;
+  const FilmState& s = calc.State;
+  const int z = st.Zone;
+  const double phi1s = st.NewVolFrac1[0];
+  const double phi2s = st.NewVolFrac2[0];
+  const bool literal = calc.LiteralTrials;
+  const double P1 =
+      literal ? SurfacePartialPressure(calc, st.T, phi1s, phi2s, s.MolarVolume1, s.MolarVolume2, p.VaporA1, p.VaporB1,
+                                       p.VaporC1, p.Chi1p, p.Chi2p, p.Chi12)
+              : SurfacePartialPressureReported(calc, SurfacePartialPressureFast(st.Ps1, phi1s, phi2s, s.MolarVolume1,
+                                                                              s.MolarVolume2, p.Chi1p, p.Chi2p, p.Chi12));
+  if (!calc.TransferOk) return;
+  const double P2 =
+      literal ? SurfacePartialPressure(calc, st.T, phi2s, phi1s, s.MolarVolume2, s.MolarVolume1, p.VaporA2, p.VaporB2,
+                                       p.VaporC2, p.Chi2p, p.Chi1p, p.Chi12)
+              : SurfacePartialPressureReported(calc, SurfacePartialPressureFast(st.Ps2, phi2s, phi1s, s.MolarVolume2,
+                                                                              s.MolarVolume1, p.Chi2p, p.Chi1p, p.Chi12));
+  if (!calc.TransferOk) return;
+  const double h = p.CoatHeatTransferCoeff[z];
+  const double k1 = literal ? MassTransferCoeff(p.AirDiffusivity1, h) : st.Ktrans1;
+  const double k2 = literal ? MassTransferCoeff(p.AirDiffusivity2, h) : st.Ktrans2;
+  st.GasFlux1 = static_cast<double>((((((static_cast<LD>(p.Keff1) * k1) * 0.001059L) * p.MolecularWeight1) / 28.97L) *
+                                     (static_cast<LD>(P1) - p.PartialPressure1[z])) /
+                                    (760.0L - P1));
+  st.GasFlux2 = static_cast<double>((((((static_cast<LD>(p.Keff2) * k2) * 0.001059L) * p.MolecularWeight2) / 28.97L) *
+                                     (static_cast<LD>(P2) - p.PartialPressure2[z])) /
+                                    (760.0L - P2));
+}
+
+void EvaluateTrial(Calculation& calc) {
+  ++calc.Step.Trials;
+  SolveFilm(calc);
+  ShrinkLayers(calc);
+  GasSideFlux(calc);
+  CheckFaults();
+}
+
+// One explicit Euler step of the lumped heat balance of coating plus base:
+// convection from both faces minus the heat carried off by evaporation.
+double UpdateTemperature(Calculation& calc, double c1, double c2, double cP, double L, double T, int z) {
+  const RunParameters& p = calc.Params();
+  const StepState& st = calc.Step;
+  const double hc = p.CoatHeatTransferCoeff[z];
+  const double hb = p.BaseHeatTransferCoeff[z];
+  const double C = static_cast<double>(
+      ((static_cast<LD>(c1) * p.HeatCapacity1 + static_cast<LD>(c2) * p.HeatCapacity2) +
+       static_cast<LD>(cP) * p.PolymerHeatCapacity) *
+          L +
+      (static_cast<LD>(p.BaseFilmThickness) * p.BaseDensity) * p.BaseHeatCapacity);
+  const double a = static_cast<double>(-(static_cast<LD>(hc) + hb) / C);
+  const double b = static_cast<double>((((static_cast<LD>(hc) + hb) * p.OuterTemperature[z] -
+                                         static_cast<LD>(st.GasFlux1) * p.HeatOfVaporization1) -
+                                        static_cast<LD>(st.GasFlux2) * p.HeatOfVaporization2) /
+                                       C);
+  const double rate = static_cast<double>(static_cast<LD>(a) * T + b);
+  return static_cast<double>((static_cast<LD>(rate) * p.IncrementZ) / calc.State.WebSpeedCm + T);
+}
+
+}  // namespace kelvane

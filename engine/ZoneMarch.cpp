@@ -1,0 +1,190 @@
+// The march through one dryer zone.  Each step is implicit in the surface
+// composition: a secant search over the two surface mass fractions makes the
+// solvent leaving the coating (film side) agree with the solvent carried off
+// by the gas (gas side) within 0.5 %; the temperature then follows explicitly
+// from the converged evaporation.
+
+#include <cmath>
+
+#include "engine/MiscCalc.h"
+
+namespace kelvane {
+
+using LD = long double;
+
+double SecantStep(Calculation& calc, double x1, double x0, double f1, double f0) {
+  double result = 0;
+  const bool ok = Guarded([&] {
+    const double e = static_cast<double>((static_cast<LD>(f1) - f0) / (static_cast<LD>(x1) - x0));
+    result = static_cast<double>(-(static_cast<LD>(f1) - static_cast<LD>(x1) * e) / e);
+  });
+  if (!ok) {
+    calc.Message(ConvergenceFailureMessage);
+    calc.ConvergenceOk = false;
+  }
+  return result;
+}
+
+namespace {
+
+inline double Residual(double film, double gas) { return static_cast<double>(static_cast<LD>(film) - gas); }
+
+// |(F - G) / F| < 0.005, strictly.
+inline bool Converged(double film, double gas) {
+  return std::fabs((static_cast<LD>(film) - gas) / film) < 0.005L;
+}
+
+// Runs one trial unless the step has used up its trials.  False ends the
+// zone: the surface equilibrium failed, or the search does not settle.
+bool Evaluate(Calculation& calc) {
+  if (calc.Step.Trials >= calc.MaxTrialsPerStep) {
+    calc.Message(ConvergenceFailureMessage);
+    calc.ConvergenceOk = false;
+    return false;
+  }
+  EvaluateTrial(calc);
+  return calc.TransferOk;
+}
+
+// The secant search of one step over (SurfMassFrac1, SurfMassFrac2).
+// True when both solvents balance; false when a flag was cleared.
+bool SolveSurface(Calculation& calc) {
+  StepState& st = calc.Step;
+  double& s1 = st.NewMassFrac1[0];
+  double& s2 = st.NewMassFrac2[0];
+  const double w1 = st.OldMassFrac1[0];
+  const double w2 = st.OldMassFrac2[0];
+
+  // First trial: both surface fractions 0.01 % below their start values.
+  s1 = static_cast<double>(w1 - 0.0001L * w1);
+  s2 = static_cast<double>(w2 - 0.0001L * w2);
+  if (!Evaluate(calc)) return false;
+  double x0_1 = s1, x0_2 = s2;
+  double f0_1 = Residual(st.FilmFlux1, st.GasFlux1);
+  double f0_2 = Residual(st.FilmFlux2, st.GasFlux2);
+
+  // Second trial: up 0.04 % when solvent 2 leaves the film faster than the
+  // gas takes it, else down 0.06 %.
+  const double d = f0_2 > 0 ? -0.0004 : 0.0006;
+  s1 = static_cast<double>(w1 - static_cast<LD>(d) * w1);
+  s2 = static_cast<double>(w2 - static_cast<LD>(d) * w2);
+
+  double x1_1 = 0, x1_2 = 0, f1_1 = 0, f1_2 = 0;
+  for (;;) {
+    // Trial point.
+    if (!Evaluate(calc)) return false;
+    x1_1 = s1;
+    x1_2 = s2;
+    f1_1 = Residual(st.FilmFlux1, st.GasFlux1);
+    f1_2 = Residual(st.FilmFlux2, st.GasFlux2);
+    for (;;) {
+      const double n1 = SecantStep(calc, x1_1, x0_1, f1_1, f0_1);
+      if (!calc.ConvergenceOk) return false;
+      const double n2 = SecantStep(calc, x1_2, x0_2, f1_2, f0_2);
+      if (!calc.ConvergenceOk) return false;
+      s1 = n1;
+      s2 = n2;
+      if (!Evaluate(calc)) return false;
+      const bool c1 = Converged(st.FilmFlux1, st.GasFlux1);
+      const bool c2 = Converged(st.FilmFlux2, st.GasFlux2);
+      const double r1 = Residual(st.FilmFlux1, st.GasFlux1);
+      const double r2 = Residual(st.FilmFlux2, st.GasFlux2);
+      if (!c1) {
+        x0_1 = x1_1; f0_1 = f1_1;
+        x1_1 = s1;   f1_1 = r1;
+      }
+      if (!c2) {
+        x0_2 = x1_2; f0_2 = f1_2;
+        x1_2 = s2;   f1_2 = r2;
+      }
+      if (c1 && c2) return true;
+      if (!c1 && !c2) continue;
+      // Exactly one balanced: restart both secants from here, nudged up.
+      x0_1 = s1; f0_1 = r1;
+      x0_2 = s2; f0_2 = r2;
+      s1 = static_cast<double>(static_cast<LD>(s1) * 1.0005L);
+      s2 = static_cast<double>(static_cast<LD>(s2) * 1.0005L);
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+void MarchZone(Calculation& calc, int zone) {
+  const RunParameters& p = calc.Params();
+  FilmState& s = calc.State;
+  StepState& st = calc.Step;
+  const int N = p.TotalLayerCount;
+  const int n = calc.Setup.ZoneStepCount[zone];
+  if (n <= 0) return;
+  st.Zone = zone;
+  // A failed profile fit repeats the last good fit; the zone starts from the
+  // fitted profiles of its entrance.
+  st.FitWork1 = s.FitVolFrac1[0];
+  st.FitWork2 = s.FitVolFrac2[0];
+  const LD initialLoad = (static_cast<LD>(p.InitialComposition1) + p.InitialComposition2) * p.InitialCoatingThickness;
+
+  for (int j = 1; j <= n; ++j) {
+    s.LastStep = j;
+    for (int i = 0; i <= N; ++i) {
+      st.OldVolFrac1[i] = s.VolFrac1[j - 1][i];
+      st.OldVolFrac2[i] = s.VolFrac2[j - 1][i];
+      st.OldVolFracP[i] = s.VolFracP[j - 1][i];
+      st.OldMassFrac1[i] = s.MassFrac1[j - 1][i];
+      st.OldMassFrac2[i] = s.MassFrac2[j - 1][i];
+    }
+    st.T = s.FilmTemp[j - 1];
+    for (int i = 1; i <= N; ++i) s.OldLayerThick[i] = s.LayerThick[j - 1][i];
+    st.Trials = 0;
+    if (!calc.LiteralTrials) PrepareStep(calc);
+
+    const bool solved = SolveSurface(calc);
+    calc.Stats.Trials += st.Trials;
+    if (st.Trials > calc.Stats.MaxTrialsPerStep) calc.Stats.MaxTrialsPerStep = st.Trials;
+    if (!solved) return;
+    ++calc.Stats.Steps;
+
+    FilmAverages avg;
+    FitFilmProfiles(calc, st.NewVolFrac1, st.NewVolFrac2, N, s.NewLayerThick, st.FitWork1, st.FitWork2, avg);
+    s.FilmTemp[j] = UpdateTemperature(calc, avg.AvgConc1, avg.AvgConc2, avg.AvgPolymerConc, avg.CoatThick, st.T, zone);
+    s.CoatThick[j] = avg.CoatThick;
+    s.AvgConc1[j] = avg.AvgConc1;
+    s.AvgConc2[j] = avg.AvgConc2;
+    s.AvgPolymerConc[j] = avg.AvgPolymerConc;
+    s.SolRemain[j] = static_cast<double>(
+        (((static_cast<LD>(s.AvgConc1[j]) + s.AvgConc2[j]) * s.CoatThick[j]) / initialLoad) * 100.0L);
+    s.ZoneTime[j] = static_cast<double>(static_cast<LD>(s.ZoneTime[j - 1]) +
+                                        static_cast<LD>(p.IncrementZ) / s.WebSpeedCm);
+    for (int i = 0; i <= N; ++i) {
+      const double f1 = st.FitWork1[i];
+      const double f2 = st.FitWork2[i];
+      s.FitVolFrac1[j][i] = f1;
+      s.FitVolFrac2[j][i] = f2;
+      s.FitVolFracP[j][i] = static_cast<double>(1.0L - (static_cast<LD>(f1) + f2));
+      const Fractions w = MassFracFromVol(f1, f2, p.Density1, p.Density2, p.PolymerDensity);
+      s.FitMassFrac1[j][i] = w.F1;
+      s.FitMassFrac2[j][i] = w.F2;
+      s.FitMassFracP[j][i] = w.FP;
+      s.VolFrac1[j][i] = st.NewVolFrac1[i];
+      s.VolFrac2[j][i] = st.NewVolFrac2[i];
+      s.VolFracP[j][i] = static_cast<double>(1.0L - (static_cast<LD>(s.VolFrac1[j][i]) + s.VolFrac2[j][i]));
+      s.MassFrac1[j][i] = st.NewMassFrac1[i];
+      s.MassFrac2[j][i] = st.NewMassFrac2[i];
+      s.MassFracP[j][i] = static_cast<double>(1.0L - (static_cast<LD>(s.MassFrac1[j][i]) + s.MassFrac2[j][i]));
+      s.LayerThick[j][i] = s.NewLayerThick[i];
+    }
+    CheckFaults();
+
+    if (j % calc.ProgressInterval == 0 || j == n)
+      calc.ReportProgress(zone, calc.Setup.ZoneCount, j, n);
+    if (j < n && calc.PollCancel()) {
+      calc.Cancelled = true;
+      return;
+    }
+  }
+  for (int j = 1; j <= n; ++j)
+    s.RunTime[zone][j] = static_cast<double>(static_cast<LD>(s.RunTime[zone][0]) + s.ZoneTime[j]);
+}
+
+}  // namespace kelvane

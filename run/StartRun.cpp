@@ -1,0 +1,117 @@
+// The OK sequence: read the fields, write the input echo, march the coating
+// zone after zone while appending each zone's conditions and results, and
+// finish with the finish dialog.  A refused input writes nothing; a zone
+// whose march fails ends the run after the engine's own message.
+
+#include "run/StartRun.h"
+
+#include <cstdio>
+
+#include "files/ResultFile.h"
+#include "run/ReadRunParameters.h"
+
+namespace kelvane {
+
+const char* const FileCannotOpenMessage = "File can not open!";
+
+namespace {
+
+std::string IoErrorText(int code) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "I/O エラー (%d)", code);
+  return buf;
+}
+
+// Reports a failed write of the result file.  True when the run goes on.
+bool WriteSucceeded(const WriteResult& w, RunHost& host) {
+  switch (w.Status) {
+    case WriteStatus::Ok: return true;
+    case WriteStatus::OpenFailed: host.ShowMessage(FileCannotOpenMessage); return false;
+    case WriteStatus::WriteFailed: host.ShowErrorReport(IoErrorText(w.ErrorCode)); return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, const RunOptions& options) {
+  RunReport report;
+  ClearFaults();
+  calc.SetHost(&host);
+  calc.LiteralTrials = options.LiteralTrials;
+  calc.Stats = {};
+  calc.Cancelled = false;
+  calc.TransferOk = true;
+  calc.ConvergenceOk = true;
+
+  try {
+    ReadRunParameters(fields, host, calc.Setup, options.DecimalSeparator);
+  } catch (const kelvane::GeneralError& e) {
+    host.ShowErrorReport(e.what());
+    report.Outcome = RunOutcome::GeneralError;
+    return report;
+  }
+  if (!calc.Setup.InputAccepted) return report;
+
+  const char sep = options.DecimalSeparator;
+  // A result file that cannot be created ends the run before any work: a
+  // calculation whose results go nowhere must not end in "finished".
+  if (!WriteSucceeded(WriteInputEcho(calc.Setup, sep), host)) {
+    report.Outcome = RunOutcome::FileError;
+    return report;
+  }
+
+  bool busy = false;
+  auto setBusy = [&](bool on) {
+    if (busy != on) host.SetBusyCursor(on);
+    busy = on;
+  };
+  try {
+    InitializeFilmState(calc);
+    setBusy(true);
+    for (int k = 1; k <= calc.Setup.ZoneCount; ++k) {
+      calc.CurrentZone = k;
+      if (calc.CurrentZone != 1 && !WriteSucceeded(AppendZoneConditions(calc.Setup, k, sep), host)) {
+        setBusy(false);
+        report.Outcome = RunOutcome::FileError;
+        report.FailedZone = k;
+        return report;
+      }
+      MarchZone(calc, calc.CurrentZone);
+      if (!calc.TransferOk || !calc.ConvergenceOk) {
+        setBusy(false);
+        report.Outcome = RunOutcome::EngineFailed;
+        report.FailedZone = k;
+        return report;
+      }
+      if (calc.Cancelled) {
+        setBusy(false);
+        report.Outcome = RunOutcome::Cancelled;
+        report.FailedZone = k;
+        return report;
+      }
+      if (!WriteSucceeded(AppendZoneResults(calc.Setup, calc.State, k, calc.Setup.ZoneStepCount[k], sep), host)) {
+        setBusy(false);
+        report.Outcome = RunOutcome::FileError;
+        report.FailedZone = k;
+        return report;
+      }
+      report.ZonesWritten = k;
+      CarryOverToNextZone(calc);
+    }
+  } catch (const ArithmeticFault& e) {
+    // The general error report; the cursor is restored first so that the
+    // window is usable again.
+    setBusy(false);
+    host.ShowErrorReport(e.what());
+    report.Outcome = RunOutcome::ArithmeticFault;
+    report.FailedZone = calc.CurrentZone;
+    return report;
+  }
+  setBusy(false);
+  host.ShowFinishDialog();
+  report.Outcome = RunOutcome::Finished;
+  return report;
+}
+
+}  // namespace kelvane
