@@ -1,0 +1,48 @@
+#include "ModalCloser.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "ui/F_Form.h"
+
+namespace kelvane::ui::test {
+
+ModalCloser::ModalCloser(int intervalMs) {
+  connect(&timer_, &QTimer::timeout, this, &ModalCloser::Poll);
+  timer_.start(intervalMs);
+}
+
+void ModalCloser::Poll() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (!modal || !modal->isVisible()) return;
+  SeenBox seen;
+  const QCursor* cursor = QApplication::overrideCursor();
+  seen.BusyCursor = cursor && cursor->shape() == Qt::WaitCursor;
+  QAbstractButton* ok = nullptr;
+  if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+    seen.Kind = box->objectName() == QLatin1String("ErrorReport") ? QStringLiteral("error") : QStringLiteral("message");
+    seen.Text = box->text();
+    ok = box->button(QMessageBox::Ok);
+  } else if (auto* finish = qobject_cast<TFinishForm*>(modal)) {
+    seen.Kind = QStringLiteral("finish");
+    seen.Text = finish->Message()->text();
+    ok = finish->OkButton();
+  } else {
+    seen.Kind = QString::fromLatin1(modal->metaObject()->className());
+  }
+  seen_.append(seen);
+  if (ok)
+    ok->click();
+  else
+    modal->close();
+}
+
+QString ModalCloser::Describe() const {
+  QStringList parts;
+  for (const SeenBox& box : seen_) parts << box.Kind + ": " + box.Text;
+  return QStringLiteral("[") + parts.join(QStringLiteral(" | ")) + QStringLiteral("]");
+}
+
+}  // namespace kelvane::ui::test
