@@ -69,62 +69,102 @@ void FillMatrix(const Coefficients& c, const NodeRow& cold, const NodeRow& dz, i
   B[N] = static_cast<double>(static_cast<LD>(cold[N]) + c.s[N]);
 }
 
-// Gauss-Jordan elimination of columns 1..n of A (rows never move; RowOrder
-// records the pivots), recording for every stage the pivot and the rows it
-// updates with their column-k factors, so that any right-hand side can be
-// eliminated afterwards with the identical operations.  Products with an
+// Gauss-Jordan elimination of columns 1..n of A, recording for every stage
+// the pivot and the positions it updates with their column-k factors, so
+// that any right-hand side can be eliminated afterwards with the identical
+// operations.  Rows are handled through pointers in row-order position, and
+// each row's possibly non-zero columns are tracked, so that products with an
 // exactly zero factor are skipped: they could change at most the sign of a
 // zero entry, never a non-zero value.  Returns false on a zero pivot (the
 // literal elimination must then raise its fault).
-bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan) {
-  for (int k = 1; k <= n; ++k) plan.RowOrder[k] = static_cast<uint8_t>(k);
+// A tridiagonal A (the diffusion system) needs no scan for its band.
+bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan, bool tridiagonal) {
+  double* R[SystemSize + 1];
+  int lo[SystemSize + 1], hi[SystemSize + 1];
+  for (int i = 1; i <= n; ++i) {
+    R[i] = A[i].data();
+    if (tridiagonal) {
+      lo[i] = i > 1 ? i - 1 : 1;
+      hi[i] = i < n ? i + 1 : n;
+      continue;
+    }
+    lo[i] = n + 1;
+    hi[i] = 0;
+    for (int j = 1; j <= n; ++j)
+      if (R[i][j] != 0) {
+        if (lo[i] > n) lo[i] = j;
+        hi[i] = j;
+      }
+  }
   int upd = 0;
   int cols[SystemSize + 1];
   for (int k = 1; k <= n; ++k) {
     int m = k;
+    double best = std::fabs(R[k][k]);
     for (int i = k + 1; i <= n; ++i)
-      if (std::fabs(A[plan.RowOrder[i]][k]) > std::fabs(A[plan.RowOrder[m]][k])) m = i;
-    std::swap(plan.RowOrder[m], plan.RowOrder[k]);
-    const int p = plan.RowOrder[k];
-    const double pivot = A[p][k];
+      if (lo[i] <= k && std::fabs(R[i][k]) > best) {
+        m = i;
+        best = std::fabs(R[i][k]);
+      }
+    std::swap(R[m], R[k]);
+    std::swap(lo[m], lo[k]);
+    std::swap(hi[m], hi[k]);
+    plan.Swap[k] = static_cast<uint8_t>(m);
+    double* P = R[k];
+    const double pivot = P[k];
     if (!(pivot != 0)) return false;
-    plan.Pivot[k] = static_cast<uint8_t>(p);
     plan.PivotValue[k] = pivot;
     int nc = 0;
-    for (int j = k + 1; j <= n; ++j) {
-      if (A[p][j] != 0) {
-        A[p][j] = static_cast<double>(static_cast<LD>(A[p][j]) / pivot);
+    for (int j = k + 1; j <= hi[k]; ++j) {
+      if (P[j] != 0) {
+        P[j] = static_cast<double>(static_cast<LD>(P[j]) / pivot);
         cols[nc++] = j;
       }
     }
     plan.UpdStart[k] = upd;
+    int dense = 0;
+    bool contiguous = true;
     for (int i = 1; i <= n; ++i) {
       if (i == k) continue;
-      const int r = plan.RowOrder[i];
-      const double f = A[r][k];
-      if (f == 0) continue;
+      if (i < k ? hi[i] < k : lo[i] > k) continue;
+      double* Ri = R[i];
+      const double f = Ri[k];
+      if (f == 0) {
+        contiguous = false;
+        continue;
+      }
       for (int c = 0; c < nc; ++c) {
         const int j = cols[c];
-        A[r][j] = static_cast<double>(A[r][j] - static_cast<LD>(f) * A[p][j]);
+        Ri[j] = static_cast<double>(Ri[j] - static_cast<LD>(f) * P[j]);
       }
-      plan.UpdRow[upd] = static_cast<uint8_t>(r);
+      if (hi[i] < hi[k]) hi[i] = hi[k];
+      if (contiguous && i == dense + 1 && i < k) ++dense;
+      else contiguous = false;
+      plan.UpdPos[upd] = static_cast<uint8_t>(i);
       plan.UpdFactor[upd] = f;
       ++upd;
     }
+    plan.Dense[k] = static_cast<uint8_t>(dense);
   }
   plan.UpdStart[n + 1] = upd;
   return true;
 }
 
-// The right-hand-side column of the recorded elimination.
+// The right-hand-side column of the recorded elimination, held by row-order
+// position; on return b[k] is the solution's component k.
 void ReplayRhs(const DiffusionPlan& plan, int n, SystemVector& b) {
   for (int k = 1; k <= n; ++k) {
-    const int p = plan.Pivot[k];
-    b[p] = static_cast<double>(static_cast<LD>(b[p]) / plan.PivotValue[k]);
-    const double bp = b[p];
-    for (int u = plan.UpdStart[k]; u < plan.UpdStart[k + 1]; ++u) {
-      const int r = plan.UpdRow[u];
-      b[r] = static_cast<double>(b[r] - static_cast<LD>(plan.UpdFactor[u]) * bp);
+    std::swap(b[k], b[plan.Swap[k]]);
+    const double bk = static_cast<double>(static_cast<LD>(b[k]) / plan.PivotValue[k]);
+    b[k] = bk;
+    const LD bkl = bk;
+    const int start = plan.UpdStart[k];
+    const int dense = plan.Dense[k];
+    const double* F = plan.UpdFactor.data() + start;
+    for (int i = 1; i <= dense; ++i) b[i] = static_cast<double>(b[i] - F[i - 1] * bkl);
+    for (int u = start + dense; u < plan.UpdStart[k + 1]; ++u) {
+      const int r = plan.UpdPos[u];
+      b[r] = static_cast<double>(b[r] - plan.UpdFactor[u] * bkl);
     }
   }
 }
@@ -167,13 +207,13 @@ void SolveLinearSystemFast(const SystemMatrix& Ain, const SystemVector& bin, int
   static thread_local DiffusionPlan plan;
   for (int i = 1; i <= n; ++i)
     for (int j = 1; j <= n; ++j) A[i][j] = Ain[i][j];
-  if (!EliminateRecorded(A, n, plan)) {
+  if (!EliminateRecorded(A, n, plan, false)) {
     SolveLinearSystem(Ain, bin, n, x);
     return;
   }
   SystemVector b = bin;
   ReplayRhs(plan, n, b);
-  for (int k = 1; k <= n; ++k) x[k] = b[plan.RowOrder[k]];
+  for (int k = 1; k <= n; ++k) x[k] = b[k];
   // A zero in the solution may carry the sign the skipped products would
   // have given it; let the literal elimination decide it.
   if (AnyZero(x, n)) SolveLinearSystem(Ain, bin, n, x);
@@ -216,7 +256,7 @@ void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, c
   static thread_local SystemMatrix A;
   for (int i = 1; i <= N; ++i)
     for (int j = 1; j <= N; ++j) A[i][j] = plan.Matrix[i][j];
-  plan.Valid = EliminateRecorded(A, N, plan);
+  plan.Valid = EliminateRecorded(A, N, plan, true);
 }
 
 void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, double rhoP, double wsi, double wsj,
@@ -231,7 +271,7 @@ void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, dou
   if (!literal) {
     const SystemVector rhs = b;
     ReplayRhs(plan, N, b);
-    for (int k = 1; k <= N; ++k) x[k] = b[plan.RowOrder[k]];
+    for (int k = 1; k <= N; ++k) x[k] = b[k];
     if (AnyZero(x, N)) {
       b = rhs;
       literal = true;

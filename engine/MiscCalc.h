@@ -52,12 +52,14 @@ struct DiffusionPlan {
   SystemVector Rhs{};            // right-hand side; row 1 lacks the surface term
   long double SurfaceFactor = 0; // (r1 dz[2]) / dz[1], as row 1 forms it
   double S1 = 0;                 // s_1 of row 1
-  // Recorded Gauss-Jordan elimination: per stage k the pivot row, the pivot,
-  // and the column-k entries of the rows it updates.
-  std::array<uint8_t, SystemSize + 1> Pivot{};
+  // Recorded Gauss-Jordan elimination, by position in the row order: per
+  // stage k the position swapped into place, the pivot, and the positions it
+  // updates with their column-k factors.  The first Dense[k] updates are the
+  // positions 1, 2, ..., Dense[k] in order.
+  std::array<uint8_t, SystemSize + 1> Swap{};
   std::array<double, SystemSize + 1> PivotValue{};
-  std::array<uint8_t, SystemSize + 1> RowOrder{};
-  std::array<uint8_t, SystemSize * SystemSize> UpdRow{};
+  std::array<uint8_t, SystemSize + 1> Dense{};
+  std::array<uint8_t, SystemSize * SystemSize> UpdPos{};
   std::array<double, SystemSize * SystemSize> UpdFactor{};
   std::array<int, SystemSize + 2> UpdStart{};
   bool Valid = false;

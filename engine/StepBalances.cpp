@@ -57,9 +57,22 @@ void FinishFilm(Calculation& calc) {
   const RunParameters& p = calc.Params();
   StepState& st = calc.Step;
   const int N = p.TotalLayerCount;
-  for (int i = 0; i <= N; ++i) {
-    st.NewMassFrac1[i] = ConcToMassFrac(st.NewConc1[i], st.NewConc2[i], p.Density1, p.Density2, p.PolymerDensity);
-    st.NewMassFrac2[i] = ConcToMassFrac(st.NewConc2[i], st.NewConc1[i], p.Density2, p.Density1, p.PolymerDensity);
+  if (calc.LiteralTrials) {
+    for (int i = 0; i <= N; ++i) {
+      st.NewMassFrac1[i] = ConcToMassFrac(st.NewConc1[i], st.NewConc2[i], p.Density1, p.Density2, p.PolymerDensity);
+      st.NewMassFrac2[i] = ConcToMassFrac(st.NewConc2[i], st.NewConc1[i], p.Density2, p.Density1, p.PolymerDensity);
+    }
+  } else {
+    // Both solvents share the polymer concentration and the total: the sums
+    // are the same in either order, so they are formed once per node.
+    for (int i = 0; i <= N; ++i) {
+      const double c1 = st.NewConc1[i], c2 = st.NewConc2[i];
+      const double t = static_cast<double>(
+          (1.0L - (static_cast<LD>(c1) / p.Density1 + static_cast<LD>(c2) / p.Density2)) * p.PolymerDensity);
+      const double sum = static_cast<double>((static_cast<LD>(c1) + c2) + t);
+      st.NewMassFrac1[i] = static_cast<double>(static_cast<LD>(c1) / sum);
+      st.NewMassFrac2[i] = static_cast<double>(static_cast<LD>(c2) / sum);
+    }
   }
   for (int i = 0; i <= N; ++i) {
     st.NewMassFracP[i] = static_cast<double>(1.0L - (static_cast<LD>(st.NewMassFrac1[i]) + st.NewMassFrac2[i]));
