@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -29,6 +30,10 @@ void ModalCloser::Poll() {
     seen.Kind = QStringLiteral("finish");
     seen.Text = finish->Message()->text();
     ok = finish->OkButton();
+  } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+    // Noted as "folder|filters"; then cancelled.
+    seen.Kind = QStringLiteral("files");
+    seen.Text = files->directory().absolutePath() + '|' + files->nameFilters().join(QStringLiteral(";;"));
   } else {
     seen.Kind = QString::fromLatin1(modal->metaObject()->className());
   }

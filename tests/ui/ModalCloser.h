@@ -1,7 +1,7 @@
 #pragma once
 // Closes the modal boxes of the window under test as a user would: a
 // repeating timer looks for the active modal widget, notes what it showed
-// and presses its OK button.
+// and presses its OK button (a file dialog is cancelled).
 
 #include <QList>
 #include <QObject>
@@ -11,7 +11,7 @@
 namespace kelvane::ui::test {
 
 struct SeenBox {
-  QString Kind;  // "message", "error" (general error report), "finish", or the class name
+  QString Kind;  // "message", "error" (general error report), "finish", "files", or the class name
   QString Text;
   bool BusyCursor = false;  // the wait cursor was up while it showed
 };
