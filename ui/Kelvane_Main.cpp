@@ -41,6 +41,7 @@ void EditFieldTexts::SetText(std::string_view component, const std::string& text
   QLineEdit* edit = Edit(component);
   if (!edit) throw std::out_of_range("unknown field " + std::string(component));
   edit->setText(QString::fromStdString(text));
+  edit->setCursorPosition(0);  // show a long value from its start
 }
 
 // ---------------------------------------------------------------------------

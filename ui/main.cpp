@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "ui/Controls.h"
 #include "ui/Kelvane_Main.h"
@@ -13,23 +14,26 @@ namespace {
 
 // Without a display and without an explicit platform, Qt would abort with a
 // terse message; say what to do instead.
-bool DisplayAvailable() {
-#if defined(Q_OS_LINUX) || defined(Q_OS_UNIX)
-#if !defined(Q_OS_MACOS)
+bool DisplayAvailable(int argc, char* argv[]) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-platform") == 0) return true;
   const auto set = [](const char* name) {
     const char* value = std::getenv(name);
     return value && *value;
   };
   return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-#endif
-#endif
+#else
+  (void)argc;
+  (void)argv;
   return true;
+#endif
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (!DisplayAvailable()) {
+  if (!DisplayAvailable(argc, argv)) {
     std::fprintf(stderr,
                  "kelvane: no display found.  Run the window under a virtual display with\n"
                  "  xvfb-run -a kelvane\n"
