@@ -37,7 +37,13 @@ auto WithFlagsKept(Fn&& fn) {
 }
 }  // namespace
 
-void Calculation::Message(const std::string& text) { WithFlagsKept([&] { host_->ShowMessage(text); }); }
+void Calculation::Message(const std::string& text) {
+  if (DeferMessages) {
+    if (DeferredMessage.empty()) DeferredMessage = text;
+    return;
+  }
+  WithFlagsKept([&] { host_->ShowMessage(text); });
+}
 
 void Calculation::ReportProgress(int zone, int zoneCount, int step, int stepCount) {
   WithFlagsKept([&] { host_->Progress(zone, zoneCount, step, stepCount); });
@@ -119,6 +125,12 @@ void InitializeFilmState(Calculation& calc) {
   s.AvgConc2[0] = p.InitialComposition2;
   s.AvgPolymerConc[0] = s.InitPolymerConc;
   s.LastStep = 0;
+  if (calc.Robust) {
+    std::size_t total = 0;
+    for (int z = 1; z <= calc.Setup.ZoneCount; ++z) total += static_cast<std::size_t>(std::max(0, calc.Setup.ZoneStepCount[z]));
+    calc.Rescued.clear();
+    calc.Rescued.reserve(total);
+  }
   CheckFaults();
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/EngineHost.h"
 #include "engine/Faults.h"
@@ -41,6 +42,22 @@ struct StepState {
   // Fast path: values that depend only on the step temperature and the zone.
   double Ps1 = 0, Ps2 = 0;        // saturation pressures at T, mmHg
   double Ktrans1 = 0, Ktrans2 = 0;  // gas-side mass-transfer coefficients, cm/s
+  double P1 = 0, P2 = 0;  // surface partial pressures of the last trial, mmHg
+};
+
+// Robust surface solve: the best trial of the step so far, the start of the
+// rescue.
+struct TrialRecord {
+  bool Valid = false;
+  double S1 = 0, S2 = 0;          // surface mass fractions as the trial left them
+  double F1 = 0, F2 = 0;          // film-side fluxes
+  double G1 = 0, G2 = 0;          // gas-side fluxes
+  double Merit = 0;               // sum |F - G| / (|F| + |G|)
+};
+
+struct RescuedStep {
+  int Zone = 0;
+  int Step = 0;
 };
 
 // What the fast path keeps from the start of a step: everything of the film
@@ -91,6 +108,18 @@ class Calculation {
   bool LiteralTrials = false;
   // Upper bound on the trials of one step (the secant search has none).
   int MaxTrialsPerStep = 1000;
+  // Robust surface solve: where the secant search fails, a damped 2x2
+  // Newton iteration takes over the step.  Steps the secant search finishes
+  // are untouched.
+  bool Robust = false;
+  int RobustLiteralTrials = 200;  // the secant search's trials before the rescue
+  int MaxRescueTrials = 100;
+  std::vector<RescuedStep> Rescued;  // reserved before the march
+  TrialRecord Best;
+  // While the secant search runs in robust mode its failure messages are
+  // held back: the rescue may still finish the step.
+  bool DeferMessages = false;
+  std::string DeferredMessage;
   // Progress is reported every this many steps.
   int ProgressInterval = 100;
 
@@ -203,6 +232,16 @@ void GasSideFlux(Calculation& calc);
 double UpdateTemperature(Calculation& calc, double c1, double c2, double cP, double L, double T, int z);
 // Fast path: the trial-independent film side of the step.
 void PrepareStep(Calculation& calc);
+
+// ---------------------------------------------------------------------------
+// Robust surface solve: takes over a step whose secant search failed.  True
+// when a trial balancing both solvents was found (it is the last trial
+// evaluated); false with the failure message shown and ConvergenceOk
+// cleared.
+bool RescueStep(Calculation& calc);
+// The march's balance test of one solvent: |(F - G) / F| < 0.005.
+bool Converged(double film, double gas);
+extern const char* const RescueFailurePrefix;  // "Sorry, this condition does not converge !! (rescue failed: "
 
 // ---------------------------------------------------------------------------
 // Zone march.

@@ -172,6 +172,8 @@ void GasSideFlux(Calculation& calc) {
               : SurfacePartialPressureReported(calc, SurfacePartialPressureFast(st.Ps2, phi2s, phi1s, s.MolarVolume2,
                                                                               s.MolarVolume1, p.Chi2p, p.Chi1p, p.Chi12));
   if (!calc.TransferOk) return;
+  st.P1 = P1;
+  st.P2 = P2;
   const double h = p.CoatHeatTransferCoeff[z];
   const double k1 = literal ? MassTransferCoeff(p.AirDiffusivity1, h) : st.Ktrans1;
   const double k2 = literal ? MassTransferCoeff(p.AirDiffusivity2, h) : st.Ktrans2;

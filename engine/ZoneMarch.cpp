@@ -29,36 +29,73 @@ namespace {
 
 inline double Residual(double film, double gas) { return static_cast<double>(static_cast<LD>(film) - gas); }
 
+}  // namespace
+
 // |(F - G) / F| < 0.005, strictly.
-inline bool Converged(double film, double gas) {
+bool Converged(double film, double gas) {
   return std::fabs((static_cast<LD>(film) - gas) / film) < 0.005L;
 }
 
-// Runs one trial unless the step has used up its trials.  False ends the
-// zone: the surface equilibrium failed, or the search does not settle.
-bool Evaluate(Calculation& calc) {
-  if (calc.Step.Trials >= calc.MaxTrialsPerStep) {
-    calc.Message(ConvergenceFailureMessage);
-    calc.ConvergenceOk = false;
-    return false;
+namespace {
+
+enum class Search { Solved, Failed, Rescue };
+
+// Keeps the step's best trial (smallest relative flux imbalance with the
+// surface below the boiling point) as the start of a rescue.
+void RecordTrial(Calculation& calc) {
+  const StepState& st = calc.Step;
+  if (static_cast<LD>(st.P1) + st.P2 >= 760.0L) return;
+  const LD m1 = std::fabs(static_cast<LD>(st.FilmFlux1) - st.GasFlux1) /
+                (std::fabs(static_cast<LD>(st.FilmFlux1)) + std::fabs(static_cast<LD>(st.GasFlux1)));
+  const LD m2 = std::fabs(static_cast<LD>(st.FilmFlux2) - st.GasFlux2) /
+                (std::fabs(static_cast<LD>(st.FilmFlux2)) + std::fabs(static_cast<LD>(st.GasFlux2)));
+  const double merit = static_cast<double>(m1 + m2);
+  if (!(merit == merit)) return;
+  TrialRecord& b = calc.Best;
+  if (!b.Valid || merit < b.Merit) {
+    b = {true, st.NewMassFrac1[0], st.NewMassFrac2[0], st.FilmFlux1, st.FilmFlux2, st.GasFlux1, st.GasFlux2, merit};
   }
-  EvaluateTrial(calc);
-  return calc.TransferOk;
 }
 
+// Runs one trial unless the step has used up its trials.  Solved means the
+// trial ran; Failed ends the zone (the surface equilibrium failed, or the
+// search does not settle); Rescue hands the step to the robust solve.
+Search Evaluate(Calculation& calc) {
+  StepState& st = calc.Step;
+  if (calc.Robust) {
+    if (st.NewMassFrac1[0] <= 0 || st.NewMassFrac2[0] <= 0) return Search::Rescue;
+    if (st.Trials >= calc.RobustLiteralTrials) return Search::Rescue;
+  }
+  if (st.Trials >= calc.MaxTrialsPerStep) {
+    calc.Message(ConvergenceFailureMessage);
+    calc.ConvergenceOk = false;
+    return Search::Failed;
+  }
+  EvaluateTrial(calc);
+  if (!calc.TransferOk) return calc.Robust ? Search::Rescue : Search::Failed;
+  if (calc.Robust) RecordTrial(calc);
+  return Search::Solved;
+}
+
+#define KELVANE_EVALUATE()                           \
+  do {                                               \
+    const Search e = Evaluate(calc);                 \
+    if (e != Search::Solved) return e;               \
+  } while (0)
+
 // The secant search of one step over (SurfMassFrac1, SurfMassFrac2).
-// True when both solvents balance; false when a flag was cleared.
-bool SolveSurface(Calculation& calc) {
+Search SolveSurface(Calculation& calc) {
   StepState& st = calc.Step;
   double& s1 = st.NewMassFrac1[0];
   double& s2 = st.NewMassFrac2[0];
   const double w1 = st.OldMassFrac1[0];
   const double w2 = st.OldMassFrac2[0];
+  const Search onSecantFailure = calc.Robust ? Search::Rescue : Search::Failed;
 
   // First trial: both surface fractions 0.01 % below their start values.
   s1 = static_cast<double>(w1 - 0.0001L * w1);
   s2 = static_cast<double>(w2 - 0.0001L * w2);
-  if (!Evaluate(calc)) return false;
+  KELVANE_EVALUATE();
   double x0_1 = s1, x0_2 = s2;
   double f0_1 = Residual(st.FilmFlux1, st.GasFlux1);
   double f0_2 = Residual(st.FilmFlux2, st.GasFlux2);
@@ -72,19 +109,19 @@ bool SolveSurface(Calculation& calc) {
   double x1_1 = 0, x1_2 = 0, f1_1 = 0, f1_2 = 0;
   for (;;) {
     // Trial point.
-    if (!Evaluate(calc)) return false;
+    KELVANE_EVALUATE();
     x1_1 = s1;
     x1_2 = s2;
     f1_1 = Residual(st.FilmFlux1, st.GasFlux1);
     f1_2 = Residual(st.FilmFlux2, st.GasFlux2);
     for (;;) {
       const double n1 = SecantStep(calc, x1_1, x0_1, f1_1, f0_1);
-      if (!calc.ConvergenceOk) return false;
+      if (!calc.ConvergenceOk) return onSecantFailure;
       const double n2 = SecantStep(calc, x1_2, x0_2, f1_2, f0_2);
-      if (!calc.ConvergenceOk) return false;
+      if (!calc.ConvergenceOk) return onSecantFailure;
       s1 = n1;
       s2 = n2;
-      if (!Evaluate(calc)) return false;
+      KELVANE_EVALUATE();
       const bool c1 = Converged(st.FilmFlux1, st.GasFlux1);
       const bool c2 = Converged(st.FilmFlux2, st.GasFlux2);
       const double r1 = Residual(st.FilmFlux1, st.GasFlux1);
@@ -97,7 +134,7 @@ bool SolveSurface(Calculation& calc) {
         x0_2 = x1_2; f0_2 = f1_2;
         x1_2 = s2;   f1_2 = r2;
       }
-      if (c1 && c2) return true;
+      if (c1 && c2) return Search::Solved;
       if (!c1 && !c2) continue;
       // Exactly one balanced: restart both secants from here, nudged up.
       x0_1 = s1; f0_1 = r1;
@@ -107,6 +144,30 @@ bool SolveSurface(Calculation& calc) {
       break;
     }
   }
+}
+
+#undef KELVANE_EVALUATE
+
+// The surface solve of one step, with the rescue in robust mode.
+bool SolveStep(Calculation& calc, int zone, int step) {
+  if (!calc.Robust) return SolveSurface(calc) == Search::Solved;
+  calc.Best = {};
+  calc.DeferMessages = true;
+  calc.DeferredMessage.clear();
+  const Search result = SolveSurface(calc);
+  calc.DeferMessages = false;
+  if (result == Search::Solved) return true;
+  if (result == Search::Failed) {
+    // The search ended without a rescue (the trial cap): its message stands.
+    if (!calc.DeferredMessage.empty()) calc.Message(calc.DeferredMessage);
+    return false;
+  }
+  calc.DeferredMessage.clear();
+  calc.TransferOk = true;
+  calc.ConvergenceOk = true;
+  if (!RescueStep(calc)) return false;
+  calc.Rescued.push_back({zone, step});
+  return true;
 }
 
 }  // namespace
@@ -119,6 +180,7 @@ void MarchZone(Calculation& calc, int zone) {
   const int n = calc.Setup.ZoneStepCount[zone];
   if (n <= 0) return;
   st.Zone = zone;
+  calc.DeferMessages = false;
   // A failed profile fit repeats the last good fit; the zone starts from the
   // fitted profiles of its entrance.
   st.FitWork1 = s.FitVolFrac1[0];
@@ -139,7 +201,7 @@ void MarchZone(Calculation& calc, int zone) {
     st.Trials = 0;
     if (!calc.LiteralTrials) PrepareStep(calc);
 
-    const bool solved = SolveSurface(calc);
+    const bool solved = SolveStep(calc, zone, j);
     calc.Stats.Trials += st.Trials;
     if (st.Trials > calc.Stats.MaxTrialsPerStep) calc.Stats.MaxTrialsPerStep = st.Trials;
     if (!solved) return;

@@ -39,6 +39,9 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
   ClearFaults();
   calc.SetHost(&host);
   calc.LiteralTrials = options.LiteralTrials;
+  calc.Robust = options.Robust;
+  calc.DeferMessages = false;
+  calc.Rescued.clear();
   calc.Stats = {};
   calc.Cancelled = false;
   calc.TransferOk = true;

@@ -21,6 +21,7 @@ enum class RunOutcome {
 struct RunOptions {
   char DecimalSeparator = '.';
   bool LiteralTrials = false;  // reference path of the engine (tests, benchmarks)
+  bool Robust = false;         // rescue steps whose secant search fails
 };
 
 struct RunReport {
