@@ -11,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <sstream>
 
@@ -29,10 +30,39 @@ std::string FieldList() {
   char line[256];
   for (const FieldSpec& f : FieldTable()) {
     std::snprintf(line, sizeof line, "  %-8s %-26s %-11s default \"%s\"%s\n", f.Component.c_str(), f.Member.c_str(),
-                  f.Unit.c_str(), f.DefaultText.c_str(), f.Enabled ? "" : "  (fixed)");
+                  f.Unit.c_str(), f.DefaultText.c_str(), f.Enabled ? "" : "  (greyed in the window)");
     out << line;
   }
+  out << "\nGreyed fields cannot be edited in the window and a data file leaves them\n"
+         "alone; --set still changes them.\n"
+         "\nExit status: 0 finished; 1 input or data file refused; 2 the calculation\n"
+         "stopped on a numerical failure or an arithmetic fault; 3 the result file\n"
+         "(or the --write-data file) could not be written.\n";
   return out.str();
+}
+
+// --write-data: the field texts as a data file.  Exit status as for a run.
+int WriteData(const std::string& path, const FieldTexts& fields) {
+  using Status = DataFileWriteResult::Status;
+  const DataFileWriteResult r = WriteDataFileChecked(path, fields);
+  switch (r.Result) {
+    case Status::Ok: return 0;
+    case Status::UnwritableText:
+      std::fprintf(stderr,
+                   "kelvane-run: the text of %s cannot go into a data file (it holds a space, a line end "
+                   "or a character without a Shift_JIS form); nothing written\n",
+                   r.Field.c_str());
+      return 1;
+    case Status::OpenFailed:
+      std::fprintf(stderr, "kelvane-run: cannot create the data file %s: %s\n", path.c_str(),
+                   std::strerror(r.ErrorCode));
+      return 3;
+    case Status::WriteFailed:
+      std::fprintf(stderr, "kelvane-run: writing the data file %s failed: %s\n", path.c_str(),
+                   std::strerror(r.ErrorCode));
+      return 3;
+  }
+  return 3;
 }
 
 int ExitStatus(RunOutcome outcome) {
@@ -51,15 +81,23 @@ int ExitStatus(RunOutcome outcome) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"kelvane-run: compute a coated-film dryer without the window"};
+  CLI::App app{"kelvane-run: compute a coated-film dryer without the window.\n"
+               "Starts from the window's default field texts, applies --data, then each --set,\n"
+               "and runs the calculation as the OK button does.  Messages go to standard error.\n",
+               "kelvane-run"};
   std::string dataFile, resultFile = "result.txt", writeData;
   std::vector<std::string> settings;
   bool quiet = false, literal = false;
-  app.add_option("--data", dataFile, "Apply a data file, as \"Input Data File\" does");
-  app.add_option("--set", settings, "Set one field's text, NAME=TEXT")->allow_extra_args(false);
-  app.add_option("-o,--output", resultFile, "Result file (the \"Save File Name\" field)");
+  app.add_option("--data", dataFile, "Apply a data file, as \"Input Data File\" does")->type_name("DATAFILE");
+  app.add_option("--set", settings, "Set one field's text; NAME is a field name (Edit19) or a record name "
+                                    "(IncrementZ, OuterTemperature[2]); repeatable")
+      ->type_name("NAME=TEXT")
+      ->allow_extra_args(false);
+  app.add_option("-o,--output", resultFile, "Result file (the \"Save File Name\" field; default result.txt)")
+      ->type_name("RESULTFILE");
   app.add_option("--write-data", writeData,
-                 "Write the field texts as a 141-line data file and exit without computing");
+                 "Write the field texts as a 141-line data file and exit without computing")
+      ->type_name("FILE");
   app.add_flag("--quiet", quiet, "No progress bar");
   app.add_flag("--literal", literal, "Use the reference (unoptimised) engine path; same results, slower");
   app.footer(FieldList());
@@ -72,20 +110,20 @@ int main(int argc, char** argv) {
   if (!dataFile.empty() && InputDataFile(dataFile, fields, host) != DataFileStatus::Applied) return 1;
   for (const std::string& s : settings) {
     const auto eq = s.find('=');
-    const FieldSpec* f = eq == std::string::npos ? nullptr : FindField(s.substr(0, eq));
+    if (eq == std::string::npos) {
+      std::fprintf(stderr, "kelvane-run: --set %s: expected NAME=TEXT\n", s.c_str());
+      return 1;
+    }
+    const std::string name = s.substr(0, eq);
+    const FieldSpec* f = FindField(name);
     if (!f) {
-      std::fprintf(stderr, "kelvane-run: unknown field in --set %s (see --help for the names)\n", s.c_str());
+      std::fprintf(stderr, "kelvane-run: --set %s: no field is named \"%s\" (kelvane-run --help lists them)\n",
+                   s.c_str(), name.c_str());
       return 1;
     }
     fields.SetText(f->Component, s.substr(eq + 1));
   }
-  if (!writeData.empty()) {
-    if (!WriteDataFile(writeData, fields)) {
-      std::fprintf(stderr, "kelvane-run: cannot write the data file %s\n", writeData.c_str());
-      return 3;
-    }
-    return 0;
-  }
+  if (!writeData.empty()) return WriteData(writeData, fields);
 
   auto calc = std::make_unique<Calculation>();
   RunOptions options;

@@ -1,0 +1,266 @@
+// kelvane-run end to end: the built runner started in a scratch folder, its
+// exit status, standard error and the files it leaves behind.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "files_test_support.h"
+#include "run/FieldTable.h"
+
+namespace kelvane {
+namespace {
+
+using filetest::ReadBytes;
+using filetest::SplitCrLf;
+
+const std::string kFinished = "Calculation is successfully finished !\n";
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+class KelvaneRunTest : public filetest::ScratchDir {
+ protected:
+  // Runs kelvane-run in the scratch folder with standard output and standard
+  // error going to files (so standard error is not a terminal).
+  Result Run(const std::vector<std::string>& args) {
+    std::string cmd = "cd " + Quote(dir_.string()) + " && " + Quote(KELVANE_RUNNER);
+    for (const std::string& a : args) cmd += " " + Quote(a);
+    cmd += " >.stdout 2>.stderr";
+    const int rc = std::system(cmd.c_str());
+    Result r;
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    r.out = ReadBytes(dir_ / ".stdout");
+    r.err = ReadBytes(dir_ / ".stderr");
+    std::filesystem::remove(dir_ / ".stdout");
+    std::filesystem::remove(dir_ / ".stderr");
+    return r;
+  }
+  // The files the runner left in the scratch folder.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string File(const std::string& name) const { return ReadBytes(dir_ / name); }
+};
+
+// Short zones keep a run to a few rows.
+const std::vector<std::string> kShort = {"--set", "ZoneLength[1]=0.2", "--set", "ZoneLength[2]=0.2"};
+
+std::vector<std::string> With(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Table 1's last row of each zone: the row two lines above each
+// "Layer Thickness" title.
+std::vector<std::string> LastRowsOfTableOne(const std::string& bytes) {
+  const auto lines = SplitCrLf(bytes);
+  std::vector<std::string> rows;
+  for (std::size_t i = 2; i < lines.size(); ++i)
+    if (lines[i] == "Layer Thickness (Thick./Layer by Nonuniform Gird Size Calc.)") rows.push_back(lines[i - 2]);
+  return rows;
+}
+
+TEST_F(KelvaneRunTest, DefaultRunInAnEmptyFolder) {
+  const Result r = Run({"-o", "result.txt"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, kFinished) << "one line, and no progress bar when standard error is a file";
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Files(), std::vector<std::string>{"result.txt"});
+  EXPECT_EQ(LastRowsOfTableOne(File("result.txt")),
+            (std::vector<std::string>{
+                "  50.000    50.000     59.30     0.1563       0.0012        7.9       0.00185",
+                " 100.000    50.000     59.91     0.1354       0.0009        6.6       0.00180"}));
+
+  // Without -o the result goes to the window's default name as well.
+  std::filesystem::remove(dir_ / "result.txt");
+  EXPECT_EQ(Run(With({"--quiet"}, kShort)).status, 0);
+  EXPECT_EQ(Files(), std::vector<std::string>{"result.txt"});
+}
+
+TEST_F(KelvaneRunTest, RefusalsEndWithStatusOneAndNoResultFile) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  std::string shortFile;
+  for (int i = 0; i < 140; ++i) shortFile += "  a  =  1\r\n";
+  filetest::WriteBytes(dir_ / "short.dat", shortFile);
+  const std::vector<Case> cases = {
+      {{"--set", "NumberOfLayers=15"}, "Number of Layers shoud be 10, 20, 30 or 40.\n"},
+      {{"--set", "Edit19=abc"}, "Input value is not correct!\n"},
+      {{"--set", "OuterTemperature[3]=60", "--set", "ZoneLength[3]="}, "Input value of Zone 3 is not correct!\n"},
+      {{"--set", "OuterTemperature[2]=x"}, "'x' は浮動小数点数ではありません\n"},
+      {{"-o", ""}, "Input Save File Name!\n"},
+      {{"--data", "short.dat"}, "\"short.dat\" is not a correct data file!\n"},
+      {{"--data", "absent.dat"}, "Data file can not open!\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    const Result r = Run(c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "result.txt"));
+  }
+
+  // An unknown NAME is refused before anything runs, naming it.
+  for (const std::string bad : {"Speed=1.0", "Edit999=1", "OuterTemperature[15]=60", "IncrementZ"}) {
+    SCOPED_TRACE(bad);
+    const Result r = Run({"--set", bad});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(bad.substr(0, bad.find('='))), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(kFinished), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "result.txt"));
+  }
+}
+
+TEST_F(KelvaneRunTest, NumericalFailuresAndFaultsEndWithStatusTwo) {
+  Result r = Run({"--set", "NumberOfLayers=10"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "Sorry, this condition does not cnoverge! CONSIDER TO REDUCE OR INCREASE \"Increment of z\".\n");
+  EXPECT_EQ(SplitCrLf(File("result.txt")).size(), 109u);
+
+  r = Run(With({"--set", "WebSpeed=0"}, kShort));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "0 による浮動小数点数除算\n");
+}
+
+TEST_F(KelvaneRunTest, UnwritableResultFileEndsWithStatusThree) {
+  const Result r = Run({"-o", "no/such/folder/result.txt"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err, "File can not open!\n");
+  EXPECT_TRUE(Files().empty());
+
+  if (std::filesystem::exists("/dev/full")) {
+    const Result full = Run({"-o", "/dev/full"});
+    EXPECT_EQ(full.status, 3);
+    EXPECT_EQ(full.err, "I/O エラー (28)\n");
+  }
+}
+
+TEST_F(KelvaneRunTest, SetTakesFieldNamesAndRecordNames) {
+  const std::vector<std::string> byField = {"--set", "Edit19=1.0", "--set", "Edit21=70.0", "--set",
+                                            "Edit255=-6.5E2", "--set", "Edit8=0.2", "--set", "Edit22=0.2"};
+  const std::vector<std::string> byRecord = {"--set", "IncrementZ=1.0",     "--set", "OuterTemperature[2]=70.0",
+                                             "--set", "DiffParams1[5]=-6.5E2", "--set", "ZoneLength[1]=0.2",
+                                             "--set", "ZoneLength[2]=0.2"};
+  ASSERT_EQ(Run(With(byField, {"-o", "a.txt"})).status, 0);
+  ASSERT_EQ(Run(With(byRecord, {"-o", "b.txt"})).status, 0);
+  const std::string bytes = File("a.txt");
+  EXPECT_EQ(bytes, File("b.txt"));
+
+  const auto lines = SplitCrLf(bytes);
+  auto endsWith = [](const std::string& line, const std::string& tail) {
+    return line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  EXPECT_TRUE(endsWith(lines.at(84), "=  1.00000")) << lines.at(84);
+  EXPECT_TRUE(endsWith(lines.at(56), "=  -6.50000E+02")) << lines.at(56);
+  const auto zone2 = std::find(lines.begin(), lines.end(), "  ZONE 2");
+  ASSERT_NE(zone2, lines.end());
+  EXPECT_TRUE(endsWith(*(zone2 + 2), "=  70.00")) << *(zone2 + 2);
+  // 0.2 m at 1 cm per step: 20 steps, the last row at 0.2 s and 0.2 m.
+  EXPECT_EQ(LastRowsOfTableOne(bytes).at(0).substr(0, 18), "   0.200     0.200");
+
+  // A later --set of the same field wins; -o is the "Save File Name" field.
+  ASSERT_EQ(Run(With(byRecord, {"--set", "IncrementZ=5.0", "--set", "IncrementZ=1.0", "-o", "c.txt"})).status, 0);
+  EXPECT_EQ(File("c.txt"), bytes);
+  ASSERT_EQ(Run(With(byRecord, {"--set", "SaveFileName=d.txt"})).status, 0);
+  EXPECT_EQ(File("d.txt"), bytes);
+}
+
+TEST_F(KelvaneRunTest, WrittenDataFileGivesTheSameRun) {
+  const std::vector<std::string> changes = {
+      "--set", "Chi1p=0.36",         "--set", "InitialTemperature=25.0", "--set", "OuterTemperature[3]=80.0",
+      "--set", "ZoneLength[3]=0.1",  "--set", "PartialPressure1[3]=1.5", "--set", "PartialPressure2[3]=2.5",
+      "--set", "BaseHeatTransferCoeff[3]=0.001", "--set", "CoatHeatTransferCoeff[3]=0.0012"};
+  const std::vector<std::string> all = With(changes, kShort);
+
+  Result r = Run(With(all, {"--write-data", "study.dat"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Files(), std::vector<std::string>{"study.dat"}) << "writing a data file computes nothing";
+  const auto dataLines = SplitCrLf(File("study.dat"));
+  EXPECT_EQ(dataLines.size(), 141u);
+
+  ASSERT_EQ(Run(With(all, {"-o", "direct.txt"})).status, 0);
+  r = Run({"--data", "study.dat", "-o", "loaded.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, kFinished);
+  EXPECT_EQ(File("loaded.txt"), File("direct.txt"));
+  const auto lines = SplitCrLf(File("loaded.txt"));
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "  ZONE 3"), lines.end());
+
+  // --set after --data overrides the file.
+  ASSERT_EQ(Run({"--data", "study.dat", "--set", "Chi1p=0.354", "--set", "InitialTemperature=30.0", "--set",
+                 "OuterTemperature[3]=", "-o", "back.txt"})
+                .status,
+            0);
+  ASSERT_EQ(Run(With(kShort, {"-o", "plain.txt"})).status, 0);
+  EXPECT_EQ(File("back.txt"), File("plain.txt"));
+
+  // A text that a data file cannot carry is refused and nothing is written.
+  r = Run({"--set", "Chi1p=0.3 5", "--write-data", "bad.dat"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Edit201"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "bad.dat"));
+  r = Run({"--write-data", "no/such/folder/x.dat"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("no/such/folder/x.dat"), std::string::npos) << r.err;
+}
+
+TEST_F(KelvaneRunTest, HelpListsEveryField) {
+  const Result r = Run({"--help"});
+  EXPECT_EQ(r.status, 0);
+  for (const FieldSpec& f : FieldTable()) {
+    SCOPED_TRACE(f.Component);
+    const std::string line = "  " + f.Component + std::string(f.Component.size() < 8 ? 8 - f.Component.size() : 0, ' ') +
+                             " " + f.Member;
+    const auto at = r.out.find(line + " ");
+    ASSERT_NE(at, std::string::npos);
+    const std::string row = r.out.substr(at, r.out.find('\n', at) - at);
+    EXPECT_NE(row.find(" " + f.Unit + " "), std::string::npos) << row;
+    EXPECT_NE(row.find("default \"" + f.DefaultText + "\""), std::string::npos) << row;
+  }
+  EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+TEST_F(KelvaneRunTest, ProgressBarOnlyOnATerminal) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1) for a terminal";
+  // script(1) gives the runner a terminal; its output lands in the log.
+  auto onTerminal = [&](const std::string& extra) {
+    const std::string cmd = "cd " + Quote(dir_.string()) + " && script -qec " +
+                            Quote(Quote(KELVANE_RUNNER) + " -o r.txt " + extra) + " /dev/null >.log 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    const std::string log = ReadBytes(dir_ / ".log");
+    std::filesystem::remove(dir_ / ".log");
+    return log;
+  };
+  const std::string shown = onTerminal("");
+  EXPECT_NE(shown.find("Zone 1 of 2"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Zone 2 of 2"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("100%"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Calculation is successfully finished !"), std::string::npos);
+  const std::string quiet = onTerminal("--quiet");
+  EXPECT_EQ(quiet.find("Zone 1 of 2"), std::string::npos) << quiet;
+  EXPECT_NE(quiet.find("Calculation is successfully finished !"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelvane

@@ -1,0 +1,409 @@
+// The OK sequence seen from outside: what reaches the user (messages, busy
+// cursor, finish dialog, error reports) and what the result file holds after
+// each way a run can end.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/MiscCalc.h"
+#include "files_test_support.h"
+#include "run/FieldTable.h"
+#include "run/RunHost.h"
+#include "run/StartRun.h"
+
+namespace kelvane {
+namespace {
+
+using filetest::ReadBytes;
+using filetest::SplitCrLf;
+
+const char* const kFinished = "finish dialog";
+
+// Records everything the run shows, in order, and what the result file held
+// when each zone's march first reported progress.
+class RecordingRunHost : public RunHost {
+ public:
+  explicit RecordingRunHost(std::string resultPath = {}) : resultPath_(std::move(resultPath)) {}
+
+  void ShowMessage(const std::string& text) override {
+    events.push_back("message: " + text);
+    messages.push_back(text);
+  }
+  void SetBusyCursor(bool on) override {
+    events.push_back(on ? "cursor: busy" : "cursor: default");
+    busy = on;
+  }
+  void ShowFinishDialog() override {
+    events.push_back(kFinished);
+    ++finishDialogs;
+    busyAtFinish = busy;
+  }
+  void ShowErrorReport(const std::string& text) override {
+    events.push_back("report: " + text);
+    reports.push_back(text);
+    busyAtReport = busy;
+  }
+  void Progress(int zone, int, int, int) override {
+    if (!busy) idleProgress = true;
+    if (zone > lastProgressZone) {
+      lastProgressZone = zone;
+      fileAtZoneStart.push_back(resultPath_.empty() ? std::string() : ReadBytes(resultPath_));
+    }
+  }
+  bool CancelRequested() override { return cancelInZone > 0 && lastProgressZone >= cancelInZone; }
+
+  std::vector<std::string> events, messages, reports;
+  std::vector<std::string> fileAtZoneStart;  // index zone - 1
+  int finishDialogs = 0;
+  int lastProgressZone = 0;
+  int cancelInZone = 0;
+  bool busy = false, busyAtFinish = false, busyAtReport = false, idleProgress = false;
+
+ private:
+  std::string resultPath_;
+};
+
+int CountLines(const std::vector<std::string>& lines, const std::string& text) {
+  return static_cast<int>(std::count(lines.begin(), lines.end(), text));
+}
+
+std::vector<std::size_t> FindLines(const std::vector<std::string>& lines, const std::string& text) {
+  std::vector<std::size_t> at;
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (lines[i] == text) at.push_back(i);
+  return at;
+}
+
+// The rows of the four tables of the results section starting at `start`,
+// and the line after the section.
+struct ZoneTables {
+  std::vector<std::string> rows[4];
+  std::size_t end = 0;
+};
+
+ZoneTables ParseZone(const std::vector<std::string>& lines, std::size_t start) {
+  ZoneTables t;
+  std::size_t i = start + 4;  // heading, column names, units, empty line
+  while (i < lines.size() && !lines[i].empty()) t.rows[0].push_back(lines[i++]);
+  for (int table = 1; table < 4; ++table) {
+    i += 5;  // empty line, title, rule, column names, units
+    while (i < lines.size() && !lines[i].empty()) t.rows[table].push_back(lines[i++]);
+  }
+  t.end = i;
+  return t;
+}
+
+double Column(const std::string& row, std::size_t from, std::size_t width) {
+  return std::stod(row.substr(from, width));
+}
+
+class RunDriverTest : public filetest::ScratchDir {
+ protected:
+  void SetUp() override {
+    ScratchDir::SetUp();
+    result = Path("result.txt");
+    fields.SetText("Edit250", result);
+    host = std::make_unique<RecordingRunHost>(result);
+    calc = std::make_unique<Calculation>();
+  }
+
+  // Zones of `metres` each, for runs that need only a few rows.
+  void ShortZones(const char* metres) {
+    fields.SetText("Edit8", metres);
+    fields.SetText("Edit22", metres);
+  }
+
+  RunReport Run() { return StartRun(fields, *host, *calc); }
+  std::vector<std::string> Lines() const { return SplitCrLf(ReadBytes(result)); }
+
+  std::string result;
+  FieldTextMap fields;
+  std::unique_ptr<RecordingRunHost> host;
+  std::unique_ptr<Calculation> calc;
+};
+
+TEST_F(RunDriverTest, DefaultRunWritesEverySectionInOrderAndFinishesOnce) {
+  const RunReport report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::Finished);
+  EXPECT_EQ(report.ZonesWritten, 2);
+  EXPECT_EQ(report.FailedZone, 0);
+
+  // Busy cursor for the whole march, back to default before the dialog.
+  EXPECT_EQ(host->events, (std::vector<std::string>{"cursor: busy", "cursor: default", kFinished}));
+  EXPECT_FALSE(host->busyAtFinish);
+  EXPECT_FALSE(host->idleProgress);
+
+  // Order of the writes: during zone 1 the file holds the echo only; during
+  // zone 2 it also holds zone 1's results and zone 2's conditions.
+  ASSERT_EQ(host->fileAtZoneStart.size(), 2u);
+  const auto duringZone1 = SplitCrLf(host->fileAtZoneStart[0]);
+  EXPECT_EQ(duringZone1.size(), 109u);
+  EXPECT_EQ(duringZone1.at(93), "  ZONE 1");
+  const auto duringZone2 = SplitCrLf(host->fileAtZoneStart[1]);
+  EXPECT_EQ(CountLines(duringZone2, "  [SIMULATION RESULTS]"), 1);
+  ASSERT_GE(duringZone2.size(), 12u);
+  EXPECT_EQ(duringZone2[duringZone2.size() - 10], "  ZONE 2");
+  EXPECT_EQ(duringZone2.back(), "");
+
+  const std::string bytes = ReadBytes(result);
+  const auto lines = SplitCrLf(bytes);
+  EXPECT_EQ(bytes.compare(0, host->fileAtZoneStart[1].size(), host->fileAtZoneStart[1]), 0)
+      << "later sections are appended after the earlier ones";
+  const auto starts = FindLines(lines, "  [SIMULATION RESULTS]");
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_EQ(starts[0], 109u) << "109 echo lines before zone 1's results";
+  for (std::size_t s : starts) {
+    EXPECT_EQ(lines[s - 1], "");
+    EXPECT_EQ(lines[s - 2], "");
+    EXPECT_NE(lines[s - 3], "");
+  }
+
+  const ZoneTables zone1 = ParseZone(lines, starts[0]);
+  const ZoneTables zone2 = ParseZone(lines, starts[1]);
+  for (int t = 0; t < 4; ++t) {
+    EXPECT_EQ(zone1.rows[t].size(), 501u) << "zone 1 table " << t + 1;
+    EXPECT_EQ(zone2.rows[t].size(), 501u) << "zone 2 table " << t + 1;
+  }
+  // Zone 2's conditions sit between the two result sections.
+  EXPECT_EQ(lines.at(zone1.end), "");
+  EXPECT_EQ(lines.at(zone1.end + 2), "  ZONE 2");
+  EXPECT_EQ(zone1.end + 12, starts[1]);
+  EXPECT_EQ(zone2.end, lines.size()) << "the file ends with the last row of table 4";
+
+  // Zone 2 continues where zone 1 ended: the clock runs on, the position
+  // restarts, and the temperature carries over.
+  EXPECT_EQ(zone1.rows[0].back().substr(0, 8), "  50.000");
+  EXPECT_EQ(zone2.rows[0].front().substr(0, 18), "  50.000     0.000");
+  EXPECT_EQ(zone2.rows[0].front().substr(21, 8), zone1.rows[0].back().substr(21, 8));
+  // On its way the film first cools to about 21.7 degC.
+  double coolest = 1e9;
+  for (const std::string& row : zone1.rows[0]) coolest = std::min(coolest, Column(row, 22, 6));
+  EXPECT_NEAR(coolest, 21.7, 0.05);
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+}
+
+TEST_F(RunDriverTest, RefusedInputTouchesNothing) {
+  filetest::WriteBytes(result, "an earlier result");
+  fields.SetText("Edit20", "15");
+  RunReport report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::Refused);
+  EXPECT_EQ(host->events, (std::vector<std::string>{"message: Number of Layers shoud be 10, 20, 30 or 40."}));
+  EXPECT_EQ(ReadBytes(result), "an earlier result");
+
+  // An empty "Save File Name" is refused the same way: nothing is created.
+  std::filesystem::remove(result);
+  fields.SetText("Edit20", "20");
+  fields.SetText("Edit250", "");
+  host = std::make_unique<RecordingRunHost>();
+  report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::Refused);
+  EXPECT_EQ(host->events, (std::vector<std::string>{"message: Input Save File Name!"}));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
+TEST_F(RunDriverTest, FailureInZoneOneLeavesTheEchoOnly) {
+  fields.SetText("Edit20", "10");
+  const RunReport report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::EngineFailed);
+  EXPECT_EQ(report.FailedZone, 1);
+  EXPECT_EQ(report.ZonesWritten, 0);
+  EXPECT_EQ(calc->State.LastStep, 7);
+  EXPECT_EQ(host->events,
+            (std::vector<std::string>{"cursor: busy", std::string("message: ") + TransferFailureMessage,
+                                      "cursor: default"}));
+  const auto lines = Lines();
+  EXPECT_EQ(lines.size(), 109u);
+  EXPECT_EQ(lines.at(85).substr(lines.at(85).size() - 5), "=  10");
+}
+
+TEST_F(RunDriverTest, FailureInZoneTwoLeavesItsConditionsWithoutResults) {
+  ShortZones("0.2");
+  fields.SetText("Edit23", "1e6");  // solvent-1 partial pressure of zone 2
+  const RunReport report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::EngineFailed);
+  EXPECT_EQ(report.FailedZone, 2);
+  EXPECT_EQ(report.ZonesWritten, 1);
+  EXPECT_EQ(host->finishDialogs, 0);
+  EXPECT_EQ(host->messages.size(), 1u);
+  EXPECT_FALSE(host->busy);
+
+  const auto lines = Lines();
+  EXPECT_EQ(CountLines(lines, "  [SIMULATION RESULTS]"), 1);
+  ASSERT_GE(lines.size(), 12u);
+  EXPECT_EQ(lines[lines.size() - 10], "  ZONE 2");
+  EXPECT_EQ(lines[lines.size() - 3].substr(0, 43), "    Coat-side Heat Trans. Coeff. (W/cm^2.K)");
+  EXPECT_EQ(lines[lines.size() - 2], "");
+  EXPECT_EQ(lines[lines.size() - 1], "");
+}
+
+TEST_F(RunDriverTest, OneZoneRunAppendsNoConditionsBlock) {
+  ShortZones("0.2");
+  for (const char* zone2 : {"", "0", "0.0"}) {
+    SCOPED_TRACE(std::string("zone 2 outer temperature \"") + zone2 + "\"");
+    fields.SetText("Edit21", zone2);
+    fields.SetText("Edit31", "60.0");  // ignored after the first zone not in use
+    host = std::make_unique<RecordingRunHost>(result);
+    const RunReport report = Run();
+    EXPECT_EQ(report.Outcome, RunOutcome::Finished);
+    EXPECT_EQ(report.ZonesWritten, 1);
+    EXPECT_EQ(host->finishDialogs, 1);
+    const auto lines = Lines();
+    EXPECT_EQ(CountLines(lines, "  [SIMULATION RESULTS]"), 1);
+    EXPECT_EQ(CountLines(lines, "  -------"), 2);  // zone 1's, in the echo
+    const ZoneTables zone1 = ParseZone(lines, 109);
+    EXPECT_EQ(zone1.rows[3].size(), 3u);  // 10 steps: rows 0, 5, 10
+    EXPECT_EQ(zone1.end, lines.size());
+  }
+}
+
+TEST_F(RunDriverTest, UnopenableResultFileEndsTheRunAtOnce) {
+  for (const std::string& name : {Path("missing/result.txt"), Path("")}) {
+    SCOPED_TRACE(name);
+    fields.SetText("Edit250", name);
+    host = std::make_unique<RecordingRunHost>();
+    const RunReport report = Run();
+    EXPECT_EQ(report.Outcome, RunOutcome::FileError);
+    EXPECT_EQ(host->events, (std::vector<std::string>{"message: File can not open!"}));
+    EXPECT_EQ(host->lastProgressZone, 0) << "nothing is marched";
+  }
+}
+
+TEST_F(RunDriverTest, FailedWriteIsReportedAsAnIoError) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  fields.SetText("Edit250", "/dev/full");
+  const RunReport report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::FileError);
+  EXPECT_EQ(host->events, (std::vector<std::string>{"report: I/O エラー (28)"}));
+  EXPECT_EQ(host->finishDialogs, 0);
+}
+
+TEST_F(RunDriverTest, ZoneTemperatureThatIsNotANumberGoesToTheErrorReport) {
+  fields.SetText("Edit21", "x");
+  const RunReport report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::GeneralError);
+  EXPECT_EQ(host->events, (std::vector<std::string>{"report: 'x' は浮動小数点数ではありません"}));
+  EXPECT_FALSE(std::filesystem::exists(result));
+}
+
+TEST_F(RunDriverTest, ArithmeticFaultIsReportedOnceWithTheCursorRestored) {
+  ShortZones("0.2");
+  // F1 = 0 (a zero Dconst) faults with a division by zero in the first step.
+  fields.SetText("Edit251", "0");
+  RunReport report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::ArithmeticFault);
+  EXPECT_EQ(report.FailedZone, 1);
+  EXPECT_EQ(host->events, (std::vector<std::string>{"cursor: busy", "cursor: default",
+                                                    "report: 0 による浮動小数点数除算"}));
+  EXPECT_FALSE(host->busyAtReport);
+  EXPECT_EQ(Lines().size(), 109u) << "the echo written before the fault stays";
+
+  // A fault while setting up the film (a solvent-1 density of 0) comes before the
+  // march: the cursor never changes.
+  fields.SetText("Edit251", "0.001316");
+  fields.SetText("Edit227", "0");
+  host = std::make_unique<RecordingRunHost>(result);
+  report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::ArithmeticFault);
+  EXPECT_EQ(host->events, (std::vector<std::string>{"report: 0 による浮動小数点数除算"}));
+  EXPECT_EQ(Lines().size(), 109u);
+}
+
+TEST_F(RunDriverTest, EveryRunStartsAfresh) {
+  // A failed run and a fault leave nothing behind for the next run on the
+  // same calculation: its file equals that of a fresh calculation.
+  ShortZones("0.3");
+  fields.SetText("Edit20", "10");
+  Run();
+  fields.SetText("Edit20", "20");
+  fields.SetText("Edit5", "0");
+  Run();
+  fields.SetText("Edit5", "1.0");
+  host = std::make_unique<RecordingRunHost>(result);
+  ASSERT_EQ(Run().Outcome, RunOutcome::Finished);
+  const std::string reused = ReadBytes(result);
+
+  calc = std::make_unique<Calculation>();
+  ASSERT_EQ(Run().Outcome, RunOutcome::Finished);
+  EXPECT_EQ(ReadBytes(result), reused);
+}
+
+TEST_F(RunDriverTest, CancelEndsTheRunWithoutFinishing) {
+  ShortZones("4.0");
+  calc->ProgressInterval = 50;
+  host->cancelInZone = 2;
+  const RunReport report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::Cancelled);
+  EXPECT_EQ(report.ZonesWritten, 1);
+  EXPECT_EQ(host->finishDialogs, 0);
+  EXPECT_FALSE(host->busy);
+  const auto lines = Lines();
+  EXPECT_EQ(CountLines(lines, "  [SIMULATION RESULTS]"), 1);
+  EXPECT_EQ(lines[lines.size() - 10], "  ZONE 2");
+}
+
+TEST_F(RunDriverTest, TimesOfAThousandSecondsShiftTheProfileTables) {
+  fields.SetText("Edit5", "0.05");  // 50 m at 0.05 m/s: the zone ends at 1000 s
+  fields.SetText("Edit21", "");
+  ASSERT_EQ(Run().Outcome, RunOutcome::Finished);
+  const auto lines = Lines();
+  const ZoneTables zone1 = ParseZone(lines, 109);
+  ASSERT_EQ(zone1.rows[0].size(), 501u);
+  // Table 1 keeps its columns: its time column is 8 bytes wide.
+  EXPECT_EQ(zone1.rows[0][499].substr(0, 18), " 998.000    49.900");
+  EXPECT_EQ(zone1.rows[0][500].substr(0, 18), "1000.000    50.000");
+  // Tables 2 to 4: a 7-byte time column that the fourth integer digit widens.
+  const char* gap[4] = {nullptr, "   ", "  ", "   "};
+  for (int t = 1; t < 4; ++t) {
+    SCOPED_TRACE("table " + std::to_string(t + 1));
+    const std::string& before = zone1.rows[t][499];
+    const std::string& after = zone1.rows[t][500];
+    const std::size_t g = std::string(gap[t]).size();
+    EXPECT_EQ(before.substr(0, 15) + "|" + before.substr(15, g), "998.000  49.900|" + std::string(gap[t]));
+    EXPECT_EQ(after.substr(0, 16) + "|" + after.substr(16, g), "1000.000  50.000|" + std::string(gap[t]));
+    if (t > 1) {  // the concentrations are not aligned: C0 follows the gap at once
+      EXPECT_EQ(before[15 + g], '0');
+      EXPECT_EQ(after[16 + g], '0');
+    }
+    EXPECT_EQ(after.size(), before.size() + 1);
+  }
+}
+
+TEST_F(RunDriverTest, FourteenZones) {
+  fields.SetText("Edit8", "0.1");  // 5 steps per zone: rows 0 and 5
+  for (int k = 2; k <= MaxZones; ++k) {
+    const char* texts[6] = {"60.0", "0.1", "0.0", "0.0", "0.0009228", "0.0010944"};
+    for (int i = 1; i <= 6; ++i) fields.SetText(ZoneComponent(k, i), texts[i - 1]);
+  }
+  fields.SetText(ZoneComponent(14, 1), "70.0");
+  const RunReport report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::Finished);
+  EXPECT_EQ(report.ZonesWritten, 14);
+  EXPECT_EQ(host->finishDialogs, 1);
+  EXPECT_EQ(host->lastProgressZone, 14);
+
+  const auto lines = Lines();
+  const auto starts = FindLines(lines, "  [SIMULATION RESULTS]");
+  ASSERT_EQ(starts.size(), 14u);
+  for (int k = 2; k <= MaxZones; ++k) {
+    SCOPED_TRACE("zone " + std::to_string(k));
+    const std::size_t conditions = starts[k - 1] - 12;
+    EXPECT_EQ(lines[conditions + 2], "  ZONE " + std::to_string(k));
+    EXPECT_EQ(ParseZone(lines, starts[k - 2]).end, conditions);
+    const ZoneTables tables = ParseZone(lines, starts[k - 1]);
+    for (int t = 0; t < 4; ++t) EXPECT_EQ(tables.rows[t].size(), 2u);
+    // The clock runs on from zone to zone (0.1 s each), the position restarts.
+    char clock[32];
+    std::snprintf(clock, sizeof clock, "%8.3f     0.000", 0.1 * (k - 1));
+    EXPECT_EQ(tables.rows[0][0].substr(0, 18), clock);
+  }
+  EXPECT_EQ(lines[starts[13] - 8], "    Outer Temperature (\x81\x8e)                            =  70.00");
+  EXPECT_EQ(ParseZone(lines, starts[13]).end, lines.size());
+}
+
+}  // namespace
+}  // namespace kelvane
