@@ -63,7 +63,7 @@ void March(Calculation& calc) {
   }
 }
 
-void RunEngine(benchmark::State& state, const FieldTextMap& fields, bool literal) {
+void RunEngine(benchmark::State& state, const FieldTextMap& fields, bool literal, bool robust = false) {
   QuietHost host;
   auto calc = std::make_unique<Calculation>(&host);
   ReadRunParameters(fields, host, calc->Setup);
@@ -72,6 +72,7 @@ void RunEngine(benchmark::State& state, const FieldTextMap& fields, bool literal
     return;
   }
   calc->LiteralTrials = literal;
+  calc->Robust = robust;
   for (auto _ : state) {
     calc->Stats = {};
     March(*calc);
@@ -87,6 +88,10 @@ void RunEngine(benchmark::State& state, const FieldTextMap& fields, bool literal
 
 void BM_DefaultWindow_Fast(benchmark::State& s) { RunEngine(s, FieldTextMap{}, false); }
 void BM_DefaultWindow_Literal(benchmark::State& s) { RunEngine(s, FieldTextMap{}, true); }
+// Robust mode on a run it does not change: the cost of keeping the best
+// trial of every step.
+void BM_DefaultWindow_Robust(benchmark::State& s) { RunEngine(s, FieldTextMap{}, false, true); }
+void BM_Default40Layers_Robust(benchmark::State& s) { RunEngine(s, Fields({{"Edit20", "40"}}), false, true); }
 void BM_Default40Layers_Fast(benchmark::State& s) { RunEngine(s, Fields({{"Edit20", "40"}}), false); }
 void BM_Default40Layers_Literal(benchmark::State& s) { RunEngine(s, Fields({{"Edit20", "40"}}), true); }
 void BM_Largest_Fast(benchmark::State& s) { RunEngine(s, LargestCase(), false); }
@@ -151,6 +156,8 @@ BENCHMARK(BM_Solver_Literal)->Arg(24)->Arg(44);
 BENCHMARK(BM_Solver_Fast)->Arg(24)->Arg(44);
 BENCHMARK(BM_DefaultWindow_Fast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DefaultWindow_Literal)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DefaultWindow_Robust)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Default40Layers_Robust)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Default40Layers_Fast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Default40Layers_Literal)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WholeRun_Default_Fast)->Unit(benchmark::kMillisecond);
