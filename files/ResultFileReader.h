@@ -1,0 +1,80 @@
+#pragma once
+// Reading a result file back: the few echo values the plots need, every
+// zone's conditions and the four sampled tables of every zone whose results
+// were written.  Accepts either decimal mark and LF or CR LF line ends; the
+// only non-ASCII bytes of the file are in labels, which are matched by their
+// ASCII part.
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvane {
+
+// One row of the first table (every fifth step).
+struct ResultRow {
+  double Time = 0;       // s since the entrance of zone 1
+  double Length = 0;     // m within the zone
+  double Temp = 0;       // film temperature, degC
+  double AvgConc1 = 0;   // g/cm3
+  double AvgConc2 = 0;   // g/cm3
+  double SolRemain = 0;  // %
+  double CoatThick = 0;  // cm
+};
+
+// A row of the layer-thickness table (um, TH1..TH10).
+struct LayerRow {
+  double Time = 0, Length = 0;
+  std::array<double, 10> Thick{};
+};
+
+// A row of a concentration table (g/cm3, C0 = surface .. C10 = base film).
+struct ProfileRow {
+  double Time = 0, Length = 0;
+  std::array<double, 11> Conc{};
+};
+
+struct ZoneConditions {
+  int Zone = 0;
+  double OuterTemperature = 0;  // degC
+  double ZoneLength = 0;        // m
+  double PartialPressure1 = 0, PartialPressure2 = 0;  // mmHg
+  double BaseHeatTransferCoeff = 0, CoatHeatTransferCoeff = 0;
+};
+
+struct ZoneResults {
+  int Zone = 0;
+  std::vector<ResultRow> Rows;
+  std::vector<LayerRow> Layers;
+  std::vector<ProfileRow> Solvent1, Solvent2;  // same rows as Rows
+};
+
+struct ResultFileData {
+  double IncrementZ = 0;  // cm
+  int NumberOfLayers = 0;
+  double WebSpeed = 0;    // m/s
+  double InitialTemperature = 0;
+  std::vector<ZoneConditions> Conditions;  // every zone whose conditions were written
+  std::vector<ZoneResults> Zones;          // every zone whose results are complete
+  // The file stops inside a zone's results (an interrupted write); that
+  // zone is left out.
+  bool Truncated = false;
+
+  const ZoneConditions* ConditionsOf(int zone) const;
+  // Position of the zone's entrance along the web, m: the lengths of the
+  // zones before it.
+  double ZoneStart(int zone) const;
+};
+
+struct ResultFileRead {
+  bool Ok = false;
+  std::string Error;  // why the bytes are not a result file (when !Ok)
+  ResultFileData Data;
+};
+
+ResultFileRead ParseResultFile(std::string_view bytes);
+// Ok is false with "cannot be read" when the file cannot be opened.
+ResultFileRead ReadResultFile(const std::string& path);
+
+}  // namespace kelvane

@@ -1,0 +1,250 @@
+// Reading result files back: a whole run's file gives every sampled row with
+// the values the engine held, in either decimal mark and line end; a file cut
+// off inside a zone keeps the complete zones; anything else is refused with
+// the reason.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "engine/MiscCalc.h"
+#include "files/DataFile.h"
+#include "files/ResultFileReader.h"
+#include "run/FieldTable.h"
+#include "run/StartRun.h"
+
+namespace kelvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class QuietHost : public RunHost {
+ public:
+  void ShowMessage(const std::string& text) override { messages += text + "\n"; }
+  void ShowFinishDialog() override { ++finished; }
+  void ShowErrorReport(const std::string& text) override { messages += text + "\n"; }
+  std::string messages;
+  int finished = 0;
+};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class ResultFileReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("kelvane-reader-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs the calculation on `fields` into `name`; returns the file's path.
+  fs::path Run(FieldTextMap fields, const std::string& name, RunOutcome expected, char separator = '.') {
+    const fs::path path = dir_ / name;
+    fields.SetText("Edit250", path.string());
+    RunOptions options;
+    options.DecimalSeparator = separator;
+    report_ = StartRun(fields, host_, calc_, options);
+    EXPECT_EQ(report_.Outcome, expected) << host_.messages;
+    return path;
+  }
+
+  fs::path dir_;
+  QuietHost host_;
+  Calculation calc_;
+  RunReport report_;
+};
+
+TEST_F(ResultFileReaderTest, DefaultRunGivesEveryRowWithTheEnginesValues) {
+  const fs::path path = Run(FieldTextMap(), "result.txt", RunOutcome::Finished);
+  const ResultFileRead read = ReadResultFile(path.string());
+  ASSERT_TRUE(read.Ok) << read.Error;
+  const ResultFileData& d = read.Data;
+  EXPECT_FALSE(d.Truncated);
+  EXPECT_DOUBLE_EQ(d.IncrementZ, 2.0);
+  EXPECT_EQ(d.NumberOfLayers, 20);
+  EXPECT_DOUBLE_EQ(d.WebSpeed, 1.0);
+  EXPECT_DOUBLE_EQ(d.InitialTemperature, 30.0);
+  ASSERT_EQ(d.Conditions.size(), 2u);
+  ASSERT_EQ(d.Zones.size(), 2u);
+  EXPECT_DOUBLE_EQ(d.Conditions[0].OuterTemperature, 60.0);
+  EXPECT_DOUBLE_EQ(d.Conditions[1].ZoneLength, 50.0);
+  EXPECT_DOUBLE_EQ(d.Conditions[0].CoatHeatTransferCoeff, 0.0010944);
+  EXPECT_DOUBLE_EQ(d.ZoneStart(1), 0.0);
+  EXPECT_DOUBLE_EQ(d.ZoneStart(2), 50.0);
+  ASSERT_NE(d.ConditionsOf(2), nullptr);
+  EXPECT_EQ(d.ConditionsOf(3), nullptr);
+
+  for (const ZoneResults& z : d.Zones) {
+    ASSERT_EQ(z.Rows.size(), 501u);
+    ASSERT_EQ(z.Layers.size(), 501u);
+    ASSERT_EQ(z.Solvent1.size(), 501u);
+    ASSERT_EQ(z.Solvent2.size(), 501u);
+    EXPECT_DOUBLE_EQ(z.Rows.front().Length, 0.0);
+    EXPECT_DOUBLE_EQ(z.Rows.back().Length, 50.0);
+    for (size_t r = 0; r < z.Rows.size(); ++r) {
+      EXPECT_EQ(z.Solvent1[r].Time, z.Rows[r].Time);
+      EXPECT_EQ(z.Solvent2[r].Length, z.Rows[r].Length);
+    }
+  }
+  // The entrance: uniform coating at the initial temperature.
+  const ZoneResults& first = d.Zones[0];
+  EXPECT_DOUBLE_EQ(first.Rows[0].Temp, 30.0);
+  EXPECT_DOUBLE_EQ(first.Rows[0].SolRemain, 100.0);
+  EXPECT_DOUBLE_EQ(first.Rows[0].CoatThick, 0.00577);
+  for (double c : first.Solvent1[0].Conc) EXPECT_DOUBLE_EQ(c, 0.321);
+  EXPECT_DOUBLE_EQ(first.Layers[0].Thick[9], 2.885);
+  // Zone 2 starts where zone 1 ended.
+  EXPECT_DOUBLE_EQ(d.Zones[1].Rows.front().Time, first.Rows.back().Time);
+  EXPECT_DOUBLE_EQ(d.Zones[1].Rows.front().Temp, first.Rows.back().Temp);
+  EXPECT_DOUBLE_EQ(d.Zones[1].Rows.back().Time, 100.0);
+
+  // The engine still holds zone 2: every printed row is its value rounded.
+  const FilmState& s = calc_.State;
+  const double density1 = calc_.Params().Density1;
+  for (size_t r = 50; r < 501; r += 50) {  // row 0 now holds the carried-over exit
+    const ResultRow& row = d.Zones[1].Rows[r];
+    const int step = static_cast<int>(r) * 5;
+    EXPECT_NEAR(row.Temp, s.FilmTemp[step], 0.0051) << step;
+    EXPECT_NEAR(row.AvgConc1, s.AvgConc1[step], 0.000051) << step;
+    EXPECT_NEAR(row.AvgConc2, s.AvgConc2[step], 0.000051) << step;
+    EXPECT_NEAR(row.SolRemain, s.SolRemain[step], 0.051) << step;
+    EXPECT_NEAR(row.CoatThick, s.CoatThick[step], 0.0000051) << step;
+    EXPECT_NEAR(d.Zones[1].Solvent1[r].Conc[0], s.VolFrac1[step][0] * density1, 0.00051) << step;
+    EXPECT_NEAR(d.Zones[1].Solvent1[r].Conc[10], s.VolFrac1[step][24] * density1, 0.00051) << step;
+  }
+}
+
+// A comma as decimal mark and plain LF line ends read to the same values.
+TEST_F(ResultFileReaderTest, DecimalCommaAndLineFeedsReadTheSame) {
+  FieldTextMap fields;
+  fields.SetText("Edit8", "10");
+  fields.SetText("Edit22", "6");
+  const ResultFileRead point = ReadResultFile(Run(fields, "point.txt", RunOutcome::Finished).string());
+  FieldTextMap comma = fields;
+  for (const FieldSpec& f : FieldTable()) {
+    if (f.Component == "Edit250") continue;
+    std::string t = fields.Text(f.Component);
+    for (char& c : t)
+      if (c == '.') c = ',';
+    comma.SetText(f.Component, t);
+  }
+  const fs::path commaPath = Run(comma, "comma.txt", RunOutcome::Finished, ',');
+  std::string bytes = ReadAll(commaPath);
+  ASSERT_NE(bytes.find("0,321"), std::string::npos);
+  std::string lf;
+  for (char c : bytes)
+    if (c != '\r') lf += c;
+  const ResultFileRead read = ParseResultFile(lf);
+  ASSERT_TRUE(point.Ok) << point.Error;
+  ASSERT_TRUE(read.Ok) << read.Error;
+  ASSERT_EQ(read.Data.Zones.size(), point.Data.Zones.size());
+  EXPECT_DOUBLE_EQ(read.Data.IncrementZ, 2.0);
+  for (size_t z = 0; z < point.Data.Zones.size(); ++z) {
+    const auto& a = point.Data.Zones[z];
+    const auto& b = read.Data.Zones[z];
+    ASSERT_EQ(a.Rows.size(), b.Rows.size());
+    for (size_t r = 0; r < a.Rows.size(); ++r) {
+      EXPECT_EQ(a.Rows[r].Temp, b.Rows[r].Temp);
+      EXPECT_EQ(a.Rows[r].CoatThick, b.Rows[r].CoatThick);
+      EXPECT_EQ(a.Solvent2[r].Conc, b.Solvent2[r].Conc);
+    }
+  }
+}
+
+// A run that stops in zone 2 leaves zone 2's conditions without results; a
+// file cut off inside a section keeps the zones before it.
+TEST_F(ResultFileReaderTest, StoppedRunsAndCutOffFiles) {
+  FieldTextMap fields;
+  fields.SetText("Edit21", "200");  // zone 2 does not converge
+  const fs::path failed = Run(fields, "failed.txt", RunOutcome::EngineFailed);
+  ResultFileRead read = ReadResultFile(failed.string());
+  ASSERT_TRUE(read.Ok) << read.Error;
+  EXPECT_EQ(read.Data.Conditions.size(), 2u);
+  EXPECT_EQ(read.Data.Zones.size(), 1u);
+  EXPECT_FALSE(read.Data.Truncated);
+  EXPECT_DOUBLE_EQ(read.Data.Conditions[1].OuterTemperature, 200.0);
+
+  const std::string whole = ReadAll(Run(FieldTextMap(), "whole.txt", RunOutcome::Finished));
+  const size_t zone2 = whole.find("  ZONE 2");
+  const size_t solvent2 = whole.find("Solvent 2 Concentration", zone2);
+  ASSERT_NE(solvent2, std::string::npos);
+  const size_t cuts[] = {
+      whole.find("  [SIMULATION RESULTS]", zone2) + 30,  // in the column names
+      whole.find("Layer Thickness", zone2) - 40,         // inside a row of the first table
+      solvent2 + 700,                                    // a few rows into the last table
+      whole.size() - 20,                                 // inside the very last row
+  };
+  for (size_t cut : cuts) {
+    read = ParseResultFile(std::string_view(whole).substr(0, cut));
+    ASSERT_TRUE(read.Ok) << cut << ": " << read.Error;
+    EXPECT_TRUE(read.Data.Truncated) << cut;
+    EXPECT_EQ(read.Data.Zones.size(), 1u) << cut;
+    EXPECT_EQ(read.Data.Zones[0].Rows.size(), 501u) << cut;
+  }
+  // Only the line end of the last row missing: still complete.
+  read = ParseResultFile(std::string_view(whole).substr(0, whole.size() - 2));
+  ASSERT_TRUE(read.Ok);
+  EXPECT_FALSE(read.Data.Truncated);
+  EXPECT_EQ(read.Data.Zones.size(), 2u);
+}
+
+TEST_F(ResultFileReaderTest, OtherFilesAreRefusedWithTheReason) {
+  const std::string whole = ReadAll(Run(FieldTextMap(), "result.txt", RunOutcome::Finished));
+
+  // A data file of the same inputs.
+  const fs::path data = dir_ / "data.txt";
+  ASSERT_TRUE(WriteDataFile(data.string(), FieldTextMap()));
+  ResultFileRead read = ReadResultFile(data.string());
+  EXPECT_FALSE(read.Ok);
+  EXPECT_EQ(read.Error, "it does not begin with the input echo of a result file");
+
+  read = ReadResultFile((dir_ / "missing.txt").string());
+  EXPECT_FALSE(read.Ok);
+  EXPECT_EQ(read.Error, "it cannot be read");
+
+  EXPECT_FALSE(ParseResultFile("").Ok);
+  EXPECT_FALSE(ParseResultFile("hello\r\nworld\r\n").Ok);
+
+  // A damaged row in the middle is not taken for an interrupted write.
+  std::string damaged = whole;
+  const size_t row = damaged.find("   1.000     1.000");
+  ASSERT_NE(row, std::string::npos);
+  damaged.replace(row + 12, 1, "x");
+  read = ParseResultFile(damaged);
+  EXPECT_FALSE(read.Ok);
+  EXPECT_NE(read.Error.find("is not a row of the results table"), std::string::npos) << read.Error;
+
+  // A table with a row left out.
+  std::string shortTable = whole;
+  const size_t layer = shortTable.find("  0.100   0.100    ");
+  shortTable.erase(layer, shortTable.find('\n', layer) + 1 - layer);
+  read = ParseResultFile(shortTable);
+  EXPECT_FALSE(read.Ok);
+  EXPECT_EQ(read.Error, "the tables of zone 1 have different numbers of rows");
+
+  // Zones out of order.
+  std::string reordered = whole;
+  reordered.replace(reordered.find("  ZONE 2"), 8, "  ZONE 3");
+  read = ParseResultFile(reordered);
+  EXPECT_FALSE(read.Ok);
+  EXPECT_NE(read.Error.find("starts zone 3 where zone 2 was due"), std::string::npos) << read.Error;
+
+  // The echo alone (a run refused nothing but stopped in zone 1) is a
+  // result file without results.
+  const std::string echo = whole.substr(0, whole.find("  [SIMULATION RESULTS]"));
+  read = ParseResultFile(echo);
+  ASSERT_TRUE(read.Ok) << read.Error;
+  EXPECT_TRUE(read.Data.Zones.empty());
+  EXPECT_EQ(read.Data.Conditions.size(), 1u);
+}
+
+}  // namespace
+}  // namespace kelvane
