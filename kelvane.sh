@@ -23,7 +23,13 @@ install_missing() {
   fi
   echo "kelvane: installing ${missing[*]}"
   local sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+      echo "kelvane: sudo is not available; run as root or install: ${missing[*]}" >&2
+      exit 1
+    fi
+    sudo="sudo"
+  fi
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
@@ -46,7 +52,11 @@ case "$cmd" in
       echo "kelvane: to see the window without a desktop: xvfb-run -a $BUILD/ui/kelvane"
     fi
     "$BUILD/cli/kelvane-run" -o "$ROOT/result.txt" && status=0 || status=$?
-    echo "kelvane: result written to $ROOT/result.txt (exit status $status)"
+    if [ "$status" -eq 0 ]; then
+      echo "kelvane: result written to $ROOT/result.txt"
+    else
+      echo "kelvane: the default calculation did not finish (exit status $status; see the message above)" >&2
+    fi
     exit $status
     ;;
   test)
