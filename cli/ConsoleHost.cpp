@@ -32,7 +32,11 @@ void ConsoleHost::Progress(int zone, int zoneCount, int step, int stepCount) {
   barShown_ = true;
 }
 
-void ConsoleHost::ShowFinishDialog() { ShowMessage("Calculation is successfully finished !"); }
+void ConsoleHost::ShowFinishDialog() {
+  ClearBar();
+  if (BeforeFinish) BeforeFinish();
+  ShowMessage("Calculation is successfully finished !");
+}
 
 void ConsoleHost::ShowErrorReport(const std::string& text) { ShowMessage(text); }
 

@@ -3,6 +3,7 @@
 // and a progress bar when standard error is a terminal.
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "run/RunHost.h"
@@ -17,6 +18,7 @@ class ConsoleHost : public RunHost {
   void ShowFinishDialog() override;
   void ShowErrorReport(const std::string& text) override;
   int Messages() const { return messages_; }
+  std::function<void()> BeforeFinish;  // runs just before the finish text
 
  private:
   void ClearBar();

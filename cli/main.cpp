@@ -12,6 +12,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -65,6 +66,20 @@ int WriteData(const std::string& path, const FieldTexts& fields) {
   return 3;
 }
 
+// "Robust surface solve took over 3 steps (zone 1: 2, zone 4: 1)."
+void PrintRescues(const Calculation& calc) {
+  if (calc.Rescued.empty()) return;
+  std::map<int, int> perZone;
+  for (const RescuedStep& r : calc.Rescued) ++perZone[r.Zone];
+  std::string zones;
+  for (const auto& [zone, count] : perZone) {
+    if (!zones.empty()) zones += ", ";
+    zones += "zone " + std::to_string(zone) + ": " + std::to_string(count);
+  }
+  const std::size_t n = calc.Rescued.size();
+  std::fprintf(stderr, "Robust surface solve took over %zu step%s (%s).\n", n, n == 1 ? "" : "s", zones.c_str());
+}
+
 int ExitStatus(RunOutcome outcome) {
   switch (outcome) {
     case RunOutcome::Finished: return 0;
@@ -87,7 +102,7 @@ int main(int argc, char** argv) {
                "kelvane-run"};
   std::string dataFile, resultFile = "result.txt", writeData;
   std::vector<std::string> settings;
-  bool quiet = false, literal = false;
+  bool quiet = false, literal = false, robust = false;
   app.add_option("--data", dataFile, "Apply a data file, as \"Input Data File\" does")->type_name("DATAFILE");
   app.add_option("--set", settings, "Set one field's text; NAME is a field name (Edit19) or a record name "
                                     "(IncrementZ, OuterTemperature[2]); repeatable")
@@ -100,6 +115,9 @@ int main(int argc, char** argv) {
       ->type_name("FILE");
   app.add_flag("--quiet", quiet, "No progress bar");
   app.add_flag("--literal", literal, "Use the reference (unoptimised) engine path; same results, slower");
+  app.add_flag("--robust", robust,
+               "Robust surface solve: where the secant search of a step fails, a damped Newton iteration "
+               "takes the step over; runs that finish without it are unchanged");
   app.footer(FieldList());
   CLI11_PARSE(app, argc, argv);
 
@@ -128,6 +146,10 @@ int main(int argc, char** argv) {
   auto calc = std::make_unique<Calculation>();
   RunOptions options;
   options.LiteralTrials = literal;
+  options.Robust = robust;
+  // The rescue note comes before the finish text, which stays the last line.
+  host.BeforeFinish = [&] { PrintRescues(*calc); };
   const RunReport report = StartRun(fields, host, *calc, options);
+  if (report.Outcome != RunOutcome::Finished) PrintRescues(*calc);
   return ExitStatus(report.Outcome);
 }
