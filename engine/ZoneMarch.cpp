@@ -209,7 +209,9 @@ void MarchZone(Calculation& calc, int zone) {
 
     FilmAverages avg;
     FitFilmProfiles(calc, st.NewVolFrac1, st.NewVolFrac2, N, s.NewLayerThick, st.FitWork1, st.FitWork2, avg);
-    s.FilmTemp[j] = UpdateTemperature(calc, avg.AvgConc1, avg.AvgConc2, avg.AvgPolymerConc, avg.CoatThick, st.T, zone);
+    const double T = UpdateTemperature(calc, avg.AvgConc1, avg.AvgConc2, avg.AvgPolymerConc, avg.CoatThick, st.T, zone);
+    CheckFaults();  // a faulted step leaves its row untouched
+    s.FilmTemp[j] = T;
     s.CoatThick[j] = avg.CoatThick;
     s.AvgConc1[j] = avg.AvgConc1;
     s.AvgConc2[j] = avg.AvgConc2;
