@@ -9,6 +9,7 @@
 // whose factor is exactly zero, and replays the elimination of the
 // trial-independent matrix on each trial's right-hand side.
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/MiscCalc.h"
@@ -98,14 +99,21 @@ bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan, bool tridiag
   }
   int upd = 0;
   int cols[SystemSize + 1];
+  // Positions beyond `reach` hold rows untouched so far whose first
+  // possibly non-zero column lies beyond the current stage (a band matrix's
+  // rows below its band, in their original order).
+  int displaced = 0;
   for (int k = 1; k <= n; ++k) {
+    int reach = n;
+    if (tridiagonal) reach = std::min(n, std::max(k + 1, displaced));
     int m = k;
     double best = std::fabs(R[k][k]);
-    for (int i = k + 1; i <= n; ++i)
+    for (int i = k + 1; i <= reach; ++i)
       if (lo[i] <= k && std::fabs(R[i][k]) > best) {
         m = i;
         best = std::fabs(R[i][k]);
       }
+    if (m > displaced) displaced = m;
     std::swap(R[m], R[k]);
     std::swap(lo[m], lo[k]);
     std::swap(hi[m], hi[k]);
@@ -124,7 +132,7 @@ bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan, bool tridiag
     plan.UpdStart[k] = upd;
     int dense = 0;
     bool contiguous = true;
-    for (int i = 1; i <= n; ++i) {
+    for (int i = 1; i <= reach; ++i) {
       if (i == k) continue;
       if (i < k ? hi[i] < k : lo[i] > k) continue;
       double* Ri = R[i];
@@ -178,12 +186,14 @@ bool AnyZero(const SystemVector& x, int n) {
 }  // namespace
 
 void SolveLinearSystem(const SystemMatrix& Ain, const SystemVector& b, int n, SystemVector& x) {
+  // Private copies of the whole matrix and right-hand side: the caller's
+  // arrays are not changed.
   static thread_local SystemMatrix A;
+  A = Ain;
+  SystemVector bCopy = b;
   uint8_t RowOrder[SystemSize + 1];
-  for (int i = 1; i <= n; ++i)
-    for (int j = 1; j <= n; ++j) A[i][j] = Ain[i][j];
   for (uint8_t k = 1; k <= n; ++k) {
-    A[k][n + 1] = b[k];
+    A[k][n + 1] = bCopy[k];
     RowOrder[k] = k;
   }
   for (uint8_t k = 1; k <= n; ++k) {

@@ -60,11 +60,13 @@ void BuildRegressors(const NodeRow& S, int N, Regression& g) {
     g.T[c] = sum;
     g.U[c] = static_cast<double>(static_cast<LD>(sum) / M);
   }
+  // X_r X_c = X_c X_r and T_r T_c = T_c T_r exactly: the centred sums are
+  // symmetric, each pair is formed once.
   for (int r = 1; r <= 4; ++r) {
-    for (int c = 1; c <= 4; ++c) {
+    for (int c = r; c <= 4; ++c) {
       double sum = 0;
       for (int i = 1; i <= M; ++i) sum = static_cast<double>(sum + static_cast<LD>(g.X[i][r]) * g.X[i][c]);
-      g.Cross[r][c] = static_cast<double>(sum - (static_cast<LD>(g.T[r]) * g.T[c]) / M);
+      g.Cross[r][c] = g.Cross[c][r] = static_cast<double>(sum - (static_cast<LD>(g.T[r]) * g.T[c]) / M);
     }
   }
 }
@@ -139,9 +141,14 @@ bool FitFilmProfiles(Calculation& calc, const NodeRow& phi1, const NodeRow& phi2
   avg.CoatThick = static_cast<double>(static_cast<LD>(calc.State.DryThick) / PhiP);
   for (int k = 0; k <= N; ++k) S[k] = static_cast<double>(static_cast<LD>(S[k]) / L);
 
+  // The regressors depend on the depths only; the reference path forms them
+  // afresh for each solvent.
   static thread_local Regression g;
   BuildRegressors(S, N, g);
-  if (!FitOne(phi1, S, N, g, fit1) || !FitOne(phi2, S, N, g, fit2)) {
+  bool ok = FitOne(phi1, S, N, g, fit1);
+  if (ok && calc.LiteralTrials) BuildRegressors(S, N, g);
+  ok = ok && FitOne(phi2, S, N, g, fit2);
+  if (!ok) {
     calc.Message(FitFailureMessage);
     return false;
   }
