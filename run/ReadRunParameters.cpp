@@ -47,6 +47,61 @@ std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
+
+// The record member a component fills, through the field table.
+double& Slot(RunParameters& p, std::string_view component) {
+  const FieldSpec* field = FindField(component);
+  double* slot = field ? RealMember(p, field->Member) : nullptr;
+  if (!slot) throw std::logic_error("no real record member for " + std::string(component));
+  return *slot;
+}
+
+// A field text converted and rounded to the double that is stored.  False
+// when the text does not convert or its value lies beyond the double range
+// (the store would overflow); the destination is then left as it was.
+bool ConvertReal(const std::string& text, char sep, double& dest) {
+  long double v;
+  if (!TextToExtended(text, sep, v)) return false;
+  const double d = static_cast<double>(v);
+  if (std::isinf(d)) return false;
+  dest = d;
+  return true;
+}
+
+// The general fields of the guarded block, in reading order, by step.
+constexpr const char* kFilmFields[] = {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7", "Edit8"};
+constexpr const char* kZone1Conditions[] = {"Edit9", "Edit10", "Edit11", "Edit12"};
+
+enum class Bound { Within, Exceeded, Fault };
+
+// The step bound of one zone, in extended precision from the stored doubles.
+// First the bound as the window has always applied it: the length in cm is
+// rounded to an integer and then divided by the increment, and a ratio above
+// 8000 is refused.  Because the rounding comes first, that test lets a zone
+// through whose real step count round(length x 100 / increment) exceeds 8000
+// by up to 0.5 / increment, without limit for tiny increments; the step
+// storage holds 8001 steps, so a zone asking for more is refused as well.
+// round(q) with ties to even exceeds 8001 exactly when q >= 8001.5.
+// A length whose centimetres do not fit a 64-bit integer makes the rounding
+// an invalid operation, and a zero increment a division by zero: Fault.
+Bound StepBound(double zoneLength, double incrementZ) {
+  const long long lengthCm = std::llrint(static_cast<long double>(zoneLength) * 100.0L);
+  volatile long double ratio = static_cast<long double>(lengthCm) / static_cast<long double>(incrementZ);
+  if (PendingFault()) return Bound::Fault;
+  if (ratio > 8000.0L) return Bound::Exceeded;
+  volatile long double steps = static_cast<long double>(zoneLength) * 100.0L / incrementZ;
+  if (steps >= 8001.5L) return Bound::Exceeded;
+  return Bound::Within;
+}
+
+// round(length x 100 / increment), ties to even, keeping the low 32 bits.
+int32_t StepCount(double zoneLength, double incrementZ) {
+  const long long steps = std::llrint(static_cast<long double>(zoneLength) * 100.0L / incrementZ);
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long long>(steps)));
+}
+
+}  // namespace
+
 // Where a record member, as the field table names it ("WebSpeed",
 // "ZoneLength[1]", "DiffParams2[7]"), is stored.
 double* RealMember(RunParameters& p, std::string_view member) {
@@ -105,60 +160,6 @@ double* RealMember(RunParameters& p, std::string_view member) {
   if (diff) return index >= 1 && index <= DiffParamCount ? diff + index : nullptr;
   return nullptr;
 }
-
-// The record member a component fills, through the field table.
-double& Slot(RunParameters& p, std::string_view component) {
-  const FieldSpec* field = FindField(component);
-  double* slot = field ? RealMember(p, field->Member) : nullptr;
-  if (!slot) throw std::logic_error("no real record member for " + std::string(component));
-  return *slot;
-}
-
-// A field text converted and rounded to the double that is stored.  False
-// when the text does not convert or its value lies beyond the double range
-// (the store would overflow); the destination is then left as it was.
-bool ConvertReal(const std::string& text, char sep, double& dest) {
-  long double v;
-  if (!TextToExtended(text, sep, v)) return false;
-  const double d = static_cast<double>(v);
-  if (std::isinf(d)) return false;
-  dest = d;
-  return true;
-}
-
-// The general fields of the guarded block, in reading order, by step.
-constexpr const char* kFilmFields[] = {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7", "Edit8"};
-constexpr const char* kZone1Conditions[] = {"Edit9", "Edit10", "Edit11", "Edit12"};
-
-enum class Bound { Within, Exceeded, Fault };
-
-// The step bound of one zone, in extended precision from the stored doubles.
-// First the bound as the window has always applied it: the length in cm is
-// rounded to an integer and then divided by the increment, and a ratio above
-// 8000 is refused.  Because the rounding comes first, that test lets a zone
-// through whose real step count round(length x 100 / increment) exceeds 8000
-// by up to 0.5 / increment, without limit for tiny increments; the step
-// storage holds 8001 steps, so a zone asking for more is refused as well.
-// round(q) with ties to even exceeds 8001 exactly when q >= 8001.5.
-// A length whose centimetres do not fit a 64-bit integer makes the rounding
-// an invalid operation, and a zero increment a division by zero: Fault.
-Bound StepBound(double zoneLength, double incrementZ) {
-  const long long lengthCm = std::llrint(static_cast<long double>(zoneLength) * 100.0L);
-  volatile long double ratio = static_cast<long double>(lengthCm) / static_cast<long double>(incrementZ);
-  if (PendingFault()) return Bound::Fault;
-  if (ratio > 8000.0L) return Bound::Exceeded;
-  volatile long double steps = static_cast<long double>(zoneLength) * 100.0L / incrementZ;
-  if (steps >= 8001.5L) return Bound::Exceeded;
-  return Bound::Within;
-}
-
-// round(length x 100 / increment), ties to even, keeping the low 32 bits.
-int32_t StepCount(double zoneLength, double incrementZ) {
-  const long long steps = std::llrint(static_cast<long double>(zoneLength) * 100.0L / incrementZ);
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long long>(steps)));
-}
-
-}  // namespace
 
 bool TextToExtended(const std::string& text, char decimalSeparator, long double& value) {
   const std::string_view s = TrimBlanks(text);

@@ -2,6 +2,7 @@
 // Field texts -> validated run parameters, with the window's messages.
 
 #include <string>
+#include <string_view>
 
 #include "engine/EngineHost.h"
 #include "run/FieldTable.h"
@@ -20,6 +21,10 @@ bool TextToExtended(const std::string& text, char decimalSeparator, long double&
 // The standard integer conversion (optional sign, decimal digits, 32 bits),
 // with the same tolerance of surrounding spaces; out of range is a failure.
 bool TextToInt(const std::string& text, int& value);
+
+// Where a real record member, as the field table names it ("WebSpeed",
+// "ZoneLength[1]", "DiffParams2[7]"), is stored; null for any other name.
+double* RealMember(RunParameters& p, std::string_view member);
 
 // Reads every field into setup.Params, decides ZoneCount and ZoneStepCount,
 // sets InputAccepted and shows at most one message through `messages`.

@@ -18,58 +18,13 @@
 
 #include "engine/EngineHost.h"
 #include "run/FieldTable.h"
+#include "run/ReadRunParameters.h"
 #include "run/RunParameters.h"
 
 namespace kelvane::filetest {
 
 // The record member that a field fills, or null for the two non-real fields.
-inline double* MemberSlot(RunParameters& p, const FieldSpec& f) {
-  if (f.Group == FieldGroup::Zone) {
-    double* arrays[6] = {p.OuterTemperature,      p.ZoneLength,           p.PartialPressure1,
-                         p.PartialPressure2,      p.BaseHeatTransferCoeff, p.CoatHeatTransferCoeff};
-    return &arrays[f.Index - 1][f.Zone];
-  }
-  if (f.Group == FieldGroup::Diffusion1) return &p.DiffParams1[f.Index];
-  if (f.Group == FieldGroup::Diffusion2) return &p.DiffParams2[f.Index];
-  static const std::map<std::string, double RunParameters::*> scalars = {
-      {"InitialCoatingThickness", &RunParameters::InitialCoatingThickness},
-      {"InitialComposition1", &RunParameters::InitialComposition1},
-      {"InitialComposition2", &RunParameters::InitialComposition2},
-      {"BaseFilmThickness", &RunParameters::BaseFilmThickness},
-      {"WebSpeed", &RunParameters::WebSpeed},
-      {"InitialTemperature", &RunParameters::InitialTemperature},
-      {"Chi1p", &RunParameters::Chi1p},
-      {"Chi2p", &RunParameters::Chi2p},
-      {"Chi12", &RunParameters::Chi12},
-      {"Keff1", &RunParameters::Keff1},
-      {"Keff2", &RunParameters::Keff2},
-      {"Fter1", &RunParameters::Fter1},
-      {"Fter2", &RunParameters::Fter2},
-      {"PolymerHeatCapacity", &RunParameters::PolymerHeatCapacity},
-      {"PolymerDensity", &RunParameters::PolymerDensity},
-      {"HeatCapacity1", &RunParameters::HeatCapacity1},
-      {"HeatOfVaporization1", &RunParameters::HeatOfVaporization1},
-      {"AirDiffusivity1", &RunParameters::AirDiffusivity1},
-      {"VaporA1", &RunParameters::VaporA1},
-      {"VaporB1", &RunParameters::VaporB1},
-      {"VaporC1", &RunParameters::VaporC1},
-      {"Density1", &RunParameters::Density1},
-      {"MolecularWeight1", &RunParameters::MolecularWeight1},
-      {"HeatCapacity2", &RunParameters::HeatCapacity2},
-      {"HeatOfVaporization2", &RunParameters::HeatOfVaporization2},
-      {"AirDiffusivity2", &RunParameters::AirDiffusivity2},
-      {"VaporA2", &RunParameters::VaporA2},
-      {"VaporB2", &RunParameters::VaporB2},
-      {"VaporC2", &RunParameters::VaporC2},
-      {"Density2", &RunParameters::Density2},
-      {"MolecularWeight2", &RunParameters::MolecularWeight2},
-      {"BaseHeatCapacity", &RunParameters::BaseHeatCapacity},
-      {"BaseDensity", &RunParameters::BaseDensity},
-      {"IncrementZ", &RunParameters::IncrementZ},
-  };
-  auto it = scalars.find(f.Member);
-  return it == scalars.end() ? nullptr : &(p.*(it->second));
-}
+inline double* MemberSlot(RunParameters& p, const FieldSpec& f) { return RealMember(p, f.Member); }
 
 // A set-up as an accepted reading of `texts` would give it (number fields
 // only; zones in use up to the first empty outer temperature).
