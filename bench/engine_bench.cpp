@@ -150,8 +150,49 @@ void BM_Solver_Fast(benchmark::State& state) {
   }
 }
 
+// One trial's diffusion step of a solvent: literally (coefficients, matrix
+// and dense solve every trial) against the step's plan replayed on the
+// trial's surface value.
+struct TrialInputs {
+  NodeRow wi{}, wj{}, D{}, dz{};
+};
+TrialInputs MakeTrial(int n) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> w(0.1, 0.4), D(1e-8, 1e-6);
+  TrialInputs t;
+  for (int k = 0; k <= n; ++k) {
+    t.wi[k] = w(rng) / 2;
+    t.wj[k] = w(rng) / 2;
+    t.D[k] = D(rng);
+    t.dz[k] = k <= 5 ? 0.00577 / ((n - 4) * 5) : 0.00577 / (n - 4);
+  }
+  return t;
+}
+void BM_DiffusionTrial_Literal(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const TrialInputs t = MakeTrial(n);
+  NodeRow c{};
+  for (auto _ : state) {
+    DiffusionStep(t.wi, t.wj, t.D, t.dz, 0.86, 0.88, 1.083, t.wi[0] * 0.999, t.wj[0], n, 2.0, 100.0, c);
+    benchmark::DoNotOptimize(c.data());
+  }
+}
+void BM_DiffusionTrial_Plan(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const TrialInputs t = MakeTrial(n);
+  auto plan = std::make_unique<DiffusionPlan>();
+  PlanDiffusionStep(t.wi, t.wj, t.D, t.dz, 0.86, 0.88, 1.083, n, 2.0, 100.0, *plan);
+  NodeRow c{};
+  for (auto _ : state) {
+    ApplyDiffusionPlan(*plan, 0.86, 0.88, 1.083, t.wi[0] * 0.999, t.wj[0], c);
+    benchmark::DoNotOptimize(c.data());
+  }
+}
+
 }  // namespace
 
+BENCHMARK(BM_DiffusionTrial_Literal)->Arg(24)->Arg(44);
+BENCHMARK(BM_DiffusionTrial_Plan)->Arg(24)->Arg(44);
 BENCHMARK(BM_Solver_Literal)->Arg(24)->Arg(44);
 BENCHMARK(BM_Solver_Fast)->Arg(24)->Arg(44);
 BENCHMARK(BM_DefaultWindow_Fast)->Unit(benchmark::kMillisecond);
