@@ -1,6 +1,8 @@
 #include "ui/Kelvane_Main.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -10,16 +12,21 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTabBar>
+#include <QPointer>
 #include <QVBoxLayout>
 
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
 #include "engine/MiscCalc.h"
 #include "files/DataFile.h"
+#include "files/ResultFileReader.h"
 #include "ui/Controls.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/F_Form.h"
+#include "ui/ResultsWindow.h"
+#include "ui/RunWorker.h"
 
 namespace kelvane::ui {
 
@@ -233,9 +240,21 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), calc_(std::make_unique<Calcul
 
   BuildPages();
   finishForm_ = new TFinishForm(this);
+  results_ = new ResultsWindow(this);
+  worker_ = new RunWorker(*this, this);
+  connect(worker_, &RunWorker::Finished, this, [this] {
+    if (runLoop_) runLoop_->quit();
+  });
+  progressTimer_ = new QTimer(this);
+  progressTimer_->setInterval(100);
+  connect(progressTimer_, &QTimer::timeout, this, &TForm1::UpdateProgress);
 }
 
 TForm1::~TForm1() {
+  // A run still in progress is stopped before the calculation it works on
+  // goes away.
+  worker_->Abandon();
+  if (runLoop_) runLoop_->quit();
   if (busy_) QApplication::restoreOverrideCursor();
 }
 
@@ -365,7 +384,72 @@ void TForm1::BuildPages() {
   closeButton_->setFocusPolicy(Qt::NoFocus);
   connect(closeButton_, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
 
+  BuildToolsPage();
   pages_->setCurrentIndex(0);
+}
+
+// The sixth page: what the five pages of inputs have no room for.
+void TForm1::BuildToolsPage() {
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("TabSheet6"));
+  page->setFont(WindowFont(13));
+  SetTextColour(page, Black);
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* panel = new QFrame(page);
+  panel->setObjectName(QStringLiteral("Panel7"));
+  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  panel->setLineWidth(1);
+  layout->addWidget(panel);
+  pages_->addTab(page, QStringLiteral("Tools"));
+
+  auto explain = [](QWidget* parent, const QString& text, const QRect& geometry) {
+    QLabel* label = NewText(parent, text, geometry);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+  };
+  auto button = [](QWidget* parent, const QString& text, const char* name, const QRect& geometry) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(geometry);
+    b->setFont(WindowFont(13));
+    b->setFocusPolicy(Qt::NoFocus);
+    SetTextColour(b, Maroon);
+    return b;
+  };
+
+  QGroupBox* data = NewGroup(panel, QStringLiteral("  Data File  "), Red, QRect(10, 10, 699, 88));
+  saveDataButton_ = button(data, QStringLiteral("Save Data File…"), "SaveDataFile", QRect(16, 30, 160, 31));
+  explain(data,
+          QStringLiteral("Writes the texts of the input fields as a data file of 141 lines, which "
+                         "\"Input Data File\" on the first page reads back."),
+          QRect(196, 26, 490, 44));
+  connect(saveDataButton_, &QPushButton::clicked, this, &TForm1::SaveDataClick);
+
+  QGroupBox* result = NewGroup(panel, QStringLiteral("  Result File  "), Red, QRect(10, 108, 699, 88));
+  openResultButton_ = button(result, QStringLiteral("Open Result File…"), "OpenResultFile", QRect(16, 30, 160, 31));
+  explain(result,
+          QStringLiteral("Plots the tables of a result file written earlier in the Results window. "
+                         "The Results window also opens by itself after each calculation."),
+          QRect(196, 26, 490, 44));
+  connect(openResultButton_, &QPushButton::clicked, this, &TForm1::OpenResultClick);
+
+  QGroupBox* options = NewGroup(panel, QStringLiteral("  Calculation  "), Red, QRect(10, 206, 699, 110));
+  robustBox_ = new QCheckBox(QStringLiteral("Robust surface solve"), options);
+  robustBox_->setObjectName(QStringLiteral("RobustSurfaceSolve"));
+  robustBox_->setGeometry(18, 30, 170, 22);
+  robustBox_->setFont(WindowFont(13));
+  robustBox_->setFocusPolicy(Qt::NoFocus);
+  SetTextColour(robustBox_, Blue);
+  robustBox_->setChecked(Options.Robust);
+  connect(robustBox_, &QCheckBox::toggled, this, [this](bool on) { Options.Robust = on; });
+  explain(options,
+          QStringLiteral("Where the search for the surface composition of a step does not converge, a damped "
+                         "Newton iteration takes the step over instead of ending the calculation. Steps the "
+                         "search finishes are computed exactly as without it. Off: every step is solved by "
+                         "the search alone."),
+          QRect(196, 26, 490, 70));
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -391,18 +475,156 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 // Buttons.
 
 void TForm1::BitBtn1Click() {
-  try {
-    lastRun_ = StartRun(fields_, *this, *calc_, Options);
-  } catch (const std::exception& e) {
-    lastRun_ = RunReport{};
-    lastRun_.Outcome = RunOutcome::GeneralError;
-    ShowErrorReport(e.what());
-  } catch (...) {
-    lastRun_ = RunReport{};
-    lastRun_.Outcome = RunOutcome::GeneralError;
-    ShowErrorReport("Unknown error");
+  // A second OK while a run is in progress does nothing.
+  if (running_ || worker_->Running()) return;
+  running_ = true;
+  closeAfterRun_ = false;
+  lastRescued_.clear();
+
+  // The worker reads a copy of the field texts, never the edit boxes.
+  FieldTextMap texts;
+  for (const FieldSpec& f : FieldTable()) texts.SetText(f.Component, fields_.Text(f.Component));
+  // Where the result file goes: a relative name resolves against the
+  // current directory, which cannot change while the run holds the window.
+  std::string resultPath = fields_.Text("Edit250");
+  if (resultPath.empty() || resultPath.front() != '/')
+    resultPath = QFile::encodeName(QDir::currentPath()).toStdString() + "/" + resultPath;
+
+  QPointer<TForm1> alive(this);
+  QEventLoop loop;
+  runLoop_ = &loop;
+  elapsed_.start();
+  if (!worker_->Start(texts, *calc_, Options)) {
+    runLoop_ = nullptr;
+    running_ = false;
+    return;
   }
+  loop.exec();
+  if (!alive) return;  // the window went away during the run
+  runLoop_ = nullptr;
+  lastRun_ = worker_->Report();
+  lastRescued_ = calc_->Rescued;
+  HideProgress();
   SetBusyCursor(false);
+  running_ = false;
+  AfterRun(resultPath);
+  if (closeAfterRun_) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+// After the finish dialog (or the run's last message): the note of the
+// robust surface solve, the word that a cancelled run was cancelled, and the
+// results window when the file holds results.
+void TForm1::AfterRun(const std::string& resultPath) {
+  if (!lastRescued_.empty()) {
+    std::map<int, int> perZone;
+    for (const RescuedStep& step : lastRescued_) ++perZone[step.Zone];
+    QStringList zones;
+    for (const auto& [zone, count] : perZone) zones << QStringLiteral("zone %1: %2").arg(zone).arg(count);
+    const int total = static_cast<int>(lastRescued_.size());
+    Note(QStringLiteral("The robust surface solve took over %1 step%2 that the secant search could not finish "
+                        "(%3).")
+             .arg(total)
+             .arg(total == 1 ? "" : "s")
+             .arg(zones.join(QStringLiteral(", "))));
+  }
+  if (lastRun_.Outcome == RunOutcome::Cancelled)
+    Note(QStringLiteral("The calculation was cancelled."));
+  if (lastRun_.ZonesWritten < 1 || lastRun_.Outcome == RunOutcome::Refused) return;
+  const ResultFileRead read = ReadResultFile(resultPath);
+  if (!read.Ok || read.Data.Zones.empty()) return;
+  results_->DefaultFolder = chooser_->Directory();
+  results_->Plot(read.Data, QFile::decodeName(QByteArray::fromStdString(resultPath)), lastRescued_);
+  ShowResultsBeside();
+}
+
+void TForm1::ShowResultsBeside() {
+  if (!results_->isVisible()) {
+    QRect place(frameGeometry().topRight() + QPoint(8, 0), results_->size());
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect available = screen->availableGeometry();
+      if (place.right() > available.right()) place.moveRight(available.right());
+      if (place.bottom() > available.bottom()) place.moveBottom(available.bottom());
+      if (place.left() < available.left()) place.moveLeft(available.left());
+      if (place.top() < available.top()) place.moveTop(available.top());
+    }
+    results_->move(place.topLeft());
+  }
+  results_->show();
+  results_->raise();
+}
+
+void TForm1::Note(const QString& text) {
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Kelvane"), text, QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("Note"));
+  box.exec();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!running_) {
+    results_->close();
+    QWidget::closeEvent(event);
+    return;
+  }
+  event->ignore();
+  if (closeAfterRun_) return;
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Kelvane"),
+                  QStringLiteral("A calculation is in progress. Stop it and close the window?"),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setObjectName(QStringLiteral("StopQuestion"));
+  box.setDefaultButton(QMessageBox::No);
+  if (box.exec() == QMessageBox::Yes && running_) {
+    closeAfterRun_ = true;
+    worker_->RequestCancel();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Progress.
+
+void TForm1::ShowProgress() {
+  if (!progress_) {
+    progress_ = new QProgressDialog(this);
+    progress_->setObjectName(QStringLiteral("ProgressDialog"));
+    progress_->setWindowTitle(QStringLiteral("Kelvane"));
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    progress_->setMinimumDuration(0);
+    progress_->setRange(0, 100);
+    progress_->setMinimumWidth(340);
+    // Cancel, the dialog's close box and Escape all stop the run.
+    auto stop = [this] {
+      worker_->RequestCancel();
+      if (progress_) progress_->setLabelText(QStringLiteral("Stopping after the current step…"));
+    };
+    connect(progress_, &QProgressDialog::canceled, this, stop);
+    connect(progress_, &QDialog::rejected, this, stop);
+  }
+  progress_->setValue(0);
+  UpdateProgress();
+  progress_->show();
+  progressTimer_->start();
+}
+
+void TForm1::HideProgress() {
+  progressTimer_->stop();
+  if (progress_) {
+    progress_->hide();
+    progress_->deleteLater();
+    progress_ = nullptr;
+  }
+}
+
+void TForm1::UpdateProgress() {
+  if (!progress_ || progress_->wasCanceled()) return;
+  const RunProgress p = worker_->Progress();
+  const int percent = p.StepsTotal > 0 ? static_cast<int>(p.StepsDone * 100 / p.StepsTotal) : 0;
+  const qint64 seconds = elapsed_.elapsed() / 1000;
+  const QString time = QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+  const QString zone = p.Zone > 0 ? QStringLiteral("Zone %1 of %2").arg(p.Zone).arg(p.ZoneCount)
+                                  : QStringLiteral("Starting the calculation");
+  progress_->setLabelText(QStringLiteral("%1 — %2 % of the run\nElapsed time %3").arg(zone).arg(percent).arg(time));
+  progress_->setValue(percent);
 }
 
 void TForm1::BitBtn2Click() { close(); }
@@ -433,6 +655,64 @@ void TForm1::InputDataClick() {
   }
 }
 
+void TForm1::SaveDataClick() {
+  const QString directory = chooser_->Directory();
+  QString path = ChooseSaveDataFile ? ChooseSaveDataFile(directory) : QString();
+  if (!ChooseSaveDataFile) {
+    QFileDialog dialog(this, QStringLiteral("Save Data File"), directory);
+    dialog.setObjectName(QStringLiteral("SaveFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")});
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.selectFile(QStringLiteral("data.txt"));
+    if (dialog.exec() == QDialog::Accepted && dialog.selectedFiles().size() == 1) path = dialog.selectedFiles().front();
+  }
+  if (path.isEmpty()) return;  // cancelled
+
+  using Status = DataFileWriteResult::Status;
+  const DataFileWriteResult r = WriteDataFileChecked(QFile::encodeName(path).toStdString(), fields_);
+  const QString name = QDir::toNativeSeparators(path);
+  switch (r.Result) {
+    case Status::Ok: return;
+    case Status::UnwritableText: {
+      const FieldSpec* f = FindField(r.Field);
+      QString field = f ? QString::fromStdString(f->Caption) : QString::fromStdString(r.Field);
+      if (f && f->Zone > 0) field = QStringLiteral("Zone %1: %2").arg(f->Zone).arg(field);
+      ShowMessage(QStringLiteral("The text of \"%1\" (%2) cannot go into a data file: it holds a space, a line "
+                                 "end or a character that Shift_JIS cannot hold. Nothing was written.")
+                      .arg(field, QString::fromStdString(r.Field))
+                      .toStdString());
+      return;
+    }
+    case Status::OpenFailed:
+      ShowMessage(QStringLiteral("The data file \"%1\" cannot be created: %2.")
+                      .arg(name, QString::fromLocal8Bit(std::strerror(r.ErrorCode)))
+                      .toStdString());
+      return;
+    case Status::WriteFailed:
+      ShowMessage(QStringLiteral("Writing the data file \"%1\" failed: %2. The file is incomplete.")
+                      .arg(name, QString::fromLocal8Bit(std::strerror(r.ErrorCode)))
+                      .toStdString());
+      return;
+  }
+}
+
+void TForm1::OpenResultClick() {
+  const QString directory = chooser_->Directory();
+  QString path = ChooseResultFile ? ChooseResultFile(directory) : QString();
+  if (!ChooseResultFile) {
+    QFileDialog dialog(this, QStringLiteral("Open Result File"), directory);
+    dialog.setObjectName(QStringLiteral("ResultFileDialog"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")});
+    if (dialog.exec() == QDialog::Accepted && dialog.selectedFiles().size() == 1) path = dialog.selectedFiles().front();
+  }
+  if (path.isEmpty()) return;
+  results_->DefaultFolder = directory;
+  if (results_->OpenResultFile(path)) ShowResultsBeside();
+}
+
 // ---------------------------------------------------------------------------
 // The run's host.
 
@@ -446,13 +726,18 @@ void TForm1::ShowMessage(const std::string& text) {
   if (busy_) QApplication::restoreOverrideCursor();
 }
 
+// The march runs behind the progress dialog: busy, but the Cancel button
+// takes clicks.
 void TForm1::SetBusyCursor(bool busy) {
   if (busy == busy_) return;
   busy_ = busy;
-  if (busy)
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  else
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    if (running_) ShowProgress();
+  } else {
+    HideProgress();
     QApplication::restoreOverrideCursor();
+  }
 }
 
 void TForm1::ShowFinishDialog() {

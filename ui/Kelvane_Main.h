@@ -1,15 +1,22 @@
 #pragma once
 // The main window: five tabbed pages of input fields, built from the field
-// table; OK runs a calculation, "Input Data File" loads a data file into the
-// fields, "&Close" ends the program.  The window is also the run's host: it
-// shows the run's messages, the busy cursor, the finish dialog and the
-// general error report.
+// table, and a sixth page of tools; OK runs a calculation, "Input Data File"
+// loads a data file into the fields, "&Close" ends the program.  The window
+// is also the run's host: it shows the run's messages, the busy cursor, the
+// finish dialog and the general error report.  The calculation itself runs
+// on a worker thread behind a progress dialog with Cancel; the results
+// window opens after a run that wrote results.
 
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QString>
 #include <QTabWidget>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -17,18 +24,18 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/MiscCalc.h"
 #include "run/FieldTable.h"
 #include "run/RunHost.h"
 #include "run/StartRun.h"
 
-namespace kelvane {
-class Calculation;
-}
-
 namespace kelvane::ui {
 
 class DirectoryChooser;
+class ResultsWindow;
+class RunWorker;
 class TFinishForm;
 
 // The field texts of the window's edit boxes, by component name.
@@ -59,20 +66,37 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* OkButton() const { return okButton_; }
   QPushButton* CloseButton() const { return closeButton_; }
   QPushButton* InputDataButton() const { return inputDataButton_; }
+  // The "Tools" page.
+  QPushButton* SaveDataButton() const { return saveDataButton_; }
+  QPushButton* OpenResultButton() const { return openResultButton_; }
+  QCheckBox* RobustBox() const { return robustBox_; }
+  ResultsWindow* Results() const { return results_; }
+  // The progress dialog of the run in progress (null when none is shown).
+  QProgressDialog* ProgressDialog() const { return progress_; }
+  bool RunInProgress() const { return running_; }
 
   // Asks for the data file to load, starting in `initialDirectory`; an empty
   // result means the choice was cancelled.  The default shows the
   // file-open dialog.
   std::function<QString(const QString& initialDirectory)> ChooseDataFile;
+  // Asks where "Save Data File..." writes, and which result file "Open
+  // Result File..." plots; empty means cancelled.  The defaults show the
+  // file dialogs.
+  std::function<QString(const QString& initialDirectory)> ChooseSaveDataFile;
+  std::function<QString(const QString& initialDirectory)> ChooseResultFile;
 
   // Number conversion of the run; the decimal separator follows the locale.
   RunOptions Options;
   const RunReport& LastRun() const { return lastRun_; }
+  // The steps the robust surface solve took over in the last run.
+  const std::vector<RescuedStep>& LastRescued() const { return lastRescued_; }
 
   // Button handlers.
   void BitBtn1Click();
   void BitBtn2Click();
   void InputDataClick();
+  void SaveDataClick();
+  void OpenResultClick();
 
   // RunHost.
   void ShowMessage(const std::string& text) override;
@@ -83,9 +107,17 @@ class TForm1 : public QWidget, public RunHost {
  protected:
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildPages();
+  void BuildToolsPage();
+  void ShowProgress();
+  void HideProgress();
+  void UpdateProgress();
+  void AfterRun(const std::string& resultPath);
+  void ShowResultsBeside();
+  void Note(const QString& text);
   QGroupBox* Group(const std::string& key) const;
   QString ShowOpenFileDialog(const QString& initialDirectory);
 
@@ -96,9 +128,22 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* okButton_ = nullptr;
   QPushButton* closeButton_ = nullptr;
   QPushButton* inputDataButton_ = nullptr;
+  QPushButton* saveDataButton_ = nullptr;
+  QPushButton* openResultButton_ = nullptr;
+  QCheckBox* robustBox_ = nullptr;
   TFinishForm* finishForm_ = nullptr;
+  ResultsWindow* results_ = nullptr;
+  // The worker's calculation: it stays alive until the worker has ended.
   std::unique_ptr<Calculation> calc_;
+  RunWorker* worker_ = nullptr;
+  QProgressDialog* progress_ = nullptr;
+  QTimer* progressTimer_ = nullptr;
+  QElapsedTimer elapsed_;
+  QEventLoop* runLoop_ = nullptr;
   RunReport lastRun_;
+  std::vector<RescuedStep> lastRescued_;
+  bool running_ = false;
+  bool closeAfterRun_ = false;
   bool busy_ = false;
   bool centred_ = false;
 };

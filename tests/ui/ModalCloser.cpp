@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 
 #include "ui/F_Form.h"
@@ -17,15 +18,19 @@ ModalCloser::ModalCloser(int intervalMs) {
 
 void ModalCloser::Poll() {
   QWidget* modal = QApplication::activeModalWidget();
-  if (!modal || !modal->isVisible()) return;
+  if (!modal || !modal->isVisible() || qobject_cast<QProgressDialog*>(modal)) return;
   SeenBox seen;
   const QCursor* cursor = QApplication::overrideCursor();
-  seen.BusyCursor = cursor && cursor->shape() == Qt::WaitCursor;
+  seen.BusyCursor = cursor && (cursor->shape() == Qt::WaitCursor || cursor->shape() == Qt::BusyCursor);
   QAbstractButton* ok = nullptr;
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
     seen.Kind = box->objectName() == QLatin1String("ErrorReport") ? QStringLiteral("error") : QStringLiteral("message");
     seen.Text = box->text();
     ok = box->button(QMessageBox::Ok);
+    if (!ok && box->button(QMessageBox::Yes)) {
+      seen.Kind = QStringLiteral("question");
+      ok = box->button(QMessageBox::Yes);
+    }
   } else if (auto* finish = qobject_cast<TFinishForm*>(modal)) {
     seen.Kind = QStringLiteral("finish");
     seen.Text = finish->Message()->text();
@@ -38,6 +43,7 @@ void ModalCloser::Poll() {
     seen.Kind = QString::fromLatin1(modal->metaObject()->className());
   }
   seen_.append(seen);
+  if (BeforeClose) BeforeClose(seen);
   if (ok)
     ok->click();
   else

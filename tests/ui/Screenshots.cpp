@@ -1,20 +1,29 @@
-// Writes PNG pictures of the five pages of the main window and of the finish
-// dialog, so the layout can be inspected without a desktop:
+// Writes PNG pictures of the six pages of the main window, the finish
+// dialog, the progress dialog of a run and every chart of the results
+// window, so the layout can be inspected without a desktop:
 //   QT_QPA_PLATFORM=offscreen kelvane_ui_screens [folder]
 // (or under xvfb-run).  The folder defaults to the current directory.
 
 #include <QApplication>
 #include <QDir>
+#include <QPushButton>
+#include <QSlider>
+#include <QProgressDialog>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <cstdio>
 
+#include "ModalCloser.h"
+#include "run/FieldTable.h"
+#include "ui/DirectoryChooser.h"
 #include "ui/F_Form.h"
 #include "ui/Kelvane_Main.h"
+#include "ui/ResultsWindow.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+  const QString folder = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath()).absolutePath();
   QDir().mkpath(folder);
   const QString startDirectory = QDir::currentPath();
 
@@ -44,6 +53,64 @@ int main(int argc, char* argv[]) {
   finish->show();
   save(finish, QStringLiteral("kelvane-finish.png"));
   finish->hide();
+
+  // The runs write their result files into the folder.
+  form.Directories()->OpenDirectory(folder);
+  kelvane::ui::test::ModalCloser closer;
+
+  // The progress dialog, caught in zone 2 of a long run, which is then
+  // cancelled.
+  const std::string zone2[6] = {form.Edit("Edit21")->text().toStdString(), form.Edit("Edit22")->text().toStdString(),
+                                form.Edit("Edit23")->text().toStdString(), form.Edit("Edit24")->text().toStdString(),
+                                form.Edit("Edit25")->text().toStdString(), form.Edit("Edit26")->text().toStdString()};
+  for (int zone = 3; zone <= 6; ++zone)
+    for (int i = 1; i <= 6; ++i)
+      form.Edit(kelvane::ZoneComponent(zone, i))->setText(QString::fromStdString(zone2[i - 1]));
+  form.Edit("Edit19")->setText("0.7");
+  form.Edit("Edit20")->setText("40");
+  bool caught = false;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    QProgressDialog* dialog = form.ProgressDialog();
+    if (caught || !dialog || !dialog->isVisible() || !dialog->labelText().startsWith("Zone 2")) return;
+    caught = true;
+    save(dialog, QStringLiteral("kelvane-progress.png"));
+    if (auto* cancel = dialog->findChild<QPushButton*>()) cancel->click();
+  });
+  probe.start(20);
+  form.OkButton()->click();
+  probe.stop();
+  if (!caught) {
+    std::fprintf(stderr, "the progress dialog was not caught\n");
+    ++failures;
+  }
+  for (int zone = 3; zone <= 6; ++zone)
+    for (int i = 1; i <= 6; ++i) form.Edit(kelvane::ZoneComponent(zone, i))->clear();
+  form.Edit("Edit19")->setText("2.0");
+  form.Edit("Edit20")->setText("20");
+
+  // The results window of the default run, one picture per chart.
+  form.OkButton()->click();
+  kelvane::ui::ResultsWindow* results = form.Results();
+  results->resize(900, 640);
+  results->ProfileSlider()->setValue(results->ProfileSlider()->maximum() / 4);
+  const char* names[] = {"temperature", "remaining", "concentrations", "thickness", "profiles"};
+  for (int c = 0; c < kelvane::ui::ResultsWindow::ChartCount; ++c) {
+    results->ShowChart(static_cast<kelvane::ui::ResultsWindow::Chart>(c));
+    save(results, QStringLiteral("kelvane-results-%1.png").arg(names[c]));
+  }
+  results->SetAxis(kelvane::ui::ResultsWindow::Axis::Position);
+  results->ShowChart(kelvane::ui::ResultsWindow::Temperature);
+  save(results, QStringLiteral("kelvane-results-temperature-position.png"));
+
+  // The robust surface solve on the 10-layer window: the rescued steps.
+  form.Options.Robust = true;
+  form.Edit("Edit20")->setText("10");
+  form.OkButton()->click();
+  results->SetAxis(kelvane::ui::ResultsWindow::Axis::Time);
+  results->ShowChart(kelvane::ui::ResultsWindow::Temperature);
+  save(results, QStringLiteral("kelvane-results-rescued.png"));
+  std::printf("boxes: %s\n", qPrintable(closer.Describe()));
 
   QDir::setCurrent(startDirectory);
   return failures == 0 ? 0 : 1;

@@ -106,8 +106,9 @@ class WindowTest : public QObject {
     QCOMPARE(form_->size(), QSize(727, 545));
     QCOMPARE(form_->minimumSize(), form_->maximumSize());
 
+    // The five pages of inputs, then the tools.
     const QStringList captions{"Zone Cond. (1)", "Zone Cond. (2)", "Zone Cond. (3)", "General Cond. (1)",
-                               "General Cond. (2)"};
+                               "General Cond. (2)", "Tools"};
     QCOMPARE(form_->PageControl()->count(), captions.size());
     for (int i = 0; i < captions.size(); ++i) QCOMPARE(form_->PageControl()->tabText(i), captions[i]);
     QCOMPARE(form_->PageControl()->currentIndex(), 0);
