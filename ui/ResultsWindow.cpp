@@ -190,7 +190,7 @@ void ResultsWindow::Plot(const ResultFileData& data, const QString& source, cons
   if (data.Conditions.size() > data.Zones.size())
     text += QStringLiteral("; the calculation stopped in zone %1").arg(data.Conditions.back().Zone);
   if (data.Truncated) text += QStringLiteral("; the file stops inside a zone's results, which are left out");
-  if (!rescued.empty()) text += QStringLiteral("; %1 step%2 solved by the robust surface solve (marked ■ on the curves)")
+  if (!rescued.empty()) text += QStringLiteral("; %1 step%2 solved by the robust surface solve (yellow marks on the curves)")
                                     .arg(rescued.size())
                                     .arg(rescued.size() == 1 ? "" : "s");
   sourceLabel_->setText(text);
