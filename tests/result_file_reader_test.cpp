@@ -237,8 +237,8 @@ TEST_F(ResultFileReaderTest, OtherFilesAreRefusedWithTheReason) {
   EXPECT_FALSE(read.Ok);
   EXPECT_NE(read.Error.find("starts zone 3 where zone 2 was due"), std::string::npos) << read.Error;
 
-  // The echo alone (a run refused nothing but stopped in zone 1) is a
-  // result file without results.
+  // The echo alone (a run that stopped in zone 1) is a result file without
+  // results.
   const std::string echo = whole.substr(0, whole.find("  [SIMULATION RESULTS]"));
   read = ParseResultFile(echo);
   ASSERT_TRUE(read.Ok) << read.Error;
