@@ -8,7 +8,6 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTabBar>
@@ -215,12 +214,12 @@ VapourRow BuildVapourRow(QWidget* group, const std::string& caption, const QRect
   return row;
 }
 
-char LocaleDecimalSeparator() {
-  const QString point = QLocale::system().decimalPoint();
-  if (point.size() == 1 && point.at(0).unicode() > 32 && point.at(0).unicode() < 127)
-    return static_cast<char>(point.at(0).unicode());
-  return '.';
-}
+// The decimal mark of field texts and result files.  The window's own
+// default texts, the data files users exchange and the files kelvane-run
+// writes all use a full stop; taking a comma from the desktop's locale would
+// make the window refuse its own defaults ("Input value is not correct!")
+// and write files that other installations cannot read back.
+char DecimalSeparator() { return '.'; }
 
 }  // namespace
 
@@ -236,7 +235,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), calc_(std::make_unique<Calcul
   setFixedSize(727, 545);
   setFont(WindowFont(12));
   setWindowIcon(ResourceIcon(QStringLiteral("kelvane.svg")));
-  Options.DecimalSeparator = LocaleDecimalSeparator();
+  Options.DecimalSeparator = DecimalSeparator();
 
   BuildPages();
   finishForm_ = new TFinishForm(this);
