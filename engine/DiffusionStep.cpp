@@ -158,22 +158,37 @@ bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan, bool tridiag
   return true;
 }
 
-// The right-hand-side column of the recorded elimination, held by row-order
-// position; on return b[k] is the solution's component k.
+// One stage of the right-hand-side column of the recorded elimination,
+// held by row-order position.
+inline void ReplayStage(const DiffusionPlan& plan, int k, SystemVector& b) {
+  std::swap(b[k], b[plan.Swap[k]]);
+  const double bk = static_cast<double>(static_cast<LD>(b[k]) / plan.PivotValue[k]);
+  b[k] = bk;
+  const LD bkl = bk;
+  const int start = plan.UpdStart[k];
+  const int dense = plan.Dense[k];
+  const double* F = plan.UpdFactor.data() + start;
+  // The rows below the pivot first: the next stage's pivot waits on them,
+  // the processed rows above do not.
+  for (int u = start + dense; u < plan.UpdStart[k + 1]; ++u) {
+    const int r = plan.UpdPos[u];
+    b[r] = static_cast<double>(b[r] - plan.UpdFactor[u] * bkl);
+  }
+  for (int i = 1; i <= dense; ++i) b[i] = static_cast<double>(b[i] - F[i - 1] * bkl);
+}
+
+// The right-hand-side column of the recorded elimination; on return b[k] is
+// the solution's component k.
 void ReplayRhs(const DiffusionPlan& plan, int n, SystemVector& b) {
-  for (int k = 1; k <= n; ++k) {
-    std::swap(b[k], b[plan.Swap[k]]);
-    const double bk = static_cast<double>(static_cast<LD>(b[k]) / plan.PivotValue[k]);
-    b[k] = bk;
-    const LD bkl = bk;
-    const int start = plan.UpdStart[k];
-    const int dense = plan.Dense[k];
-    const double* F = plan.UpdFactor.data() + start;
-    for (int i = 1; i <= dense; ++i) b[i] = static_cast<double>(b[i] - F[i - 1] * bkl);
-    for (int u = start + dense; u < plan.UpdStart[k + 1]; ++u) {
-      const int r = plan.UpdPos[u];
-      b[r] = static_cast<double>(b[r] - plan.UpdFactor[u] * bkl);
-    }
+  for (int k = 1; k <= n; ++k) ReplayStage(plan, k, b);
+}
+
+// Two independent eliminations of the same size, stage by stage, so that the
+// divisions of one overlap the updates of the other.
+void ReplayRhsPair(const DiffusionPlan& p1, SystemVector& b1, const DiffusionPlan& p2, SystemVector& b2) {
+  for (int k = 1; k <= p1.N; ++k) {
+    ReplayStage(p1, k, b1);
+    ReplayStage(p2, k, b2);
   }
 }
 
@@ -269,26 +284,60 @@ void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, c
   plan.Valid = EliminateRecorded(A, N, plan, true);
 }
 
+namespace {
+
+// Row 1's right-hand side with the trial's surface concentration.
+SystemVector TrialRhs(const DiffusionPlan& plan, double cnew0) {
+  SystemVector b = plan.Rhs;
+  b[1] = Row1Rhs(plan.SurfaceFactor, cnew0, plan.ColdI[1], plan.S1);
+  return b;
+}
+
+// The replayed solution, or the literal one where the replay cannot vouch for
+// the sign of a zero.
+void FinishSolution(const DiffusionPlan& plan, const SystemVector& rhs, const SystemVector& replayed, NodeRow& ci) {
+  const int N = plan.N;
+  SystemVector x;
+  for (int k = 1; k <= N; ++k) x[k] = replayed[k];
+  if (AnyZero(x, N)) SolveLinearSystem(plan.Matrix, rhs, N, x);
+  for (int k = 1; k <= N; ++k) ci[k] = x[k];
+}
+
+}  // namespace
+
 void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, double rhoP, double wsi, double wsj,
                         NodeRow& ci) {
   const int N = plan.N;
   const double cnew0 = MassFracToConc(wsi, wsj, rhoI, rhoJ, rhoP);
   ci[0] = cnew0;
-  SystemVector b = plan.Rhs;
-  b[1] = Row1Rhs(plan.SurfaceFactor, cnew0, plan.ColdI[1], plan.S1);
-  SystemVector x;
-  bool literal = !plan.Valid;
-  if (!literal) {
-    const SystemVector rhs = b;
-    ReplayRhs(plan, N, b);
-    for (int k = 1; k <= N; ++k) x[k] = b[k];
-    if (AnyZero(x, N)) {
-      b = rhs;
-      literal = true;
-    }
+  const SystemVector rhs = TrialRhs(plan, cnew0);
+  if (!plan.Valid) {
+    SystemVector x;
+    SolveLinearSystem(plan.Matrix, rhs, N, x);
+    for (int k = 1; k <= N; ++k) ci[k] = x[k];
+    return;
   }
-  if (literal) SolveLinearSystem(plan.Matrix, b, N, x);
-  for (int k = 1; k <= N; ++k) ci[k] = x[k];
+  SystemVector b = rhs;
+  ReplayRhs(plan, N, b);
+  FinishSolution(plan, rhs, b, ci);
+}
+
+void ApplyDiffusionPlans(const DiffusionPlan& plan1, const DiffusionPlan& plan2, double rho1, double rho2,
+                         double rhoP, double ws1, double ws2, NodeRow& c1, NodeRow& c2) {
+  if (!plan1.Valid || !plan2.Valid || plan1.N != plan2.N) {
+    ApplyDiffusionPlan(plan1, rho1, rho2, rhoP, ws1, ws2, c1);
+    ApplyDiffusionPlan(plan2, rho2, rho1, rhoP, ws2, ws1, c2);
+    return;
+  }
+  const double cnew1 = MassFracToConc(ws1, ws2, rho1, rho2, rhoP);
+  const double cnew2 = MassFracToConc(ws2, ws1, rho2, rho1, rhoP);
+  c1[0] = cnew1;
+  c2[0] = cnew2;
+  const SystemVector rhs1 = TrialRhs(plan1, cnew1), rhs2 = TrialRhs(plan2, cnew2);
+  SystemVector b1 = rhs1, b2 = rhs2;
+  ReplayRhsPair(plan1, b1, plan2, b2);
+  FinishSolution(plan1, rhs1, b1, c1);
+  FinishSolution(plan2, rhs2, b2, c2);
 }
 
 }  // namespace kelvane

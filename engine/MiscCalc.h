@@ -209,6 +209,10 @@ void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, c
                        double rhoJ, double rhoP, int N, double incrementZ, double webSpeedCm, DiffusionPlan& plan);
 void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, double rhoP, double wsi, double wsj,
                         NodeRow& ci);
+// Both solvents of a trial at once (their eliminations interleaved): the
+// same bits as two calls of ApplyDiffusionPlan.
+void ApplyDiffusionPlans(const DiffusionPlan& plan1, const DiffusionPlan& plan2, double rho1, double rho2,
+                         double rhoP, double ws1, double ws2, NodeRow& c1, NodeRow& c2);
 
 // ---------------------------------------------------------------------------
 // Film averages and profile fit.

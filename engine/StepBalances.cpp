@@ -118,8 +118,8 @@ void SolveFilm(Calculation& calc) {
     DiffusionStep(st.OldMassFrac2, st.OldMassFrac1, st.EffDiff2, s.OldLayerThick, p.Density2, p.Density1,
                   p.PolymerDensity, ws2, ws1, N, p.IncrementZ, s.WebSpeedCm, st.NewConc2);
   } else {
-    ApplyDiffusionPlan(calc.Plan1, p.Density1, p.Density2, p.PolymerDensity, ws1, ws2, st.NewConc1);
-    ApplyDiffusionPlan(calc.Plan2, p.Density2, p.Density1, p.PolymerDensity, ws2, ws1, st.NewConc2);
+    ApplyDiffusionPlans(calc.Plan1, calc.Plan2, p.Density1, p.Density2, p.PolymerDensity, ws1, ws2, st.NewConc1,
+                        st.NewConc2);
   }
   FinishFilm(calc);
 }
