@@ -52,12 +52,12 @@ void Calculation::ReportProgress(int zone, int zoneCount, int step, int stepCoun
 bool Calculation::PollCancel() { return WithFlagsKept([&] { return host_->CancelRequested(); }); }
 
 // Volume fractions -> mass fractions; the polymer takes what the solvents
-// leave.  phi_P is the stored complement, the density-weighted sum is held in
-// extended precision.
+// leave.  Its fraction and the density-weighted sum are intermediates held in
+// extended precision; the three mass fractions are the stored results.
 Fractions MassFracFromVol(double phi1, double phi2, double rho1, double rho2, double rhoP) {
-  const double phiP = static_cast<double>(1.0L - (static_cast<long double>(phi1) + phi2));
+  const long double phiP = 1.0L - (static_cast<long double>(phi1) + phi2);
   const long double S = (static_cast<long double>(phi1) * rho1 + static_cast<long double>(phi2) * rho2) +
-                        static_cast<long double>(phiP) * rhoP;
+                        phiP * rhoP;
   const double w1 = static_cast<double>(static_cast<long double>(phi1) * rho1 / S);
   const double w2 = static_cast<double>(static_cast<long double>(phi2) * rho2 / S);
   const double wP = static_cast<double>(1.0L - (static_cast<long double>(w1) + w2));

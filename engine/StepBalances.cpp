@@ -131,7 +131,8 @@ void ShrinkLayers(Calculation& calc) {
   StepState& st = calc.Step;
   FilmState& s = calc.State;
   const int N = p.TotalLayerCount;
-  double loss1 = 0, loss2 = 0;
+  // The losses are summed in extended precision; only the fluxes are stored.
+  LD loss1 = 0, loss2 = 0;
   for (int i = 1; i <= N; ++i) {
     const double p1 = static_cast<double>((static_cast<LD>(st.OldVolFrac1[i - 1]) + st.OldVolFrac1[i]) / 2);
     const double p2 = static_cast<double>((static_cast<LD>(st.OldVolFrac2[i - 1]) + st.OldVolFrac2[i]) / 2);
@@ -144,11 +145,11 @@ void ShrinkLayers(Calculation& calc) {
                                           static_cast<LD>(s.NewLayerThick[i]) * q1);
     const double v2 = static_cast<double>(static_cast<LD>(s.OldLayerThick[i]) * p2 -
                                           static_cast<LD>(s.NewLayerThick[i]) * q2);
-    loss1 = static_cast<double>(static_cast<LD>(loss1) + v1);
-    loss2 = static_cast<double>(static_cast<LD>(loss2) + v2);
+    loss1 = loss1 + v1;
+    loss2 = loss2 + v2;
   }
-  st.FilmFlux1 = static_cast<double>(((static_cast<LD>(loss1) * p.Density1) * s.WebSpeedCm) / p.IncrementZ);
-  st.FilmFlux2 = static_cast<double>(((static_cast<LD>(loss2) * p.Density2) * s.WebSpeedCm) / p.IncrementZ);
+  st.FilmFlux1 = static_cast<double>(((loss1 * p.Density1) * s.WebSpeedCm) / p.IncrementZ);
+  st.FilmFlux2 = static_cast<double>(((loss2 * p.Density2) * s.WebSpeedCm) / p.IncrementZ);
 }
 
 // Evaporation into the zone's gas: k rho_g (M / M_air) (P - p) / (760 - P).

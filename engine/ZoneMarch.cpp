@@ -15,7 +15,8 @@ using LD = long double;
 double SecantStep(Calculation& calc, double x1, double x0, double f1, double f0) {
   double result = 0;
   const bool ok = Guarded([&] {
-    const double e = static_cast<double>((static_cast<LD>(f1) - f0) / (static_cast<LD>(x1) - x0));
+    // The slope is an intermediate of the step: it stays in extended precision.
+    const LD e = (static_cast<LD>(f1) - f0) / (static_cast<LD>(x1) - x0);
     result = static_cast<double>(-(static_cast<LD>(f1) - static_cast<LD>(x1) * e) / e);
   });
   if (!ok) {
@@ -102,9 +103,9 @@ Search SolveSurface(Calculation& calc) {
 
   // Second trial: up 0.04 % when solvent 2 leaves the film faster than the
   // gas takes it, else down 0.06 %.
-  const double d = f0_2 > 0 ? -0.0004 : 0.0006;
-  s1 = static_cast<double>(w1 - static_cast<LD>(d) * w1);
-  s2 = static_cast<double>(w2 - static_cast<LD>(d) * w2);
+  const LD d = f0_2 > 0 ? -0.0004L : 0.0006L;
+  s1 = static_cast<double>(w1 - d * w1);
+  s2 = static_cast<double>(w2 - d * w2);
 
   double x1_1 = 0, x1_2 = 0, f1_1 = 0, f1_2 = 0;
   for (;;) {
