@@ -23,7 +23,7 @@ struct Reduced {
 // to nearest with ties to even on its exact binary value.  glibc's printf
 // expands the long double exactly and rounds in the current rounding mode,
 // which is round-to-nearest-even throughout the program.
-void Expand18(long double ax, char digits[kSignificant], int& E) {
+void Expand18Printf(long double ax, char digits[kSignificant], int& E) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*Le", kSignificant - 1, ax);
   // The shape is d<point>ddd...e<sign>xx; the point follows the process
@@ -34,6 +34,92 @@ void Expand18(long double ax, char digits[kSignificant], int& E) {
     if (*p >= '0' && *p <= '9' && n < kSignificant) digits[n++] = *p;
   const int exp10 = *p == 'e' ? std::atoi(p + 1) : 0;
   E = exp10 + 1;  // d1.d2... x 10^exp10 = 0.d1d2... x 10^(exp10+1)
+}
+
+// 10^k for k = 0 .. 38 as 128-bit integers.
+struct Pow10Table {
+  unsigned __int128 v[39];
+  constexpr Pow10Table() : v() {
+    v[0] = 1;
+    for (int k = 1; k < 39; ++k) v[k] = v[k - 1] * 10;
+  }
+};
+constexpr Pow10Table kPow10;
+
+// The same 18 digits by integer arithmetic, exact and much faster than the
+// multi-precision expansion of printf: with x = m 2^b (m the 64-bit
+// significand) and k = 18 - E, the digits are m 10^k 2^b rounded to an
+// integer, ties to even.  Covers values from about 1e-20 to 1e18, the range
+// of everything the result file prints; false sends the rest to printf.
+// Bits from .. from+63 of a 192-bit number held as three 64-bit limbs.
+unsigned long long Bits64(const unsigned long long limb[3], int from) {
+  const int w = from / 64, off = from % 64;
+  unsigned long long part = w < 3 ? limb[w] >> off : 0;
+  if (off && w + 1 < 3) part |= limb[w + 1] << (64 - off);
+  return part;
+}
+
+// Whether any of the bits 0 .. n-1 is set.
+bool AnyBelow(const unsigned long long limb[3], int n) {
+  for (int w = 0; w < 3 && n > 0; ++w, n -= 64) {
+    const unsigned long long mask = n >= 64 ? ~0ULL : ((1ULL << n) - 1);
+    if (limb[w] & mask) return true;
+  }
+  return false;
+}
+
+bool Expand18Integer(long double ax, char digits[kSignificant], int& E) {
+  int bexp = 0;
+  const long double frac = std::frexp(ax, &bexp);  // ax = frac 2^bexp, 0.5 <= frac < 1
+  const auto m = static_cast<unsigned long long>(std::ldexp(frac, 64));  // the 64-bit significand, exactly
+  const int s = 64 - bexp;  // ax = m 2^-s
+  // First guess of E from the binary exponent; corrected below.
+  int e10 = static_cast<int>(std::floor((bexp - 1) * 0.30102999566398120)) + 1;
+  constexpr unsigned long long kLow = 100000000000000000ULL;    // 10^17
+  constexpr unsigned long long kHigh = 1000000000000000000ULL;  // 10^18
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int k = kSignificant - e10;
+    if (k < 0 || k > 38 || s <= 0 || s > 190) return false;
+    // P = m 10^k as three 64-bit limbs.
+    const unsigned __int128 p = kPow10.v[k];
+    const unsigned __int128 lo = static_cast<unsigned __int128>(m) * static_cast<unsigned long long>(p);
+    const unsigned __int128 hi = static_cast<unsigned __int128>(m) * static_cast<unsigned long long>(p >> 64);
+    unsigned long long limb[3];
+    limb[0] = static_cast<unsigned long long>(lo);
+    const unsigned __int128 mid = (lo >> 64) + static_cast<unsigned long long>(hi);
+    limb[1] = static_cast<unsigned long long>(mid);
+    limb[2] = static_cast<unsigned long long>((mid >> 64) + (hi >> 64));
+    // q = floor(P 2^-s); the digits need 10^17 <= q < 10^18.
+    const bool large = Bits64(limb, s + 64) != 0 || (s + 128 < 192 && Bits64(limb, s + 128) != 0);
+    const unsigned long long q = Bits64(limb, s);
+    if (large || q >= kHigh) {
+      ++e10;
+      continue;
+    }
+    if (q < kLow) {
+      --e10;
+      continue;
+    }
+    // Round to nearest, ties to even, on the bits below the shift.
+    unsigned long long r = q;
+    const bool half = (limb[(s - 1) / 64] >> ((s - 1) % 64)) & 1ULL;
+    if (half && (AnyBelow(limb, s - 1) || (r & 1))) ++r;
+    if (r == kHigh) {
+      r = kLow;
+      ++e10;
+    }
+    for (int i = kSignificant - 1; i >= 0; --i) {
+      digits[i] = static_cast<char>('0' + r % 10);
+      r /= 10;
+    }
+    E = e10;
+    return true;
+  }
+  return false;
+}
+
+void Expand18(long double ax, char digits[kSignificant], int& E) {
+  if (!Expand18Integer(ax, digits, E)) Expand18Printf(ax, digits, E);
 }
 
 // The digit string of x keeping `keep` significant digits (capped at 18):

@@ -297,6 +297,11 @@ TEST(NumberForms, EighteenDigitTiesAreBrokenToEven) {
   EXPECT_EQ(FormatFix(b, 19, 0), "1000000000000000020");
   EXPECT_EQ(FormatExp(b, 18, 2), "1.00000000000000002E+18");
   EXPECT_EQ(OracleFix(b, 19, 0), "1000000000000000020");
+  // The same ties below 10^18, where the digits come from integer
+  // arithmetic rather than printf.
+  EXPECT_EQ(FormatExp(100000000000000000.5L, 18, 2), "1.00000000000000000E+17");
+  EXPECT_EQ(FormatExp(100000000000000001.5L, 18, 2), "1.00000000000000002E+17");
+  EXPECT_EQ(FormatExp(100000000000000003.5L / 1024, 18, 2), OracleExp(100000000000000003.5L / 1024, 18, 2));
 }
 
 TEST(NumberForms, RandomizedAgainstExactExpansion) {
