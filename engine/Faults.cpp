@@ -1,5 +1,9 @@
 #include "engine/Faults.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <fpu_control.h>
+#endif
+
 namespace kelvane {
 
 const char* FaultMessage(FaultKind kind) {
@@ -22,6 +26,17 @@ bool PendingFault(FaultKind* kind) {
     else *kind = FaultKind::InvalidOperation;
   }
   return true;
+}
+
+void PrepareArithmetic() {
+  std::fesetround(FE_TONEAREST);
+#if defined(__x86_64__) || defined(__i386__)
+  fpu_control_t cw;
+  _FPU_GETCW(cw);
+  const fpu_control_t wanted = static_cast<fpu_control_t>((cw & ~_FPU_EXTENDED) | _FPU_EXTENDED);
+  if (wanted != cw) _FPU_SETCW(wanted);
+#endif
+  ClearFaults();
 }
 
 void CheckFaults() {

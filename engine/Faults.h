@@ -39,6 +39,11 @@ constexpr int kFaultFlags = FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW;
 // Clears the fault flags (start of a run or of a guarded computation).
 inline void ClearFaults() { std::feclearexcept(kFaultFlags); }
 
+// Puts the calling thread's arithmetic in the state the engine's results
+// assume: round to nearest (ties to even) and, on x87, the full 64-bit
+// significand for extended intermediates, whatever a library set before.
+void PrepareArithmetic();
+
 // True when a fault flag is raised.  The order of preference, division by
 // zero before overflow before invalid operation, names the first fault of the
 // usual chains (x/0 -> inf -> inf-inf; overflow -> inf*0).

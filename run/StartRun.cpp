@@ -36,7 +36,7 @@ bool WriteSucceeded(const WriteResult& w, RunHost& host) {
 
 RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, const RunOptions& options) {
   RunReport report;
-  ClearFaults();
+  PrepareArithmetic();
   calc.SetHost(&host);
   calc.LiteralTrials = options.LiteralTrials;
   calc.Robust = options.Robust;

@@ -3,6 +3,10 @@
 // each way a run can end.
 
 #include <gtest/gtest.h>
+#include <fpu_control.h>
+
+#include <cfenv>
+#include <cstring>
 
 #include <algorithm>
 #include <filesystem>
@@ -330,6 +334,31 @@ TEST_F(RunDriverTest, EveryRunStartsAfresh) {
   calc = std::make_unique<Calculation>();
   ASSERT_EQ(Run().Outcome, RunOutcome::Finished);
   EXPECT_EQ(ReadBytes(result), reused);
+}
+
+TEST_F(RunDriverTest, ArithmeticModeLeftByALibraryDoesNotChangeTheResult) {
+  // A library that left the x87 unit at double precision and rounding
+  // upward must not change a bit of the computed state.
+  ShortZones("2.0");
+  ASSERT_EQ(Run().Outcome, RunOutcome::Finished);
+  const std::string expectedFile = ReadBytes(result);
+  const std::unique_ptr<Calculation> reference = std::move(calc);
+
+  fpu_control_t saved;
+  _FPU_GETCW(saved);
+  fpu_control_t doublePrecision = static_cast<fpu_control_t>((saved & ~_FPU_EXTENDED) | _FPU_DOUBLE);
+  _FPU_SETCW(doublePrecision);
+  std::fesetround(FE_UPWARD);
+  calc = std::make_unique<Calculation>();
+  const RunOutcome outcome = Run().Outcome;
+  _FPU_SETCW(saved);
+  std::fesetround(FE_TONEAREST);
+  ASSERT_EQ(outcome, RunOutcome::Finished);
+  EXPECT_EQ(ReadBytes(result), expectedFile);
+  const int n = calc->Setup.ZoneStepCount[2];
+  for (const auto member : {&FilmState::FilmTemp, &FilmState::AvgConc1, &FilmState::AvgConc2, &FilmState::CoatThick})
+    EXPECT_EQ(std::memcmp((calc->State.*member).data(), (reference->State.*member).data(), (n + 1) * sizeof(double)),
+              0);
 }
 
 TEST_F(RunDriverTest, CancelEndsTheRunWithoutFinishing) {
