@@ -95,19 +95,18 @@ void InitializeFilmState(Calculation& calc) {
   s.RunTime[1][0] = 0;
   s.SolRemain[0] = 100.0;
 
-  double phiP0 = 0;
+  // The coating enters uniform: the same fractions at every node.
+  const double phi1 = static_cast<double>(static_cast<long double>(p.InitialComposition1) / p.Density1);
+  const double phi2 = static_cast<double>(static_cast<long double>(p.InitialComposition2) / p.Density2);
+  const double phiP = static_cast<double>(1.0L - (static_cast<long double>(phi1) + phi2));
+  const Fractions w = MassFracFromVol(phi1, phi2, p.Density1, p.Density2, p.PolymerDensity);
   for (int i = 0; i <= N; ++i) {
-    const double phi1 = static_cast<double>(static_cast<long double>(p.InitialComposition1) / p.Density1);
-    const double phi2 = static_cast<double>(static_cast<long double>(p.InitialComposition2) / p.Density2);
-    const double phiP = static_cast<double>(1.0L - (static_cast<long double>(phi1) + phi2));
     s.VolFrac1[0][i] = s.FitVolFrac1[0][i] = phi1;
     s.VolFrac2[0][i] = s.FitVolFrac2[0][i] = phi2;
     s.VolFracP[0][i] = s.FitVolFracP[0][i] = phiP;
-    const Fractions w = MassFracFromVol(phi1, phi2, p.Density1, p.Density2, p.PolymerDensity);
     s.MassFrac1[0][i] = s.FitMassFrac1[0][i] = w.F1;
     s.MassFrac2[0][i] = s.FitMassFrac2[0][i] = w.F2;
     s.MassFracP[0][i] = s.FitMassFracP[0][i] = w.FP;
-    if (i == 0) phiP0 = phiP;
   }
 
   // L equal slices, the one at the surface split into five thin layers.
@@ -118,8 +117,8 @@ void InitializeFilmState(Calculation& calc) {
                                            static_cast<long double>(static_cast<double>(N - 4)));
   for (int i = 1; i <= N; ++i) s.LayerThick[0][i] = i <= 5 ? thin : slice;
 
-  s.DryThick = static_cast<double>(static_cast<long double>(p.InitialCoatingThickness) * phiP0);
-  s.InitPolymerConc = static_cast<double>(static_cast<long double>(phiP0) * p.PolymerDensity);
+  s.DryThick = static_cast<double>(static_cast<long double>(p.InitialCoatingThickness) * phiP);
+  s.InitPolymerConc = static_cast<double>(static_cast<long double>(phiP) * p.PolymerDensity);
 
   s.AvgConc1[0] = p.InitialComposition1;
   s.AvgConc2[0] = p.InitialComposition2;

@@ -68,30 +68,14 @@ double LnActivity(double chiIP, double chiJP, double chiIJ, double Vi, double Vj
 }
 }  // namespace
 
-// d ln a_i / d ln phi_i by a one-sided difference, the other two fractions
-// scaled so that the three keep their sum.  ThermoFactorFast forms each
-// logarithm once; ThermoFactor evaluates it wherever the formula names it.
-double ThermoFactor(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
-                    double phiP) {
-  if (static_cast<LD>(phiI) < 0.001L) return 1.0;
-  const double h = -0.00001;
-  const LD oneMinus = 1.0L - phiI;
-  const double dJ = static_cast<double>((-static_cast<LD>(phiJ) / oneMinus) * h);
-  const double dP = static_cast<double>((-static_cast<LD>(phiP) / oneMinus) * h);
-  const double phiI1 = static_cast<double>(static_cast<LD>(phiI) + h);
-  const double phiJ1 = static_cast<double>(static_cast<LD>(phiJ) + dJ);
-  const double phiP1 = static_cast<double>(static_cast<LD>(phiP) + dP);
-  const double G0 =
-      LnActivity(chiIP, chiJP, chiIJ, Vi, Vj, phiI, phiJ, phiP, std::log(static_cast<LD>(phiI)));
-  const double G1 =
-      LnActivity(chiIP, chiJP, chiIJ, Vi, Vj, phiI1, phiJ1, phiP1, std::log(static_cast<LD>(phiI1)));
-  const LD num = static_cast<LD>(G1) - G0;
-  const LD den = std::log(static_cast<LD>(phiI1)) - std::log(static_cast<LD>(phiI));
-  return static_cast<double>(num / den);
-}
+namespace {
 
-double ThermoFactorFast(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
-                    double phiP) {
+// d ln a_i / d ln phi_i by a one-sided difference, the other two fractions
+// scaled so that the three keep their sum.  With formLogsOnce the two
+// logarithms are formed once and reused (the same values); otherwise they
+// are evaluated wherever the formula names them, as the reference path does.
+double ThermoFactorDifference(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI,
+                              double phiJ, double phiP, bool formLogsOnce) {
   if (static_cast<LD>(phiI) < 0.001L) return 1.0;
   const double h = -0.00001;
   const LD oneMinus = 1.0L - phiI;
@@ -105,8 +89,21 @@ double ThermoFactorFast(double chiIP, double chiJP, double chiIJ, double Vi, dou
   const double G0 = LnActivity(chiIP, chiJP, chiIJ, Vi, Vj, phiI, phiJ, phiP, ln0);
   const double G1 = LnActivity(chiIP, chiJP, chiIJ, Vi, Vj, phiI1, phiJ1, phiP1, ln1);
   const LD num = static_cast<LD>(G1) - G0;
-  const LD den = ln1 - ln0;
+  const LD den = formLogsOnce ? ln1 - ln0
+                              : std::log(static_cast<LD>(phiI1)) - std::log(static_cast<LD>(phiI));
   return static_cast<double>(num / den);
+}
+
+}  // namespace
+
+double ThermoFactor(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
+                    double phiP) {
+  return ThermoFactorDifference(chiIP, chiJP, chiIJ, Vi, Vj, phiI, phiJ, phiP, false);
+}
+
+double ThermoFactorFast(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
+                        double phiP) {
+  return ThermoFactorDifference(chiIP, chiJP, chiIJ, Vi, Vj, phiI, phiJ, phiP, true);
 }
 
 // Concentration of solvent i from the mass fractions, volumes additive.
@@ -135,8 +132,7 @@ namespace {
 LD SurfaceQ(double phiI, double phiJ, double Vi, double Vj, double chiIP, double chiJP, double chiIJ) {
   const LD phiP = 1.0L - (static_cast<LD>(phiI) + phiJ);
   LD q = (1.0L - phiI) - (static_cast<LD>(Vi) / Vj) * phiJ;
-  q = q + (static_cast<LD>(chiIJ) * phiJ + chiIP * (1.0L - (static_cast<LD>(phiI) + phiJ))) *
-              ((1.0L - (static_cast<LD>(phiI) + phiJ)) + phiJ);
+  q = q + (static_cast<LD>(chiIJ) * phiJ + chiIP * phiP) * (phiP + phiJ);
   q = q - (((static_cast<LD>(chiJP) * Vi) / Vj) * phiJ) * phiP;
   return q;
 }

@@ -98,10 +98,15 @@ void PrepareStep(Calculation& calc) {
                     p.PolymerDensity, N, p.IncrementZ, s.WebSpeedCm, calc.Plan2);
   st.Ps1 = VaporPressure(p.VaporA1, p.VaporB1, p.VaporC1, st.T);
   st.Ps2 = VaporPressure(p.VaporA2, p.VaporB2, p.VaporC2, st.T);
+  CheckFaults();
+}
+
+void PrepareZone(Calculation& calc) {
+  const RunParameters& p = calc.Params();
+  StepState& st = calc.Step;
   const double h = p.CoatHeatTransferCoeff[st.Zone];
   st.Ktrans1 = MassTransferCoeff(p.AirDiffusivity1, h);
   st.Ktrans2 = MassTransferCoeff(p.AirDiffusivity2, h);
-  CheckFaults();
 }
 
 void SolveFilm(Calculation& calc) {

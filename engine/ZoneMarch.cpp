@@ -182,6 +182,7 @@ void MarchZone(Calculation& calc, int zone) {
   if (n <= 0) return;
   st.Zone = zone;
   calc.DeferMessages = false;
+  if (!calc.LiteralTrials) PrepareZone(calc);
   // A failed profile fit repeats the last good fit; the zone starts from the
   // fitted profiles of its entrance.
   st.FitWork1 = s.FitVolFrac1[0];
