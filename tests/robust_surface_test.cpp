@@ -11,14 +11,12 @@
 
 #include "engine/MiscCalc.h"
 #include "tests/support/DefaultSetup.h"
+#include "tests/support/EngineTestSupport.h"
 
 namespace kelvane {
 namespace {
 
-struct RecordingHost : EngineHost {
-  std::vector<std::string> messages;
-  void ShowMessage(const std::string& t) override { messages.push_back(t); }
-};
+using enginetest::RecordingHost;
 
 struct Outcome {
   bool finished = false;
@@ -57,21 +55,16 @@ Outcome March(const RunSetup& setup, bool robust) {
   calc->Robust = robust;
   Outcome o;
   try {
-    InitializeFilmState(*calc);
-    for (int z = 1; z <= setup.ZoneCount; ++z) {
-      calc->CurrentZone = z;
-      MarchZone(*calc, z);
+    const int failed = enginetest::MarchAll(*calc, [&](int z) {
       const bool ok = calc->TransferOk && calc->ConvergenceOk;
       AppendRows(calc->State, ok ? setup.ZoneStepCount[z] : calc->State.LastStep - 1, setup.Params.TotalLayerCount,
                  o.rows);
-      if (!ok) break;
-      if (z == setup.ZoneCount) o.finished = true;
-      CarryOverToNextZone(*calc);
-    }
+    });
+    o.finished = failed == 0;
   } catch (const ArithmeticFault& e) {
-    host.messages.push_back(e.what());
+    host.Messages.push_back(e.what());
   }
-  o.messages = host.messages;
+  o.messages = host.Messages;
   o.rescued = calc->Rescued.size();
   return o;
 }
@@ -164,24 +157,20 @@ TEST(RobustSurface, TenLayerDefaultWindowFinishes) {
   EXPECT_GE(calc->Rescued.size(), 1u);
   EXPECT_EQ(calc->Rescued.front().Zone, 1);
   EXPECT_EQ(calc->Rescued.front().Step, 7);
-  EXPECT_TRUE(host.messages.empty());
+  EXPECT_TRUE(host.Messages.empty());
 }
 
 // Mass balance over a rescued run: what the gas carried off, step by step,
 // is what left the film.
 TEST(RobustSurface, RescuedRunConservesSolvent) {
-  struct FluxHost : EngineHost {
-    Calculation* calc = nullptr;
-    long double evaporated = 0;
-    void ShowMessage(const std::string&) override {}
-    void Progress(int, int, int, int) override {
-      const Calculation& c = *calc;
-      evaporated += (static_cast<long double>(c.Step.GasFlux1) + c.Step.GasFlux2) * c.Params().IncrementZ /
-                    c.State.WebSpeedCm;
-    }
-  } host;
+  RecordingHost host;
   auto calc = std::make_unique<Calculation>(&host);
-  host.calc = calc.get();
+  long double evaporated = 0;
+  host.OnProgress = [&](int, int) {
+    const Calculation& c = *calc;
+    evaporated += (static_cast<long double>(c.Step.GasFlux1) + c.Step.GasFlux2) * c.Params().IncrementZ /
+                  c.State.WebSpeedCm;
+  };
   calc->Setup = fixtures::DefaultSetup(10, 2.0);
   calc->Setup.ZoneCount = 1;
   calc->Robust = true;
@@ -196,7 +185,7 @@ TEST(RobustSurface, RescuedRunConservesSolvent) {
   const double initial = (p.InitialComposition1 + p.InitialComposition2) * p.InitialCoatingThickness;
   const double left = (calc->State.AvgConc1[n] + calc->State.AvgConc2[n]) * calc->State.CoatThick[n];
   const double lost = initial - left;
-  EXPECT_NEAR(static_cast<double>(host.evaporated) / lost, 1.0, 0.001);
+  EXPECT_NEAR(static_cast<double>(evaporated) / lost, 1.0, 0.001);
 }
 
 // A step whose secant search cycles past 200 trials is taken over instead of
