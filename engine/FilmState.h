@@ -7,7 +7,7 @@
 #include <array>
 #include <vector>
 
-#include "run/RunParameters.h"
+#include "engine/RunParameters.h"
 
 namespace kelvane {
 

@@ -13,7 +13,7 @@
 #include "engine/EngineHost.h"
 #include "engine/Faults.h"
 #include "engine/FilmState.h"
-#include "run/RunParameters.h"
+#include "engine/RunParameters.h"
 
 namespace kelvane {
 

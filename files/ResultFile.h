@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/FilmState.h"
-#include "run/RunParameters.h"
+#include "engine/RunParameters.h"
 
 namespace kelvane {
 

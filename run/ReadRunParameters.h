@@ -6,7 +6,7 @@
 
 #include "engine/EngineHost.h"
 #include "run/FieldTable.h"
-#include "run/RunParameters.h"
+#include "engine/RunParameters.h"
 
 namespace kelvane {
 

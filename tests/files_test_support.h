@@ -19,7 +19,7 @@
 #include "engine/EngineHost.h"
 #include "run/FieldTable.h"
 #include "run/ReadRunParameters.h"
-#include "run/RunParameters.h"
+#include "engine/RunParameters.h"
 
 namespace kelvane::filetest {
 

@@ -2,7 +2,7 @@
 // The window's default inputs as a run setup, built without the field
 // reading so that engine tests stand on their own.
 
-#include "run/RunParameters.h"
+#include "engine/RunParameters.h"
 
 namespace kelvane::fixtures {
 
