@@ -1,12 +1,11 @@
 #include "files/DataFile.h"
 
 #include <array>
-#include <cerrno>
 #include <fcntl.h>
-#include <unistd.h>
 
 #include "files/CodePage932.h"
 #include "files/FileBytes.h"
+#include "files/InputFile.h"
 #include "files/LabelLine.h"
 
 namespace kelvane {
@@ -28,7 +27,8 @@ class LineSplitter {
  public:
   explicit LineSplitter(std::vector<std::string>& lines) : lines_(lines) {}
 
-  // Takes the next bytes; false once no more input is wanted.
+  // Takes the next bytes; false once no more input is wanted (the lines are
+  // complete, or one of them grew beyond any data file's).
   bool Feed(const char* p, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
       if (Done()) return false;
@@ -52,20 +52,29 @@ class LineSplitter {
         // Copy the run of ordinary bytes in one piece; lines may be long.
         std::size_t j = i;
         while (j < n && p[j] != '\r' && p[j] != '\n' && p[j] != kEndOfFile) ++j;
-        lines_[current_].append(p + i, j - i);
+        std::string& line = lines_[current_];
+        if (j - i > MaxDataLineBytes - line.size()) {
+          tooLong_ = true;
+          return false;
+        }
+        line.append(p + i, j - i);
         i = j - 1;
       }
     }
     return !Done();
   }
 
+  // The 1-based number of a line longer than MaxDataLineBytes, or 0.
+  int TooLongLine() const { return tooLong_ ? static_cast<int>(current_) + 1 : 0; }
+
  private:
-  bool Done() const { return ended_ || current_ >= lines_.size(); }
+  bool Done() const { return ended_ || tooLong_ || current_ >= lines_.size(); }
 
   std::vector<std::string>& lines_;
   std::size_t current_ = 0;
   bool pendingCr_ = false;
   bool ended_ = false;
+  bool tooLong_ = false;
 };
 
 // The value of a line: the text after the first "=", leading spaces removed,
@@ -79,28 +88,22 @@ std::string LineValue(const std::string& line, std::size_t equals) {
 
 }  // namespace
 
-bool ReadDataFileLines(const std::string& path, std::vector<std::string>& lines) {
+DataFileLinesRead ReadDataFileLines(const std::string& path, std::vector<std::string>& lines) {
   lines.assign(DataFileLineCount, std::string());
-  if (path.find('\0') != std::string::npos) return false;
-  int fd;
-  do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  while (fd < 0 && errno == EINTR);
-  if (fd < 0) return false;
+  InputFile file(path);
+  if (!file.IsOpen()) return {DataFileLinesRead::Status::CannotOpen, file.Reason()};
 
   LineSplitter splitter(lines);
   std::array<char, 65536> buffer;
-  bool ok = true;
   for (;;) {
-    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;  // a directory, an I/O error, ...
-      break;
-    }
+    const long n = file.Read(buffer.data(), buffer.size());
+    if (n < 0) return {DataFileLinesRead::Status::CannotOpen, file.Reason()};
     if (n == 0 || !splitter.Feed(buffer.data(), static_cast<std::size_t>(n))) break;
   }
-  ::close(fd);
-  return ok;
+  if (const int line = splitter.TooLongLine())
+    return {DataFileLinesRead::Status::LineTooLong,
+            "line " + std::to_string(line) + " is longer than " + std::to_string(MaxDataLineBytes) + " bytes"};
+  return {};
 }
 
 DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::string& displayName,
@@ -130,9 +133,17 @@ DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::s
 
 DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, EngineHost& messages) {
   std::vector<std::string> lines;
-  if (!ReadDataFileLines(path, lines)) {
-    messages.ShowMessage(DataFileCannotOpenMessage);
-    return DataFileStatus::CannotOpen;
+  const DataFileLinesRead read = ReadDataFileLines(path, lines);
+  // The faithful message first; the file and the reason on a line of their
+  // own.
+  switch (read.Result) {
+    case DataFileLinesRead::Status::Read: break;
+    case DataFileLinesRead::Status::CannotOpen:
+      messages.ShowMessage(std::string(DataFileCannotOpenMessage) + "\n" + path + ": " + read.Reason);
+      return DataFileStatus::CannotOpen;
+    case DataFileLinesRead::Status::LineTooLong:
+      messages.ShowMessage(NotADataFileMessage(path) + "\n" + read.Reason);
+      return DataFileStatus::NotADataFile;
   }
   return ApplyDataFile(lines, path, fields, messages);
 }

@@ -20,9 +20,20 @@ enum class DataFileStatus { Applied, CannotOpen, NotADataFile };
 // '"' + file name + '" is not a correct data file!'
 std::string NotADataFileMessage(const std::string& fileName);
 
+// A data file's line is a label and a short value; a line longer than this
+// is not a data file's (a file without line breaks, a binary file).
+constexpr std::size_t MaxDataLineBytes = 65536;
+
+struct DataFileLinesRead {
+  enum class Status { Read, CannotOpen, LineTooLong };
+  Status Result = Status::Read;
+  std::string Reason;  // the system's reason, or which line is too long
+};
+
 // Reads the first 141 lines of a file as raw 8-bit text (LF or CR LF; a lone
-// CR is dropped; 0x1A ends the file; missing lines read as empty).
-bool ReadDataFileLines(const std::string& path, std::vector<std::string>& lines);
+// CR is dropped; 0x1A ends the file; missing lines read as empty).  Only a
+// regular file is read, and no line beyond MaxDataLineBytes.
+DataFileLinesRead ReadDataFileLines(const std::string& path, std::vector<std::string>& lines);
 
 // Checks all 141 lines, then puts each value (decoded from Shift_JIS) into
 // the enabled field of its line.  Shows the "not a correct data file"
@@ -31,7 +42,10 @@ DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::s
                              FieldTexts& fields, EngineHost& messages);
 
 // The whole load of "Input Data File" once a file was chosen: read, check,
-// apply, with the reader's messages.
+// apply, with the reader's messages.  A file that cannot be read shows
+// "Data file can not open!" with the file and the system's reason on a
+// second line; a line far too long shows the "not a correct data file"
+// message with the line's number.
 DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, EngineHost& messages);
 
 // Writes the current field texts as a 141-line data file (Shift_JIS, CR LF)

@@ -1,9 +1,13 @@
 #include "files/ResultFile.h"
 
 #include <fcntl.h>
+
+#include <cfloat>
+#include <cmath>
 #include <stdexcept>
 #include <string_view>
 
+#include "engine/Faults.h"
 #include "files/FileBytes.h"
 #include "files/LabelLine.h"
 #include "files/NumberForms.h"
@@ -37,6 +41,17 @@ const FieldSpec& Field(std::string_view name) {
 }
 
 std::string Rule(char c, std::size_t n) { return std::string(n, c); }
+
+// A value scaled for printing (a position in m, a thickness in um, a
+// concentration in g/cm3) is formed in extended precision from stored
+// doubles.  Beyond the range of a double it overflows as a stored value
+// would: the run ends on the fault instead of printing a number that no
+// double, and no reader, can hold.
+long double Scaled(long double v) {
+  if (std::isnan(v)) throw ArithmeticFault(FaultKind::InvalidOperation);
+  if (std::fabs(v) > DBL_MAX) throw ArithmeticFault(FaultKind::Overflow);
+  return v;
+}
 
 // A title between two rules of "=" as long as the title.
 void Heading(Section& out, std::string_view title) {
@@ -203,7 +218,7 @@ Section ZoneResults(const RunSetup& setup, const FilmState& st, int k, int S, ch
   std::vector<std::string> time, length;
   for (int s = 0; s <= lastRow; s += 5) {
     time.push_back(FormatFix(st.RunTime[k][s], 8, 3, sep));
-    const long double z = static_cast<long double>(s) * p.IncrementZ / 100.0L;
+    const long double z = Scaled(static_cast<long double>(s) * p.IncrementZ / 100.0L);
     length.push_back(PadLeft(FormatFix(z, 7, 3, sep), 7));
   }
 
@@ -254,10 +269,10 @@ Section ZoneResults(const RunSetup& setup, const FilmState& st, int k, int S, ch
     long double slice = th[1];
     for (int m = 2; m <= 5; ++m) slice += th[m];
     const double sliceStored = static_cast<double>(slice);
-    row += PadLeft(FormatFix(static_cast<long double>(sliceStored) * 10000.0L, 6, 3, sep), 6);
+    row += PadLeft(FormatFix(Scaled(static_cast<long double>(sliceStored) * 10000.0L), 6, 3, sep), 6);
     row += " ";
     for (int j = 2; j <= 10; ++j) {
-      row += PadLeft(FormatFix(static_cast<long double>(th[(j - 1) * u + 5]) * 10000.0L, 6, 3, sep), 6);
+      row += PadLeft(FormatFix(Scaled(static_cast<long double>(th[(j - 1) * u + 5]) * 10000.0L), 6, 3, sep), 6);
       row += " ";
     }
     out.Line(row);
@@ -280,7 +295,7 @@ Section ZoneResults(const RunSetup& setup, const FilmState& st, int k, int S, ch
       row += gap;
       for (int j = 0; j <= 10; ++j) {
         const int node = j == 0 ? 0 : j * u + 4;
-        row += FormatFix(static_cast<long double>(phi[node]) * density, 5, 3, sep);
+        row += FormatFix(Scaled(static_cast<long double>(phi[node]) * density), 5, 3, sep);
         row += "  ";
       }
       out.Line(row);

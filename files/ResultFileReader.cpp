@@ -1,9 +1,10 @@
 #include "files/ResultFileReader.h"
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
+#include <cmath>
 #include <optional>
+
+#include "files/InputFile.h"
 
 namespace kelvane {
 
@@ -32,7 +33,9 @@ std::string_view Trim(std::string_view s) {
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-// A number as the writer forms it, with either decimal mark.
+// A number as the writer forms it, with either decimal mark; finite, since
+// the writer never prints an infinity or NaN and a double out of range is
+// no value of a run.
 std::optional<double> Number(std::string_view token) {
   std::string text(token);
   for (char& c : text)
@@ -41,7 +44,7 @@ std::optional<double> Number(std::string_view token) {
   const char* first = text.data();
   const char* last = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(first, last, value);
-  if (ec != std::errc() || ptr != last) return std::nullopt;
+  if (ec != std::errc() || ptr != last || !std::isfinite(value)) return std::nullopt;
   return value;
 }
 
@@ -62,16 +65,32 @@ bool RowNumbers(std::string_view line, size_t count, std::vector<double>& out) {
   return out.size() == count;
 }
 
-// "label = value": the value after the first "=", or nothing.
-std::optional<double> LabelValue(std::string_view line, std::string_view labelStart) {
+// "label = value": whether the line carries the label and, if so, whether
+// the text after the first "=" is a finite number.
+enum class Label { Absent, Value, Bad };
+
+Label LabelValue(std::string_view line, std::string_view labelStart, double& value) {
   const std::string_view trimmed = Trim(line);
-  if (!StartsWith(trimmed, labelStart)) return std::nullopt;
+  if (!StartsWith(trimmed, labelStart)) return Label::Absent;
   const size_t eq = trimmed.find('=');
-  if (eq == std::string_view::npos) return std::nullopt;
-  return Number(Trim(trimmed.substr(eq + 1)));
+  if (eq == std::string_view::npos) return Label::Absent;
+  const auto v = Number(Trim(trimmed.substr(eq + 1)));
+  if (!v) return Label::Bad;
+  value = *v;
+  return Label::Value;
 }
 
 std::string LineRef(size_t index) { return "line " + std::to_string(index + 1); }
+
+constexpr double MaxZone = 14;
+
+// A result file opens with a rule of "=" and the title of the physical
+// properties.
+bool OpeningLines(std::string_view first, std::string_view second) {
+  const std::string_view rule = Trim(first);
+  return !rule.empty() && rule.find_first_not_of('=') == std::string_view::npos &&
+         Trim(second) == "PHISICAL PROPERTIES";
+}
 
 class Parser {
  public:
@@ -79,23 +98,28 @@ class Parser {
 
   ResultFileRead Run() {
     ResultFileRead read;
-    if (lines_.size() < 3 || Trim(lines_[1]) != "PHISICAL PROPERTIES" || Trim(lines_[0]).empty() ||
-        Trim(lines_[0]).find_first_not_of('=') != std::string_view::npos)
+    if (lines_.size() < 3 || !OpeningLines(lines_[0], lines_[1]))
       return Fail("it does not begin with the input echo of a result file");
     ResultFileData& d = read.Data;
     bool haveIncrement = false, haveLayers = false, haveSpeed = false;
     ZoneConditions* zone = nullptr;
+    double layers = 0;
 
     for (pos_ = 0; pos_ < lines_.size(); ++pos_) {
       const std::string_view line = lines_[pos_];
       const std::string_view trimmed = Trim(line);
-      if (auto v = LabelValue(line, "Increment of z (cm)")) d.IncrementZ = *v, haveIncrement = true;
-      else if (auto v = LabelValue(line, "Number of Layers")) d.NumberOfLayers = static_cast<int>(*v), haveLayers = true;
-      else if (auto v = LabelValue(line, "Web Speed (m/s)")) d.WebSpeed = *v, haveSpeed = true;
-      else if (auto v = LabelValue(line, "Initial Temperature (")) d.InitialTemperature = *v;
-      else if (StartsWith(trimmed, "ZONE ")) {
+      Label label = Label::Absent;
+      auto is = [&](std::string_view labelStart, double& value) {
+        label = LabelValue(line, labelStart, value);
+        return label != Label::Absent;
+      };
+      if (is("Increment of z (cm)", d.IncrementZ)) haveIncrement = true;
+      else if (is("Number of Layers", layers)) haveLayers = true;
+      else if (is("Web Speed (m/s)", d.WebSpeed)) haveSpeed = true;
+      else if (is("Initial Temperature (", d.InitialTemperature)) {
+      } else if (StartsWith(trimmed, "ZONE ")) {
         const auto k = Number(Trim(trimmed.substr(5)));
-        if (!k || *k < 1 || *k > 14 || *k != static_cast<int>(*k))
+        if (!k || *k < 1 || *k > MaxZone || *k != std::floor(*k))
           return Fail(LineRef(pos_) + " names no zone from 1 to 14");
         const int number = static_cast<int>(*k);
         const int expected = d.Conditions.empty() ? 1 : d.Conditions.back().Zone + 1;
@@ -104,7 +128,7 @@ class Parser {
         d.Conditions.push_back({});
         zone = &d.Conditions.back();
         zone->Zone = number;
-      } else if (zone && ZoneLine(line, *zone)) {
+      } else if (zone && (label = ZoneLine(line, *zone)) != Label::Absent) {
       } else if (trimmed == "[SIMULATION RESULTS]") {
         if (!zone) return Fail(LineRef(pos_) + " holds results before any zone's conditions");
         if (!d.Zones.empty() && d.Zones.back().Zone == zone->Zone)
@@ -121,10 +145,21 @@ class Parser {
         d.Zones.push_back(std::move(results));
         --pos_;  // the loop steps past the section's last line
       }
+      if (label == Label::Bad) {
+        if (pos_ + 1 == lines_.size()) {  // cut off after the "="
+          d.Truncated = true;
+          break;
+        }
+        return Fail(LineRef(pos_) + " holds no finite number after \"=\"");
+      }
     }
     if (!haveIncrement || !haveLayers || !haveSpeed || d.Conditions.empty())
       return Fail("its input echo lacks the calculation accuracy, the web speed or zone 1's conditions");
     if (d.IncrementZ <= 0) return Fail("its increment of z is not positive");
+    // The grid's layer count is one of the four the calculation offers.
+    if (layers != 10 && layers != 20 && layers != 30 && layers != 40)
+      return Fail("its number of layers is not 10, 20, 30 or 40");
+    d.NumberOfLayers = static_cast<int>(layers);
     read.Ok = true;
     return read;
   }
@@ -138,15 +173,21 @@ class Parser {
     return read;
   }
 
-  bool ZoneLine(std::string_view line, ZoneConditions& z) {
-    if (auto v = LabelValue(line, "Outer Temperature (")) z.OuterTemperature = *v;
-    else if (auto v = LabelValue(line, "Zone Length (m)")) z.ZoneLength = *v;
-    else if (auto v = LabelValue(line, "Solvent-1 Partial Pressure")) z.PartialPressure1 = *v;
-    else if (auto v = LabelValue(line, "Solvent-2 Partial Pressure")) z.PartialPressure2 = *v;
-    else if (auto v = LabelValue(line, "Base-side Heat Trans.")) z.BaseHeatTransferCoeff = *v;
-    else if (auto v = LabelValue(line, "Coat-side Heat Trans.")) z.CoatHeatTransferCoeff = *v;
-    else return false;
-    return true;
+  Label ZoneLine(std::string_view line, ZoneConditions& z) {
+    static constexpr struct {
+      std::string_view label;
+      double ZoneConditions::*member;
+    } kLines[] = {
+        {"Outer Temperature (", &ZoneConditions::OuterTemperature},
+        {"Zone Length (m)", &ZoneConditions::ZoneLength},
+        {"Solvent-1 Partial Pressure", &ZoneConditions::PartialPressure1},
+        {"Solvent-2 Partial Pressure", &ZoneConditions::PartialPressure2},
+        {"Base-side Heat Trans.", &ZoneConditions::BaseHeatTransferCoeff},
+        {"Coat-side Heat Trans.", &ZoneConditions::CoatHeatTransferCoeff},
+    };
+    for (const auto& l : kLines)
+      if (const Label found = LabelValue(line, l.label, z.*l.member); found != Label::Absent) return found;
+    return Label::Absent;
   }
 
   bool AtEnd() const { return pos_ >= lines_.size(); }
@@ -260,16 +301,26 @@ double ResultFileData::ZoneStart(int zone) const {
 ResultFileRead ParseResultFile(std::string_view bytes) { return Parser(bytes).Run(); }
 
 ResultFileRead ReadResultFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    ResultFileRead read;
-    read.Error = "it cannot be read";
-    return read;
+  ResultFileRead read;
+  InputFile file(path);
+  std::string bytes;
+  std::vector<char> buffer(65536);
+  long n = 0;
+  // The opening lines are checked on the first block, before the rest of a
+  // possibly large file that is not ours is read.
+  for (bool first = true; file.IsOpen() && (n = file.Read(buffer.data(), buffer.size())) > 0; first = false) {
+    bytes.append(buffer.data(), static_cast<size_t>(n));
+    if (first) {
+      const std::vector<std::string_view> head = SplitLines(std::string_view(bytes).substr(0, 4096));
+      if (head.size() < 3 || !OpeningLines(head[0], head[1])) return ParseResultFile(std::string_view());
+    }
+    if (bytes.size() > static_cast<size_t>(MaxResultFileBytes) || file.Size() > MaxResultFileBytes) {
+      read.Error = "it is far larger than any result file";
+      return read;
+    }
   }
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    ResultFileRead read;
-    read.Error = "it cannot be read";
+  if (!file.IsOpen() || n < 0) {
+    read.Error = "it cannot be read (" + file.Reason() + ")";
     return read;
   }
   return ParseResultFile(bytes);

@@ -73,8 +73,15 @@ struct ResultFileRead {
   ResultFileData Data;
 };
 
+// The largest 14-zone file of 8000 steps a zone is under 10 MB.
+constexpr long long MaxResultFileBytes = 64LL << 20;
+
+// Refuses any value that is not a finite number, a zone number other than
+// 1..14 and a layer count other than 10, 20, 30 or 40, naming the line.
 ResultFileRead ParseResultFile(std::string_view bytes);
-// Ok is false with "cannot be read" when the file cannot be opened.
+// Ok is false with "cannot be read (reason)" when the file cannot be opened
+// or is not a regular file, and without reading on when its opening lines
+// or its size are not a result file's.
 ResultFileRead ReadResultFile(const std::string& path);
 
 }  // namespace kelvane

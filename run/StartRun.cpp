@@ -6,6 +6,7 @@
 #include "run/StartRun.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "files/ResultFile.h"
 #include "run/ReadRunParameters.h"
@@ -23,11 +24,14 @@ std::string IoErrorText(int code) {
 }
 
 // Reports a failed write of the result file.  True when the run goes on.
-bool WriteSucceeded(const WriteResult& w, RunHost& host) {
+// Both messages gain the file and the system's reason (a name too long, a
+// missing folder, no permission, a full disk) on a second line.
+bool WriteSucceeded(const WriteResult& w, const std::string& path, RunHost& host) {
+  const auto reason = [&] { return "\n" + path + ": " + std::strerror(w.ErrorCode); };
   switch (w.Status) {
     case WriteStatus::Ok: return true;
-    case WriteStatus::OpenFailed: host.ShowMessage(FileCannotOpenMessage); return false;
-    case WriteStatus::WriteFailed: host.ShowErrorReport(IoErrorText(w.ErrorCode)); return false;
+    case WriteStatus::OpenFailed: host.ShowMessage(FileCannotOpenMessage + reason()); return false;
+    case WriteStatus::WriteFailed: host.ShowErrorReport(IoErrorText(w.ErrorCode) + reason()); return false;
   }
   return false;
 }
@@ -59,7 +63,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
   const char sep = options.DecimalSeparator;
   // A result file that cannot be created ends the run before any work: a
   // calculation whose results go nowhere must not end in "finished".
-  if (!WriteSucceeded(WriteInputEcho(calc.Setup, sep), host)) {
+  if (!WriteSucceeded(WriteInputEcho(calc.Setup, sep), calc.Setup.SaveFileName, host)) {
     report.Outcome = RunOutcome::FileError;
     return report;
   }
@@ -74,7 +78,8 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     setBusy(true);
     for (int k = 1; k <= calc.Setup.ZoneCount; ++k) {
       calc.CurrentZone = k;
-      if (calc.CurrentZone != 1 && !WriteSucceeded(AppendZoneConditions(calc.Setup, k, sep), host)) {
+      if (calc.CurrentZone != 1 &&
+          !WriteSucceeded(AppendZoneConditions(calc.Setup, k, sep), calc.Setup.SaveFileName, host)) {
         setBusy(false);
         report.Outcome = RunOutcome::FileError;
         report.FailedZone = k;
@@ -93,7 +98,8 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
         report.FailedZone = k;
         return report;
       }
-      if (!WriteSucceeded(AppendZoneResults(calc.Setup, calc.State, k, calc.Setup.ZoneStepCount[k], sep), host)) {
+      if (!WriteSucceeded(AppendZoneResults(calc.Setup, calc.State, k, calc.Setup.ZoneStepCount[k], sep),
+                          calc.Setup.SaveFileName, host)) {
         setBusy(false);
         report.Outcome = RunOutcome::FileError;
         report.FailedZone = k;

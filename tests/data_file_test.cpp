@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
+
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -146,11 +149,11 @@ TEST_F(DataFileTest, LineEndsAndTheEndOfFileByte) {
   marked[99] += "\x1A";
   EXPECT_EQ(Load(Join(marked)), DataFileStatus::NotADataFile);
 
-  // A line longer than any buffer.
+  // A long line across the reader's 64 KiB blocks.
   marked = lines;
-  marked[0] = std::string(200000, 'L') + "=  3.25";
+  marked[1] = std::string(65520, 'L') + "=  3.25";
   ASSERT_EQ(Load(Join(marked)), DataFileStatus::Applied);
-  EXPECT_EQ(fields.Text("Edit211"), "3.25");
+  EXPECT_EQ(fields.Text("Edit212"), "3.25");
 }
 
 TEST_F(DataFileTest, ValueIsTheFirstWordAfterTheFirstEquals) {
@@ -198,12 +201,41 @@ TEST_F(DataFileTest, ValuesAreDecodedFromShiftJis) {
   EXPECT_EQ(fields.Text("Edit212"), "\xEF\xBF\xBD" "5");
 }
 
-TEST_F(DataFileTest, UnreadableFileIsTold) {
+// The faithful message, then the file and the reason.  Only a regular file
+// is read: a FIFO without a writer would block for ever and /dev/zero never
+// ends.
+TEST_F(DataFileTest, UnreadableFileIsToldWithTheReason) {
   const FieldTextMap before = fields;
-  EXPECT_EQ(InputDataFile(Path("missing.txt"), fields, host), DataFileStatus::CannotOpen);
-  EXPECT_EQ(InputDataFile(dir_.string(), fields, host), DataFileStatus::CannotOpen);  // a folder
-  EXPECT_EQ(host.messages, (std::vector<std::string>{"Data file can not open!", "Data file can not open!"}));
+  const std::string fifo = Path("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string tooLong = Path(std::string(300, 'n'));
+  const std::pair<std::string, std::string> cases[] = {
+      {Path("missing.txt"), "No such file or directory"},
+      {dir_.string(), "Is a directory"},
+      {tooLong, "File name too long"},
+      {fifo, "not a regular file"},
+      {"/dev/zero", "not a regular file"},
+  };
+  for (const auto& [path, reason] : cases) {
+    host.messages.clear();
+    EXPECT_EQ(InputDataFile(path, fields, host), DataFileStatus::CannotOpen);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"Data file can not open!\n" + path + ": " + reason});
+  }
   EXPECT_EQ(fields.All(), before.All());
+}
+
+// A line far longer than any data file's (a file without line breaks) is
+// refused once the limit is passed, not read whole.
+TEST_F(DataFileTest, LineFarTooLongIsRefused) {
+  std::vector<std::string> lines = NumberedLines();
+  lines[2] = "x = " + std::string(MaxDataLineBytes, '1');
+  const FieldTextMap before = fields;
+  EXPECT_EQ(Load(Join(lines)), DataFileStatus::NotADataFile);
+  EXPECT_EQ(host.messages, std::vector<std::string>{NotADataFile() + "\nline 3 is longer than 65536 bytes"});
+  EXPECT_EQ(fields.All(), before.All());
+  lines[2].resize(MaxDataLineBytes);
+  host.messages.clear();
+  EXPECT_EQ(Load(Join(lines)), DataFileStatus::Applied);
 }
 
 TEST_F(DataFileTest, WrittenDataFileReadsBackToTheSameTexts) {

@@ -109,7 +109,7 @@ TEST_F(KelvaneRunTest, RefusalsEndWithStatusOneAndNoResultFile) {
       {{"--set", "OuterTemperature[2]=x"}, "'x' は浮動小数点数ではありません\n"},
       {{"-o", ""}, "Input Save File Name!\n"},
       {{"--data", "short.dat"}, "\"short.dat\" is not a correct data file!\n"},
-      {{"--data", "absent.dat"}, "Data file can not open!\n"},
+      {{"--data", "absent.dat"}, "Data file can not open!\nabsent.dat: No such file or directory\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.back());
@@ -145,13 +145,13 @@ TEST_F(KelvaneRunTest, NumericalFailuresAndFaultsEndWithStatusTwo) {
 TEST_F(KelvaneRunTest, UnwritableResultFileEndsWithStatusThree) {
   const Result r = Run({"-o", "no/such/folder/result.txt"});
   EXPECT_EQ(r.status, 3);
-  EXPECT_EQ(r.err, "File can not open!\n");
+  EXPECT_EQ(r.err, "File can not open!\nno/such/folder/result.txt: No such file or directory\n");
   EXPECT_TRUE(Files().empty());
 
   if (std::filesystem::exists("/dev/full")) {
     const Result full = Run({"-o", "/dev/full"});
     EXPECT_EQ(full.status, 3);
-    EXPECT_EQ(full.err, "I/O エラー (28)\n");
+    EXPECT_EQ(full.err, "I/O エラー (28)\n/dev/full: No space left on device\n");
   }
 }
 

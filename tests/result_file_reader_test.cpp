@@ -11,9 +11,13 @@
 #include <iterator>
 #include <string>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "engine/MiscCalc.h"
 #include "files/DataFile.h"
 #include "files/ResultFileReader.h"
+#include "files_test_support.h"
 #include "run/FieldTable.h"
 #include "run/StartRun.h"
 
@@ -208,7 +212,7 @@ TEST_F(ResultFileReaderTest, OtherFilesAreRefusedWithTheReason) {
 
   read = ReadResultFile((dir_ / "missing.txt").string());
   EXPECT_FALSE(read.Ok);
-  EXPECT_EQ(read.Error, "it cannot be read");
+  EXPECT_EQ(read.Error, "it cannot be read (No such file or directory)");
 
   EXPECT_FALSE(ParseResultFile("").Ok);
   EXPECT_FALSE(ParseResultFile("hello\r\nworld\r\n").Ok);
@@ -244,6 +248,55 @@ TEST_F(ResultFileReaderTest, OtherFilesAreRefusedWithTheReason) {
   ASSERT_TRUE(read.Ok) << read.Error;
   EXPECT_TRUE(read.Data.Zones.empty());
   EXPECT_EQ(read.Data.Conditions.size(), 1u);
+}
+
+// The smallest result file (an echo that stopped in zone 1) with one value
+// changed: a value that is no finite number or outside its range is
+// refused naming its line, never converted.
+TEST(ResultFileReaderValues, NonFiniteAndOutOfRangeValuesAreRefusedNamingTheLine) {
+  const std::string head = "===\r\nPHISICAL PROPERTIES\r\n===\r\n";
+  const auto file = [&](const std::string& increment, const std::string& layers, const std::string& zone) {
+    return head + "  Increment of z (cm) = " + increment + "\r\n  Number of Layers = " + layers +
+           "\r\n  Web Speed (m/s) = 0.5\r\n  ZONE " + zone + "\r\n  Zone Length (m) = 10.00\r\n\r\n";
+  };
+  ASSERT_TRUE(ParseResultFile(file("2.00000", "20", "1")).Ok);
+  const struct {
+    std::string bytes, error;
+  } cases[] = {
+      {file("nan", "20", "1"), "line 4 holds no finite number after \"=\""},
+      {file("inf", "20", "1"), "line 4 holds no finite number after \"=\""},
+      {file("2.0", "1e10", "1"), "its number of layers is not 10, 20, 30 or 40"},
+      {file("2.0", "1e999", "1"), "line 5 holds no finite number after \"=\""},
+      {file("2.0", "20", "nan"), "line 7 names no zone from 1 to 14"},
+      {file("2.0", "20", "1e10"), "line 7 names no zone from 1 to 14"},
+      {file("2.0", "20", "1") + "  Zone Length (m) = -inf\r\n\r\n", "line 10 holds no finite number after \"=\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    const ResultFileRead read = ParseResultFile(c.bytes);
+    EXPECT_FALSE(read.Ok);
+    EXPECT_EQ(read.Error, c.error);
+  }
+}
+
+// Only a regular file is read, and a large one only when it begins as a
+// result file and stays within any result file's size.
+TEST_F(ResultFileReaderTest, FifosDevicesAndHugeFilesAreRefusedWithoutReadingThem) {
+  const fs::path fifo = dir_ / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(ReadResultFile(fifo.string()).Error, "it cannot be read (not a regular file)");  // no writer: no hang
+  EXPECT_EQ(ReadResultFile("/dev/zero").Error, "it cannot be read (not a regular file)");
+
+  // Sparse files of 1 GB: zeros are no result file; a result file's opening
+  // followed by a gigabyte is too large.
+  const fs::path zeros = dir_ / "zeros.txt";
+  filetest::WriteBytes(zeros, "");
+  fs::resize_file(zeros, 1LL << 30);
+  EXPECT_EQ(ReadResultFile(zeros.string()).Error, "it does not begin with the input echo of a result file");
+  const fs::path big = dir_ / "big.txt";
+  filetest::WriteBytes(big, "===\r\nPHISICAL PROPERTIES\r\n===\r\n");
+  fs::resize_file(big, 1LL << 30);
+  EXPECT_EQ(ReadResultFile(big.string()).Error, "it is far larger than any result file");
 }
 
 }  // namespace

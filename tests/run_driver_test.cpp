@@ -265,14 +265,24 @@ TEST_F(RunDriverTest, OneZoneRunAppendsNoConditionsBlock) {
   }
 }
 
+// The faithful message, then the file and the system's reason.
 TEST_F(RunDriverTest, UnopenableResultFileEndsTheRunAtOnce) {
-  for (const std::string& name : {Path("missing/result.txt"), Path("")}) {
-    SCOPED_TRACE(name);
-    fields.SetText("Edit250", name);
+  const std::string tooLong = Path(std::string(300, 'n') + ".txt");
+  const struct {
+    std::string name, reason;
+  } cases[] = {
+      {Path("missing/result.txt"), "No such file or directory"},
+      {Path(""), "Is a directory"},
+      {tooLong, "File name too long"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fields.SetText("Edit250", c.name);
     host = std::make_unique<RecordingRunHost>();
     const RunReport report = Run();
     EXPECT_EQ(report.Outcome, RunOutcome::FileError);
-    EXPECT_EQ(host->events, (std::vector<std::string>{"message: File can not open!"}));
+    EXPECT_EQ(host->events,
+              (std::vector<std::string>{"message: File can not open!\n" + c.name + ": " + c.reason}));
     EXPECT_EQ(host->lastProgressZone, 0) << "nothing is marched";
   }
 }
@@ -282,8 +292,20 @@ TEST_F(RunDriverTest, FailedWriteIsReportedAsAnIoError) {
   fields.SetText("Edit250", "/dev/full");
   const RunReport report = Run();
   EXPECT_EQ(report.Outcome, RunOutcome::FileError);
-  EXPECT_EQ(host->events, (std::vector<std::string>{"report: I/O エラー (28)"}));
+  EXPECT_EQ(host->events, (std::vector<std::string>{"report: I/O エラー (28)\n/dev/full: No space left on device"}));
   EXPECT_EQ(host->finishDialogs, 0);
+}
+
+// The layer thicknesses of the largest double coating, in micrometres, are
+// beyond any double: the run ends on the overflow and prints no results.
+TEST_F(RunDriverTest, ScaledOutputBeyondADoubleIsAnOverflow) {
+  fields.SetText("Edit1", "1.7976931348623157e308");
+  fields.SetText("Edit19", "1e308");
+  const RunReport report = Run();
+  EXPECT_EQ(report.Outcome, RunOutcome::ArithmeticFault);
+  EXPECT_EQ(host->reports, std::vector<std::string>{"浮動小数点数のオーバーフロー"});
+  EXPECT_EQ(host->finishDialogs, 0);
+  EXPECT_EQ(CountLines(Lines(), "  [SIMULATION RESULTS]"), 0);
 }
 
 TEST_F(RunDriverTest, ZoneTemperatureThatIsNotANumberGoesToTheErrorReport) {

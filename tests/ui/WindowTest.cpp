@@ -338,7 +338,7 @@ class WindowTest : public QObject {
       QString message;
     } cases[] = {
         {QString(), "Select one data file! Please try again."},
-        {missing, "Data file can not open!"},
+        {missing, "Data file can not open!\n" + missing + ": No such file or directory"},
         {shortFile, "\"" + shortFile + "\" is not a correct data file!"},
     };
     for (const auto& c : cases) {
