@@ -9,7 +9,7 @@ BUILD="$ROOT/build"
 
 PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
-  xvfb xauth fonts-ipafont-gothic imagemagick)
+  xvfb xauth fonts-ipafont-gothic imagemagick libnlopt-cxx-dev parallel)
 
 install_missing() {
   local missing=()

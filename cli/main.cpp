@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "cli/ConsoleHost.h"
+#include "cli/StudyCommand.h"
 #include "files/DataFile.h"
 #include "run/FieldTable.h"
 #include "run/StartRun.h"
@@ -96,6 +97,8 @@ int ExitStatus(RunOutcome outcome) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "study") == 0) return StudyCommand(argc - 1, argv + 1);
+  if (argc > 1 && std::strcmp(argv[1], "optimize") == 0) return OptimizeCommand(argc - 1, argv + 1);
   CLI::App app{"kelvane-run: compute a coated-film dryer without the window.\n"
                "Starts from the window's default field texts, applies --data, then each --set,\n"
                "and runs the calculation as the OK button does.  Messages go to standard error.\n",

@@ -1,0 +1,42 @@
+#include "cli/BaseCase.h"
+
+#include <cstdio>
+
+#include "cli/ConsoleHost.h"
+#include "files/DataFile.h"
+
+namespace kelvane {
+
+void AddBaseCaseOptions(CLI::App& app, BaseCaseOptions& o) {
+  app.add_option("--data", o.DataFile, "Base case from a data file, as \"Input Data File\" loads it")
+      ->type_name("DATAFILE");
+  app.add_option("--set", o.Settings, "Set one field of the base case (field name or record name); repeatable")
+      ->type_name("NAME=TEXT")
+      ->allow_extra_args(false);
+  app.add_flag("--robust", o.Robust, "Robust surface solve in every run");
+  app.add_flag("--literal", o.Literal, "The engine's reference path in every run (same results, slower)");
+  app.add_flag("--quiet", o.Quiet, "No progress bar");
+}
+
+bool ApplyBaseCase(const BaseCaseOptions& o, FieldTextMap& fields) {
+  ConsoleHost host(false);
+  if (!o.DataFile.empty() && InputDataFile(o.DataFile, fields, host) != DataFileStatus::Applied) return false;
+  for (const std::string& s : o.Settings) {
+    const auto eq = s.find('=');
+    if (eq == std::string::npos) {
+      std::fprintf(stderr, "kelvane-run: --set %s: expected NAME=TEXT\n", s.c_str());
+      return false;
+    }
+    const std::string name = s.substr(0, eq);
+    const FieldSpec* f = FindField(name);
+    if (!f) {
+      std::fprintf(stderr, "kelvane-run: --set %s: no field is named \"%s\" (kelvane-run --help lists them)\n",
+                   s.c_str(), name.c_str());
+      return false;
+    }
+    fields.SetText(f->Component, s.substr(eq + 1));
+  }
+  return true;
+}
+
+}  // namespace kelvane

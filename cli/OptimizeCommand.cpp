@@ -1,0 +1,262 @@
+// kelvane-run optimize: the best setting that meets the targets.  One
+// searched field: a bracketing search whose two ends are both run; several:
+// NLopt's COBYLA.  The best point goes to standard output, one NAME=VALUE
+// line per field, the objective field last.
+//
+// Exit status: 0 a setting meets the targets; 1 options or base case
+// refused; 3 a file could not be written; 4 no setting in the bounds meets
+// the targets; 130 interrupted.
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/BaseCase.h"
+#include "cli/Interrupt.h"
+#include "cli/RunsProgress.h"
+#include "cli/StudyCommand.h"
+#include "files/DataFile.h"
+#include "run/ReadRunParameters.h"
+#include "study/BoundarySearch.h"
+#include "study/Optimize.h"
+#include "study/StudyTable.h"
+
+namespace kelvane {
+
+namespace {
+
+struct Bounds {
+  std::string Lower, Upper;
+  double Lo = 0, Hi = 0;
+};
+
+Bounds ParseBounds(const std::string& text, const std::string& what) {
+  const auto colon = text.find(':');
+  Bounds b;
+  long double lo = 0, hi = 0;
+  if (colon == std::string::npos || !TextToExtended(text.substr(0, colon), '.', lo) ||
+      !TextToExtended(text.substr(colon + 1), '.', hi))
+    throw std::invalid_argument(what + ": \"" + text + "\" is not LOWER:UPPER");
+  if (!(lo < hi)) throw std::invalid_argument(what + ": the lower bound of \"" + text + "\" is not below the upper");
+  b.Lower = text.substr(0, colon);
+  b.Upper = text.substr(colon + 1);
+  b.Lo = static_cast<double>(lo);
+  b.Hi = static_cast<double>(hi);
+  return b;
+}
+
+bool WriteEvaluations(const std::string& path, const StudyDefinition& study, const std::vector<RowResult>& rows) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  bool ok = std::fputs(CsvHeader(study).c_str(), f) >= 0;
+  for (const RowResult& r : rows) ok = ok && std::fputs(CsvLine(r).c_str(), f) >= 0;
+  ok = (std::fclose(f) == 0) && ok;
+  if (!ok) std::fprintf(stderr, "kelvane-run: writing %s failed\n", path.c_str());
+  return ok;
+}
+
+void PrintSummary(const RowResult& r) {
+  const auto& cols = SummaryColumns();
+  for (std::size_t i = 0; i < cols.size(); ++i)
+    if (i < r.Summary.size() && r.Summary[i])
+      std::printf("%s=%s\n", cols[i].Name, ShortestNumber(*r.Summary[i]).c_str());
+}
+
+}  // namespace
+
+int OptimizeCommand(int argc, char** argv) {
+  CLI::App app{"kelvane-run optimize: the best setting of one or more fields that meets the targets.\n"
+               "The common case: kelvane-run optimize --maximize WebSpeed --between 0.1:5 --max-residual 5\n",
+               "kelvane-run optimize"};
+  BaseCaseOptions base;
+  AddBaseCaseOptions(app, base);
+  std::string maximize, minimize, between, csv, writeData;
+  std::vector<std::string> over;
+  double maxResidual = -1, maxTemp = -1e300, tolerance = 0;
+  bool noBoiling = false;
+  int jobs = 0, maxEvaluations = 60;
+  app.add_option("--maximize", maximize, "Field or summary column to maximise")->type_name("NAME");
+  app.add_option("--minimize", minimize, "Field or summary column to minimise")->type_name("NAME");
+  app.add_option("--between", between, "Bounds of the --maximize/--minimize field")->type_name("LOWER:UPPER");
+  app.add_option("--over", over, "A further field searched, with its bounds; repeatable")
+      ->type_name("NAME=LOWER:UPPER")
+      ->allow_extra_args(false);
+  app.add_option("--max-residual", maxResidual, "Target: at most PERCENT of the initial solvent left at the exit")
+      ->type_name("PERCENT");
+  app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")->type_name("DEGC");
+  app.add_flag("--no-boiling", noBoiling,
+               "Target: the coating's bubble pressure at the base film stays below 760 mmHg");
+  app.add_option("--tolerance", tolerance,
+                 "One field: width of the final bracket (default: a thousandth of the bounds' span, "
+                 "rounded down to a power of ten)")
+      ->type_name("X");
+  app.add_option("--max-evaluations", maxEvaluations, "Several fields: runs allowed (default 60)")->type_name("N");
+  app.add_option("--csv", csv, "Write every run made (the evaluations) as CSV")->type_name("FILE");
+  app.add_option("--write-data", writeData, "Write the base case with the best point as a data file")
+      ->type_name("FILE");
+  app.add_option("--jobs", jobs, "Runs at once in the one-field search (default: all cores)")
+      ->type_name("N")
+      ->check(CLI::NonNegativeNumber);
+  app.footer(
+      "\nSummary columns usable as objectives: final_residual_percent, max_film_temperature_c,\n"
+      "min_boiling_margin_mmhg.\n"
+      "\nExit status: 0 a setting meets the targets (printed last as NAME=VALUE); 1 options or base\n"
+      "case refused; 3 a file could not be written; 4 no setting in the bounds meets the targets;\n"
+      "130 interrupted.\n");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 1;
+  }
+  auto refuse = [](const std::string& text) {
+    std::fprintf(stderr, "kelvane-run optimize: %s\n", text.c_str());
+    return 1;
+  };
+  if (maximize.empty() == minimize.empty()) return refuse("give exactly one of --maximize and --minimize");
+  const bool isMax = !maximize.empty();
+  const std::string objective = isMax ? maximize : minimize;
+
+  StudyDefinition study;
+  if (!ApplyBaseCase(base, study.Base)) return 1;
+  Targets goal;
+  if (maxResidual >= 0) goal.MaxResidual = maxResidual;
+  if (maxTemp > -1e300) goal.MaxFilmTemperature = maxTemp;
+  goal.NoBoiling = noBoiling;
+  if (!goal.MaxResidual && !goal.MaxFilmTemperature && !goal.NoBoiling)
+    return refuse("give at least one target (--max-residual, --max-film-temperature, --no-boiling)");
+
+  std::vector<SearchedField> fields;
+  std::vector<Bounds> bounds;
+  try {
+    auto add = [&](const std::string& name, const std::string& range) {
+      SearchedField f;
+      f.Field.Name = name;
+      f.Field.Field = FindField(name);
+      if (!f.Field.Field) throw std::invalid_argument("no field is named \"" + name + "\"");
+      const Bounds b = ParseBounds(range, name);
+      f.Lower = b.Lo;
+      f.Upper = b.Hi;
+      fields.push_back(f);
+      bounds.push_back(b);
+    };
+    if (!between.empty()) add(objective, between);
+    for (const std::string& o : over) {
+      const auto eq = o.find('=');
+      if (eq == std::string::npos) throw std::invalid_argument("--over " + o + ": expected NAME=LOWER:UPPER");
+      add(o.substr(0, eq), o.substr(eq + 1));
+    }
+  } catch (const std::invalid_argument& e) {
+    return refuse(e.what());
+  }
+  if (fields.empty()) return refuse("no field to search: give --between for the objective field, or --over");
+
+  StudyOptions options;
+  options.Jobs = jobs;
+  options.Robust = base.Robust;
+  options.LiteralTrials = base.Literal;
+  StudyControl control;
+  RunsProgress progress(!base.Quiet && isatty(STDERR_FILENO));
+  control.RowDone = [&](const RowResult& r, std::size_t, std::size_t) { progress.Update(r.Row.Number, 0); };
+  StudyDefinition evaluated;  // the table of evaluations: the searched fields
+  evaluated.Base = study.Base;
+  for (const SearchedField& f : fields) evaluated.Varied.push_back(f.Field);
+
+  std::vector<std::string> best;
+  RowResult bestRow;
+  std::vector<RowResult> evaluations;
+  bool found = false, cancelled = false;
+  std::string why;
+  try {
+    InterruptGuard guard(control.Cancel);
+    if (fields.size() == 1 && FindField(objective) == fields[0].Field.Field) {
+      BoundarySearch s;
+      s.Field = fields[0].Field;
+      s.Lower = bounds[0].Lower;
+      s.Upper = bounds[0].Upper;
+      s.Maximize = isMax;
+      s.Tolerance = tolerance;
+      s.Goal = goal;
+      const BoundaryResult r = SearchBoundary(study, s, options, control);
+      evaluations = r.Evaluations;
+      progress.Clear();
+      switch (r.End) {
+        case SearchEnd::Boundary:
+          found = true;
+          std::fprintf(stderr,
+                       "%s=%s meets the targets and %s=%s does not: the boundary lies between them "
+                       "(tolerance %s; %zu runs)\n",
+                       s.Field.Name.c_str(), r.Best.c_str(), s.Field.Name.c_str(), r.Beyond.c_str(),
+                       ShortestNumber(r.Tolerance).c_str(), r.Evaluations.size());
+          break;
+        case SearchEnd::BoundReached:
+          found = true;
+          std::fprintf(stderr, "%s=%s, the bound itself, meets the targets (%zu runs)\n", s.Field.Name.c_str(),
+                       r.Best.c_str(), r.Evaluations.size());
+          break;
+        case SearchEnd::NoneFeasible:
+          why = "at " + s.Field.Name + "=" + (isMax ? s.Lower : s.Upper) + ": " + r.Why;
+          break;
+        case SearchEnd::Cancelled: cancelled = true; break;
+      }
+      if (found) {
+        best = {r.Best};
+        bestRow = r.BestRow;
+      }
+    } else {
+      Optimization o;
+      o.Fields = fields;
+      o.Objective = objective;
+      o.Maximize = isMax;
+      o.Goal = goal;
+      o.MaxEvaluations = maxEvaluations;
+      const OptimizationResult r = Optimize(study, o, options, control);
+      progress.Clear();
+      evaluations = r.Evaluations;
+      cancelled = r.Cancelled;
+      found = r.Found && !cancelled;
+      if (found) {
+        best = r.Best;
+        bestRow = r.BestRow;
+      }
+      std::fprintf(stderr, "COBYLA: %s after %zu runs\n", r.Stop.c_str(), r.Evaluations.size());
+      if (!r.Found) why = "none of the " + std::to_string(r.Evaluations.size()) + " runs met the targets";
+    }
+  } catch (const std::invalid_argument& e) {
+    return refuse(e.what());
+  }
+  progress.Clear();
+  if (!csv.empty() && !WriteEvaluations(csv, evaluated, evaluations)) return 3;
+  if (cancelled) {
+    std::fprintf(stderr, "kelvane-run optimize: interrupted after %zu runs\n", evaluations.size());
+    return 130;
+  }
+  if (!found) {
+    std::fprintf(stderr, "kelvane-run optimize: no setting in the bounds meets the targets (%s)\n", why.c_str());
+    return 4;
+  }
+  if (!writeData.empty()) {
+    FieldTextMap f = study.Base;
+    for (std::size_t i = 0; i < fields.size(); ++i) f.SetText(fields[i].Field.Field->Component, best[i]);
+    const DataFileWriteResult w = WriteDataFileChecked(writeData, f);
+    if (w.Result != DataFileWriteResult::Status::Ok) {
+      std::fprintf(stderr, "kelvane-run optimize: the data file %s could not be written\n", writeData.c_str());
+      return 3;
+    }
+  }
+  PrintSummary(bestRow);
+  // The objective field last: scripts read the last line.
+  std::size_t last = fields.size() - 1;
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    if (fields[i].Field.Field == FindField(objective)) last = i;
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    if (i != last) std::printf("%s=%s\n", fields[i].Field.Name.c_str(), best[i].c_str());
+  std::printf("%s=%s\n", fields[last].Field.Name.c_str(), best[last].c_str());
+  return 0;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,194 @@
+// kelvane-run study: the runs of a parameter sweep on threads, one table row
+// per run in a fixed order.
+//
+// Exit status: 0 every row ran (whatever its outcome, which is in the
+// table); 1 the options or the base case were refused; 3 the table or a
+// result file's folder could not be written; 130 interrupted (the rows done
+// are in the table, the others marked "not run").
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <algorithm>
+#include <mutex>
+
+#include "cli/BaseCase.h"
+#include "cli/Interrupt.h"
+#include "cli/RunsProgress.h"
+#include "cli/StudyCommand.h"
+#include "study/StudyTable.h"
+
+namespace kelvane {
+
+namespace {
+
+// The table's output: a file or standard output, rows appended in row order
+// as soon as every row before them is done, so that a study stopped hard
+// still leaves its first rows.
+class TableOutput {
+ public:
+  bool Open(const std::string& path) {
+    if (path.empty() || path == "-") {
+      f_ = stdout;
+      return true;
+    }
+    path_ = path;
+    f_ = std::fopen(path.c_str(), "wb");
+    if (!f_) std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
+    return f_ != nullptr;
+  }
+  void Write(const std::string& text) {
+    if (f_ && std::fputs(text.c_str(), f_) < 0) failed_ = true;
+  }
+  void Flush() {
+    if (f_ && std::fflush(f_) != 0) failed_ = true;
+  }
+  // False (after a message) when any write failed.
+  bool Close() {
+    if (f_ && f_ != stdout && std::fclose(f_) != 0) failed_ = true;
+    if (f_ == stdout && std::fflush(f_) != 0) failed_ = true;
+    f_ = nullptr;
+    if (failed_) std::fprintf(stderr, "kelvane-run: writing %s failed\n", path_.empty() ? "the table" : path_.c_str());
+    return !failed_;
+  }
+  bool IsOpen() const { return f_ != nullptr; }
+
+ private:
+  std::FILE* f_ = nullptr;
+  std::string path_;
+  bool failed_ = false;
+};
+
+bool MakeFolder(const std::string& dir) {
+  if (mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST) {
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+  }
+  std::fprintf(stderr, "kelvane-run: cannot use the folder %s for result files\n", dir.c_str());
+  return false;
+}
+
+// "row-0007.txt": the row's number, padded to the width of the largest.
+std::string RowFileName(std::size_t number, std::size_t total) {
+  std::string n = std::to_string(number);
+  const std::size_t width = std::max<std::size_t>(4, std::to_string(total).size());
+  return "row-" + std::string(width - std::min(width, n.size()), '0') + n + ".txt";
+}
+
+}  // namespace
+
+int StudyCommand(int argc, char** argv) {
+  CLI::App app{"kelvane-run study: run a sweep of one or more fields over a base case, in parallel,\n"
+               "one table row per run.  The rows are the cartesian product of the --vary values, the\n"
+               "first --vary changing slowest; column `row` numbers them in the whole study.\n",
+               "kelvane-run study"};
+  BaseCaseOptions base;
+  AddBaseCaseOptions(app, base);
+  std::vector<std::string> varies;
+  std::string csv, jsonl, shardText = "1/1", keep;
+  int jobs = 0;
+  app.add_option("--vary", varies,
+                 "A field (field name or record name) and its values: a list 60,70,80 or a range "
+                 "start:stop:step including stop; repeatable (cartesian product)")
+      ->type_name("NAME=VALUES")
+      ->allow_extra_args(false)
+      ->required();
+  app.add_option("--csv", csv, "Write the table as CSV to FILE (default: standard output)")->type_name("FILE");
+  app.add_option("--jsonl", jsonl, "Also write the table as JSON lines to FILE")->type_name("FILE");
+  app.add_option("--jobs", jobs, "Runs at once (default: all cores)")->type_name("N")->check(CLI::NonNegativeNumber);
+  app.add_option("--shard", shardText,
+                 "Run only rows K, K+N, K+2N, ... of the study; the shards' tables merge by row number")
+      ->type_name("K/N");
+  app.add_option("--keep-results", keep, "Write each run's result file into DIR as row-NNNN.txt")->type_name("DIR");
+  app.footer(
+      "\nMerging shards: keep one header and sort the rest by the first column, e.g.\n"
+      "  { head -n 1 part-1.csv; tail -q -n +2 part-*.csv | sort -t, -k1,1n; } > study.csv\n"
+      "\nExit status: 0 every row ran (each row's outcome is in the table); 1 options or base\n"
+      "case refused; 3 the table or a result folder could not be written; 130 interrupted\n"
+      "(rows not run are marked \"not run\").\n");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 1;
+  }
+
+  StudyDefinition study;
+  if (!ApplyBaseCase(base, study.Base)) return 1;
+  Shard shard;
+  std::vector<StudyRow> rows;
+  std::size_t total = 0;
+  try {
+    for (const std::string& v : varies) study.Varied.push_back(ParseVaried(v));
+    shard = ParseShard(shardText);
+    total = RowCount(study);
+    rows = ShardRows(study, shard);
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "kelvane-run study: %s\n", e.what());
+    return 1;
+  }
+
+  StudyOptions options;
+  options.Jobs = jobs;
+  options.Robust = base.Robust;
+  options.LiteralTrials = base.Literal;
+  if (!keep.empty()) {
+    if (!MakeFolder(keep)) return 3;
+    options.ResultFile = [&](const StudyRow& r) { return keep + "/" + RowFileName(r.Number, total); };
+  }
+
+  TableOutput table, json;
+  if (!table.Open(csv)) return 3;
+  if (!jsonl.empty() && !json.Open(jsonl)) return 3;
+  table.Write(CsvHeader(study));
+  table.Flush();
+
+  StudyControl control;
+  RunsProgress progress(!base.Quiet && isatty(STDERR_FILENO));
+  std::vector<bool> done(rows.size(), false);
+  std::vector<RowResult> finished(rows.size());
+  std::size_t written = 0;
+  // Rows arrive in any order; each is written once all rows before it are.
+  control.RowDone = [&](const RowResult& r, std::size_t count, std::size_t all) {
+    std::size_t i = 0;
+    while (rows[i].Number != r.Row.Number) ++i;
+    finished[i] = r;
+    done[i] = true;
+    while (written < rows.size() && done[written]) {
+      table.Write(CsvLine(finished[written]));
+      if (json.IsOpen()) json.Write(JsonLine(study, finished[written]));
+      ++written;
+    }
+    table.Flush();
+    json.Flush();
+    progress.Update(count, all);
+  };
+  std::vector<RowResult> results;
+  {
+    InterruptGuard guard(control.Cancel);
+    results = RunStudy(study, rows, options, control);
+  }
+  progress.Clear();
+  for (; written < results.size(); ++written) {
+    table.Write(CsvLine(results[written]));
+    if (json.IsOpen()) json.Write(JsonLine(study, results[written]));
+  }
+  const bool ok = table.Close() & json.Close();
+  if (control.Cancel.load()) {
+    std::size_t ran = 0;
+    for (const RowResult& r : results) ran += r.Outcome != RowOutcome::NotRun && r.Outcome != RowOutcome::Cancelled;
+    std::fprintf(stderr, "kelvane-run study: interrupted; %zu of %zu rows ran, the others are marked \"not run\" "
+                 "or \"cancelled\"; the table is incomplete\n", ran, results.size());
+    return 130;
+  }
+  if (!ok) return 3;
+  std::size_t finishedCount = 0;
+  for (const RowResult& r : results) finishedCount += r.Outcome == RowOutcome::Finished;
+  if (!base.Quiet)
+    std::fprintf(stderr, "kelvane-run study: %zu rows, %zu finished\n", results.size(), finishedCount);
+  return 0;
+}
+
+}  // namespace kelvane

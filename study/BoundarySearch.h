@@ -1,0 +1,48 @@
+#pragma once
+// The best value of one field that still meets the targets, found by
+// bracketing: the search proves both ends of its bracket by running them
+// (the one end meets the targets, the other does not) and narrows the
+// bracket until it is no wider than the tolerance.  Each round runs as many
+// points inside the bracket as there are threads.  The targets are assumed
+// to be met on one side of a single boundary (a faster web leaves more
+// solvent); a run that fails counts as missing them.
+
+#include <string>
+#include <vector>
+
+#include "study/StudyRun.h"
+#include "study/Targets.h"
+
+namespace kelvane {
+
+struct BoundarySearch {
+  VariedField Field;        // the field searched (its Values are ignored)
+  std::string Lower, Upper; // the bounds as texts, Lower < Upper
+  bool Maximize = true;     // the largest value that meets the targets, or the smallest
+  double Tolerance = 0;     // width of the final bracket; 0: a thousandth of the bounds' span
+  Targets Goal;
+};
+
+enum class SearchEnd {
+  Boundary,       // Best meets the targets, Beyond does not, within the tolerance
+  BoundReached,   // the far bound itself meets the targets: Best is that bound
+  NoneFeasible,   // the near bound misses the targets (so, by the assumption, does every value)
+  Cancelled,
+};
+
+struct BoundaryResult {
+  SearchEnd End = SearchEnd::NoneFeasible;
+  double Tolerance = 0;           // as used
+  std::string Best;               // the text of the best value (empty unless Boundary / BoundReached)
+  RowResult BestRow;
+  std::string Beyond;             // the nearest value found to miss the targets
+  RowResult BeyondRow;
+  std::string Why;                // what the near bound missed (NoneFeasible)
+  std::vector<RowResult> Evaluations;  // every run, numbered in the order made
+};
+
+// Throws std::invalid_argument for bounds that are not numbers or not in order.
+BoundaryResult SearchBoundary(const StudyDefinition& base, const BoundarySearch& search, const StudyOptions& options,
+                              StudyControl& control);
+
+}  // namespace kelvane

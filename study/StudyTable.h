@@ -1,0 +1,24 @@
+#pragma once
+// The table of a study as text: one CSV line (or one JSON object per line)
+// per row, the row number first, then the varied fields' texts, the outcome
+// with its message, and the summary columns.  Numbers are written in the
+// shortest form that reads back to the same double.
+
+#include <string>
+#include <vector>
+
+#include "study/StudyRun.h"
+
+namespace kelvane {
+
+// The CSV header line (with its line end).
+std::string CsvHeader(const StudyDefinition& study);
+// One row's CSV line (with its line end).
+std::string CsvLine(const RowResult& row);
+// One row as a JSON object on one line (with its line end).
+std::string JsonLine(const StudyDefinition& study, const RowResult& row);
+
+// A double in its shortest round-trip form ("0.25", "1e-07").
+std::string ShortestNumber(double value);
+
+}  // namespace kelvane

@@ -1,0 +1,30 @@
+#pragma once
+// What a run must achieve to count as a good setting: it finishes, leaves at
+// most the target share of its solvent at the exit, keeps the film below a
+// temperature limit and the coating from boiling.
+
+#include <optional>
+#include <string>
+
+#include "study/StudyRun.h"
+
+namespace kelvane {
+
+struct Targets {
+  std::optional<double> MaxResidual;         // % of the initial solvent left at the exit
+  std::optional<double> MaxFilmTemperature;  // degC
+  bool NoBoiling = false;                    // bubble pressure stays below 760 mmHg
+};
+
+// True when the row meets every target.  Otherwise `why` says what it missed
+// ("failed: <message>", "residual 3.2 % > 2 %", ...).
+bool MeetsTargets(const RowResult& row, const Targets& targets, std::string* why = nullptr);
+
+// The targets' violations as numbers: <= 0 met, > 0 missed by that much (in
+// the target's unit).  A run that did not finish misses each by `failedBy`.
+struct TargetViolations {
+  std::optional<double> Residual, FilmTemperature, Boiling;
+};
+TargetViolations Violations(const RowResult& row, const Targets& targets, double failedBy);
+
+}  // namespace kelvane
