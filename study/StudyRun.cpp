@@ -62,7 +62,10 @@ RowResult RunRowWith(Calculation& calc, const StudyDefinition& study, const Stud
   if (file.empty()) file = options.DiscardFile;
   fields.SetText("Edit250", file);
 
-  calc.CurrentZone = 0;  // the calculation may come from an earlier row
+  // The calculation may come from an earlier row: nothing of it may show in
+  // this row's columns.
+  calc.CurrentZone = 0;
+  calc.State.LastStep = 0;
   RowSummarizer summary;
   RowHost host(calc, summary, cancel);
   RunOptions run;

@@ -1,0 +1,75 @@
+// kelvane-run study and optimize end to end: shards run by GNU parallel and
+// merged by the documented rule give the single-process table; the search's
+// answer is the last line, and a target nothing meets is an exit status.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "files_test_support.h"
+
+namespace kelvane {
+namespace {
+
+using filetest::ReadBytes;
+
+class StudyCliTest : public filetest::ScratchDir {
+ protected:
+  // Runs a shell command in the scratch folder; its exit status.
+  int Shell(const std::string& command) {
+    const std::string cmd = "cd '" + dir_.string() + "' && K='" + KELVANE_RUNNER + "' && " + command;
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  }
+  // A short two-field study: 8 rows.
+  const std::string study_ =
+      "\"$K\" study --quiet --set 'ZoneLength[1]=3' --set 'ZoneLength[2]=3' "
+      "--vary 'OuterTemperature[2]=60,90' --vary WebSpeed=0.2:0.5:0.1";
+};
+
+TEST_F(StudyCliTest, ShardsByGnuParallelMergeToTheSingleTable) {
+  if (Shell("command -v parallel >/dev/null") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+  ASSERT_EQ(Shell(study_ + " --jobs 2 --csv whole.csv"), 0);
+  // The README's recipe: one shard per job, then the merge rule.
+  ASSERT_EQ(Shell("parallel --will-cite --jobs 3 " + study_ + " --jobs 1 --shard {}/3 --csv part-{}.csv ::: 1 2 3"),
+            0);
+  ASSERT_EQ(Shell("{ head -n 1 part-1.csv; tail -q -n +2 part-*.csv | sort -t, -k1,1n; } > merged.csv"), 0);
+  const std::string whole = ReadBytes(dir_ / "whole.csv");
+  EXPECT_EQ(std::count(whole.begin(), whole.end(), '\n'), 9);
+  EXPECT_EQ(ReadBytes(dir_ / "merged.csv"), whole);
+  // Shard 2 of 3 holds rows 2, 5 and 8.
+  const std::string part = ReadBytes(dir_ / "part-2.csv");
+  EXPECT_NE(part.find("\n2,60,0.3,"), std::string::npos) << part;
+  EXPECT_NE(part.find("\n8,90,0.5,"), std::string::npos) << part;
+  EXPECT_EQ(std::count(part.begin(), part.end(), '\n'), 4);
+}
+
+TEST_F(StudyCliTest, OptimizePrintsTheBestSpeedLastOrFailsVisibly) {
+  const std::string base = "\"$K\" optimize --quiet --set 'ZoneLength[1]=5' --set 'ZoneLength[2]=5' --robust "
+                           "--maximize WebSpeed --between 0.1:5 --tolerance 0.01";
+  ASSERT_EQ(Shell(base + " --max-residual 8 --csv runs.csv --write-data best.dat >out.txt 2>err.txt"), 0)
+      << ReadBytes(dir_ / "err.txt");
+  const std::string out = ReadBytes(dir_ / "out.txt");
+  const auto last = out.rfind("WebSpeed=");
+  ASSERT_NE(last, std::string::npos) << out;
+  EXPECT_EQ(out.find('\n', last), out.size() - 1) << out;
+  const double speed = std::stod(out.substr(last + 9));
+  EXPECT_GE(speed, 0.2);  // 0.20 leaves 7.86 %, 0.25 leaves 8.71 %
+  EXPECT_LT(speed, 0.25);
+  // The data file holds the best point; the CSV every run made.
+  const std::string data = ReadBytes(dir_ / "best.dat");
+  const auto line = data.find("Web Speed (m/s)");
+  ASSERT_NE(line, std::string::npos);
+  const std::string value = out.substr(last + 9, out.size() - last - 10);
+  EXPECT_EQ(data.substr(data.find("\r\n", line) - value.size(), value.size()), value);
+  EXPECT_EQ(ReadBytes(dir_ / "runs.csv").rfind("row,WebSpeed,outcome,", 0), 0u);
+
+  EXPECT_EQ(Shell(base + " --max-residual 0.01 >out2.txt 2>err2.txt"), 4);
+  EXPECT_EQ(ReadBytes(dir_ / "out2.txt"), "");
+  EXPECT_NE(ReadBytes(dir_ / "err2.txt").find("no setting in the bounds meets the targets"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelvane

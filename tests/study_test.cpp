@@ -1,0 +1,219 @@
+// Studies: the table of a sweep (values, row order, shards), its rows against
+// the same runs made one by one, cancelling, and the bracketing search
+// against a brute-force sweep.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "files_test_support.h"
+#include "study/BoundarySearch.h"
+#include "study/StudyTable.h"
+
+namespace kelvane {
+namespace {
+
+using filetest::ReadBytes;
+
+std::vector<std::string> V(std::initializer_list<const char*> l) { return {l.begin(), l.end()}; }
+
+TEST(StudyDefinitionTest, ValuesRowsAndShards) {
+  // Ranges include their stop and keep the texts' decimals, with no rounding
+  // creeping in from repeated addition.
+  EXPECT_EQ(ExpandValues("0.5:2.0:0.25"), V({"0.50", "0.75", "1.00", "1.25", "1.50", "1.75", "2.00"}));
+  EXPECT_EQ(ExpandValues("0.1:0.7:0.1"), V({"0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7"}));
+  EXPECT_EQ(ExpandValues("90:60:-15"), V({"90", "75", "60"}));
+  EXPECT_EQ(ExpandValues(" 60, 70 ,8E1"), V({"60", "70", "8E1"}));
+  for (const char* bad : {"1:2:0", "2:1:0.5", "1:x:1", "1:2", "60,,70", ""})
+    EXPECT_THROW(ExpandValues(bad), std::invalid_argument) << bad;
+  EXPECT_THROW(ParseVaried("NoSuchField=1,2"), std::invalid_argument);
+  EXPECT_EQ(ParseVaried("OuterTemperature[2]=1,2").Field->Component, "Edit21");
+
+  // The first varied field changes slowest.
+  StudyDefinition s;
+  s.Varied = {ParseVaried("Edit7=60,70"), ParseVaried("WebSpeed=1:3:1")};
+  ASSERT_EQ(RowCount(s), 6u);
+  EXPECT_EQ(RowAt(s, 1).Values, V({"60", "1"}));
+  EXPECT_EQ(RowAt(s, 3).Values, V({"60", "3"}));
+  EXPECT_EQ(RowAt(s, 4).Values, V({"70", "1"}));
+  EXPECT_EQ(RowFields(s, RowAt(s, 5)).Text("Edit5"), "2");
+
+  // Shards interleave and together hold every row once, in order.
+  std::vector<std::size_t> seen(7, 0);
+  for (int k = 1; k <= 4; ++k) {
+    std::size_t last = 0;
+    for (const StudyRow& r : ShardRows(s, ParseShard(std::to_string(k) + "/4"))) {
+      EXPECT_GT(r.Number, last);
+      last = r.Number;
+      EXPECT_EQ(r.Values, RowAt(s, r.Number).Values);
+      ++seen[r.Number];
+    }
+  }
+  for (std::size_t r = 1; r <= 6; ++r) EXPECT_EQ(seen[r], 1u) << r;
+  for (const char* bad : {"0/3", "4/3", "1/0", "1-3", "a/b"}) EXPECT_THROW(ParseShard(bad), std::invalid_argument);
+}
+
+// A single run as the OK button makes it, for comparison.
+class SingleRunHost : public RunHost {
+ public:
+  void ShowMessage(const std::string& t) override { last = t; }
+  void ShowFinishDialog() override {}
+  void ShowErrorReport(const std::string& t) override { last = t; }
+  std::string last;
+};
+
+class StudyTest : public filetest::ScratchDir {
+ protected:
+  // Short zones: a run is a few hundred steps.
+  StudyDefinition ShortStudy() {
+    StudyDefinition s;
+    s.Base.SetText(ZoneComponent(1, 2), "5");
+    s.Base.SetText(ZoneComponent(2, 2), "5");
+    return s;
+  }
+};
+
+TEST_F(StudyTest, RowsAreTheSingleRunsWhateverTheThreads) {
+  StudyDefinition s = ShortStudy();
+  // Finishes; stops on the surface equilibrium at zone 1; refused; a zero
+  // speed ends on a division by zero in the first step.
+  s.Varied = {ParseVaried("WebSpeed=0.20,0.30,abc,0")};
+  const std::vector<StudyRow> rows = ShardRows(s, {});
+  StudyOptions o;
+  o.Jobs = 2;
+  o.ResultFile = [&](const StudyRow& r) { return Path("row" + std::to_string(r.Number) + ".txt"); };
+  StudyControl control;
+  const std::vector<RowResult> table = RunStudy(s, rows, o, control);
+  ASSERT_EQ(table.size(), 4u);
+  EXPECT_EQ(table[0].Outcome, RowOutcome::Finished);
+  EXPECT_EQ(table[1].Outcome, RowOutcome::Failed);
+  EXPECT_EQ(table[1].FailedZone, 1);
+  EXPECT_EQ(table[2].Outcome, RowOutcome::Refused);
+  EXPECT_EQ(table[3].Outcome, RowOutcome::Failed);
+
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(rows[i].Values[0]);
+    EXPECT_EQ(table[i].Row.Number, i + 1);
+    FieldTextMap f = RowFields(s, rows[i]);
+    f.SetText("Edit250", Path("single.txt"));
+    SingleRunHost host;
+    auto calc = std::make_unique<Calculation>();
+    const RunReport report = StartRun(f, host, *calc, {});
+    // The same messages and the same result file, byte for byte.
+    EXPECT_EQ(table[i].Message, report.Outcome == RunOutcome::Finished ? "" : host.last);
+    EXPECT_FALSE(host.last.empty() && report.Outcome != RunOutcome::Finished);
+    EXPECT_EQ(ReadBytes(Path("row" + std::to_string(i + 1) + ".txt")), ReadBytes(Path("single.txt")));
+    std::filesystem::remove(Path("single.txt"));
+    // The residual: the exit's row after a finish, the last complete row
+    // of the failing zone after a failure, nothing for a refusal.
+    const auto& residual = table[i].Summary[static_cast<std::size_t>(SummaryColumnIndex("final_residual_percent"))];
+    if (report.Outcome == RunOutcome::Finished) {
+      ASSERT_TRUE(residual);
+      EXPECT_EQ(*residual, calc->State.SolRemain[0]);
+    } else if (report.Outcome == RunOutcome::EngineFailed || report.Outcome == RunOutcome::ArithmeticFault) {
+      ASSERT_TRUE(residual);
+      EXPECT_EQ(*residual, calc->State.SolRemain[calc->State.LastStep - 1]);
+    } else {
+      EXPECT_FALSE(residual);
+    }
+  }
+
+  // One thread gives the same table, line for line.
+  o.Jobs = 1;
+  o.ResultFile = nullptr;
+  const std::vector<RowResult> serial = RunStudy(s, rows, o, control);
+  for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(CsvLine(serial[i]), CsvLine(table[i]));
+  EXPECT_EQ(CsvHeader(s),
+            "row,WebSpeed,outcome,message,failed_zone,rescued_steps,final_residual_percent,max_film_temperature_c,"
+            "min_boiling_margin_mmhg\n");
+  EXPECT_EQ(CsvLine(table[1]).substr(0, 24), "2,0.30,failed,\"Sorry, th");
+}
+
+TEST_F(StudyTest, CancelKeepsTheRowsDoneAndMarksTheRest) {
+  StudyDefinition s = ShortStudy();
+  s.Varied = {ParseVaried("WebSpeed=0.2:0.9:0.1")};
+  StudyOptions o;
+  o.Jobs = 1;
+  StudyControl control;
+  std::size_t calls = 0;
+  control.RowDone = [&](const RowResult&, std::size_t done, std::size_t total) {
+    ++calls;
+    EXPECT_EQ(total, 8u);
+    EXPECT_EQ(done, calls);
+    if (done == 2) control.Cancel = true;
+  };
+  const std::vector<RowResult> table = RunStudy(s, ShardRows(s, {}), o, control);
+  ASSERT_EQ(table.size(), 8u);
+  EXPECT_EQ(calls, 2u);
+  EXPECT_EQ(table[0].Outcome, RowOutcome::Finished);
+  for (std::size_t i = 2; i < 8; ++i) {
+    EXPECT_EQ(table[i].Outcome, RowOutcome::NotRun);
+    EXPECT_EQ(table[i].Row.Values, RowAt(s, i + 1).Values);
+    EXPECT_EQ(CsvLine(table[i]), std::to_string(i + 1) + "," + table[i].Row.Values[0] + ",not run,,,0,,,\n");
+  }
+
+  // A cancel during a run stops it after its current step.
+  std::atomic<bool> stop{true};
+  const RowResult r = RunRow(s, RowAt(s, 1), o, &stop);
+  EXPECT_EQ(r.Outcome, RowOutcome::Cancelled);
+}
+
+TEST_F(StudyTest, TheSearchFindsTheBoundaryOfABruteForceSweep) {
+  StudyDefinition s = ShortStudy();
+  StudyOptions o;
+  o.Robust = true;  // the feasible speeds form one interval
+  Targets goal;
+  goal.MaxResidual = 8.0;
+
+  // Brute force: every 0.005 m/s.
+  StudyDefinition sweep = s;
+  sweep.Varied = {ParseVaried("WebSpeed=0.100:0.300:0.005")};
+  StudyControl control;
+  const std::vector<RowResult> all = RunStudy(sweep, ShardRows(sweep, {}), o, control);
+  double lastFeasible = 0, firstInfeasible = 0;
+  for (const RowResult& r : all) {
+    const double v = std::stod(r.Row.Values[0]);
+    if (MeetsTargets(r, goal)) {
+      ASSERT_EQ(firstInfeasible, 0) << "feasible again at " << v;
+      lastFeasible = v;
+    } else if (firstInfeasible == 0) {
+      firstInfeasible = v;
+    }
+  }
+  ASSERT_GT(lastFeasible, 0.1);
+  ASSERT_GT(firstInfeasible, 0);
+
+  BoundarySearch search;
+  search.Field = ParseVaried("WebSpeed=0");
+  search.Lower = "0.1";
+  search.Upper = "5";
+  search.Tolerance = 0.001;
+  search.Goal = goal;
+  const BoundaryResult r = SearchBoundary(s, search, o, control);
+  ASSERT_EQ(r.End, SearchEnd::Boundary);
+  const double best = std::stod(r.Best), beyond = std::stod(r.Beyond);
+  // A proven bracket no wider than the tolerance, inside the brute-force one.
+  EXPECT_TRUE(MeetsTargets(r.BestRow, goal));
+  EXPECT_FALSE(MeetsTargets(r.BeyondRow, goal));
+  EXPECT_LE(beyond - best, 0.001 + 1e-12);
+  EXPECT_GE(best, lastFeasible);
+  EXPECT_LE(beyond, firstInfeasible);
+  EXPECT_EQ(r.Evaluations.front().Row.Values[0], "0.1");
+  EXPECT_EQ(r.Evaluations[1].Row.Values[0], "5");
+
+  // A target nothing meets is reported as such, with what the near end missed.
+  search.Goal.MaxResidual = 0.01;
+  const BoundaryResult none = SearchBoundary(s, search, o, control);
+  EXPECT_EQ(none.End, SearchEnd::NoneFeasible);
+  EXPECT_TRUE(none.Best.empty());
+  EXPECT_EQ(none.Why.rfind("residual ", 0), 0u) << none.Why;
+  // A target the far end meets is the bound itself.
+  search.Goal.MaxResidual = 90;
+  EXPECT_EQ(SearchBoundary(s, search, o, control).End, SearchEnd::BoundReached);
+}
+
+}  // namespace
+}  // namespace kelvane
