@@ -53,6 +53,9 @@ TEST(StudyDefinitionTest, ValuesRowsAndShards) {
     }
   }
   for (std::size_t r = 1; r <= 6; ++r) EXPECT_EQ(seen[r], 1u) << r;
+  const std::vector<StudyRow> second = ShardRows(s, ParseShard("2/4"));
+  ASSERT_EQ(second.size(), 2u);
+  EXPECT_EQ(second[1].Number, 6u);
   for (const char* bad : {"0/3", "4/3", "1/0", "1-3", "a/b"}) EXPECT_THROW(ParseShard(bad), std::invalid_argument);
 }
 
