@@ -129,6 +129,8 @@ class Parser {
         zone = &d.Conditions.back();
         zone->Zone = number;
       } else if (zone && (label = ZoneLine(line, *zone)) != Label::Absent) {
+      } else if (auto echo = EchoLine(line)) {
+        d.Echo.push_back(std::move(*echo));
       } else if (trimmed == "[SIMULATION RESULTS]") {
         if (!zone) return Fail(LineRef(pos_) + " holds results before any zone's conditions");
         if (!d.Zones.empty() && d.Zones.back().Zone == zone->Zone)
@@ -188,6 +190,16 @@ class Parser {
     for (const auto& l : kLines)
       if (const Label found = LabelValue(line, l.label, z.*l.member); found != Label::Absent) return found;
     return Label::Absent;
+  }
+
+  // "label = value" with a numeric value.
+  static std::optional<EchoValue> EchoLine(std::string_view line) {
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    const std::string_view label = Trim(line.substr(0, eq));
+    const auto v = Number(Trim(line.substr(eq + 1)));
+    if (label.empty() || !v) return std::nullopt;
+    return EchoValue{std::string(label), *v};
   }
 
   bool AtEnd() const { return pos_ >= lines_.size(); }

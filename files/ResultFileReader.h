@@ -50,6 +50,13 @@ struct ZoneResults {
   std::vector<ProfileRow> Solvent1, Solvent2;  // same rows as Rows
 };
 
+// One labelled line of the input echo: the label as written (Shift_JIS
+// bytes, blanks trimmed) and its value.
+struct EchoValue {
+  std::string Label;
+  double Value = 0;
+};
+
 struct ResultFileData {
   double IncrementZ = 0;  // cm
   int NumberOfLayers = 0;
@@ -57,6 +64,7 @@ struct ResultFileData {
   double InitialTemperature = 0;
   std::vector<ZoneConditions> Conditions;  // every zone whose conditions were written
   std::vector<ZoneResults> Zones;          // every zone whose results are complete
+  std::vector<EchoValue> Echo;             // every labelled line outside the zone conditions, in file order
   // The file stops inside a zone's results (an interrupted write); that
   // zone is left out.
   bool Truncated = false;

@@ -36,6 +36,18 @@ bool WriteSucceeded(const WriteResult& w, const std::string& path, RunHost& host
   return false;
 }
 
+// Tells the observer how far the zone's rows are complete: a failed step
+// (flag cleared or fault) leaves its row unwritten, a cancel stops after a
+// complete step.
+void ZoneMarched(const Calculation& calc, int zone, const RunOptions& options, bool faulted) {
+  if (!options.ZoneMarched) return;
+  const int n = calc.Setup.ZoneStepCount[zone];
+  if (n <= 0) return options.ZoneMarched(calc, zone, 0, true);
+  const bool failed = faulted || !calc.TransferOk || !calc.ConvergenceOk;
+  const int last = failed ? calc.State.LastStep - 1 : calc.State.LastStep;
+  options.ZoneMarched(calc, zone, last, !failed && !calc.Cancelled && last == n);
+}
+
 }  // namespace
 
 RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, const RunOptions& options) {
@@ -73,6 +85,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     if (busy != on) host.SetBusyCursor(on);
     busy = on;
   };
+  int marching = 0;  // the zone being marched
   try {
     InitializeFilmState(calc);
     setBusy(true);
@@ -85,7 +98,10 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
         report.FailedZone = k;
         return report;
       }
+      marching = k;
       MarchZone(calc, calc.CurrentZone);
+      ZoneMarched(calc, k, options, false);
+      marching = 0;
       if (!calc.TransferOk || !calc.ConvergenceOk) {
         setBusy(false);
         report.Outcome = RunOutcome::EngineFailed;
@@ -109,6 +125,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
       CarryOverToNextZone(calc);
     }
   } catch (const ArithmeticFault& e) {
+    if (marching) ZoneMarched(calc, marching, options, true);
     // The general error report; the cursor is restored first so that the
     // window is usable again.
     setBusy(false);

@@ -2,6 +2,8 @@
 // The calculation run: what the OK button does, from reading the fields to
 // the finish dialog.
 
+#include <functional>
+
 #include "engine/MiscCalc.h"
 #include "run/FieldTable.h"
 #include "run/RunHost.h"
@@ -22,6 +24,10 @@ struct RunOptions {
   char DecimalSeparator = '.';
   bool LiteralTrials = false;  // reference path of the engine (tests, benchmarks)
   bool Robust = false;         // rescue steps whose secant search fails
+  // Called after each zone's march, before its results are written and the
+  // next zone starts from its exit: rows 0..lastRow of the film state hold
+  // the zone; `complete` is false when the march stopped inside it.
+  std::function<void(const Calculation& calc, int zone, int lastRow, bool complete)> ZoneMarched;
 };
 
 struct RunReport {
