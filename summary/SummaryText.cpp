@@ -1,0 +1,251 @@
+#include "summary/SummaryText.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace kelvane {
+
+namespace {
+
+std::string Format(const char* fmt, auto... args) {
+  char buf[256];
+  std::snprintf(buf, sizeof buf, fmt, args...);
+  return buf;
+}
+
+// JSON numbers: 10 significant digits; a value that is not finite is null.
+std::string Num(double v) {
+  if (!std::isfinite(v)) return "null";
+  std::string s = Format("%.10g", v);
+  return s == "-0" ? "0" : s;
+}
+std::string Num(const std::optional<double>& v) { return v ? Num(*v) : "null"; }
+
+std::string Str(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char ch : text) {
+    switch (ch) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (ch < 0x20) out += Format("\\u%04x", ch);
+        else out += static_cast<char>(ch);
+    }
+  }
+  return out + "\"";
+}
+
+std::string At(const Where& w) {
+  return "{\"zone\": " + std::to_string(w.Zone) + ", \"position_m\": " + Num(w.Position) +
+         ", \"time_s\": " + Num(w.Time) + "}";
+}
+std::string At(const std::optional<Where>& w) { return w ? At(*w) : "null"; }
+
+const char* UnitKey(ResidualUnit u) {
+  switch (u) {
+    case ResidualUnit::PercentOfInitial: return "percent";
+    case ResidualUnit::GramsPerSquareMetre: return "g_per_m2";
+    case ResidualUnit::PpmOfDryCoating: return "ppm_dry";
+  }
+  return "";
+}
+
+}  // namespace
+
+const char* OutcomeName(RunEndKind kind) {
+  switch (kind) {
+    case RunEndKind::Finished: return "finished";
+    case RunEndKind::Failed: return "failed";
+    case RunEndKind::Cancelled: return "cancelled";
+    case RunEndKind::Stopped: return "stopped";
+    case RunEndKind::Refused: return "refused";
+  }
+  return "";
+}
+
+std::string SummaryJson(const RunSummary& s) {
+  const RunTotals& r = s.Run;
+  std::string j = "{\n  \"run\": {\n";
+  j += "    \"outcome\": " + Str(OutcomeName(r.End.Kind)) + ",\n";
+  j += "    \"message\": " + (r.End.Message.empty() ? std::string("null") : Str(r.End.Message)) + ",\n";
+  j += "    \"stop_zone\": " + (r.StopZone ? std::to_string(r.StopZone) : std::string("null")) + ",\n";
+  j += "    \"stop_position_m\": " + (r.StopZone ? Num(r.StopPosition) : std::string("null")) + ",\n";
+  j += "    \"exit_solvent_remaining_percent\": " + Num(r.ResidualPercent) + ",\n";
+  j += "    \"residual_g_per_m2\": " + Num(r.ResidualGrams) + ",\n";
+  j += "    \"residual_ppm_dry\": " + Num(r.ResidualPpm) + ",\n";
+  j += "    \"dry_thickness_um\": " + Num(r.DryThickness) + ",\n";
+  j += "    \"evaporated_g_per_m2\": " + Num(r.Evaporated) + ",\n";
+  j += "    \"heat_from_gas_kj_per_m2\": " + Num(r.TotalHeat) + ",\n";
+  j += "    \"latent_heat_kj_per_m2\": " + Num(r.TotalLatent) + ",\n";
+  j += "    \"sensible_heat_kj_per_m2\": " + Num(r.TotalSensible) + ",\n";
+  j += "    \"heat_balance_residual_kj_per_m2\": " + Num(r.TotalResidual) + ",\n";
+  j += "    \"power_kw\": " + Num(r.TotalPower) + ",\n";
+  j += "    \"total_time_s\": " + Num(r.TotalTime) + ",\n";
+  j += "    \"residual_target_met\": " + (r.TargetMet ? std::string(*r.TargetMet ? "true" : "false") : "null") + ",\n";
+  j += "    \"residual_target_first_met\": " + At(r.TargetFirstMet) + "\n  },\n";
+
+  j += "  \"zones\": [";
+  for (size_t i = 0; i < s.Zones.size(); ++i) {
+    const ZoneSummary& z = s.Zones[i];
+    j += i ? ",\n    {" : "\n    {";
+    j += "\"zone\": " + std::to_string(z.Zone);
+    j += ", \"complete\": " + std::string(z.Complete ? "true" : "false");
+    j += ", \"gas_temperature_c\": " + Num(z.GasTemperature);
+    j += ", \"length_m\": " + Num(z.Length);
+    j += ", \"residence_time_s\": " + Num(z.ResidenceTime);
+    j += ", \"entry_film_temperature_c\": " + Num(z.EntryTemperature);
+    j += ", \"exit_film_temperature_c\": " + Num(z.ExitTemperature);
+    j += ", \"min_film_temperature_c\": " + Num(z.MinTemperature.Value);
+    j += ", \"min_film_temperature_at\": " + At(z.MinTemperature.At);
+    j += ", \"max_film_temperature_c\": " + Num(z.MaxTemperature.Value);
+    j += ", \"max_film_temperature_at\": " + At(z.MaxTemperature.At);
+    j += ", \"near_gas_temperature_at\": " + At(z.NearGas);
+    j += ", \"exit_solvent_remaining_percent\": " + Num(z.RemainingPercent);
+    j += ", \"remaining_g_per_m2\": [" + Num(z.Remaining1) + ", " + Num(z.Remaining2) + "]";
+    j += ", \"remaining_percent_of_initial\": [" + Num(z.RemainingPercent1) + ", " + Num(z.RemainingPercent2) + "]";
+    j += ", \"evaporated_g_per_m2\": [" + Num(z.Evaporated1) + ", " + Num(z.Evaporated2) + "]";
+    j += ", \"exit_thickness_um\": " + Num(z.ExitThickness);
+    j += ", \"heat_from_gas_kj_per_m2\": " + Num(z.Heat.FromGas);
+    j += ", \"latent_heat_kj_per_m2\": " + Num(z.Heat.Latent);
+    j += ", \"sensible_heat_kj_per_m2\": " + Num(z.Heat.Sensible);
+    j += ", \"heat_balance_residual_kj_per_m2\": " + Num(z.Heat.Residual);
+    j += ", \"specific_energy_kj_per_kg\": " + Num(z.Heat.SpecificEnergy);
+    j += ", \"power_kw\": " + Num(z.Heat.Power);
+    j += ", \"min_boiling_margin_mmhg\": " + Num(z.MinBoilingMargin.Value);
+    j += ", \"min_boiling_margin_at\": " + At(z.MinBoilingMargin.At);
+    j += "}";
+  }
+  j += s.Zones.empty() ? "],\n" : "\n  ],\n";
+
+  j += "  \"warnings\": [";
+  for (size_t i = 0; i < s.Warnings.size(); ++i) {
+    const Warning& w = s.Warnings[i];
+    j += i ? ",\n    {" : "\n    {";
+    j += "\"kind\": " + Str(WarningKindName(w.Kind));
+    j += ", \"zone\": " + std::to_string(w.At.Zone);
+    j += ", \"position_m\": " + Num(w.At.Position);
+    j += ", \"time_s\": " + Num(w.At.Time);
+    j += ", \"value\": " + Num(w.Value);
+    j += ", \"unit\": " + Str(w.Unit);
+    j += ", \"worst\": " + Num(w.Worst);
+    j += ", \"solvent\": " + (w.Solvent ? std::to_string(w.Solvent) : std::string("null"));
+    j += ", \"text\": " + Str(w.Text) + "}";
+  }
+  j += s.Warnings.empty() ? "],\n" : "\n  ],\n";
+
+  const SummarySettings& t = s.Settings;
+  j += "  \"settings\": {";
+  j += "\"boiling_point_share\": " + Num(t.BoilingPointShare);
+  j += ", \"skin_surface_polymer\": " + Num(t.SkinSurfacePolymer);
+  j += ", \"skin_solvent_remaining_percent\": " + Num(t.SkinSolventRemaining);
+  j += ", \"gas_approach_k\": " + Num(t.GasApproach);
+  j += ", \"web_width_m\": " + Num(t.WebWidth);
+  j += ", \"residual_target\": " + Num(t.ResidualTarget);
+  j += ", \"residual_target_unit\": " + Str(UnitKey(t.ResidualTargetUnit));
+  j += ", \"max_film_temperature_c\": " + Num(t.MaxFilmTemperature);
+  j += "}\n}\n";
+  return j;
+}
+
+std::string SummaryCsv(const RunSummary& s) {
+  std::string c =
+      "zone,gas_temperature_c,length_m,residence_time_s,entry_film_temperature_c,exit_film_temperature_c,"
+      "min_film_temperature_c,max_film_temperature_c,max_film_temperature_position_m,"
+      "exit_solvent_remaining_percent,remaining1_g_per_m2,remaining2_g_per_m2,evaporated1_g_per_m2,"
+      "evaporated2_g_per_m2,exit_thickness_um,heat_from_gas_kj_per_m2,latent_heat_kj_per_m2,"
+      "sensible_heat_kj_per_m2,heat_balance_residual_kj_per_m2,specific_energy_kj_per_kg,power_kw,"
+      "min_boiling_margin_mmhg\r\n";
+  auto num = [](double v) { return std::isfinite(v) ? Format("%.10g", v) : std::string(); };
+  auto opt = [&](const std::optional<double>& v) { return v ? num(*v) : std::string(); };
+  for (const ZoneSummary& z : s.Zones) {
+    c += std::to_string(z.Zone) + "," + num(z.GasTemperature) + "," + num(z.Length) + "," + num(z.ResidenceTime) +
+         "," + num(z.EntryTemperature) + "," + num(z.ExitTemperature) + "," + num(z.MinTemperature.Value) + "," +
+         num(z.MaxTemperature.Value) + "," + num(z.MaxTemperature.At.Position) + "," + num(z.RemainingPercent) +
+         "," + num(z.Remaining1) + "," + num(z.Remaining2) + "," + num(z.Evaporated1) + "," + num(z.Evaporated2) +
+         "," + num(z.ExitThickness) + "," + num(z.Heat.FromGas) + "," + num(z.Heat.Latent) + "," +
+         num(z.Heat.Sensible) + "," + num(z.Heat.Residual) + "," + opt(z.Heat.SpecificEnergy) + "," +
+         opt(z.Heat.Power) + "," + num(z.MinBoilingMargin.Value) + "\r\n";
+  }
+  const RunTotals& r = s.Run;
+  double length = 0, margin = 760, maxT = -1e300, maxAt = 0;
+  for (const ZoneSummary& z : s.Zones) {
+    length += z.Length;
+    if (z.MinBoilingMargin.Value < margin) margin = z.MinBoilingMargin.Value;
+    if (z.MaxTemperature.Value > maxT) maxT = z.MaxTemperature.Value, maxAt = z.MaxTemperature.At.Position;
+  }
+  if (!s.Zones.empty()) {
+    const ZoneSummary& f = s.Zones.front();
+    const ZoneSummary& l = s.Zones.back();
+    double evap1 = 0, evap2 = 0;
+    for (const ZoneSummary& z : s.Zones) evap1 += z.Evaporated1, evap2 += z.Evaporated2;
+    std::optional<double> energy;
+    if (r.Evaporated > 0) energy = r.TotalHeat / (r.Evaporated / 1000.0);
+    c += "total,," + num(length) + "," + num(r.TotalTime) + "," +
+         num(f.EntryTemperature) + "," + num(l.ExitTemperature) + ",," + num(maxT) + "," + num(maxAt) + "," +
+         num(r.ResidualPercent) + "," + num(l.Remaining1) + "," + num(l.Remaining2) + "," + num(evap1) + "," +
+         num(evap2) + "," + num(l.ExitThickness) + "," + num(r.TotalHeat) + "," + num(r.TotalLatent) + "," +
+         num(r.TotalSensible) + "," + num(r.TotalResidual) + "," + opt(energy) + "," + opt(r.TotalPower) + "," +
+         num(margin) + "\r\n";
+  }
+  return c;
+}
+
+std::string SummaryTable(const RunSummary& s) {
+  const bool power = s.Settings.WebWidth.has_value();
+  std::string t = Format("%-4s %6s %6s %6s %7s %8s %8s %8s %8s %8s %7s%s\n", "Zone", "Gas", "Exit", "Max", "Left",
+                         "Evap 1", "Evap 2", "Heat", "Latent", "Sensible", "Margin", power ? "    Power" : "");
+  t += Format("%-4s %6s %6s %6s %7s %8s %8s %8s %8s %8s %7s%s\n", "", "°C", "°C", "°C", "%", "g/m2", "g/m2",
+              "kJ/m2", "kJ/m2", "kJ/m2", "mmHg", power ? "       kW" : "");
+  for (const ZoneSummary& z : s.Zones) {
+    t += Format("%-4d %6.1f %6.1f %6.1f %7.2f %8.2f %8.2f %8.2f %8.2f %8.2f %7.1f", z.Zone, z.GasTemperature,
+                z.ExitTemperature, z.MaxTemperature.Value, z.RemainingPercent, z.Evaporated1, z.Evaporated2,
+                z.Heat.FromGas, z.Heat.Latent, z.Heat.Sensible, z.MinBoilingMargin.Value);
+    if (power) t += Format(" %8.2f", z.Heat.Power.value_or(0));
+    t += z.Complete ? "\n" : "  (stopped)\n";
+  }
+  const RunTotals& r = s.Run;
+  t += Format("Exit: %.2f %% of the solvent left, %.2f g/m2, %.0f ppm of the dry coating; dry thickness %.2f um; "
+              "heat %.1f kJ/m2 (balance residual %.3f)",
+              r.ResidualPercent, r.ResidualGrams, r.ResidualPpm, r.DryThickness, r.TotalHeat, r.TotalResidual);
+  if (r.TotalPower) t += Format(", %.1f kW", *r.TotalPower);
+  t += Format("; %.1f s.\n", r.TotalTime);
+  if (r.End.Kind != RunEndKind::Finished)
+    t += Format("The run %s in zone %d at %.2f m%s%s\n", OutcomeName(r.End.Kind), r.StopZone, r.StopPosition,
+                r.End.Message.empty() ? "." : ": ", r.End.Message.c_str());
+  if (r.TargetMet) {
+    if (*r.TargetMet && r.TargetFirstMet)
+      t += Format("Residual target met, first in zone %d at %.2f m.\n", r.TargetFirstMet->Zone,
+                  r.TargetFirstMet->Position);
+  }
+  if (s.Warnings.empty()) t += "No warnings.\n";
+  else {
+    t += Format("%zu warning%s:\n", s.Warnings.size(), s.Warnings.size() == 1 ? "" : "s");
+    for (const Warning& w : s.Warnings) t += "  " + w.Text + "\n";
+  }
+  return t;
+}
+
+std::string OutcomeLine(const RunSummary& s) {
+  const RunTotals& r = s.Run;
+  std::string line;
+  switch (r.End.Kind) {
+    case RunEndKind::Finished:
+      if (r.TargetMet && !*r.TargetMet)
+        line = Format("Not dry: %.1f %% of solvent left at the exit, target missed", r.ResidualPercent);
+      else
+        line = Format("Dry: %.1f %% of solvent left at the exit", r.ResidualPercent);
+      break;
+    case RunEndKind::Refused: return "No result: the input was refused";
+    default:
+      line = Format("Stopped in zone %d at %.2f m with %.1f %% of solvent left", r.StopZone, r.StopPosition,
+                    r.ResidualPercent);
+  }
+  const size_t n = s.Warnings.size();
+  if (n == 0) return line + " · no warnings";
+  return line + Format(" · %zu warning%s — see Results", n, n == 1 ? "" : "s");
+}
+
+}  // namespace kelvane

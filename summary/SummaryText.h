@@ -1,0 +1,23 @@
+#pragma once
+// The run summary as text: JSON and CSV for tools, a compact table for a
+// terminal, and the one line of outcome for the window.  Plain functions
+// returning strings; writing them anywhere is the caller's business.
+
+#include <string>
+
+#include "summary/RunSummary.h"
+
+namespace kelvane {
+
+// {"run": {...}, "zones": [...], "warnings": [...], "settings": {...}}
+std::string SummaryJson(const RunSummary& s);
+// One row per zone and a last row "total"; the warnings are in the JSON.
+std::string SummaryCsv(const RunSummary& s);
+// The zone table and the warnings, for a terminal.
+std::string SummaryTable(const RunSummary& s);
+// "Dry: 2.6 % of solvent left at the exit · 1 warning — see Results"
+std::string OutcomeLine(const RunSummary& s);
+// "finished", "failed", "cancelled", "stopped", "refused"
+const char* OutcomeName(RunEndKind kind);
+
+}  // namespace kelvane
