@@ -5,7 +5,8 @@
 //
 // Exit status: 0 finished; 1 input or data file refused; 2 the calculation
 // stopped on a numerical failure or an arithmetic fault; 3 the result file
-// could not be written.
+// could not be written (or a summary file); 4 with --warnings-status, a
+// finished run that has warnings.
 
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 
 #include "cli/ConsoleHost.h"
 #include "cli/StudyCommand.h"
+#include "cli/SummaryOptions.h"
 #include "files/DataFile.h"
 #include "run/FieldTable.h"
 #include "run/StartRun.h"
@@ -39,7 +41,10 @@ std::string FieldList() {
          "alone; --set still changes them.\n"
          "\nExit status: 0 finished; 1 input or data file refused; 2 the calculation\n"
          "stopped on a numerical failure or an arithmetic fault; 3 the result file\n"
-         "(or the --write-data file) could not be written.\n";
+         "(or the --write-data file, or a summary file) could not be written; 4 with\n"
+         "--warnings-status, a finished run that has warnings.\n"
+         "\nAfter a run that marched, the zone table and the warnings follow the finish\n"
+         "line on standard output (not with --quiet).\n";
   return out.str();
 }
 
@@ -116,13 +121,16 @@ int main(int argc, char** argv) {
   app.add_option("--write-data", writeData,
                  "Write the field texts as a 141-line data file and exit without computing")
       ->type_name("FILE");
-  app.add_flag("--quiet", quiet, "No progress bar");
+  app.add_flag("--quiet", quiet, "No progress bar and no zone table");
+  SummaryOptions summary;
+  summary.Add(app);
   app.add_flag("--literal", literal, "Use the reference (unoptimised) engine path; same results, slower");
   app.add_flag("--robust", robust,
                "Robust surface solve: where the secant search of a step fails, a damped Newton iteration "
                "takes the step over; runs that finish without it are unchanged");
   app.footer(FieldList());
   CLI11_PARSE(app, argc, argv);
+  if (!summary.Check()) return 1;
 
   ConsoleHost host(!quiet && isatty(STDERR_FILENO));
   FieldTextMap fields;
@@ -150,9 +158,10 @@ int main(int argc, char** argv) {
   RunOptions options;
   options.LiteralTrials = literal;
   options.Robust = robust;
+  summary.Attach(options);
   // The rescue note comes before the finish text, which stays the last line.
   host.BeforeFinish = [&] { PrintRescues(*calc); };
   const RunReport report = StartRun(fields, host, *calc, options);
   if (report.Outcome != RunOutcome::Finished) PrintRescues(*calc);
-  return ExitStatus(report.Outcome);
+  return summary.Finish(report, *calc, quiet, ExitStatus(report.Outcome));
 }

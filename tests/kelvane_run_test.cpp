@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -81,7 +82,7 @@ TEST_F(KelvaneRunTest, DefaultRunInAnEmptyFolder) {
   const Result r = Run({"-o", "result.txt"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, kFinished) << "one line, and no progress bar when standard error is a file";
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.out.rfind("Zone    Gas   Exit", 0), 0u) << "the zone table follows on standard output:\n" << r.out;
   EXPECT_EQ(Files(), std::vector<std::string>{"result.txt"});
   EXPECT_EQ(LastRowsOfTableOne(File("result.txt")),
             (std::vector<std::string>{
@@ -92,6 +93,64 @@ TEST_F(KelvaneRunTest, DefaultRunInAnEmptyFolder) {
   std::filesystem::remove(dir_ / "result.txt");
   EXPECT_EQ(Run(With({"--quiet"}, kShort)).status, 0);
   EXPECT_EQ(Files(), std::vector<std::string>{"result.txt"});
+}
+
+// The run summary: the table on standard output (not with --quiet), JSON and
+// CSV that agree with the result file's last rows, warnings that change the
+// exit status only when asked, and a result file that stays byte for byte
+// the same whatever the summary options.
+TEST_F(KelvaneRunTest, SummaryOptionsLeaveTheResultFileAlone) {
+  const std::vector<std::string> hot = {"--set", "OuterTemperature[2]=150"};
+  Result plain = Run(With({"-o", "plain.txt", "--quiet"}, hot));
+  ASSERT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.out, "");
+  Result full = Run(With({"-o", "full.txt", "--summary-json", "s.json", "--summary-csv", "s.csv", "--web-width",
+                          "1.2", "--residual-target", "500ppm", "--max-film-temperature", "120",
+                          "--boiling-point-share", "2", "--skin-surface-polymer", "0.9", "--skin-solvent-remaining",
+                          "40"},
+                         hot));
+  ASSERT_EQ(full.status, 0) << full.err;
+  EXPECT_EQ(File("plain.txt"), File("full.txt"));
+  EXPECT_NE(full.out.find("above the boiling point of solvent 1"), std::string::npos) << full.out;
+  EXPECT_NE(full.out.find("Zone 2 at "), std::string::npos) << full.out;
+
+  const std::string json = File("s.json");
+  for (const char* key : {"\"run\"", "\"outcome\": \"finished\"", "\"exit_solvent_remaining_percent\"",
+                          "\"residual_g_per_m2\"", "\"residual_ppm_dry\"", "\"dry_thickness_um\"", "\"zones\"",
+                          "\"exit_film_temperature_c\"", "\"max_film_temperature_c\"", "\"evaporated_g_per_m2\": [",
+                          "\"heat_from_gas_kj_per_m2\"", "\"latent_heat_kj_per_m2\"", "\"sensible_heat_kj_per_m2\"",
+                          "\"min_boiling_margin_mmhg\"", "\"warnings\"", "\"kind\": \"above_boiling_point\"",
+                          "\"kind\": \"film_temperature_limit\"", "\"kind\": \"residual_target\"", "\"power_kw\""})
+    EXPECT_NE(json.find(key), std::string::npos) << key;
+  // The zones' exit values are the result file's last rows of table 1.
+  const auto rows = LastRowsOfTableOne(File("full.txt"));
+  ASSERT_EQ(rows.size(), 2u);
+  const auto csv = SplitCrLf(File("s.csv"));
+  ASSERT_EQ(csv.size(), 4u);  // header, two zones, total
+  for (int z = 0; z < 2; ++z) {
+    std::vector<double> file, table;
+    std::istringstream in(rows[z]);
+    for (double v; in >> v;) file.push_back(v);
+    std::istringstream cells(csv[z + 1]);
+    for (std::string cell; std::getline(cells, cell, ',');) table.push_back(cell.empty() ? 0 : std::stod(cell));
+    ASSERT_EQ(file.size(), 7u);
+    ASSERT_GE(table.size(), 15u);
+    EXPECT_EQ(table[0], z + 1);
+    EXPECT_NEAR(table[5], file[2], 0.005) << "exit film temperature";
+    EXPECT_NEAR(table[9], file[5], 0.05) << "exit solvent remaining";
+    EXPECT_NEAR(table[14], file[6] * 1e4, 0.05) << "exit thickness";
+  }
+
+  // Warnings turn into status 4 only with --warnings-status; the defaults
+  // have none.
+  EXPECT_EQ(Run(With({"-o", "w.txt", "--quiet", "--warnings-status"}, hot)).status, 4);
+  EXPECT_EQ(Run({"-o", "w.txt", "--quiet", "--warnings-status"}).status, 0);
+  const Result bad = Run({"-o", "w.txt", "--residual-target", "1 percent"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("--residual-target"), std::string::npos) << bad.err;
+  const Result unwritable = Run(With({"-o", "u.txt", "--quiet", "--summary-json", "no/such/dir/s.json"}, kShort));
+  EXPECT_EQ(unwritable.status, 3);
+  EXPECT_NE(unwritable.err.find("no/such/dir/s.json"), std::string::npos) << unwritable.err;
 }
 
 TEST_F(KelvaneRunTest, RefusalsEndWithStatusOneAndNoResultFile) {

@@ -1,0 +1,130 @@
+#include "cli/SummaryOptions.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "summary/SummaryText.h"
+
+namespace kelvane {
+
+void SummaryOptions::Add(CLI::App& app) {
+  app.add_option("--summary-json", json_, "Write the run summary (zones, heat, warnings) as JSON")
+      ->type_name("FILE");
+  app.add_option("--summary-csv", csv_, "Write the zone table of the run summary as CSV")->type_name("FILE");
+  webWidthOption_ = app.add_option("--web-width", webWidth_, "Web width in m: adds each zone's heat in kW")
+                        ->type_name("M")
+                        ->check(CLI::PositiveNumber);
+  app.add_option("--residual-target", target_,
+                 "Residual solvent wanted at the exit: a number with %, g/m2 or ppm (of the dry coating), "
+                 "e.g. 1%, 0.5g/m2, 500ppm")
+      ->type_name("VALUE");
+  maxTempOption_ = app.add_option("--max-film-temperature", maxTemp_,
+                                  "Film-temperature limit (degC), e.g. the base film's; every zone above it is "
+                                  "reported")
+                       ->type_name("DEGC");
+  app.add_option("--boiling-point-share", boilingShare_,
+                 "Above-boiling-point warning: the solvent's share of the coating, % by mass, above which a film "
+                 "hotter than its boiling point is flagged (default 1)")
+      ->type_name("PERCENT")
+      ->check(CLI::Range(0.0, 100.0));
+  app.add_option("--skin-surface-polymer", skinPolymer_,
+                 "Skinning warning: the surface's polymer volume fraction that counts as a skin (default 0.85)")
+      ->type_name("FRACTION")
+      ->check(CLI::Range(0.0, 1.0));
+  app.add_option("--skin-solvent-remaining", skinRemaining_,
+                 "Skinning warning: only while at least this % of the initial solvent is in the coating "
+                 "(default 50)")
+      ->type_name("PERCENT")
+      ->check(CLI::Range(0.0, 100.0));
+  app.add_flag("--warnings-status", warningsStatus_,
+               "Exit with status 4 when a finished run has warnings (status 0 otherwise as usual)");
+}
+
+bool SummaryOptions::Check() {
+  settings_.BoilingPointShare = boilingShare_ / 100.0;
+  settings_.SkinSurfacePolymer = skinPolymer_;
+  settings_.SkinSolventRemaining = skinRemaining_;
+  if (webWidthOption_ && webWidthOption_->count()) settings_.WebWidth = webWidth_;
+  if (maxTempOption_ && maxTempOption_->count()) settings_.MaxFilmTemperature = maxTemp_;
+  if (!target_.empty()) {
+    struct Unit {
+      const char* suffix;
+      ResidualUnit unit;
+    };
+    const Unit units[] = {{"%", ResidualUnit::PercentOfInitial},
+                          {"g/m2", ResidualUnit::GramsPerSquareMetre},
+                          {"ppm", ResidualUnit::PpmOfDryCoating}};
+    bool ok = false;
+    for (const Unit& u : units) {
+      const std::string suffix = u.suffix;
+      if (target_.size() <= suffix.size() || target_.compare(target_.size() - suffix.size(), suffix.size(), suffix))
+        continue;
+      const std::string number = target_.substr(0, target_.size() - suffix.size());
+      char* end = nullptr;
+      errno = 0;
+      const double v = std::strtod(number.c_str(), &end);
+      if (end && *end == '\0' && errno == 0 && v >= 0) {
+        settings_.ResidualTarget = v;
+        settings_.ResidualTargetUnit = u.unit;
+        ok = true;
+      }
+      break;
+    }
+    if (!ok) {
+      std::fprintf(stderr,
+                   "kelvane-run: --residual-target %s: expected a number that is not negative followed by %%, "
+                   "g/m2 or ppm (e.g. 1%%, 0.5g/m2, 500ppm)\n",
+                   target_.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+void SummaryOptions::Attach(RunOptions& options) {
+  options.ZoneMarched = [this](const Calculation& calc, int zone, int lastRow, bool complete) {
+    recorder_.Zone(calc, zone, lastRow, complete);
+  };
+}
+
+namespace {
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  const int err = errno;
+  if (std::fclose(f) != 0 || !ok) {
+    std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", path.c_str(), std::strerror(ok ? errno : err));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int SummaryOptions::Finish(const RunReport& report, const Calculation& calc, bool quiet, int status) {
+  // A refused input marched nothing: there is nothing to summarise.
+  if (report.Outcome == RunOutcome::Refused || report.Outcome == RunOutcome::GeneralError) return status;
+  if (recorder_.Trace().Zones.empty()) return status;
+  RunTrace& trace = recorder_.Trace();
+  trace.End = RunEndOf(report, calc);
+  const RunSummary summary = SummarizeRun(trace, settings_);
+  if (!quiet) {
+    std::fputs(SummaryTable(summary).c_str(), stdout);
+    std::fflush(stdout);
+  }
+  bool written = true;
+  if (!json_.empty()) written = WriteText(json_, SummaryJson(summary)) && written;
+  if (!csv_.empty()) written = WriteText(csv_, SummaryCsv(summary)) && written;
+  if (status != 0) return status;
+  if (!written) return 3;
+  if (warningsStatus_ && !summary.Warnings.empty()) return 4;
+  return status;
+}
+
+}  // namespace kelvane
