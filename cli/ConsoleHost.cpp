@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/Interrupts.h"
+
 namespace kelvane {
 
 ConsoleHost::ConsoleHost(bool showProgress) : showProgress_(showProgress) {}
@@ -39,5 +41,7 @@ void ConsoleHost::ShowFinishDialog() {
 }
 
 void ConsoleHost::ShowErrorReport(const std::string& text) { ShowMessage(text); }
+
+bool ConsoleHost::CancelRequested() { return InterruptSignal() != 0; }
 
 }  // namespace kelvane

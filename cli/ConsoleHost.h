@@ -17,6 +17,8 @@ class ConsoleHost : public RunHost {
   void Progress(int zone, int zoneCount, int step, int stepCount) override;
   void ShowFinishDialog() override;
   void ShowErrorReport(const std::string& text) override;
+  // SIGINT or SIGTERM arrived (the runner's Cancel).
+  bool CancelRequested() override;
   int Messages() const { return messages_; }
   std::function<void()> BeforeFinish;  // runs just before the finish text
 

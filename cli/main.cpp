@@ -6,11 +6,14 @@
 // Exit status: 0 finished; 1 input or data file refused; 2 the calculation
 // stopped on a numerical failure or an arithmetic fault; 3 the result file
 // could not be written (or a summary file); 4 with --warnings-status, a
-// finished run that has warnings.
+// finished run that has warnings; 130 / 143 cancelled by SIGINT / SIGTERM
+// (the zones completed are in the result file, which ends with a
+// cancellation mark).
 
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -18,6 +21,7 @@
 #include <sstream>
 
 #include "cli/ConsoleHost.h"
+#include "cli/Interrupts.h"
 #include "cli/StudyCommand.h"
 #include "cli/SummaryOptions.h"
 #include "files/DataFile.h"
@@ -42,7 +46,10 @@ std::string FieldList() {
          "\nExit status: 0 finished; 1 input or data file refused; 2 the calculation\n"
          "stopped on a numerical failure or an arithmetic fault; 3 the result file\n"
          "(or the --write-data file, or a summary file) could not be written; 4 with\n"
-         "--warnings-status, a finished run that has warnings.\n"
+         "--warnings-status, a finished run that has warnings; 130 or 143 the run was\n"
+         "interrupted by SIGINT (Ctrl+C) or SIGTERM: it stops between steps like the\n"
+         "window's Cancel, keeps the zones completed and marks the file as cancelled;\n"
+         "a second signal ends the program at once.\n"
          "\nAfter a run that marched, the zone table and the warnings follow the finish\n"
          "line on standard output (not with --quiet).\n";
   return out.str();
@@ -84,6 +91,17 @@ void PrintRescues(const Calculation& calc) {
   }
   const std::size_t n = calc.Rescued.size();
   std::fprintf(stderr, "Robust surface solve took over %zu step%s (%s).\n", n, n == 1 ? "" : "s", zones.c_str());
+}
+
+// The window's cancellation note, then what was kept.
+int Cancelled(ConsoleHost& host, const RunReport& report, const std::string& resultFile) {
+  const int signal = InterruptSignal() ? InterruptSignal() : SIGINT;
+  host.ShowMessage("The calculation was cancelled.");
+  host.ShowMessage(std::string("kelvane-run: ") + (signal == SIGTERM ? "SIGTERM" : "SIGINT") + " in zone " +
+                   std::to_string(report.FailedZone) + "; " + resultFile + " holds the " +
+                   std::to_string(report.ZonesWritten) + " zone" + (report.ZonesWritten == 1 ? "" : "s") +
+                   " completed");
+  return InterruptedStatus(signal);
 }
 
 int ExitStatus(RunOutcome outcome) {
@@ -161,7 +179,10 @@ int main(int argc, char** argv) {
   summary.Attach(options);
   // The rescue note comes before the finish text, which stays the last line.
   host.BeforeFinish = [&] { PrintRescues(*calc); };
+  CatchInterrupts();
   const RunReport report = StartRun(fields, host, *calc, options);
   if (report.Outcome != RunOutcome::Finished) PrintRescues(*calc);
-  return summary.Finish(report, *calc, quiet, ExitStatus(report.Outcome));
+  const int status =
+      report.Outcome == RunOutcome::Cancelled ? Cancelled(host, report, resultFile) : ExitStatus(report.Outcome);
+  return summary.Finish(report, *calc, quiet, status);
 }

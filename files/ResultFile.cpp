@@ -308,6 +308,8 @@ Section ZoneResults(const RunSetup& setup, const FilmState& st, int k, int S, ch
 
 }  // namespace
 
+const char* const CancelledMark = "  [CALCULATION CANCELLED]";
+
 WriteResult WriteInputEcho(const RunSetup& setup, char decimalSeparator) {
   const Section section = InputEcho(setup, decimalSeparator);
   return WriteFileBytes(setup.SaveFileName, O_CREAT | O_TRUNC, section.Bytes());
@@ -324,6 +326,12 @@ WriteResult AppendZoneResults(const RunSetup& setup, const FilmState& state, int
                               char decimalSeparator) {
   CheckZone(zone);
   const Section section = ZoneResults(setup, state, zone, stepCount, decimalSeparator);
+  return WriteFileBytes(setup.SaveFileName, O_APPEND, section.Bytes());
+}
+
+WriteResult AppendCancelledMark(const RunSetup& setup) {
+  Section section;
+  section.Line(CancelledMark);
   return WriteFileBytes(setup.SaveFileName, O_APPEND, section.Bytes());
 }
 

@@ -26,4 +26,11 @@ WriteResult AppendZoneConditions(const RunSetup& setup, int zone, char decimalSe
 WriteResult AppendZoneResults(const RunSetup& setup, const FilmState& state, int zone, int stepCount,
                               char decimalSeparator = '.');
 
+// The last line of a run that was cancelled (the window's Cancel, an
+// interrupt of the runner): after the zones completed and the conditions of
+// the zone that was stopped.  Runs that finish or fail on their own never
+// carry it.
+extern const char* const CancelledMark;  // "  [CALCULATION CANCELLED]"
+WriteResult AppendCancelledMark(const RunSetup& setup);
+
 }  // namespace kelvane

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "files/InputFile.h"
+#include "files/ResultFile.h"
 
 namespace kelvane {
 
@@ -129,6 +130,8 @@ class Parser {
         zone = &d.Conditions.back();
         zone->Zone = number;
       } else if (zone && (label = ZoneLine(line, *zone)) != Label::Absent) {
+      } else if (trimmed == Trim(CancelledMark)) {
+        d.Cancelled = true;
       } else if (auto echo = EchoLine(line)) {
         d.Echo.push_back(std::move(*echo));
       } else if (trimmed == "[SIMULATION RESULTS]") {

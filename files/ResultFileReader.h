@@ -68,6 +68,9 @@ struct ResultFileData {
   // The file stops inside a zone's results (an interrupted write); that
   // zone is left out.
   bool Truncated = false;
+  // The run was cancelled (or its runner interrupted) in the last zone of
+  // Conditions; the zones before it are complete.
+  bool Cancelled = false;
 
   const ZoneConditions* ConditionsOf(int zone) const;
   // Position of the zone's entrance along the web, m: the lengths of the

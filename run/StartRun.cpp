@@ -109,6 +109,9 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
         return report;
       }
       if (calc.Cancelled) {
+        // The zones completed stay; the mark tells the file from one that
+        // stopped on its own.
+        WriteSucceeded(AppendCancelledMark(calc.Setup), calc.Setup.SaveFileName, host);
         setBusy(false);
         report.Outcome = RunOutcome::Cancelled;
         report.FailedZone = k;

@@ -2,15 +2,21 @@
 // exit status, standard error and the files it leaves behind.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <thread>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "files/ResultFileReader.h"
 #include "files_test_support.h"
 #include "run/FieldTable.h"
 
@@ -211,6 +217,61 @@ TEST_F(KelvaneRunTest, UnwritableResultFileEndsWithStatusThree) {
     const Result full = Run({"-o", "/dev/full"});
     EXPECT_EQ(full.status, 3);
     EXPECT_EQ(full.err, "I/O エラー (28)\n/dev/full: No space left on device\n");
+  }
+}
+
+// SIGINT and SIGTERM are the runner's Cancel: the zones completed stay, the
+// file is marked, the window's note is printed and the status is 128 + the
+// signal.
+TEST_F(KelvaneRunTest, InterruptKeepsTheZonesCompletedAndMarksTheFile) {
+  // Fourteen zones of 50 m: zone 1 is written after about a second, the rest
+  // would take many more.
+  std::vector<std::string> args = {KELVANE_RUNNER, "--quiet"};
+  const char* const members[] = {"OuterTemperature", "ZoneLength", "PartialPressure1", "PartialPressure2",
+                                 "BaseHeatTransferCoeff", "CoatHeatTransferCoeff"};
+  const char* const zone2[] = {"70", "50", "0", "0", "0.00109440", "0.00109440"};
+  for (int k = 3; k <= 14; ++k)
+    for (int i = 0; i < 6; ++i)
+      args.insert(args.end(), {"--set", std::string(members[i]) + "[" + std::to_string(k) + "]=" + zone2[i]});
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    std::filesystem::remove(dir_ / "result.txt");
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      // Whoever started the tests may ignore the signals; the runner must not
+      // inherit that.
+      std::signal(SIGINT, SIG_DFL);
+      std::signal(SIGTERM, SIG_DFL);
+      const int err = ::open((dir_ / ".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (::chdir(dir_.c_str()) != 0 || err < 0 || ::dup2(err, 2) < 0) ::_exit(99);
+      std::vector<char*> argv;
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(98);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (File("result.txt").find("  [SIMULATION RESULTS]") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal instead of stopping between steps";
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    const std::string err = File(".stderr");
+    EXPECT_EQ(err.substr(0, err.find('\n') + 1), "The calculation was cancelled.\n");
+    EXPECT_NE(err.find(signal == SIGINT ? "SIGINT in zone " : "SIGTERM in zone "), std::string::npos) << err;
+
+    const std::string bytes = File("result.txt");
+    EXPECT_TRUE(bytes.ends_with("=  0.00109440\r\n\r\n\r\n  [CALCULATION CANCELLED]\r\n"));
+    const ResultFileRead read = ParseResultFile(bytes);
+    ASSERT_TRUE(read.Ok) << read.Error;
+    EXPECT_TRUE(read.Data.Cancelled);
+    EXPECT_GE(read.Data.Zones.size(), 1u);
+    EXPECT_LT(read.Data.Zones.size(), 14u);
+    EXPECT_EQ(read.Data.Conditions.size(), read.Data.Zones.size() + 1);
   }
 }
 

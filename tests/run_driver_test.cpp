@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/MiscCalc.h"
+#include "files/ResultFileReader.h"
 #include "files_test_support.h"
 #include "run/FieldTable.h"
 #include "run/RunHost.h"
@@ -394,7 +395,14 @@ TEST_F(RunDriverTest, CancelEndsTheRunWithoutFinishing) {
   EXPECT_FALSE(host->busy);
   const auto lines = Lines();
   EXPECT_EQ(CountLines(lines, "  [SIMULATION RESULTS]"), 1);
-  EXPECT_EQ(lines[lines.size() - 10], "  ZONE 2");
+  EXPECT_EQ(lines[lines.size() - 11], "  ZONE 2");
+  // Marked as cancelled, for the reader and the results window.
+  EXPECT_EQ(lines.back(), "  [CALCULATION CANCELLED]");
+  const ResultFileRead read = ReadResultFile(result);
+  ASSERT_TRUE(read.Ok) << read.Error;
+  EXPECT_TRUE(read.Data.Cancelled);
+  EXPECT_EQ(read.Data.Zones.size(), 1u);
+  EXPECT_EQ(read.Data.Conditions.back().Zone, 2);
 }
 
 TEST_F(RunDriverTest, TimesOfAThousandSecondsShiftTheProfileTables) {

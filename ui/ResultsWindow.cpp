@@ -187,7 +187,9 @@ void ResultsWindow::Plot(const ResultFileData& data, const QString& source, cons
                      .arg(QDir::toNativeSeparators(source))
                      .arg(data.Zones.size())
                      .arg(data.Zones.size() == 1 ? "" : "s");
-  if (data.Conditions.size() > data.Zones.size())
+  if (data.Cancelled)
+    text += QStringLiteral("; the calculation was cancelled in zone %1").arg(data.Conditions.back().Zone);
+  else if (data.Conditions.size() > data.Zones.size())
     text += QStringLiteral("; the calculation stopped in zone %1").arg(data.Conditions.back().Zone);
   if (data.Truncated) text += QStringLiteral("; the file stops inside a zone's results, which are left out");
   if (!rescued.empty()) text += QStringLiteral("; %1 step%2 solved by the robust surface solve (yellow marks on the curves)")
@@ -206,8 +208,9 @@ bool ResultsWindow::OpenResultFile(const QString& path) {
     return false;
   }
   if (read.Data.Zones.empty()) {
-    Message(QStringLiteral("\"%1\" holds no zone results to plot: the calculation stopped in zone %2.")
+    Message(QStringLiteral("\"%1\" holds no zone results to plot: the calculation %2 in zone %3.")
                 .arg(name)
+                .arg(read.Data.Cancelled ? QStringLiteral("was cancelled") : QStringLiteral("stopped"))
                 .arg(read.Data.Conditions.back().Zone));
     return false;
   }

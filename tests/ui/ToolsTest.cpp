@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QPushButton>
@@ -169,12 +170,17 @@ class ToolsTest : public QObject {
     const kelvane::ResultFileRead read = kelvane::ParseResultFile(bytes.toStdString());
     QVERIFY2(read.Ok, read.Error.c_str());
     QVERIFY(!read.Data.Truncated);
+    QVERIFY(read.Data.Cancelled);
     QCOMPARE(int(read.Data.Zones.size()), written);
     QCOMPARE(int(read.Data.Conditions.size()), written + 1);  // the cancelled zone's conditions
-    QVERIFY(bytes.endsWith("Coat-side Heat Trans. Coeff. (W/cm^2.K)           =  0.00109440\r\n\r\n\r\n"));
+    QVERIFY(bytes.endsWith("Coat-side Heat Trans. Coeff. (W/cm^2.K)           =  0.00109440\r\n\r\n\r\n"
+                           "  [CALCULATION CANCELLED]\r\n"));
 
     QVERIFY(form_->Results()->isVisible());
     QCOMPARE(int(form_->Results()->Data().Zones.size()), written);
+    const QLabel* source = form_->Results()->findChild<QLabel*>(QStringLiteral("SourceLabel"));
+    QVERIFY(source);
+    QVERIFY(source->text().endsWith(QStringLiteral("the calculation was cancelled in zone %1").arg(written + 1)));
   }
 
   // An engine message reaches its box while the worker waits for the OK; a
