@@ -9,7 +9,8 @@ BUILD="$ROOT/build"
 
 PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
-  xvfb xauth fonts-ipafont-gothic imagemagick libnlopt-cxx-dev parallel)
+  xvfb xauth fonts-ipafont-gothic imagemagick libnlopt-cxx-dev parallel
+  pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib)
 
 install_missing() {
   local missing=()
@@ -72,6 +73,9 @@ case "$cmd" in
     for b in "$BUILD"/bench/kelvane-bench-*; do
       [ -x "$b" ] && "$b" "$@"
     done
+    if [ -d "$BUILD/python/kelvane" ]; then
+      PYTHONPATH="$BUILD/python" /usr/bin/python3 "$ROOT/bench/python_threads.py"
+    fi
     ;;
   *)
     echo "usage: $0 [start|test|bench]" >&2

@@ -1,0 +1,28 @@
+"""Kelvane: the drying of coated films in a multi-zone dryer, from Python.
+
+    import kelvane
+    r = kelvane.run({"OuterTemperature[2]": 80.0})
+    r.position, r.film_temperature, r.solvent_remaining   # NumPy arrays
+
+The same calculation as the window and kelvane-run, byte for byte: run()
+writes the identical result file when given result_file.  kelvane.fit fits
+model parameters to a measured drying curve.
+"""
+
+from ._core import __version__
+from .fields import FIELDS, Fields, FieldInfo, InputError, defaults, field_info, read_data_file, write_data_file
+from .result import ROW_QUANTITIES, Result, Zone, read_result_file, run
+
+__all__ = [
+    "__version__", "FIELDS", "Fields", "FieldInfo", "InputError", "ROW_QUANTITIES", "Result", "Zone",
+    "defaults", "field_info", "read_data_file", "read_result_file", "run", "write_data_file",
+]
+
+
+def __getattr__(name):
+    # kelvane.fit needs SciPy; it is imported on first use only.
+    if name == "fit":
+        import importlib
+
+        return importlib.import_module(".fit", __name__)
+    raise AttributeError(f"module 'kelvane' has no attribute {name!r}")

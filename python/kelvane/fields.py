@@ -1,0 +1,150 @@
+"""The 142 input fields: their texts, data files, and the refusal of an input."""
+
+import errno
+import os
+from collections.abc import Mapping, MutableMapping
+
+from . import _core
+
+
+class InputError(ValueError):
+    """The calculation refused its input.
+
+    ``str(error)`` and ``error.message`` are the message the window shows,
+    word for word; ``error.field`` names the field concerned where it is known,
+    else None.
+    """
+
+    def __init__(self, message, field=None):
+        super().__init__(message)
+        self.message = message
+        self.field = field
+
+
+class FieldInfo:
+    """What the field table says of one field."""
+
+    __slots__ = ("name", "record", "unit", "caption", "default", "editable")
+
+    def __init__(self, name, record, unit, caption, default, editable):
+        self.name, self.record, self.unit = name, record, unit
+        self.caption, self.default, self.editable = caption, default, editable
+
+    def __repr__(self):
+        return f"FieldInfo({self.name!r}, {self.record!r}, unit={self.unit!r}, default={self.default!r})"
+
+
+FIELDS = tuple(FieldInfo(*row) for row in _core.field_table())
+_BY_ANY_NAME = {f.name: f for f in FIELDS}
+_BY_ANY_NAME.update({f.record: f for f in FIELDS})
+
+
+def field_info(name):
+    """The FieldInfo of a field given by field name ("Edit19") or record name ("IncrementZ")."""
+    try:
+        return _BY_ANY_NAME[name]
+    except (KeyError, TypeError):
+        raise KeyError(f"no field is named {name!r} (kelvane.FIELDS lists them)") from None
+
+
+def _text(value):
+    if isinstance(value, str):
+        return value
+    if isinstance(value, bool) or not isinstance(value, (int, float)):
+        raise TypeError(f"a field text must be a str, int or float, not {type(value).__name__}")
+    return repr(float(value)) if isinstance(value, float) else str(value)
+
+
+class Fields(MutableMapping):
+    """The field texts, addressed by field name ("Edit19") or record name
+    ("IncrementZ", "OuterTemperature[2]"); both name the same text.
+
+    Iterating gives the field names in the window's order.  Numbers are
+    stored as their texts (``f["WebSpeed"] = 1.5`` stores ``"1.5"``).
+    """
+
+    def __init__(self, texts=None):
+        self._texts = {f.name: f.default for f in FIELDS}
+        if texts is not None:
+            self.update(texts)
+
+    def __getitem__(self, name):
+        return self._texts[field_info(name).name]
+
+    def __setitem__(self, name, value):
+        self._texts[field_info(name).name] = _text(value)
+
+    def __delitem__(self, name):
+        raise TypeError("every field always has a text; set it instead")
+
+    def __iter__(self):
+        return iter(self._texts)
+
+    def __len__(self):
+        return len(self._texts)
+
+    def __contains__(self, name):
+        return name in _BY_ANY_NAME
+
+    def by_record(self):
+        """A plain dict of the texts by record name."""
+        return {field_info(n).record: t for n, t in self._texts.items()}
+
+    def copy(self):
+        return Fields(self._texts)
+
+    def __repr__(self):
+        changed = {n: t for n, t in self._texts.items() if t != field_info(n).default}
+        return f"Fields(<142 texts; changed from the defaults: {changed!r}>)"
+
+
+def defaults():
+    """The window's default texts of all 142 fields, as a Fields mapping."""
+    return Fields()
+
+
+def as_fields(fields):
+    """Fields from None (the defaults), a Fields or any mapping of names to texts."""
+    if fields is None:
+        return Fields()
+    if isinstance(fields, Fields):
+        return fields.copy()
+    if not isinstance(fields, Mapping):
+        raise TypeError("fields must be a mapping of field names to texts")
+    return Fields(fields)
+
+
+def read_data_file(path):
+    """The default texts with a data file applied, as "Input Data File" does:
+    the editable fields take the file's values, the greyed ones keep theirs.
+
+    Raises InputError with the window's message when the file is not a data
+    file, OSError ("Data file can not open!") when it cannot be read.
+    """
+    path = os.fspath(path)
+    status, messages, texts = _core.read_data_file(path)
+    if status == "cannot_open":
+        code = errno.ENOENT if not os.path.exists(path) else errno.EACCES
+        raise OSError(code, messages[-1] if messages else "Data file can not open!", path)
+    if status != "applied":
+        raise InputError(messages[-1] if messages else f"{path} is not a data file")
+    return Fields(texts)
+
+
+def write_data_file(path, fields):
+    """Write the field texts as a 141-line data file (Shift_JIS, CR LF) that
+    read_data_file reads back to the same texts.
+
+    Raises InputError naming the field whose text cannot go into a data file,
+    OSError when the file cannot be written; nothing is written then.
+    """
+    path = os.fspath(path)
+    status, field, code = _core.write_data_file(path, dict(as_fields(fields)))
+    if status == "unwritable_text":
+        raise InputError(
+            f"the text of {field} cannot go into a data file (it holds a space, a line end "
+            "or a character without a Shift_JIS form)",
+            field=field,
+        )
+    if status != "ok":
+        raise OSError(code, os.strerror(code), path)

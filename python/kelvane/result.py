@@ -1,0 +1,180 @@
+"""Running the calculation and reading result files into NumPy arrays."""
+
+import os
+import tempfile
+
+import numpy as np
+
+from . import _core
+from .fields import InputError, as_fields
+
+# Per-row quantities of the result file's tables: name -> unit.
+ROW_QUANTITIES = {
+    "time": "s since the entrance of zone 1",
+    "position": "m along the web from the entrance of zone 1",
+    "film_temperature": "degC",
+    "gas_temperature": "degC (the zone's outer temperature)",
+    "concentration_1": "g/cm3, average over the coating",
+    "concentration_2": "g/cm3, average over the coating",
+    "solvent_remaining": "% of the initial solvent load",
+    "thickness": "cm, the coating",
+    "solvent_weight": "g/m2, both solvents together",
+    "layer_thickness": "um, shape (rows, 10): TH1 (surface slice) .. TH10",
+    "profile_1": "g/cm3, shape (rows, 11): solvent 1 from C0 (surface) to C10 (base film)",
+    "profile_2": "g/cm3, shape (rows, 11): solvent 2 from C0 (surface) to C10 (base film)",
+}
+
+
+class Zone:
+    """One zone's conditions and its rows (every fifth marching step, as in
+    the result file).  ``position`` is measured from the zone's entrance,
+    ``web_position`` from the entrance of zone 1."""
+
+    def __init__(self, d):
+        self.zone = d["zone"]
+        self.start = d["start"]  # m, entrance along the web
+        self.gas_temperature = d.get("gas_temperature")  # degC
+        self.length = d.get("length")  # m
+        self.partial_pressure_1 = d.get("partial_pressure_1")  # mmHg
+        self.partial_pressure_2 = d.get("partial_pressure_2")  # mmHg
+        self.base_heat_transfer = d.get("base_heat_transfer")  # W/(cm2.K)
+        self.coat_heat_transfer = d.get("coat_heat_transfer")  # W/(cm2.K)
+        self.time = d["time"]
+        self.position = d["position"]
+        self.web_position = self.start + self.position
+        self.film_temperature = d["film_temperature"]
+        self.concentration_1 = d["concentration_1"]
+        self.concentration_2 = d["concentration_2"]
+        self.solvent_remaining = d["solvent_remaining"]
+        self.thickness = d["thickness"]
+        self.layer_thickness = d["layer_thickness"]
+        self.profile_1 = d["profile_1"]
+        self.profile_2 = d["profile_2"]
+        # g/cm3 x cm = g/cm2; x 1e4 -> g/m2
+        self.solvent_weight = (self.concentration_1 + self.concentration_2) * self.thickness * 1.0e4
+
+    def __len__(self):
+        return len(self.time)
+
+    def __repr__(self):
+        return f"<kelvane.Zone {self.zone}: {len(self)} rows from {self.start:g} m>"
+
+
+class Result:
+    """The outcome of a run, or the contents of a result file.
+
+    Attributes:
+      outcome: "finished", "engine_failed", "arithmetic_fault" or "cancelled"
+        ("file" for a result read from a file).
+      finished: True when every zone was computed.
+      messages: the messages of the run, in order, as the window shows them.
+      zones: a list of Zone, one per zone whose results were written.
+      rescued_steps: (zone, step) of the steps the robust surface solve took over.
+      summary, warnings: the run summary and its warnings where the summary
+        library is built in (None and [] otherwise, and for a file).
+      dry_weight: the polymer per unit area, g/m2 (None for a file).
+      truncated: the file stopped inside a zone's results.
+
+    The arrays joined along the web (one row per printed row of every zone,
+    zone after zone; a zone's entrance repeats its predecessor's exit) are the
+    names of ROW_QUANTITIES, plus ``zone`` (the zone of each row).  A run's
+    arrays hold the film state's full precision; a file's, its printed digits.
+    """
+
+    def __init__(self, d, outcome, messages=(), rescued=(), dry_weight=None, summary=None, warnings=()):
+        self.outcome = outcome
+        self.finished = outcome == "finished"
+        self.messages = list(messages)
+        self.rescued_steps = [tuple(r) for r in rescued]
+        self.summary = summary
+        self.warnings = list(warnings)
+        self.dry_weight = dry_weight
+        self.increment_z = d["increment_z"]  # cm
+        self.layers = d["layers"]
+        self.web_speed = d["web_speed"]  # m/s
+        self.initial_temperature = d["initial_temperature"]  # degC
+        self.truncated = d["truncated"]
+        self.zones = [Zone(z) for z in d["zones"]]
+        self._join()
+
+    def _join(self):
+        zs = self.zones
+        empty1, empty2 = np.zeros(0), lambda n: np.zeros((0, n))
+
+        def cat(name, width=None):
+            parts = [getattr(z, name) for z in zs]
+            if parts:
+                return np.concatenate(parts)
+            return empty1 if width is None else empty2(width)
+
+        self.time = cat("time")
+        self.position = cat("web_position")
+        self.film_temperature = cat("film_temperature")
+        self.concentration_1 = cat("concentration_1")
+        self.concentration_2 = cat("concentration_2")
+        self.solvent_remaining = cat("solvent_remaining")
+        self.thickness = cat("thickness")
+        self.solvent_weight = cat("solvent_weight")
+        self.layer_thickness = cat("layer_thickness", 10)
+        self.profile_1 = cat("profile_1", 11)
+        self.profile_2 = cat("profile_2", 11)
+        self.zone = np.concatenate([np.full(len(z), z.zone) for z in zs]) if zs else np.zeros(0, dtype=int)
+        self.gas_temperature = (
+            np.concatenate([np.full(len(z), np.nan if z.gas_temperature is None else z.gas_temperature) for z in zs])
+            if zs
+            else empty1
+        )
+
+    def __repr__(self):
+        return f"<kelvane.Result {self.outcome}: {len(self.zones)} zones, {len(self.time)} rows>"
+
+
+def run(fields=None, robust=False, result_file=None):
+    """Run the calculation, as the window's OK button does.
+
+    fields: None for the default texts, or a mapping of field names or record
+      names to texts (numbers are taken as their texts); fields not named keep
+      their defaults.  The "Save File Name" field plays no part: result_file
+      decides where the result file goes.
+    robust: the robust surface solve (a damped Newton iteration takes over a
+      step whose secant search fails).
+    result_file: a path to write the result file to, byte for byte as the
+      window and kelvane-run write it; None writes none.
+
+    Returns a Result.  A run that stops on a numerical failure returns its
+    Result too (outcome "engine_failed" or "arithmetic_fault", the zones
+    computed before it, the engine's message in messages).
+    Raises InputError with the window's exact message when the input is
+    refused, OSError when the result file cannot be written.
+
+    The calculation runs without the interpreter lock: threads compute in
+    parallel.
+    """
+    texts = dict(as_fields(fields))
+    if result_file is not None:
+        texts["Edit250"] = os.fspath(result_file)
+        d = _core.run(texts, bool(robust))
+    else:
+        with tempfile.TemporaryDirectory(prefix="kelvane-") as scratch:
+            texts["Edit250"] = os.path.join(scratch, "result.txt")
+            d = _core.run(texts, bool(robust))
+    outcome, messages = d["outcome"], d["messages"]
+    if outcome in ("refused", "general_error"):
+        raise InputError(messages[-1] if messages else "the input was refused")
+    if outcome == "file_error":
+        raise OSError(f"{messages[-1] if messages else 'File can not open!'}: {texts['Edit250']}")
+    return Result(d, outcome, messages, d["rescued"], d["dry_weight"])
+
+
+def read_result_file(path):
+    """A result file read back into a Result (outcome "file"): every zone
+    whose tables are complete, to the file's printed digits.  Raises
+    ValueError when the bytes are not a result file, OSError when it cannot
+    be read."""
+    path = os.fspath(path)
+    if not os.path.isfile(path):
+        raise FileNotFoundError(2, "No such file", path)
+    d = _core.read_result_file(path)
+    if not d["ok"]:
+        raise ValueError(f"{path}: {d['error']}")
+    return Result(d, "file")

@@ -1,0 +1,131 @@
+"""The Python module against the runner and the files it shares with it."""
+
+import os
+import subprocess
+import threading
+import time
+from concurrent.futures import ThreadPoolExecutor
+
+import numpy as np
+import pytest
+
+import kelvane
+
+RUNNER = os.environ.get("KELVANE_RUNNER")
+
+
+def test_default_run_writes_the_runners_bytes_and_documented_arrays(tmp_path):
+    ours = tmp_path / "py.txt"
+    r = kelvane.run(result_file=ours)
+    assert r.finished and r.messages == ["Calculation is successfully finished !"]
+    if RUNNER:
+        subprocess.run([RUNNER, "--quiet", "-o", str(tmp_path / "cli.txt")], check=True, capture_output=True)
+        assert ours.read_bytes() == (tmp_path / "cli.txt").read_bytes()
+
+    # Two zones of 50 m at 1 m/s, a printed row every 10 cm: 501 rows each.
+    assert [len(z) for z in r.zones] == [501, 501]
+    n = 1002
+    for name in ROW_NAMES:
+        assert getattr(r, name).shape == (n,), name
+    assert r.layer_thickness.shape == (n, 10)
+    assert r.profile_1.shape == r.profile_2.shape == (n, 11)
+    assert r.position[0] == 0 and r.position[-1] == pytest.approx(100.0)
+    assert r.time[-1] == pytest.approx(100.0)  # s, at 1 m/s
+    assert np.all(np.diff(r.position) >= 0) and np.all(np.diff(r.time) >= 0)
+    assert list(np.unique(r.zone)) == [1, 2]
+    assert np.all(r.gas_temperature == 60.0)
+    assert r.solvent_remaining[0] == 100.0 and 0 < r.solvent_remaining[-1] < 100.0
+    assert r.thickness[0] == pytest.approx(0.00577)  # cm
+    # Solvent per area: 0.642 g/cm3 over 57.7 um is 37 g/m2; the polymer stays.
+    assert r.solvent_weight[0] == pytest.approx(0.642 * 0.00577 * 1e4)
+    assert r.solvent_weight[-1] / r.solvent_weight[0] == pytest.approx(r.solvent_remaining[-1] / 100, rel=1e-3)
+    assert r.dry_weight > 0
+    # Solvent 2 leaves faster: its surface is leaner than its average.
+    assert np.all(r.profile_2[1:, 0] < r.concentration_2[1:])
+
+    # The file read back is the same Result to its printed digits.
+    f = kelvane.read_result_file(ours)
+    assert f.outcome == "file" and len(f.zones) == 2 and f.time.shape == (n,)
+    assert np.allclose(f.position, r.position, atol=5e-4)
+    assert np.allclose(f.film_temperature, r.film_temperature, atol=5e-3)
+    assert np.allclose(f.solvent_remaining, r.solvent_remaining, atol=0.05)
+    assert np.allclose(f.profile_2, r.profile_2, atol=5e-4)
+    assert np.allclose(f.layer_thickness, r.layer_thickness, atol=5e-4)
+    assert np.all(f.gas_temperature == r.gas_temperature)
+
+
+ROW_NAMES = ["time", "position", "film_temperature", "gas_temperature", "concentration_1", "concentration_2",
+             "solvent_remaining", "thickness", "solvent_weight", "zone"]
+
+
+def test_refusals_carry_the_exact_message_and_write_nothing(tmp_path):
+    out = tmp_path / "r.txt"
+    with pytest.raises(kelvane.InputError) as e:
+        kelvane.run({"WebSpeed": "fast"}, result_file=out)
+    assert str(e.value) == e.value.message == "Input value is not correct!"
+    assert not out.exists()
+    with pytest.raises(KeyError, match="no field is named 'Webspeed'"):
+        kelvane.run({"Webspeed": 1.0})
+    with pytest.raises(OSError):
+        kelvane.run(result_file=tmp_path / "no-such-folder" / "r.txt")
+
+
+def test_a_failing_march_returns_its_outcome_and_the_rescue_finishes_it():
+    failed = kelvane.run({"NumberOfLayers": 10})
+    assert failed.outcome == "engine_failed" and not failed.finished and failed.zones == []
+    assert failed.messages[-1].startswith("Sorry, this condition does not cnoverge!")
+    rescued = kelvane.run({"Edit20": "10"}, robust=True)
+    assert rescued.finished and rescued.rescued_steps == [(1, 7)]
+
+
+def test_fields_by_either_name_and_data_files_round_trip(tmp_path):
+    f = kelvane.defaults()
+    assert len(f) == 142 and f["Edit19"] is f["IncrementZ"]
+    f["OuterTemperature[2]"] = 80.0
+    assert f["Edit21"] == "80.0" and f.by_record()["OuterTemperature[2]"] == "80.0"
+    kelvane.write_data_file(tmp_path / "hot.dat", f)
+    assert kelvane.read_data_file(tmp_path / "hot.dat")["Edit21"] == "80.0"
+
+    (tmp_path / "notes.txt").write_text("no labelled lines here\n")
+    with pytest.raises(kelvane.InputError) as e:
+        kelvane.read_data_file(tmp_path / "notes.txt")
+    assert str(e.value) == f'"{tmp_path / "notes.txt"}" is not a correct data file!'
+    with pytest.raises(FileNotFoundError):
+        kelvane.read_data_file(tmp_path / "missing.dat")
+    f["WebSpeed"] = "1 .5"
+    with pytest.raises(kelvane.InputError) as e:
+        kelvane.write_data_file(tmp_path / "bad.dat", f)
+    assert e.value.field == "Edit5" and not (tmp_path / "bad.dat").exists()
+
+
+def test_threads_compute_at_once_and_agree(tmp_path):
+    fields = {"ZoneLength[1]": 20, "ZoneLength[2]": 20}
+    alone = kelvane.run(fields)
+    with ThreadPoolExecutor(max_workers=2) as pool:
+        both = list(pool.map(lambda _: kelvane.run(fields), range(2)))
+    for r in both:
+        assert np.array_equal(r.film_temperature, alone.film_temperature)
+        assert np.array_equal(r.profile_1, alone.profile_1)
+
+    # While a run marches in a thread, this thread runs too: it sees the
+    # result file part-written, which a march holding the interpreter lock
+    # would never let it see (the file is begun and completed inside it).
+    first = tmp_path / "first.txt"
+    kelvane.run(fields, result_file=first)
+    complete = first.stat().st_size
+    folder = tmp_path / "marching"
+    folder.mkdir()
+    worker = threading.Thread(target=kelvane.run, args=(fields,), kwargs={"result_file": folder / "r.txt"})
+    seen_part_written = False
+    worker.start()
+    while worker.is_alive() and not seen_part_written:
+        sizes = {}
+        for p in folder.iterdir():
+            try:
+                sizes[p.name] = p.stat().st_size
+            except FileNotFoundError:
+                pass
+        seen_part_written = sum(sizes.values()) > 0 and sizes.get("r.txt") != complete
+        time.sleep(0.001)
+    worker.join()
+    assert seen_part_written
