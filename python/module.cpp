@@ -19,25 +19,23 @@
 #include "run/FieldTable.h"
 #include "run/RunHost.h"
 #include "run/StartRun.h"
+#include "summary/RunSummary.h"
+#include "summary/RunTrace.h"
+#include "summary/SummaryText.h"
 
 namespace py = pybind11;
 using namespace kelvane;
 
 namespace {
 
-// Keeps every message of a run and the sampled tables of every zone the
-// result file received.  Called from the marching thread, without the
-// interpreter lock: it touches nothing of Python.
+// Keeps every message of a run.  Called from the marching thread, without
+// the interpreter lock: it touches nothing of Python.
 class CollectingHost : public RunHost {
  public:
   void ShowMessage(const std::string& text) override { Messages.push_back(text); }
   void ShowFinishDialog() override { Messages.push_back("Calculation is successfully finished !"); }
   void ShowErrorReport(const std::string& text) override { Messages.push_back(text); }
-  void ZoneWritten(const Calculation& calc, int zone) override {
-    Zones.push_back(SampledZoneResults(calc.Setup, calc.State, zone, calc.Setup.ZoneStepCount[zone]));
-  }
   std::vector<std::string> Messages;
-  std::vector<ZoneResults> Zones;
 };
 
 const char* OutcomeName(RunOutcome outcome) {
@@ -132,10 +130,25 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust) {
   CollectingHost host;
   RunOptions options;
   options.Robust = robust;
+  // After each zone's march: the summary's trace at every step, and the
+  // rows the result file prints of a zone marched to its end.
+  TraceRecorder recorder;
+  std::vector<ZoneResults> zones;
+  options.ZoneMarched = [&](const Calculation& c, int zone, int lastRow, bool complete) {
+    recorder.Zone(c, zone, lastRow, complete);
+    if (complete) zones.push_back(SampledZoneResults(c.Setup, c.State, zone, c.Setup.ZoneStepCount[zone]));
+  };
   RunReport report;
+  std::string summary, table;
   {
     py::gil_scoped_release unlocked;
     report = StartRun(fields, host, *calc, options);
+    if (!recorder.Trace().Zones.empty()) {
+      recorder.Trace().End = RunEndOf(report, *calc);
+      const RunSummary s = SummarizeRun(recorder.Trace());
+      summary = SummaryJson(s);
+      table = SummaryTable(s);
+    }
   }
 
   ResultFileData data;
@@ -149,11 +162,17 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust) {
     const int entered = report.FailedZone > 0 ? report.FailedZone : report.ZonesWritten;
     for (int k = 1; k <= entered; ++k) data.Conditions.push_back(ConditionsFromParams(p, k));
   }
-  data.Zones = std::move(host.Zones);
+  // The file holds a zone's results once it was marched to its end and
+  // written; a failed write ends the run at that zone.
+  if (report.Outcome == RunOutcome::FileError && !zones.empty() && zones.back().Zone == report.FailedZone)
+    zones.pop_back();
+  data.Zones = std::move(zones);
 
   py::dict d = DataDict(data);
   d["outcome"] = OutcomeName(report.Outcome);
   d["messages"] = host.Messages;
+  d["summary"] = summary;
+  d["summary_table"] = table;
   d["failed_zone"] = report.FailedZone;
   py::list rescued;
   for (const RescuedStep& r : calc->Rescued) rescued.append(py::make_tuple(r.Zone, r.Step));
@@ -174,6 +193,17 @@ py::dict ReadResult(const std::string& path) {
   py::dict d = DataDict(read.Data);
   d["ok"] = read.Ok;
   d["error"] = read.Error;
+  // The summary of the rows the file holds, where its echo has what the
+  // summary needs.
+  std::string summary, table, why;
+  RunTrace trace;
+  if (read.Ok && TraceFromResultFile(read.Data, trace, why)) {
+    const RunSummary s = SummarizeRun(trace);
+    summary = SummaryJson(s);
+    table = SummaryTable(s);
+  }
+  d["summary"] = summary;
+  d["summary_table"] = table;
   return d;
 }
 

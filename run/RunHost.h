@@ -8,8 +8,6 @@
 
 namespace kelvane {
 
-class Calculation;
-
 class RunHost : public EngineHost {
  public:
   // The application-wide busy (hourglass) cursor during the march.
@@ -19,9 +17,6 @@ class RunHost : public EngineHost {
   // The application's general error report, for errors that leave the run:
   // arithmetic faults, a field text that is not a number, I/O errors.
   virtual void ShowErrorReport(const std::string& text) = 0;
-  // Zone `zone`'s results are in the result file; the calculation's film
-  // state still holds the zone's rows until the march moves on.
-  virtual void ZoneWritten(const Calculation& /*calc*/, int /*zone*/) {}
 };
 
 }  // namespace kelvane

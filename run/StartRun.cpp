@@ -125,7 +125,6 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
         return report;
       }
       report.ZonesWritten = k;
-      host.ZoneWritten(calc, k);
       CarryOverToNextZone(calc);
     }
   } catch (const ArithmeticFault& e) {

@@ -1,5 +1,6 @@
 """Running the calculation and reading result files into NumPy arrays."""
 
+import json
 import os
 import tempfile
 
@@ -70,8 +71,14 @@ class Result:
       messages: the messages of the run, in order, as the window shows them.
       zones: a list of Zone, one per zone whose results were written.
       rescued_steps: (zone, step) of the steps the robust surface solve took over.
-      summary, warnings: the run summary and its warnings where the summary
-        library is built in (None and [] otherwise, and for a file).
+      summary: the run summary as a dict ("run": the totals and the outcome,
+        "zones": per zone temperatures, solvent left and evaporated, heat from
+        the gas; "warnings"; "settings"), the same as kelvane-run
+        --summary-json writes; None when nothing was marched.
+      warnings: the summary's defect warnings (boiling, skinning, ...), each
+        a dict with "kind", "zone", "position_m", "text", ...
+      summary_table: the summary as kelvane-run prints it (zone table and
+        warnings), a str.
       dry_weight: the polymer per unit area, g/m2 (None for a file).
       truncated: the file stopped inside a zone's results.
 
@@ -81,13 +88,15 @@ class Result:
     arrays hold the film state's full precision; a file's, its printed digits.
     """
 
-    def __init__(self, d, outcome, messages=(), rescued=(), dry_weight=None, summary=None, warnings=()):
+    def __init__(self, d, outcome, messages=(), rescued=(), dry_weight=None, summary=None, warnings=(),
+                 summary_table=""):
         self.outcome = outcome
         self.finished = outcome == "finished"
         self.messages = list(messages)
         self.rescued_steps = [tuple(r) for r in rescued]
         self.summary = summary
         self.warnings = list(warnings)
+        self.summary_table = summary_table
         self.dry_weight = dry_weight
         self.increment_z = d["increment_z"]  # cm
         self.layers = d["layers"]
@@ -129,6 +138,13 @@ class Result:
         return f"<kelvane.Result {self.outcome}: {len(self.zones)} zones, {len(self.time)} rows>"
 
 
+def _summary(d):
+    if not d["summary"]:
+        return None, [], ""
+    summary = json.loads(d["summary"])
+    return summary, summary.get("warnings", []), d["summary_table"]
+
+
 def run(fields=None, robust=False, result_file=None):
     """Run the calculation, as the window's OK button does.
 
@@ -163,7 +179,7 @@ def run(fields=None, robust=False, result_file=None):
         raise InputError(messages[-1] if messages else "the input was refused")
     if outcome == "file_error":
         raise OSError(f"{messages[-1] if messages else 'File can not open!'}: {texts['Edit250']}")
-    return Result(d, outcome, messages, d["rescued"], d["dry_weight"])
+    return Result(d, outcome, messages, d["rescued"], d["dry_weight"], *_summary(d))
 
 
 def read_result_file(path):
@@ -177,4 +193,4 @@ def read_result_file(path):
     d = _core.read_result_file(path)
     if not d["ok"]:
         raise ValueError(f"{path}: {d['error']}")
-    return Result(d, "file")
+    return Result(d, "file", (), (), None, *_summary(d))

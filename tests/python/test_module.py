@@ -1,5 +1,6 @@
 """The Python module against the runner and the files it shares with it."""
 
+import json
 import os
 import subprocess
 import threading
@@ -19,8 +20,12 @@ def test_default_run_writes_the_runners_bytes_and_documented_arrays(tmp_path):
     r = kelvane.run(result_file=ours)
     assert r.finished and r.messages == ["Calculation is successfully finished !"]
     if RUNNER:
-        subprocess.run([RUNNER, "--quiet", "-o", str(tmp_path / "cli.txt")], check=True, capture_output=True)
+        subprocess.run([RUNNER, "--quiet", "-o", str(tmp_path / "cli.txt"), "--summary-json",
+                        str(tmp_path / "summary.json")], check=True, capture_output=True)
         assert ours.read_bytes() == (tmp_path / "cli.txt").read_bytes()
+        assert r.summary == json.loads((tmp_path / "summary.json").read_text())
+    assert r.summary["run"]["outcome"] == "finished" and r.warnings == []
+    assert r.summary["run"]["exit_solvent_remaining_percent"] == pytest.approx(r.solvent_remaining[-1])
 
     # Two zones of 50 m at 1 m/s, a printed row every 10 cm: 501 rows each.
     assert [len(z) for z in r.zones] == [501, 501]
@@ -52,6 +57,15 @@ def test_default_run_writes_the_runners_bytes_and_documented_arrays(tmp_path):
     assert np.allclose(f.profile_2, r.profile_2, atol=5e-4)
     assert np.allclose(f.layer_thickness, r.layer_thickness, atol=5e-4)
     assert np.all(f.gas_temperature == r.gas_temperature)
+    assert f.summary["run"]["exit_solvent_remaining_percent"] == pytest.approx(6.6)
+    assert f.summary_table.startswith("Zone")
+
+
+def test_a_hot_second_zone_warns_of_the_boiling_point():
+    r = kelvane.run({"OuterTemperature[2]": 140})
+    assert r.finished
+    assert [(w["kind"], w["zone"], w["solvent"]) for w in r.warnings] == [("above_boiling_point", 2, 1)]
+    assert "above the boiling point of solvent 1" in r.summary_table
 
 
 ROW_NAMES = ["time", "position", "film_temperature", "gas_temperature", "concentration_1", "concentration_2",
@@ -74,6 +88,7 @@ def test_a_failing_march_returns_its_outcome_and_the_rescue_finishes_it():
     failed = kelvane.run({"NumberOfLayers": 10})
     assert failed.outcome == "engine_failed" and not failed.finished and failed.zones == []
     assert failed.messages[-1].startswith("Sorry, this condition does not cnoverge!")
+    assert failed.summary["run"]["outcome"] == "failed" and failed.summary["run"]["stop_zone"] == 1
     rescued = kelvane.run({"Edit20": "10"}, robust=True)
     assert rescued.finished and rescued.rescued_steps == [(1, 7)]
 
