@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/Interrupts.h"
+#include "run/MessageExplanations.h"
 
 namespace kelvane {
 
@@ -43,5 +44,15 @@ void ConsoleHost::ShowFinishDialog() {
 void ConsoleHost::ShowErrorReport(const std::string& text) { ShowMessage(text); }
 
 bool ConsoleHost::CancelRequested() { return InterruptSignal() != 0; }
+
+void ConsoleHost::ShowExplainedMessage(const std::string& text, const MessageDetail& detail) {
+  ShowMessage(text);
+  const std::string line = RunnerExplanation(detail);
+  if (!line.empty()) std::fprintf(stderr, "kelvane-run: %s\n", line.c_str());
+}
+
+void ConsoleHost::ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) {
+  ShowExplainedMessage(text, detail);
+}
 
 }  // namespace kelvane

@@ -19,6 +19,9 @@ class ConsoleHost : public RunHost {
   void ShowErrorReport(const std::string& text) override;
   // SIGINT or SIGTERM arrived (the runner's Cancel).
   bool CancelRequested() override;
+  // The message, then its explanation on a line of its own.
+  void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override;
+  void ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) override;
   int Messages() const { return messages_; }
   std::function<void()> BeforeFinish;  // runs just before the finish text
 

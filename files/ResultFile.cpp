@@ -310,29 +310,44 @@ Section ZoneResults(const RunSetup& setup, const FilmState& st, int k, int S, ch
 
 const char* const CancelledMark = "  [CALCULATION CANCELLED]";
 
-WriteResult WriteInputEcho(const RunSetup& setup, char decimalSeparator) {
+WriteResult WriteInputEcho(const std::string& path, const RunSetup& setup, char decimalSeparator) {
   const Section section = InputEcho(setup, decimalSeparator);
-  return WriteFileBytes(setup.SaveFileName, O_CREAT | O_TRUNC, section.Bytes());
+  return WriteFileBytes(path, O_CREAT | O_TRUNC, section.Bytes());
 }
 
-WriteResult AppendZoneConditions(const RunSetup& setup, int zone, char decimalSeparator) {
+WriteResult AppendZoneConditions(const std::string& path, const RunSetup& setup, int zone, char decimalSeparator) {
   CheckZone(zone);
   const Section section = ZoneConditions(setup, zone, decimalSeparator);
   // Appending needs the file the echo created; it is never created here.
-  return WriteFileBytes(setup.SaveFileName, O_APPEND, section.Bytes());
+  return WriteFileBytes(path, O_APPEND, section.Bytes());
+}
+
+WriteResult AppendZoneResults(const std::string& path, const RunSetup& setup, const FilmState& state, int zone,
+                              int stepCount, char decimalSeparator) {
+  CheckZone(zone);
+  const Section section = ZoneResults(setup, state, zone, stepCount, decimalSeparator);
+  return WriteFileBytes(path, O_APPEND, section.Bytes());
+}
+
+WriteResult WriteInputEcho(const RunSetup& setup, char decimalSeparator) {
+  return WriteInputEcho(setup.SaveFileName, setup, decimalSeparator);
+}
+
+WriteResult AppendZoneConditions(const RunSetup& setup, int zone, char decimalSeparator) {
+  return AppendZoneConditions(setup.SaveFileName, setup, zone, decimalSeparator);
 }
 
 WriteResult AppendZoneResults(const RunSetup& setup, const FilmState& state, int zone, int stepCount,
                               char decimalSeparator) {
-  CheckZone(zone);
-  const Section section = ZoneResults(setup, state, zone, stepCount, decimalSeparator);
-  return WriteFileBytes(setup.SaveFileName, O_APPEND, section.Bytes());
+  return AppendZoneResults(setup.SaveFileName, setup, state, zone, stepCount, decimalSeparator);
 }
 
-WriteResult AppendCancelledMark(const RunSetup& setup) {
+WriteResult AppendCancelledMark(const std::string& path) {
   Section section;
   section.Line(CancelledMark);
-  return WriteFileBytes(setup.SaveFileName, O_APPEND, section.Bytes());
+  return WriteFileBytes(path, O_APPEND, section.Bytes());
 }
+
+WriteResult AppendCancelledMark(const RunSetup& setup) { return AppendCancelledMark(setup.SaveFileName); }
 
 }  // namespace kelvane

@@ -21,7 +21,14 @@ struct WriteResult {
   int ErrorCode = 0;  // errno of the failed operation
 };
 
+// Each writes to the file named setup.SaveFileName, or, in the second form,
+// to `path` (the temporary file of a staged result).
 WriteResult WriteInputEcho(const RunSetup& setup, char decimalSeparator = '.');
+WriteResult WriteInputEcho(const std::string& path, const RunSetup& setup, char decimalSeparator = '.');
+WriteResult AppendZoneConditions(const std::string& path, const RunSetup& setup, int zone,
+                                 char decimalSeparator = '.');
+WriteResult AppendZoneResults(const std::string& path, const RunSetup& setup, const FilmState& state, int zone,
+                              int stepCount, char decimalSeparator = '.');
 WriteResult AppendZoneConditions(const RunSetup& setup, int zone, char decimalSeparator = '.');
 WriteResult AppendZoneResults(const RunSetup& setup, const FilmState& state, int zone, int stepCount,
                               char decimalSeparator = '.');
@@ -32,5 +39,6 @@ WriteResult AppendZoneResults(const RunSetup& setup, const FilmState& state, int
 // carry it.
 extern const char* const CancelledMark;  // "  [CALCULATION CANCELLED]"
 WriteResult AppendCancelledMark(const RunSetup& setup);
+WriteResult AppendCancelledMark(const std::string& path);
 
 }  // namespace kelvane

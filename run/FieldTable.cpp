@@ -25,6 +25,93 @@ constexpr const char* kDiff2Defaults[11] = {
     "0.00349",    "-2635.0",    "-0.8506",    "-0.09378",   "-5.87189E2", "-1.88317E4",
     "-2.64963E5", "-1.87481E6", "-7.03502E6", "-1.33504E7", "-1.01071E7"};
 
+// The record member without its zone or F index: "ZoneLength[3]" -> "ZoneLength".
+std::string BaseMember(const std::string& member) { return member.substr(0, member.find('[')); }
+
+ValueRange Positive(double high = HUGE_VAL) { return {0, high, true}; }
+ValueRange Between(double low, double high) { return {low, high, false}; }
+
+// Valid and typical ranges and the meaning of each field.  Valid ranges mark
+// values that are physically meaningless or far outside what the film model
+// was built for; the cross-field rules (room for the polymer, supersaturated
+// gas, a gas far above the solvent's boiling point, too few steps per zone)
+// are the plausibility check's own.
+void DescribeField(FieldSpec& f) {
+  struct Row {
+    const char* member;
+    ValueRange valid, typical;
+    const char* meaning;
+  };
+  static const Row rows[] = {
+      {"InitialCoatingThickness", Positive(1.0), Between(0.0005, 0.05),
+       "Thickness of the wet coating as it enters zone 1."},
+      {"InitialComposition1", Between(0, 2.0), Between(0, 0.6),
+       "Concentration of solvent 1 in the wet coating on entry (mass of solvent per coating volume)."},
+      {"InitialComposition2", Between(0, 2.0), Between(0, 0.6),
+       "Concentration of solvent 2 in the wet coating on entry (mass of solvent per coating volume)."},
+      {"BaseFilmThickness", Positive(1.0), Between(0.001, 0.03), "Thickness of the base film that carries the coating."},
+      {"WebSpeed", Positive(30.0), Between(0.05, 5.0), "Speed of the web through the dryer."},
+      {"InitialTemperature", Between(-50, 250), Between(10, 50), "Temperature of coating and base film on entry."},
+      {"OuterTemperature", Between(-50, 400), Between(20, 180),
+       "Temperature of the drying gas in the zone; 0 or empty ends the list of zones."},
+      {"ZoneLength", Between(0, HUGE_VAL), Between(1, 100), "Length of the zone along the web; 0 passes the zone by."},
+      {"PartialPressure1", Between(0, HUGE_VAL), Between(0, 50),
+       "Partial pressure of solvent 1 in the zone's gas; it must stay below the solvent's saturation pressure."},
+      {"PartialPressure2", Between(0, HUGE_VAL), Between(0, 50),
+       "Partial pressure of solvent 2 in the zone's gas; it must stay below the solvent's saturation pressure."},
+      {"BaseHeatTransferCoeff", Positive(1.0), Between(0.0001, 0.01),
+       "Heat-transfer coefficient between the gas and the base-film side."},
+      {"CoatHeatTransferCoeff", Positive(1.0), Between(0.0001, 0.01),
+       "Heat-transfer coefficient between the gas and the coated side; it also sets the evaporation."},
+      {"Chi1p", {}, Between(0, 2.0), "Flory-Huggins interaction parameter of solvent 1 with the polymer."},
+      {"Chi2p", {}, Between(0, 2.0), "Flory-Huggins interaction parameter of solvent 2 with the polymer."},
+      {"Chi12", {}, Between(0, 2.0), "Flory-Huggins interaction parameter between the two solvents."},
+      {"Keff1", Positive(), Between(0.1, 10), "Correction factor on the gas-side mass transfer of solvent 1."},
+      {"Keff2", Positive(), Between(0.1, 10), "Correction factor on the gas-side mass transfer of solvent 2."},
+      {"Fter1", Positive(), Between(0.1, 10), "Correction factor on the diffusion coefficient of solvent 1."},
+      {"Fter2", Positive(), Between(0.1, 10), "Correction factor on the diffusion coefficient of solvent 2."},
+      {"PolymerHeatCapacity", Positive(10), Between(1, 3), "Specific heat capacity of the dry polymer."},
+      {"PolymerDensity", Positive(5), Between(0.8, 1.6), "Density of the dry polymer."},
+      {"HeatCapacity1", Positive(10), Between(1, 3), "Specific heat capacity of solvent 1."},
+      {"HeatCapacity2", Positive(10), Between(1, 3), "Specific heat capacity of solvent 2."},
+      {"HeatOfVaporization1", Positive(), Between(200, 1000), "Heat taken up by each gram of solvent 1 that evaporates."},
+      {"HeatOfVaporization2", Positive(), Between(200, 1000), "Heat taken up by each gram of solvent 2 that evaporates."},
+      {"AirDiffusivity1", Positive(1.0), Between(0.03, 0.3), "Diffusion coefficient of solvent 1's vapour in air."},
+      {"AirDiffusivity2", Positive(1.0), Between(0.03, 0.3), "Diffusion coefficient of solvent 2's vapour in air."},
+      {"VaporA1", {}, {}, "Antoine constant A of solvent 1: log10 Ps = A - B / (T + C), Ps in mmHg, T in degC."},
+      {"VaporB1", {}, {}, "Antoine constant B of solvent 1: log10 Ps = A - B / (T + C)."},
+      {"VaporC1", {}, {}, "Antoine constant C of solvent 1: log10 Ps = A - B / (T + C)."},
+      {"VaporA2", {}, {}, "Antoine constant A of solvent 2: log10 Ps = A - B / (T + C), Ps in mmHg, T in degC."},
+      {"VaporB2", {}, {}, "Antoine constant B of solvent 2: log10 Ps = A - B / (T + C)."},
+      {"VaporC2", {}, {}, "Antoine constant C of solvent 2: log10 Ps = A - B / (T + C)."},
+      {"Density1", Positive(5), Between(0.6, 1.6), "Density of liquid solvent 1."},
+      {"Density2", Positive(5), Between(0.6, 1.6), "Density of liquid solvent 2."},
+      {"MolecularWeight1", Positive(), Between(30, 200), "Molar mass of solvent 1 (g/mol)."},
+      {"MolecularWeight2", Positive(), Between(30, 200), "Molar mass of solvent 2 (g/mol)."},
+      {"BaseHeatCapacity", Positive(10), Between(1, 3), "Specific heat capacity of the base film."},
+      {"BaseDensity", Positive(5), Between(0.8, 2.0), "Density of the base film."},
+      {"IncrementZ", Positive(), Between(0.5, 5), "Length of one marching step along the web."},
+      {"NumberOfLayers", {}, {}, "Layers of the coating's diffusion grid: 10, 20, 30 or 40."},
+      {"SaveFileName", {}, {}, "Name of the result file; a relative name goes into the folder opened below."},
+  };
+  const std::string base = BaseMember(f.Member);
+  for (const Row& r : rows) {
+    if (base != r.member) continue;
+    f.Valid = r.valid;
+    f.Typical = r.typical;
+    f.Meaning = r.meaning;
+    return;
+  }
+  if (f.Group == FieldGroup::Diffusion1 || f.Group == FieldGroup::Diffusion2) {
+    const int s = f.Group == FieldGroup::Diffusion1 ? 1 : 2;
+    const std::string which = f.Index <= 2   ? "temperature dependence of the limiting diffusivity"
+                              : f.Index <= 4 ? "glass-transition composition"
+                                             : "concentration dependence of the diffusivity";
+    f.Meaning = "Parameter F" + std::to_string(f.Index) + " of solvent " + std::to_string(s) + "'s diffusion model (" +
+                which + ").";
+  }
+}
+
 std::vector<FieldSpec> BuildTable() {
   std::vector<FieldSpec> t;
   auto add = [&](FieldSpec f) { t.push_back(std::move(f)); };
@@ -159,6 +246,7 @@ std::vector<FieldSpec> BuildTable() {
   add({"Edit19", "IncrementZ", "cm", "Increment of z (cm)", "2.0", true, 50, "Increment of z (cm)", G::Accuracy});
   add({"Edit20", "NumberOfLayers", "-", "Number of Layers", "20", true, 51, "Number of Layers", G::Accuracy});
   add({"Edit250", "SaveFileName", "-", "Save File Name", "result.txt", true, 0, "", G::SaveFile});
+  for (FieldSpec& f : t) DescribeField(f);
   return t;
 }
 
@@ -167,6 +255,46 @@ std::vector<FieldSpec> BuildTable() {
 std::string ZoneComponent(int zone, int index) {
   if (zone == 1) return "Edit" + std::to_string(6 + index);
   return "Edit" + std::to_string(10 * zone + index);
+}
+
+int FieldPage(const FieldSpec& f) {
+  switch (f.Group) {
+    case FieldGroup::General:
+    case FieldGroup::Accuracy:
+    case FieldGroup::SaveFile: return 0;
+    case FieldGroup::Zone: return f.Zone <= 2 ? 0 : f.Zone <= 8 ? 1 : 2;
+    case FieldGroup::Fitting:
+    case FieldGroup::Polymer:
+    case FieldGroup::Solvent1:
+    case FieldGroup::Solvent2:
+    case FieldGroup::BaseFilm: return 3;
+    case FieldGroup::Diffusion1:
+    case FieldGroup::Diffusion2: return 4;
+  }
+  return 0;
+}
+
+const char* PageCaption(int page) {
+  static const char* const captions[FieldPageCount] = {"Zone Cond. (1)", "Zone Cond. (2)", "Zone Cond. (3)",
+                                                       "General Cond. (1)", "General Cond. (2)"};
+  return page >= 0 && page < FieldPageCount ? captions[page] : "";
+}
+
+std::string FieldGroupCaption(const FieldSpec& f) {
+  switch (f.Group) {
+    case FieldGroup::General: return "Zone 1";
+    case FieldGroup::Zone: return "Zone " + std::to_string(f.Zone);
+    case FieldGroup::Fitting: return "Fitting Parameter";
+    case FieldGroup::Polymer: return "Solid (Polymer)";
+    case FieldGroup::Solvent1: return "Solvent-1";
+    case FieldGroup::Solvent2: return "Solvent-2";
+    case FieldGroup::BaseFilm: return "Base Film";
+    case FieldGroup::Diffusion1: return "Solvent 1/Polymer Diffusion Coefficient Parameters";
+    case FieldGroup::Diffusion2: return "Solvent 2/Polymer Diffusion Coefficient Parameters";
+    case FieldGroup::Accuracy: return "Calculation Accuracy";
+    case FieldGroup::SaveFile: return "Save File Name";
+  }
+  return "";
 }
 
 const std::vector<FieldSpec>& FieldTable() {

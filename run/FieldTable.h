@@ -4,6 +4,7 @@
 // and its line in a data file.  The window, the parameter reading, the
 // data-file reader and writer and the headless runner all work from it.
 
+#include <cmath>
 #include <map>
 #include <optional>
 #include <string>
@@ -26,6 +27,16 @@ enum class FieldGroup {
   SaveFile,     // Edit250
 };
 
+// An interval of field values; Low may be excluded (a quantity that must be
+// positive).
+struct ValueRange {
+  double Low = -HUGE_VAL;
+  double High = HUGE_VAL;
+  bool LowOpen = false;
+  bool Contains(double v) const { return (LowOpen ? v > Low : v >= Low) && v <= High; }
+  bool Bounded() const { return Low != -HUGE_VAL || High != HUGE_VAL; }
+};
+
 struct FieldSpec {
   std::string Component;    // "Edit19"
   std::string Member;       // record member: "IncrementZ", "OuterTemperature[2]"
@@ -38,6 +49,12 @@ struct FieldSpec {
   FieldGroup Group = FieldGroup::General;
   int Zone = 0;             // 1..14 for zone fields, else 0
   int Index = 0;            // position within its zone (1..6) or F number (1..11)
+  // Outside Valid a value is accepted by the reading but makes no physical
+  // sense or lies far beyond the model's range: a plausibility warning.
+  // Typical is what coated-film dryers usually see (tooltips, --help).
+  ValueRange Valid{};
+  ValueRange Typical{};
+  std::string Meaning{};    // one English sentence on what the field is
 };
 
 // All 142 fields: general, zone 1 .. zone 14, fitting, properties,
@@ -56,6 +73,15 @@ const FieldSpec& FieldForDataLine(int line);
 std::string ZoneComponent(int zone, int index);
 
 constexpr int DataFileLineCount = 141;
+
+// The window's page of a field, 0-based: 0 "Zone Cond. (1)" .. 4 "General
+// Cond. (2)", and the page captions.
+int FieldPage(const FieldSpec& f);
+constexpr int FieldPageCount = 5;
+const char* PageCaption(int page);
+// The group box that holds the field: "Zone 3", "Solvent-1", "Calculation
+// Accuracy", ...
+std::string FieldGroupCaption(const FieldSpec& f);
 
 // Where the window (or a test, or the runner) keeps the field texts.  Texts
 // are UTF-8.

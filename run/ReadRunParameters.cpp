@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "engine/Faults.h"
+#include "run/FieldHelp.h"
 
 namespace kelvane {
 namespace {
@@ -47,6 +48,27 @@ std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
+
+// Why a field's text did not convert.
+std::string NotANumberReason(const std::string& text) {
+  if (TrimBlanks(text).empty()) return "The field is empty; it needs a number.";
+  long double v;
+  if (TextToExtended(text, '.', v) || TextToExtended(text, ',', v))
+    return "\"" + text + "\" lies beyond the range of numbers a run can hold (about 1e308).";
+  return "\"" + text + "\" is not a number (digits with an optional decimal point and exponent, such as "
+         "0.0009228 or -6.01069E2).";
+}
+
+std::string NegativeLengthReason(double length) {
+  return "A zone length of " + ShortNumber(length) +
+         " m is negative: the zone would march nothing. A length of 0 passes the zone by.";
+}
+
+std::string TooManyStepsReason(int zone, double length, double increment, int most) {
+  return "Zone " + std::to_string(zone) + " would take " + ShortNumber(length * 100.0 / increment) + " steps of " +
+         ShortNumber(increment) + " cm; a zone holds at most " + std::to_string(most) +
+         ". Use a larger increment or a shorter zone.";
+}
 
 // The record member a component fills, through the field table.
 double& Slot(RunParameters& p, std::string_view component) {
@@ -223,13 +245,22 @@ bool TextToInt(const std::string& text, int& value) {
 void ReadRunParameters(const FieldTexts& fields, EngineHost& messages, RunSetup& setup, char decimalSeparator) {
   RunParameters& p = setup.Params;
   const char sep = decimalSeparator;
+  // The field a refusal is about, and why.
+  MessageDetail detail;
+  auto about = [&](std::string_view component, std::string why) {
+    detail.Field = std::string(component);
+    detail.Explanation = std::move(why);
+  };
   auto readInto = [&](std::string_view component, double& dest) {
-    return ConvertReal(fields.Text(component), sep, dest);
+    const std::string text = fields.Text(component);
+    if (ConvertReal(text, sep, dest)) return true;
+    about(component, NotANumberReason(text));
+    return false;
   };
   auto read = [&](std::string_view component) { return readInto(component, Slot(p, component)); };
   auto refuse = [&](const std::string& message) {
     setup.InputAccepted = false;
-    messages.ShowMessage(message);
+    messages.ShowExplainedMessage(message, detail);
   };
 
   // The reading is the first computation of an OK action: status flags left
@@ -245,9 +276,13 @@ void ReadRunParameters(const FieldTexts& fields, EngineHost& messages, RunSetup&
     refusal = kNotCorrect;
     if (!read("Edit19")) return;
     int layers = 0;
-    if (!TextToInt(fields.Text("Edit20"), layers)) return;
+    if (!TextToInt(fields.Text("Edit20"), layers)) {
+      about("Edit20", "\"" + fields.Text("Edit20") + "\" is not a whole number.");
+      return;
+    }
     // The surface slice is split into five thin layers: four more than entered.
     p.TotalLayerCount = static_cast<int32_t>(static_cast<uint32_t>(layers) + 4u);
+    about("Edit20", "It reads " + std::to_string(layers) + ".");
     if (layers > 40) {
       refusal = kLayersTooMuch;
       return;
@@ -260,10 +295,31 @@ void ReadRunParameters(const FieldTexts& fields, EngineHost& messages, RunSetup&
       if (!read(c)) return;
 
     // A negative increment would march every zone backwards, i.e. not at
-    // all; it is refused together with the zero increment.
+    // all; it is refused together with the zero increment.  So is a
+    // negative zone length, which would give the zone a negative step count
+    // and report an unmarched zone as a success; a zero length stays
+    // allowed (the zone's exit is its entrance).
     const Bound bound = StepBound(p.ZoneLength[1], p.IncrementZ);
-    if (bound == Bound::Fault || p.IncrementZ < 0) return;
+    if (p.IncrementZ == 0) {
+      about("Edit19", "An increment of 0 cm would divide each zone into endlessly many steps; give the step length "
+                      "in cm, such as 2.0.");
+      return;
+    }
+    if (p.IncrementZ < 0) {
+      about("Edit19", "A negative increment would march against the web; give a positive step length in cm, such "
+                      "as 2.0.");
+      return;
+    }
+    if (bound == Bound::Fault) {
+      about("Edit8", ShortNumber(p.ZoneLength[1]) + " m is too long to be counted in steps.");
+      return;
+    }
+    if (p.ZoneLength[1] < 0) {
+      about("Edit8", NegativeLengthReason(p.ZoneLength[1]));
+      return;
+    }
     if (bound == Bound::Exceeded) {
+      about("Edit8", TooManyStepsReason(1, p.ZoneLength[1], p.IncrementZ, 8000));
       refusal = kStepBoundZone1;
       return;
     }
@@ -287,7 +343,10 @@ void ReadRunParameters(const FieldTexts& fields, EngineHost& messages, RunSetup&
     setup.SaveFileName = fields.Text("Edit250");
     refusal = nullptr;
   });
-  if (!noFault) refusal = kNotCorrect;
+  if (!noFault) {
+    refusal = kNotCorrect;
+    if (detail.Field.empty()) detail.Explanation = "An arithmetic fault occurred while the fields were read.";
+  }
   if (refusal) {
     refuse(refusal);
     return;
@@ -295,6 +354,7 @@ void ReadRunParameters(const FieldTexts& fields, EngineHost& messages, RunSetup&
 
   setup.ZoneCount = 1;
   if (setup.SaveFileName.empty()) {
+    about("Edit250", "The result file needs a name, such as result.txt.");
     refuse(kNoSaveFileName);
     return;
   }
@@ -315,7 +375,7 @@ void ReadRunParameters(const FieldTexts& fields, EngineHost& messages, RunSetup&
       // Not guarded: the text leaves the reading and the OK action through
       // the general error report, and no run starts.
       setup.InputAccepted = false;
-      throw GeneralError(NotARealNumber(t));
+      throw FieldTextError(NotARealNumber(t), ZoneComponent(k, 1));
     }
     if (temperature == 0.0L) {
       zoneCount = k - 1;
@@ -343,10 +403,18 @@ void ReadRunParameters(const FieldTexts& fields, EngineHost& messages, RunSetup&
     // A length whose centimetres overflow the 64-bit rounding is refused as
     // a bad input of that zone.
     if (!Guarded([&] { bound = StepBound(p.ZoneLength[k], p.IncrementZ); }) || bound == Bound::Fault) {
+      about(ZoneComponent(k, 2), ShortNumber(p.ZoneLength[k]) + " m is too long to be counted in steps.");
+      refuse(ZoneNotCorrect(k));
+      return;
+    }
+    // A negative length is refused with the zone's own message (see zone 1).
+    if (p.ZoneLength[k] < 0) {
+      about(ZoneComponent(k, 2), NegativeLengthReason(p.ZoneLength[k]));
       refuse(ZoneNotCorrect(k));
       return;
     }
     if (bound == Bound::Exceeded) {
+      about(ZoneComponent(k, 2), TooManyStepsReason(k, p.ZoneLength[k], p.IncrementZ, 8000));
       refuse(kStepBoundLaterZone);
       return;
     }

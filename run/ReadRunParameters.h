@@ -3,8 +3,10 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/EngineHost.h"
+#include "engine/Faults.h"
 #include "run/FieldTable.h"
 #include "engine/RunParameters.h"
 
@@ -26,9 +28,18 @@ bool TextToInt(const std::string& text, int& value);
 // "ZoneLength[1]", "DiffParams2[7]"), is stored; null for any other name.
 double* RealMember(RunParameters& p, std::string_view member);
 
+// A field text that is not a number, outside every guard of the reading: the
+// general error report's text, and the field it came from.
+class FieldTextError : public GeneralError {
+ public:
+  FieldTextError(const std::string& text, std::string field) : GeneralError(text), Field(std::move(field)) {}
+  std::string Field;  // component name
+};
+
 // Reads every field into setup.Params, decides ZoneCount and ZoneStepCount,
-// sets InputAccepted and shows at most one message through `messages`.
-// A zone's outer-temperature text that is not a number throws GeneralError
+// sets InputAccepted and shows at most one message through `messages`, with
+// an explanation that names the refused field (ShowExplainedMessage).
+// A zone's outer-temperature text that is not a number throws FieldTextError
 // with the general error report's text ("'x' は浮動小数点数ではありません").
 void ReadRunParameters(const FieldTexts& fields, EngineHost& messages, RunSetup& setup,
                        char decimalSeparator = '.');

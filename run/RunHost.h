@@ -17,6 +17,14 @@ class RunHost : public EngineHost {
   // The application's general error report, for errors that leave the run:
   // arithmetic faults, a field text that is not a number, I/O errors.
   virtual void ShowErrorReport(const std::string& text) = 0;
+  // The same report with its explanation; hosts that show only the report's
+  // own text keep this default.
+  virtual void ShowExplainedErrorReport(const std::string& text, const MessageDetail& /*detail*/) {
+    ShowErrorReport(text);
+  }
+  // A cancelled run has written a partial result over an existing file:
+  // true keeps the partial result, false the earlier file.
+  virtual bool KeepPartialResult() { return true; }
 };
 
 }  // namespace kelvane

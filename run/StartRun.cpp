@@ -2,13 +2,21 @@
 // zone after zone while appending each zone's conditions and results, and
 // finish with the finish dialog.  A refused input writes nothing; a zone
 // whose march fails ends the run after the engine's own message.
+//
+// The result file is staged: written under a temporary name beside it and
+// moved over the final name when the run ends (finished, failed or
+// cancelled), so an interrupted run never leaves a half-replaced file.
 
 #include "run/StartRun.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "engine/StepLocation.h"
 #include "files/ResultFile.h"
+#include "files/StagedFile.h"
+#include "run/MessageExplanations.h"
 #include "run/ReadRunParameters.h"
 
 namespace kelvane {
@@ -23,18 +31,26 @@ std::string IoErrorText(int code) {
   return buf;
 }
 
-// Reports a failed write of the result file.  True when the run goes on.
-// Both messages gain the file and the system's reason (a name too long, a
-// missing folder, no permission, a full disk) on a second line.
-bool WriteSucceeded(const WriteResult& w, const std::string& path, RunHost& host) {
-  const auto reason = [&] { return "\n" + path + ": " + std::strerror(w.ErrorCode); };
-  switch (w.Status) {
-    case WriteStatus::Ok: return true;
-    case WriteStatus::OpenFailed: host.ShowMessage(FileCannotOpenMessage + reason()); return false;
-    case WriteStatus::WriteFailed: host.ShowErrorReport(IoErrorText(w.ErrorCode) + reason()); return false;
+// The engine's messages reach the host with their explanation: where the
+// march stood and what to try.
+class ExplainingHost : public EngineHost {
+ public:
+  ExplainingHost(RunHost& host, const Calculation& calc) : host_(host), calc_(calc) {}
+  void ShowMessage(const std::string& text) override {
+    host_.ShowExplainedMessage(text, ExplainEngineMessage(text, CurrentStepLocation(calc_), calc_.Robust));
   }
-  return false;
-}
+  void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override {
+    host_.ShowExplainedMessage(text, detail);
+  }
+  void Progress(int zone, int zoneCount, int step, int stepCount) override {
+    host_.Progress(zone, zoneCount, step, stepCount);
+  }
+  bool CancelRequested() override { return host_.CancelRequested(); }
+
+ private:
+  RunHost& host_;
+  const Calculation& calc_;
+};
 
 // Tells the observer how far the zone's rows are complete: a failed step
 // (flag cleared or fault) leaves its row unwritten, a cancel stops after a
@@ -53,18 +69,30 @@ void ZoneMarched(const Calculation& calc, int zone, const RunOptions& options, b
 RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, const RunOptions& options) {
   RunReport report;
   PrepareArithmetic();
-  calc.SetHost(&host);
+  ExplainingHost explaining(host, calc);
+  calc.SetHost(&explaining);
+  // The calculation outlives this run; it must not keep the local host.
+  struct HostBack {
+    Calculation& c;
+    RunHost& h;
+    ~HostBack() { c.SetHost(&h); }
+  } hostBack{calc, host};
   calc.LiteralTrials = options.LiteralTrials;
   calc.Robust = options.Robust;
   calc.DeferMessages = false;
   calc.Rescued.clear();
   calc.Stats = {};
   calc.Cancelled = false;
+  calc.Step.Zone = 0;  // no step is being solved until the march begins
   calc.TransferOk = true;
   calc.ConvergenceOk = true;
 
   try {
     ReadRunParameters(fields, host, calc.Setup, options.DecimalSeparator);
+  } catch (const FieldTextError& e) {
+    host.ShowExplainedErrorReport(e.what(), ExplainNotARealNumber(fields.Text(e.Field), e.Field));
+    report.Outcome = RunOutcome::GeneralError;
+    return report;
   } catch (const kelvane::GeneralError& e) {
     host.ShowErrorReport(e.what());
     report.Outcome = RunOutcome::GeneralError;
@@ -73,9 +101,32 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
   if (!calc.Setup.InputAccepted) return report;
 
   const char sep = options.DecimalSeparator;
+  StagedFile result(calc.Setup.SaveFileName);
+  // Reports a failed write of the result file.  True when the run goes on.
+  // Both messages gain the file and the system's reason (a name too long, a
+  // missing folder, no permission, a full disk) on a second line.  After a
+  // failed write the earlier file, if any, is kept whole; without one the
+  // partial result takes the name, as an unstaged write leaves it.
+  auto written = [&](const WriteResult& w) {
+    const std::string reason = "\n" + result.FinalPath() + ": " + std::strerror(w.ErrorCode);
+    switch (w.Status) {
+      case WriteStatus::Ok: return true;
+      case WriteStatus::OpenFailed: host.ShowMessage(FileCannotOpenMessage + reason); break;
+      case WriteStatus::WriteFailed: host.ShowErrorReport(IoErrorText(w.ErrorCode) + reason); break;
+    }
+    if (result.Existed()) result.Discard();
+    else result.Commit();
+    return false;
+  };
+
   // A result file that cannot be created ends the run before any work: a
   // calculation whose results go nowhere must not end in "finished".
-  if (!WriteSucceeded(WriteInputEcho(calc.Setup, sep), calc.Setup.SaveFileName, host)) {
+  if (!result.Open()) {
+    written({WriteStatus::OpenFailed, errno});
+    report.Outcome = RunOutcome::FileError;
+    return report;
+  }
+  if (!written(WriteInputEcho(result.Path(), calc.Setup, sep))) {
     report.Outcome = RunOutcome::FileError;
     return report;
   }
@@ -85,14 +136,27 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     if (busy != on) host.SetBusyCursor(on);
     busy = on;
   };
+  // The run ends here: the result takes its name.  A cancelled run that
+  // would replace an earlier file asks which one to keep.
+  auto end = [&](RunOutcome outcome, int zone) {
+    setBusy(false);
+    report.Outcome = outcome;
+    report.FailedZone = zone;
+    if (outcome == RunOutcome::Cancelled && result.Existed() && result.Staged() && !host.KeepPartialResult()) {
+      result.Discard();
+    } else if (!result.Commit()) {
+      written({WriteStatus::WriteFailed, errno});
+      report.Outcome = RunOutcome::FileError;
+    }
+    return report;
+  };
   int marching = 0;  // the zone being marched
   try {
     InitializeFilmState(calc);
     setBusy(true);
     for (int k = 1; k <= calc.Setup.ZoneCount; ++k) {
       calc.CurrentZone = k;
-      if (calc.CurrentZone != 1 &&
-          !WriteSucceeded(AppendZoneConditions(calc.Setup, k, sep), calc.Setup.SaveFileName, host)) {
+      if (calc.CurrentZone != 1 && !written(AppendZoneConditions(result.Path(), calc.Setup, k, sep))) {
         setBusy(false);
         report.Outcome = RunOutcome::FileError;
         report.FailedZone = k;
@@ -102,23 +166,19 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
       MarchZone(calc, calc.CurrentZone);
       ZoneMarched(calc, k, options, false);
       marching = 0;
-      if (!calc.TransferOk || !calc.ConvergenceOk) {
-        setBusy(false);
-        report.Outcome = RunOutcome::EngineFailed;
-        report.FailedZone = k;
-        return report;
-      }
+      if (!calc.TransferOk || !calc.ConvergenceOk) return end(RunOutcome::EngineFailed, k);
       if (calc.Cancelled) {
         // The zones completed stay; the mark tells the file from one that
         // stopped on its own.
-        WriteSucceeded(AppendCancelledMark(calc.Setup), calc.Setup.SaveFileName, host);
-        setBusy(false);
-        report.Outcome = RunOutcome::Cancelled;
-        report.FailedZone = k;
-        return report;
+        if (!written(AppendCancelledMark(result.Path()))) {
+          setBusy(false);
+          report.Outcome = RunOutcome::Cancelled;
+          report.FailedZone = k;
+          return report;
+        }
+        return end(RunOutcome::Cancelled, k);
       }
-      if (!WriteSucceeded(AppendZoneResults(calc.Setup, calc.State, k, calc.Setup.ZoneStepCount[k], sep),
-                          calc.Setup.SaveFileName, host)) {
+      if (!written(AppendZoneResults(result.Path(), calc.Setup, calc.State, k, calc.Setup.ZoneStepCount[k], sep))) {
         setBusy(false);
         report.Outcome = RunOutcome::FileError;
         report.FailedZone = k;
@@ -132,14 +192,11 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     // The general error report; the cursor is restored first so that the
     // window is usable again.
     setBusy(false);
-    host.ShowErrorReport(e.what());
-    report.Outcome = RunOutcome::ArithmeticFault;
-    report.FailedZone = calc.CurrentZone;
-    return report;
+    host.ShowExplainedErrorReport(e.what(), ExplainFault(e.Kind(), CurrentStepLocation(calc)));
+    return end(RunOutcome::ArithmeticFault, calc.CurrentZone);
   }
-  setBusy(false);
+  if (end(RunOutcome::Finished, 0).Outcome != RunOutcome::Finished) return report;
   host.ShowFinishDialog();
-  report.Outcome = RunOutcome::Finished;
   return report;
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,6 +65,13 @@ class KelvaneRunTest : public filetest::ScratchDir {
     return names;
   }
   std::string File(const std::string& name) const { return ReadBytes(dir_ / name); }
+  // What a run in progress has written so far: its temporary file beside
+  // `name` (".name.kelvane-..."), empty when there is none.
+  std::string Staged(const std::string& name) const {
+    for (const auto& e : std::filesystem::directory_iterator(dir_))
+      if (e.path().filename().string().rfind("." + name + ".kelvane-", 0) == 0) return ReadBytes(e.path());
+    return {};
+  }
 };
 
 // Short zones keep a run to a few rows.
@@ -160,27 +168,37 @@ TEST_F(KelvaneRunTest, SummaryOptionsLeaveTheResultFileAlone) {
 }
 
 TEST_F(KelvaneRunTest, RefusalsEndWithStatusOneAndNoResultFile) {
+  // The window's message first, then a line that names the field and why.
   struct Case {
     std::vector<std::string> args;
-    std::string err;
+    std::string err, explained;
   };
   std::string shortFile;
   for (int i = 0; i < 140; ++i) shortFile += "  a  =  1\r\n";
   filetest::WriteBytes(dir_ / "short.dat", shortFile);
   const std::vector<Case> cases = {
-      {{"--set", "NumberOfLayers=15"}, "Number of Layers shoud be 10, 20, 30 or 40.\n"},
-      {{"--set", "Edit19=abc"}, "Input value is not correct!\n"},
-      {{"--set", "OuterTemperature[3]=60", "--set", "ZoneLength[3]="}, "Input value of Zone 3 is not correct!\n"},
-      {{"--set", "OuterTemperature[2]=x"}, "'x' は浮動小数点数ではありません\n"},
-      {{"-o", ""}, "Input Save File Name!\n"},
-      {{"--data", "short.dat"}, "\"short.dat\" is not a correct data file!\n"},
-      {{"--data", "absent.dat"}, "Data file can not open!\nabsent.dat: No such file or directory\n"},
+      {{"--set", "NumberOfLayers=15"}, "Number of Layers shoud be 10, 20, 30 or 40.\n",
+       "kelvane-run: field Edit20 (NumberOfLayers, \"Number of Layers\"): It reads 15.\n"},
+      {{"--set", "Edit19=abc"}, "Input value is not correct!\n", "kelvane-run: field Edit19 (IncrementZ, "},
+      {{"--set", "OuterTemperature[3]=60", "--set", "ZoneLength[3]="}, "Input value of Zone 3 is not correct!\n",
+       "kelvane-run: field Edit32 (ZoneLength[3], \"Zone Length (m) of Zone 3\"): The field is empty"},
+      {{"--set", "ZoneLength[2]=-5"}, "Input value of Zone 2 is not correct!\n",
+       "kelvane-run: field Edit22 (ZoneLength[2], "},
+      {{"--set", "OuterTemperature[2]=x"}, "'x' は浮動小数点数ではありません\n",
+       "kelvane-run: field Edit21 (OuterTemperature[2], \"Outer Temperature (℃) of Zone 2\"): 'x' is not a real "
+       "number"},
+      {{"-o", ""}, "Input Save File Name!\n", "kelvane-run: field Edit250 (SaveFileName, "},
+      {{"--data", "short.dat"}, "\"short.dat\" is not a correct data file!\n", ""},
+      {{"--data", "absent.dat"}, "Data file can not open!\nabsent.dat: No such file or directory\n", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.back());
     const Result r = Run(c.args);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+    EXPECT_EQ(r.err.substr(c.err.size(), c.explained.size()), c.explained);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'),
+              std::count(c.err.begin(), c.err.end(), '\n') + (c.explained.empty() ? 0 : 1)) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir_ / "result.txt"));
   }
 
@@ -199,12 +217,16 @@ TEST_F(KelvaneRunTest, NumericalFailuresAndFaultsEndWithStatusTwo) {
   Result r = Run({"--set", "NumberOfLayers=10"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err,
-            "Sorry, this condition does not cnoverge! CONSIDER TO REDUCE OR INCREASE \"Increment of z\".\n");
+            "Sorry, this condition does not cnoverge! CONSIDER TO REDUCE OR INCREASE \"Increment of z\".\n"
+            "kelvane-run: The march stopped at zone 1, step 7 of 2500: 0.140 m into the zone, 0.140 s after the "
+            "dryer's entrance. The surface partial pressure of a solvent could not be evaluated for the trial "
+            "surface composition (the search drove it out of range). Try the robust surface solve (the \"Robust "
+            "surface solve\" box on the Tools page, or kelvane-run --robust), or another \"Increment of z\".\n");
   EXPECT_EQ(SplitCrLf(File("result.txt")).size(), 109u);
 
   r = Run(With({"--set", "WebSpeed=0"}, kShort));
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "0 による浮動小数点数除算\n");
+  EXPECT_EQ(r.err.rfind("0 による浮動小数点数除算\nkelvane-run: Floating-point division by zero at ", 0), 0u) << r.err;
 }
 
 TEST_F(KelvaneRunTest, UnwritableResultFileEndsWithStatusThree) {
@@ -252,7 +274,8 @@ TEST_F(KelvaneRunTest, InterruptKeepsTheZonesCompletedAndMarksTheFile) {
       ::_exit(98);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (File("result.txt").find("  [SIMULATION RESULTS]") == std::string::npos &&
+    // The run writes a temporary file beside result.txt until it ends.
+    while (Staged("result.txt").find("  [SIMULATION RESULTS]") == std::string::npos &&
            std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ::kill(pid, signal);
@@ -400,6 +423,62 @@ TEST_F(KelvaneRunTest, RobustRescuesAndReportsTheSteps) {
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "Calculation is successfully finished !\n");
   EXPECT_EQ(File("plain.txt"), File("robust.txt"));
+}
+
+// An interrupted run never leaves a half-replaced result file: killed in the
+// middle of a zone, or stopped by a write that fails (a file-size limit in
+// place of a full disk), the earlier file keeps every byte.
+TEST_F(KelvaneRunTest, InterruptedRunLeavesTheEarlierResultIntact) {
+  ASSERT_EQ(Run(With(kShort, {"-o", "result.txt"})).status, 0);
+  const std::string earlier = File("result.txt");
+  ASSERT_FALSE(earlier.empty());
+
+  // 14 zones of 80 m in 1 cm steps with 40 layers: some seconds of march.
+  std::vector<std::string> args = {"--set", "IncrementZ=1.0", "--set", "NumberOfLayers=40", "-o", "result.txt"};
+  for (int z = 1; z <= 14; ++z)
+    for (const std::string& s :
+         {"OuterTemperature[" + std::to_string(z) + "]=60", "ZoneLength[" + std::to_string(z) + "]=80",
+          "PartialPressure1[" + std::to_string(z) + "]=0", "PartialPressure2[" + std::to_string(z) + "]=0",
+          "BaseHeatTransferCoeff[" + std::to_string(z) + "]=0.0009228",
+          "CoatHeatTransferCoeff[" + std::to_string(z) + "]=0.0010944"}) {
+      args.push_back("--set");
+      args.push_back(s);
+    }
+  std::string cmd = "cd " + Quote(dir_.string()) + " && exec " + Quote(KELVANE_RUNNER);
+  for (const std::string& a : args) cmd += " " + Quote(a);
+  cmd += " 2>/dev/null";
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Wait until the temporary file holds zone 1's results, then kill.
+  auto stagedSize = [&]() -> std::uintmax_t {
+    for (const auto& e : std::filesystem::directory_iterator(dir_))
+      if (e.path().filename().string().rfind(".result.txt.kelvane-", 0) == 0) return e.file_size();
+    return 0;
+  };
+  for (int i = 0; i < 6000 && stagedSize() < earlier.size(); ++i) ::usleep(10000);
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed";
+  EXPECT_EQ(File("result.txt"), earlier);
+
+  // A write that fails half-way keeps the earlier file and removes the
+  // temporary one.
+  for (const auto& e : std::filesystem::directory_iterator(dir_))
+    if (e.path().filename() != "result.txt") std::filesystem::remove(e.path());
+  const std::string limited = "cd " + Quote(dir_.string()) + " && trap '' XFSZ && ulimit -f 64 && " +
+                              Quote(KELVANE_RUNNER) + " -o result.txt >.stdout 2>.stderr";
+  const int rc = std::system(limited.c_str());
+  EXPECT_EQ(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, 3);
+  EXPECT_EQ(File(".stderr").rfind("I/O エラー (27)\n", 0), 0u) << File(".stderr");
+  EXPECT_EQ(File("result.txt"), earlier);
+  std::filesystem::remove(dir_ / ".stdout");
+  std::filesystem::remove(dir_ / ".stderr");
+  EXPECT_EQ(Files(), std::vector<std::string>{"result.txt"});
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <cfenv>
 #include <clocale>
+#include <algorithm>
 #include <cstdlib>
+#include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -392,6 +395,99 @@ TEST(ReadRunParameters, ZoneTemperatureThatIsNotANumberLeavesThroughTheErrorRepo
   EXPECT_EQ(setup.ZoneCount, 1);
   EXPECT_EQ(setup.ZoneStepCount[1], 0);
   EXPECT_EQ(setup.Params.DiffParams2[11], -1.01071E7);
+}
+
+// Every refusal names the field it is about.  The table lists the checks in
+// the order the reading makes them; two neighbouring rows applied together
+// (on different fields) give the earlier row's message and field.
+TEST(ReadRunParameters, EachRefusalNamesItsFieldInCheckingOrder) {
+  struct Row {
+    std::vector<std::pair<std::string, std::string>> texts;
+    std::string message, field;
+  };
+  std::vector<Row> rows = {
+      {{{"Edit19", "abc"}}, kNotCorrect, "Edit19"},
+      {{{"Edit20", "abc"}}, kNotCorrect, "Edit20"},
+      {{{"Edit20", "41"}}, kTooMuch, "Edit20"},
+      {{{"Edit20", "25"}}, kLayers, "Edit20"},
+  };
+  for (int n = 1; n <= 8; ++n) rows.push_back({{{"Edit" + std::to_string(n), "x"}}, kNotCorrect, "Edit" + std::to_string(n)});
+  rows.push_back({{{"Edit19", "0"}}, kNotCorrect, "Edit19"});
+  rows.push_back({{{"Edit8", "-5"}}, kNotCorrect, "Edit8"});  // a negative zone length marches nothing
+  rows.push_back({{{"Edit8", "160.02"}}, kBound1, "Edit8"});
+  std::vector<int> later = {9, 10, 11, 12};
+  for (int first : {201, 211, 221, 231, 241}) {
+    const int last = first == 201 ? 207 : first == 211 || first == 241 ? first + 1 : first + 7;
+    for (int n = first; n <= last; ++n) later.push_back(n);
+  }
+  for (int n = 251; n <= 261; ++n) later.push_back(n);
+  for (int n = 271; n <= 281; ++n) later.push_back(n);
+  for (int n : later) rows.push_back({{{"Edit" + std::to_string(n), "1e400"}}, kNotCorrect, "Edit" + std::to_string(n)});
+  rows.push_back({{{"Edit250", ""}}, kSaveName, "Edit250"});
+  for (int i = 2; i <= 6; ++i) rows.push_back({{{ZoneComponent(2, i), "x"}}, "Input value of Zone 2 is not correct!", ZoneComponent(2, i)});
+  for (int i = 2; i <= 6; ++i)
+    rows.push_back({{{"Edit31", "70"}, {"Edit32", "10"}, {"Edit33", "0"}, {"Edit34", "0"}, {"Edit35", "0.001"},
+                     {"Edit36", "0.001"}, {ZoneComponent(3, i), ""}},
+                    "Input value of Zone 3 is not correct!", ZoneComponent(3, i)});
+  rows.push_back({{{"Edit22", "-5"}}, "Input value of Zone 2 is not correct!", "Edit22"});
+  rows.push_back({{{"Edit22", "160.02"}}, kBoundK, "Edit22"});
+
+  struct Explaining : EngineHost {
+    void ShowMessage(const std::string& text) override { shown.push_back({text, "(unexplained)"}); }
+    void ShowExplainedMessage(const std::string& text, const MessageDetail& d) override {
+      shown.push_back({text, d.Field});
+      EXPECT_FALSE(d.Explanation.empty()) << text;
+    }
+    std::vector<std::pair<std::string, std::string>> shown;
+  };
+  auto refusal = [](const std::vector<const Row*>& applied) {
+    FieldTextMap f;
+    for (const Row* r : applied)
+      for (const auto& [field, text] : r->texts) f.SetText(field, text);
+    RunSetup setup;
+    Explaining host;
+    ReadRunParameters(f, host, setup);
+    EXPECT_FALSE(setup.InputAccepted);
+    return host.shown.size() == 1 ? host.shown[0] : std::pair<std::string, std::string>{"(not one message)", ""};
+  };
+  auto fieldsOf = [](const Row& r) {
+    std::set<std::string> names;
+    for (const auto& t : r.texts) names.insert(t.first);
+    return names;
+  };
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Row& r = rows[i];
+    SCOPED_TRACE(r.field + " = " + r.texts.back().second);
+    EXPECT_EQ(refusal({&r}), (std::pair{r.message, r.field}));
+    if (i + 1 == rows.size()) continue;
+    const Row& next = rows[i + 1];
+    const auto a = fieldsOf(r), b = fieldsOf(next);
+    if (std::any_of(b.begin(), b.end(), [&](const std::string& n) { return a.count(n) > 0; })) continue;
+    EXPECT_EQ(refusal({&r, &next}), (std::pair{r.message, r.field})) << "checked before " << next.field;
+  }
+
+  // A zone's outer temperature that is not a number names its field too.
+  FieldTextMap f;
+  f.SetText("Edit21", "6O");
+  RunSetup setup;
+  Explaining host;
+  try {
+    ReadRunParameters(f, host, setup);
+    ADD_FAILURE() << "no error";
+  } catch (const FieldTextError& e) {
+    EXPECT_EQ(e.Field, "Edit21");
+  }
+}
+
+// A zone of length zero stays allowed: its exit is its entrance.
+TEST(ReadRunParameters, ZeroZoneLengthIsAccepted) {
+  FieldTextMap f;
+  f.SetText("Edit8", "0");
+  f.SetText("Edit22", "-0.0");
+  Reading r(f);
+  EXPECT_TRUE(r.setup.InputAccepted);
+  EXPECT_EQ(r.setup.ZoneStepCount[1], 0);
+  EXPECT_EQ(r.setup.ZoneStepCount[2], 0);
 }
 
 TEST(ReadRunParameters, RoundingOfBoundAndStepCount) {

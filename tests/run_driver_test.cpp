@@ -29,8 +29,19 @@ using filetest::SplitCrLf;
 
 const char* const kFinished = "finish dialog";
 
+// The run's temporary result beside `resultPath` (".result.txt.kelvane-..."),
+// empty when there is none.
+std::string StagedPath(const std::string& resultPath) {
+  const std::filesystem::path final(resultPath);
+  const std::string prefix = "." + final.filename().string() + ".kelvane-";
+  for (const auto& e : std::filesystem::directory_iterator(final.parent_path()))
+    if (e.path().filename().string().rfind(prefix, 0) == 0) return e.path().string();
+  return {};
+}
+
 // Records everything the run shows, in order, and what the result file held
-// when each zone's march first reported progress.
+// when each zone's march first reported progress.  The run writes its
+// temporary file; the final name keeps what it held before.
 class RecordingRunHost : public RunHost {
  public:
   explicit RecordingRunHost(std::string resultPath = {}) : resultPath_(std::move(resultPath)) {}
@@ -57,7 +68,9 @@ class RecordingRunHost : public RunHost {
     if (!busy) idleProgress = true;
     if (zone > lastProgressZone) {
       lastProgressZone = zone;
-      fileAtZoneStart.push_back(resultPath_.empty() ? std::string() : ReadBytes(resultPath_));
+      const std::string staged = resultPath_.empty() ? std::string() : StagedPath(resultPath_);
+      fileAtZoneStart.push_back(staged.empty() ? std::string() : ReadBytes(staged));
+      finalExistedDuringRun = finalExistedDuringRun || std::filesystem::exists(resultPath_);
     }
   }
   bool CancelRequested() override { return cancelInZone > 0 && lastProgressZone >= cancelInZone; }
@@ -68,6 +81,22 @@ class RecordingRunHost : public RunHost {
   int lastProgressZone = 0;
   int cancelInZone = 0;
   bool busy = false, busyAtFinish = false, busyAtReport = false, idleProgress = false;
+  bool finalExistedDuringRun = false;
+  bool keepPartial = true;
+  int keepQuestions = 0;
+  std::vector<MessageDetail> details;  // of explained messages and reports, in order
+  void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override {
+    details.push_back(detail);
+    ShowMessage(text);
+  }
+  void ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) override {
+    details.push_back(detail);
+    ShowErrorReport(text);
+  }
+  bool KeepPartialResult() override {
+    ++keepQuestions;
+    return keepPartial;
+  }
 
  private:
   std::string resultPath_;
@@ -144,7 +173,11 @@ TEST_F(RunDriverTest, DefaultRunWritesEverySectionInOrderAndFinishesOnce) {
   EXPECT_FALSE(host->idleProgress);
 
   // Order of the writes: during zone 1 the file holds the echo only; during
-  // zone 2 it also holds zone 1's results and zone 2's conditions.
+  // zone 2 it also holds zone 1's results and zone 2's conditions.  All of
+  // it goes to the temporary file; the final name appears when the run ends
+  // and the temporary file is gone.
+  EXPECT_FALSE(host->finalExistedDuringRun);
+  EXPECT_EQ(StagedPath(result), "");
   ASSERT_EQ(host->fileAtZoneStart.size(), 2u);
   const auto duringZone1 = SplitCrLf(host->fileAtZoneStart[0]);
   EXPECT_EQ(duringZone1.size(), 109u);
@@ -462,6 +495,65 @@ TEST_F(RunDriverTest, FourteenZones) {
   }
   EXPECT_EQ(lines[starts[13] - 8], "    Outer Temperature (\x81\x8e)                            =  70.00");
   EXPECT_EQ(ParseZone(lines, starts[13]).end, lines.size());
+}
+
+// The engine's failures reach the host with where the march stood and what
+// to try; the faithful text is unchanged.
+TEST_F(RunDriverTest, EngineFailureNamesItsStepAndTheRobustSolve) {
+  fields.SetText("Edit20", "10");
+  EXPECT_EQ(Run().Outcome, RunOutcome::EngineFailed);
+  ASSERT_EQ(host->messages, std::vector<std::string>{TransferFailureMessage});
+  ASSERT_EQ(host->details.size(), 1u);
+  const MessageDetail& d = host->details[0];
+  EXPECT_NE(d.Explanation.find("zone 1, step 7 of 2500: 0.140 m into the zone, 0.140 s"), std::string::npos)
+      << d.Explanation;
+  EXPECT_NE(d.Explanation.find("--robust"), std::string::npos);
+  EXPECT_TRUE(d.SuggestRobust);
+
+  // An arithmetic fault names its step too (a web at rest: the step time
+  // divides by zero before the first step).
+  host = std::make_unique<RecordingRunHost>(result);
+  fields.SetText("Edit20", "20");
+  fields.SetText("Edit5", "0");
+  EXPECT_EQ(Run().Outcome, RunOutcome::ArithmeticFault);
+  ASSERT_EQ(host->reports.size(), 1u);
+  ASSERT_EQ(host->details.size(), 1u);
+  EXPECT_EQ(host->details[0].Explanation.rfind("Floating-point division by zero at ", 0), 0u)
+      << host->details[0].Explanation;
+}
+
+// A run replaces the result file whole when it ends, however it ends; a
+// cancelled run over an earlier file asks which one to keep.
+TEST_F(RunDriverTest, ResultFileIsReplacedWholeWhenTheRunEnds) {
+  const std::string earlier = "an earlier result\r\n";
+  filetest::WriteBytes(result, earlier);
+  fields.SetText("Edit20", "10");  // fails in zone 1: the echo replaces the earlier file
+  EXPECT_EQ(Run().Outcome, RunOutcome::EngineFailed);
+  EXPECT_EQ(Lines().size(), 109u);
+  EXPECT_EQ(StagedPath(result), "");
+  EXPECT_EQ(host->keepQuestions, 0);
+
+  fields.SetText("Edit20", "20");
+  ShortZones("4.0");
+  calc->ProgressInterval = 50;
+  for (const bool keep : {false, true}) {
+    filetest::WriteBytes(result, earlier);
+    host = std::make_unique<RecordingRunHost>(result);
+    host->cancelInZone = 1;
+    host->keepPartial = keep;
+    EXPECT_EQ(Run().Outcome, RunOutcome::Cancelled);
+    EXPECT_EQ(host->keepQuestions, 1);
+    EXPECT_EQ(ReadBytes(result) == earlier, !keep);
+    EXPECT_EQ(StagedPath(result), "");
+  }
+  // Without an earlier file there is nothing to ask: the partial result stays.
+  std::filesystem::remove(result);
+  host = std::make_unique<RecordingRunHost>(result);
+  host->cancelInZone = 1;
+  host->keepPartial = false;
+  EXPECT_EQ(Run().Outcome, RunOutcome::Cancelled);
+  EXPECT_EQ(host->keepQuestions, 0);
+  EXPECT_EQ(Lines().size(), 109u);
 }
 
 }  // namespace

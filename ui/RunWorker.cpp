@@ -14,6 +14,17 @@ class RunWorker::Host : public RunHost {
   void ShowMessage(const std::string& text) override {
     worker_.CallOnGui([this, text] { worker_.gui_.ShowMessage(text); });
   }
+  void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override {
+    worker_.CallOnGui([this, text, detail] { worker_.gui_.ShowExplainedMessage(text, detail); });
+  }
+  void ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) override {
+    worker_.CallOnGui([this, text, detail] { worker_.gui_.ShowExplainedErrorReport(text, detail); });
+  }
+  bool KeepPartialResult() override {
+    bool keep = true;
+    worker_.CallOnGui([this, &keep] { keep = worker_.gui_.KeepPartialResult(); });
+    return keep;
+  }
   void SetBusyCursor(bool busy) override {
     worker_.CallOnGui([this, busy] { worker_.gui_.SetBusyCursor(busy); });
   }
