@@ -44,7 +44,12 @@ cmd=${1:-start}
 case "$cmd" in
   start)
     install_missing
-    build
+    # Only what starts here: the window and the runner (the tests and the
+    # benchmarks are built by "test" and "bench").
+    if [ ! -x "$BUILD/ui/kelvane" ]; then
+      echo "kelvane: building the window and kelvane-run; the first build takes a few minutes."
+    fi
+    build --target kelvane kelvane-run
     if [ -x "$BUILD/ui/kelvane" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
       exec "$BUILD/ui/kelvane"
     fi

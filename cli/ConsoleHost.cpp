@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/Interrupts.h"
+#include "run/FieldHelp.h"
 #include "run/MessageExplanations.h"
 
 namespace kelvane {
@@ -49,6 +50,19 @@ void ConsoleHost::ShowExplainedMessage(const std::string& text, const MessageDet
   ShowMessage(text);
   const std::string line = RunnerExplanation(detail);
   if (!line.empty()) std::fprintf(stderr, "kelvane-run: %s\n", line.c_str());
+}
+
+bool ConsoleHost::RunDespite(const std::vector<PlausibilityWarning>& warnings) {
+  ClearBar();
+  for (const PlausibilityWarning& w : warnings) {
+    const FieldSpec* f = FindField(w.Field);
+    std::fprintf(stderr, "kelvane-run: warning: field %s: %s\n", f ? FieldForRunner(*f).c_str() : w.Field.c_str(),
+                 w.Text.c_str());
+  }
+  if (Strict)
+    std::fprintf(stderr, "kelvane-run: --strict: the input%s above look%s wrong; nothing computed\n",
+                 warnings.size() == 1 ? "" : "s", warnings.size() == 1 ? "s" : "");
+  return !Strict;
 }
 
 void ConsoleHost::ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) {

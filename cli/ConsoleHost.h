@@ -22,6 +22,9 @@ class ConsoleHost : public RunHost {
   // The message, then its explanation on a line of its own.
   void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override;
   void ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) override;
+  // Prints the warnings; with Strict set the run does not start.
+  bool RunDespite(const std::vector<PlausibilityWarning>& warnings) override;
+  bool Strict = false;
   int Messages() const { return messages_; }
   std::function<void()> BeforeFinish;  // runs just before the finish text
 

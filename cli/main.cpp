@@ -3,12 +3,13 @@
 // applies a data file and single field settings, and runs the same driver
 // as the OK button.
 //
-// Exit status: 0 finished; 1 input or data file refused; 2 the calculation
-// stopped on a numerical failure or an arithmetic fault; 3 the result file
-// could not be written (or a summary file); 4 with --warnings-status, a
-// finished run that has warnings; 130 / 143 cancelled by SIGINT / SIGTERM
-// (the zones completed are in the result file, which ends with a
-// cancellation mark).
+// Exit status: 0 finished; 1 input or data file refused (or, with --strict,
+// inputs that look wrong); 2 the calculation stopped on a numerical failure
+// or an arithmetic fault; 3 the result file could not be written (or a
+// summary file); 4 with --warnings-status, a finished run that has
+// warnings; 64 the command line itself is wrong; 130 / 143 cancelled by
+// SIGINT / SIGTERM (the zones completed are in the result file, which ends
+// with a cancellation mark).
 
 #include <unistd.h>
 
@@ -20,11 +21,13 @@
 #include <memory>
 #include <sstream>
 
+#include "KelvaneVersion.h"
 #include "cli/ConsoleHost.h"
 #include "cli/Interrupts.h"
 #include "cli/StudyCommand.h"
 #include "cli/SummaryOptions.h"
 #include "files/DataFile.h"
+#include "run/FieldHelp.h"
 #include "run/FieldTable.h"
 #include "run/StartRun.h"
 
@@ -40,16 +43,27 @@ std::string FieldList() {
     std::snprintf(line, sizeof line, "  %-8s %-26s %-11s default \"%s\"%s\n", f.Component.c_str(), f.Member.c_str(),
                   f.Unit.c_str(), f.DefaultText.c_str(), f.Enabled ? "" : "  (greyed in the window)");
     out << line;
+    if (f.Zone > 1) continue;  // zones 2..14 repeat zone 1's ranges
+    const std::string typical = RangeText(f.Typical, f.Unit), valid = RangeText(f.Valid, f.Unit);
+    if (!typical.empty() || !valid.empty())
+      out << "           " << (typical.empty() ? "" : "typical " + typical)
+          << (valid.empty() ? "" : (typical.empty() ? "" : "; ") + std::string("warning outside ") + valid) << "\n";
   }
   out << "\nGreyed fields cannot be edited in the window and a data file leaves them\n"
          "alone; --set still changes them.\n"
-         "\nExit status: 0 finished; 1 input or data file refused; 2 the calculation\n"
-         "stopped on a numerical failure or an arithmetic fault; 3 the result file\n"
-         "(or the --write-data file, or a summary file) could not be written; 4 with\n"
-         "--warnings-status, a finished run that has warnings; 130 or 143 the run was\n"
-         "interrupted by SIGINT (Ctrl+C) or SIGTERM: it stops between steps like the\n"
-         "window's Cancel, keeps the zones completed and marks the file as cancelled;\n"
-         "a second signal ends the program at once.\n"
+         "\nBefore the march the inputs are checked for values that make no physical\n"
+         "sense or lie far outside the model's range (the \"warning outside\" ranges above,\n"
+         "room for the polymer, supersaturated gas, gas far above a solvent's boiling\n"
+         "point, fewer than 5 steps in a zone); each is printed as a warning, and\n"
+         "--strict refuses the run.\n"
+         "\nExit status: 0 finished; 1 input or data file refused, or with --strict inputs\n"
+         "that look wrong; 2 the calculation stopped on a numerical failure or an\n"
+         "arithmetic fault; 3 the result file (or the --write-data file, or a summary\n"
+         "file) could not be written; 4 with --warnings-status, a finished run that has\n"
+         "warnings; 64 the command line is wrong; 130 or 143 the run was interrupted by\n"
+         "SIGINT (Ctrl+C) or SIGTERM: it stops between steps like the window's Cancel,\n"
+         "keeps the zones completed and marks the file as cancelled; a second signal\n"
+         "ends the program at once.\n"
          "\nAfter a run that marched, the zone table and the warnings follow the finish\n"
          "line on standard output (not with --quiet).\n";
   return out.str();
@@ -108,6 +122,7 @@ int ExitStatus(RunOutcome outcome) {
   switch (outcome) {
     case RunOutcome::Finished: return 0;
     case RunOutcome::Refused:
+    case RunOutcome::Declined:
     case RunOutcome::GeneralError: return 1;
     case RunOutcome::EngineFailed:
     case RunOutcome::ArithmeticFault:
@@ -128,7 +143,7 @@ int main(int argc, char** argv) {
                "kelvane-run"};
   std::string dataFile, resultFile = "result.txt", writeData;
   std::vector<std::string> settings;
-  bool quiet = false, literal = false, robust = false;
+  bool quiet = false, literal = false, robust = false, strict = false;
   app.add_option("--data", dataFile, "Apply a data file, as \"Input Data File\" does")->type_name("DATAFILE");
   app.add_option("--set", settings, "Set one field's text; NAME is a field name (Edit19) or a record name "
                                     "(IncrementZ, OuterTemperature[2]); repeatable")
@@ -146,11 +161,21 @@ int main(int argc, char** argv) {
   app.add_flag("--robust", robust,
                "Robust surface solve: where the secant search of a step fails, a damped Newton iteration "
                "takes the step over; runs that finish without it are unchanged");
+  app.add_flag("--strict", strict, "Refuse inputs that look wrong (the plausibility warnings) with status 1");
+  app.set_version_flag("--version", "kelvane-run " KELVANE_VERSION);
   app.footer(FieldList());
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);  // --help, --version
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return 64;  // the conventional status of a usage error (2 is a failed calculation here)
+  }
   if (!summary.Check()) return 1;
 
   ConsoleHost host(!quiet && isatty(STDERR_FILENO));
+  host.Strict = strict;
   FieldTextMap fields;
   fields.SetText("Edit250", resultFile);
 

@@ -26,6 +26,11 @@ StagedFile::StagedFile(std::string finalPath) : final_(std::move(finalPath)) {}
 
 StagedFile::~StagedFile() { Discard(); }
 
+bool StagedFile::RegularFileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool StagedFile::Open() {
   Discard();
   struct stat st {};

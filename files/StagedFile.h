@@ -21,6 +21,8 @@ class StagedFile {
   // Creates the temporary file (empty).  False when neither it nor the
   // final file can be written; errno then holds the reason.
   bool Open();
+  // True when `path` names an existing regular file.
+  static bool RegularFileExists(const std::string& path);
   // Where the writer writes: the temporary file, or the final one when it
   // is written in place.
   const std::string& Path() const { return staged_ ? temp_ : final_; }

@@ -3,8 +3,10 @@
 // runner and the tests each implement it.
 
 #include <string>
+#include <vector>
 
 #include "engine/EngineHost.h"
+#include "run/Plausibility.h"
 
 namespace kelvane {
 
@@ -22,6 +24,12 @@ class RunHost : public EngineHost {
   virtual void ShowExplainedErrorReport(const std::string& text, const MessageDetail& /*detail*/) {
     ShowErrorReport(text);
   }
+  // The accepted inputs look wrong (the plausibility check): true runs
+  // anyway, false ends the run before anything is written.
+  virtual bool RunDespite(const std::vector<PlausibilityWarning>& /*warnings*/) { return true; }
+  // The result file `path` exists (as the run names it): true replaces it,
+  // false ends the run before anything is written.
+  virtual bool ReplaceResult(const std::string& /*path*/) { return true; }
   // A cancelled run has written a partial result over an existing file:
   // true keeps the partial result, false the earlier file.
   virtual bool KeepPartialResult() { return true; }

@@ -17,6 +17,7 @@
 #include "files/ResultFile.h"
 #include "files/StagedFile.h"
 #include "run/MessageExplanations.h"
+#include "run/Plausibility.h"
 #include "run/ReadRunParameters.h"
 
 namespace kelvane {
@@ -99,6 +100,14 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     return report;
   }
   if (!calc.Setup.InputAccepted) return report;
+  if (const auto warnings = CheckPlausibility(calc.Setup); !warnings.empty() && !host.RunDespite(warnings)) {
+    report.Outcome = RunOutcome::Declined;
+    return report;
+  }
+  if (StagedFile::RegularFileExists(calc.Setup.SaveFileName) && !host.ReplaceResult(calc.Setup.SaveFileName)) {
+    report.Outcome = RunOutcome::Declined;
+    return report;
+  }
 
   const char sep = options.DecimalSeparator;
   StagedFile result(calc.Setup.SaveFileName);

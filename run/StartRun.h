@@ -12,6 +12,7 @@ namespace kelvane {
 
 enum class RunOutcome {
   Refused,          // the input was refused; nothing written
+  Declined,         // the inputs look wrong and the host chose not to run; nothing written
   Finished,         // every zone marched; finish dialog shown
   EngineFailed,     // a zone ended on TransferOk / ConvergenceOk
   ArithmeticFault,  // an unguarded fault (general error report shown)

@@ -481,5 +481,39 @@ TEST_F(KelvaneRunTest, InterruptedRunLeavesTheEarlierResultIntact) {
   EXPECT_EQ(Files(), std::vector<std::string>{"result.txt"});
 }
 
+// Inputs that look wrong are warned about before the march, naming field,
+// value and range; --strict refuses them like a refused input.
+TEST_F(KelvaneRunTest, PlausibilityWarningsAndStrict) {
+  const std::string warning =
+      "kelvane-run: warning: field Edit9 (PartialPressure1[1], \"Solvent-1 Partial Pressure in Gas (mmHg) of Zone "
+      "1\"): Solvent-1's partial pressure of 200 mmHg in zone 1 is not below its saturation pressure";
+  Result r = Run(With(kShort, {"--strict", "--set", "PartialPressure1[1]=200"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind(warning, 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("\nkelvane-run: --strict: the input above looks wrong; nothing computed\n"), std::string::npos);
+  EXPECT_TRUE(Files().empty());
+
+  r = Run(With(kShort, {"--set", "PartialPressure1[1]=200"}));
+  EXPECT_EQ(r.err.rfind(warning, 0), 0u) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "result.txt")) << "without --strict the run goes ahead";
+
+  // The default inputs pass --strict silently.
+  EXPECT_EQ(Run(With(kShort, {"--strict", "-o", "strict.txt"})).err, kFinished);
+}
+
+// Command-line conventions: --version, and usage errors with status 64.
+TEST_F(KelvaneRunTest, VersionAndUsageErrors) {
+  Result r = Run({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "kelvane-run 1.2\n");
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--no-such-option"}, {"--data"}, {"stray"}}) {
+    r = Run(args);
+    EXPECT_EQ(r.status, 64) << args[0];
+    EXPECT_NE(r.err, "");
+    EXPECT_TRUE(Files().empty());
+  }
+}
+
 }  // namespace
 }  // namespace kelvane

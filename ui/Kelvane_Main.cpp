@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -24,6 +25,7 @@
 #include "ui/Controls.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/F_Form.h"
+#include "ui/InputGuidance.h"
 #include "ui/ResultsWindow.h"
 #include "ui/RunWorker.h"
 
@@ -384,6 +386,7 @@ void TForm1::BuildPages() {
   connect(closeButton_, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
 
   BuildToolsPage();
+  InstallFieldGuidance(fields_);
   pages_->setCurrentIndex(0);
 }
 
@@ -449,6 +452,18 @@ void TForm1::BuildToolsPage() {
                          "search finishes are computed exactly as without it. Off: every step is solved by "
                          "the search alone."),
           QRect(196, 26, 490, 70));
+
+  QGroupBox* inputs = NewGroup(panel, QStringLiteral("  Inputs  "), Red, QRect(10, 326, 699, 88));
+  resetButton_ = button(inputs, QStringLiteral("Reset to defaults"), "ResetToDefaults", QRect(16, 30, 160, 31));
+  explain(inputs,
+          QStringLiteral("Puts the default text back into every input field of the five pages, the save file "
+                         "name included."),
+          QRect(196, 26, 490, 44));
+  connect(resetButton_, &QPushButton::clicked, this, &TForm1::ResetToDefaults);
+}
+
+void TForm1::ResetToDefaults() {
+  for (const FieldSpec& f : FieldTable()) fields_.SetText(f.Component, f.DefaultText);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -488,6 +503,8 @@ void TForm1::BitBtn1Click() {
   std::string resultPath = fields_.Text("Edit250");
   if (resultPath.empty() || resultPath.front() != '/')
     resultPath = QFile::encodeName(QDir::currentPath()).toStdString() + "/" + resultPath;
+  runResultPath_ = QFile::decodeName(QByteArray::fromStdString(resultPath));
+  rerunRobust_ = false;
 
   QPointer<TForm1> alive(this);
   QEventLoop loop;
@@ -506,8 +523,19 @@ void TForm1::BitBtn1Click() {
   HideProgress();
   SetBusyCursor(false);
   running_ = false;
+  const RunOutcome outcome = lastRun_.Outcome;
+  if (outcome != RunOutcome::Refused && outcome != RunOutcome::Declined && outcome != RunOutcome::GeneralError &&
+      QFile::exists(runResultPath_))
+    lastWritten_ = runResultPath_;
   AfterRun(resultPath);
-  if (closeAfterRun_) QTimer::singleShot(0, this, &QWidget::close);
+  if (closeAfterRun_) {
+    QTimer::singleShot(0, this, &QWidget::close);
+  } else if (rerunRobust_) {
+    // "Run again with the robust surface solve": the box shows it is on.
+    rerunRobust_ = false;
+    robustBox_->setChecked(true);
+    QTimer::singleShot(0, this, &TForm1::BitBtn1Click);
+  }
 }
 
 // After the finish dialog (or the run's last message): the note of the
@@ -633,8 +661,12 @@ QString TForm1::ShowOpenFileDialog(const QString& initialDirectory) {
   dialog.setObjectName(QStringLiteral("OpenFileDialog"));
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setNameFilters({QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")});
-  dialog.selectNameFilter(QStringLiteral("Text Files (*.txt)"));
+  // Data files are written as .dat (Save Data File) or kept as .txt.
+  dialog.setNameFilters({QStringLiteral("Data Files (*.dat *.txt)"), QStringLiteral("Text Files (*.txt)"),
+                         QStringLiteral("All Files (*.*)")});
+  dialog.selectNameFilter(QStringLiteral("Data Files (*.dat *.txt)"));
+  if (!LastDataFile.isEmpty() && QFileInfo(LastDataFile).absolutePath() == QFileInfo(initialDirectory + "/").absolutePath())
+    dialog.selectFile(QFileInfo(LastDataFile).fileName());
   if (dialog.exec() != QDialog::Accepted) return QString();
   const QStringList chosen = dialog.selectedFiles();
   return chosen.size() == 1 ? chosen.front() : QString();
@@ -648,7 +680,8 @@ void TForm1::InputDataClick() {
       ShowMessage(SelectOneDataFileMessage);
       return;
     }
-    InputDataFile(QFile::encodeName(path).toStdString(), fields_, *this);
+    if (InputDataFile(QFile::encodeName(path).toStdString(), fields_, *this) == DataFileStatus::Applied)
+      LastDataFile = QFileInfo(path).absoluteFilePath();
   } catch (const std::exception& e) {
     ShowErrorReport(e.what());
   }
@@ -662,9 +695,10 @@ void TForm1::SaveDataClick() {
     dialog.setObjectName(QStringLiteral("SaveFileDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")});
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    dialog.selectFile(QStringLiteral("data.txt"));
+    dialog.setNameFilters({QStringLiteral("Data Files (*.dat)"), QStringLiteral("Text Files (*.txt)"),
+                           QStringLiteral("All Files (*.*)")});
+    dialog.setDefaultSuffix(QStringLiteral("dat"));
+    dialog.selectFile(QStringLiteral("data.dat"));
     if (dialog.exec() == QDialog::Accepted && dialog.selectedFiles().size() == 1) path = dialog.selectedFiles().front();
   }
   if (path.isEmpty()) return;  // cancelled
@@ -737,6 +771,48 @@ void TForm1::SetBusyCursor(bool busy) {
     HideProgress();
     QApplication::restoreOverrideCursor();
   }
+}
+
+// The message with its explanation beside it; the field it is about is
+// shown and marked first, so the box sits over it.
+void TForm1::ShowExplainedMessage(const std::string& text, const MessageDetail& detail) {
+  if (!detail.Field.empty()) ShowField(pages_, fields_, detail.Field);
+  if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const bool offer = detail.SuggestRobust && !Options.Robust && running_;
+  if (ExplainedMessageBox(this, QMessageBox::NoIcon, QStringLiteral("MessageBox"), text, detail, offer))
+    rerunRobust_ = true;
+  if (busy_) QApplication::restoreOverrideCursor();
+}
+
+void TForm1::ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) {
+  SetBusyCursor(false);
+  if (!detail.Field.empty()) ShowField(pages_, fields_, detail.Field);
+  ExplainedMessageBox(this, QMessageBox::Critical, QStringLiteral("ErrorReport"), text, detail, false);
+}
+
+bool TForm1::RunDespite(const std::vector<PlausibilityWarning>& warnings) {
+  switch (AskAboutWarnings(this, warnings)) {
+    case WarningChoice::RunAnyway: return true;
+    case WarningChoice::GoToField: ShowField(pages_, fields_, warnings.front().Field); return false;
+    case WarningChoice::Cancel: return false;
+  }
+  return false;
+}
+
+bool TForm1::ReplaceResult(const std::string& path) {
+  const QString absolute = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).absoluteFilePath();
+  if (!AskBeforeReplacing || absolute == lastWritten_) return true;
+  bool dontAskAgain = false;
+  const bool replace = AskReplaceResult(this, QDir::toNativeSeparators(absolute), dontAskAgain);
+  if (dontAskAgain) AskBeforeReplacing = false;
+  return replace;
+}
+
+bool TForm1::KeepPartialResult() {
+  if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const bool keep = AskKeepPartial(this, QDir::toNativeSeparators(runResultPath_));
+  if (busy_) QApplication::restoreOverrideCursor();
+  return keep;
 }
 
 void TForm1::ShowFinishDialog() {

@@ -87,6 +87,14 @@ class TForm1 : public QWidget, public RunHost {
 
   // Number conversion of the run; the decimal separator follows the locale.
   RunOptions Options;
+  // Ask before a run replaces a result file that this window's last run did
+  // not write ("don't ask again" clears it); kept between sessions.
+  bool AskBeforeReplacing = true;
+  // The data file loaded last; the data-file chooser starts on it.
+  QString LastDataFile;
+  QPushButton* ResetDefaultsButton() const { return resetButton_; }
+  // Every field back to its default text.
+  void ResetToDefaults();
   const RunReport& LastRun() const { return lastRun_; }
   // The steps the robust surface solve took over in the last run.
   const std::vector<RescuedStep>& LastRescued() const { return lastRescued_; }
@@ -103,6 +111,11 @@ class TForm1 : public QWidget, public RunHost {
   void SetBusyCursor(bool busy) override;
   void ShowFinishDialog() override;
   void ShowErrorReport(const std::string& text) override;
+  void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override;
+  void ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) override;
+  bool RunDespite(const std::vector<PlausibilityWarning>& warnings) override;
+  bool ReplaceResult(const std::string& path) override;
+  bool KeepPartialResult() override;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -131,6 +144,10 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* saveDataButton_ = nullptr;
   QPushButton* openResultButton_ = nullptr;
   QCheckBox* robustBox_ = nullptr;
+  QPushButton* resetButton_ = nullptr;
+  QString lastWritten_;     // the result file this window's last run wrote
+  QString runResultPath_;   // the result file of the run in progress
+  bool rerunRobust_ = false;
   TFinishForm* finishForm_ = nullptr;
   ResultsWindow* results_ = nullptr;
   // The worker's calculation: it stays alive until the worker has ended.

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "KelvaneVersion.h"
 #include "ui/Controls.h"
 #include "ui/Kelvane_Main.h"
+#include "ui/WindowSettings.h"
 
 namespace {
 
@@ -33,6 +35,11 @@ bool DisplayAvailable(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("kelvane %s\n", KELVANE_VERSION);
+      return 0;
+    }
   if (!DisplayAvailable(argc, argv)) {
     std::fprintf(stderr,
                  "kelvane: no display found.  Run the window under a virtual display with\n"
@@ -45,7 +52,12 @@ int main(int argc, char* argv[]) {
   kelvane::ui::InstallFontSubstitutions();
   QApplication::setWindowIcon(kelvane::ui::ResourceIcon(QStringLiteral("kelvane.svg")));
 
+  // The folder, data file and robust setting of the last session.
+  QSettings settings(QStringLiteral("Kelvane"), QStringLiteral("Kelvane"));
   kelvane::ui::TForm1 form;
+  kelvane::ui::RestoreWindowSettings(form, settings);
   form.show();
-  return app.exec();
+  const int status = app.exec();
+  kelvane::ui::SaveWindowSettings(form, settings);
+  return status;
 }

@@ -5,6 +5,7 @@
 // (or under xvfb-run).  The folder defaults to the current directory.
 
 #include <QApplication>
+#include <QPainter>
 #include <QDir>
 #include <QPushButton>
 #include <QSlider>
@@ -57,6 +58,36 @@ int main(int argc, char* argv[]) {
   // The runs write their result files into the folder.
   form.Directories()->OpenDirectory(folder);
   kelvane::ui::test::ModalCloser closer;
+
+  // A refusal over its marked field, and the question about inputs that
+  // look wrong: the window with the box drawn where it stands.
+  auto saveWithBox = [&](const QString& name) {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    QApplication::processEvents();
+    QPixmap shot = form.grab();
+    {
+      QPainter painter(&shot);
+      painter.drawPixmap(box->frameGeometry().topLeft() - form.geometry().topLeft(), box->grab());
+    }
+    const QString path = QDir(folder).filePath(name);
+    if (!shot.save(path)) ++failures;
+    else std::printf("%s (%d x %d)\n", qPrintable(path), shot.width(), shot.height());
+  };
+  closer.BeforeClose = [&](const kelvane::ui::test::SeenBox& seen) {
+    if (seen.Text == QStringLiteral("Input value of Zone 2 is not correct!")) saveWithBox("kelvane-refused-field.png");
+    if (seen.Text == QStringLiteral("These inputs look wrong:")) saveWithBox("kelvane-inputs-look-wrong.png");
+  };
+  form.Edit("Edit22")->setText("-5");
+  form.OkButton()->click();
+  form.Edit("Edit22")->setText("50.0");
+  form.PageControl()->setCurrentIndex(0);
+  form.Edit("Edit5")->setText("-1.0");
+  form.Edit("Edit9")->setText("200");
+  form.OkButton()->click();
+  form.Edit("Edit5")->setText("1.0");
+  form.Edit("Edit9")->setText("0.0");
+  closer.BeforeClose = nullptr;
 
   // The progress dialog, caught in zone 2 of a long run, which is then
   // cancelled.

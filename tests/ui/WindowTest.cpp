@@ -276,7 +276,7 @@ class WindowTest : public QObject {
   // no finish dialog, the echo stays in the file, the cursor is normal again
   // (and was an arrow while the message waited for its OK).
   void engineFailureShowsOnlyItsMessage() {
-    form_->Edit("Edit7")->setText("200");
+    form_->Edit("Edit20")->setText("10");
     ModalCloser closer;
     form_->OkButton()->click();
     QCOMPARE(closer.Describe(), QStringLiteral("[message: Sorry, this condition does not cnoverge! CONSIDER TO "
@@ -321,11 +321,13 @@ class WindowTest : public QObject {
   }
 
   // Without a chooser of its own the button opens the file dialog in the
-  // listed folder; cancelling it is refused with the reader's message.
+  // listed folder, listing data (.dat) and text files first; cancelling it
+  // is refused with the reader's message.
   void inputDataFileDialogStartsInListedFolder() {
     ModalCloser closer;
     form_->InputDataButton()->click();
-    QCOMPARE(closer.Describe(), QStringLiteral("[files: %1|Text Files (*.txt);;All Files (*.*) | "
+    QCOMPARE(closer.Describe(), QStringLiteral("[files: %1|Data Files (*.dat *.txt);;Text Files (*.txt);;All Files "
+                                               "(*.*) | "
                                                "message: Select one data file! Please try again.]")
                                     .arg(dir_));
   }

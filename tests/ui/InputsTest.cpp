@@ -1,0 +1,210 @@
+// Inputs a person can get right in the window: a refusal shows its field,
+// an engine failure offers the robust surface solve in one click, inputs
+// that look wrong are asked about before the run, an existing result file is
+// not replaced without asking, and the tooltips and "Reset to defaults".
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+#include "ModalCloser.h"
+#include "run/FieldTable.h"
+#include "ui/DirectoryChooser.h"
+#include "ui/F_Form.h"
+#include "ui/InputGuidance.h"
+#include "ui/Kelvane_Main.h"
+
+using kelvane::RunOutcome;
+using kelvane::ui::FieldMarked;
+using kelvane::ui::TForm1;
+using kelvane::ui::test::ModalCloser;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Answers every modal box with the button `choose` picks (by object name or
+// text), else with OK / Yes; notes each box's text.
+class Answerer : public QObject {
+ public:
+  explicit Answerer(std::function<QAbstractButton*(QMessageBox*)> choose) : choose_(std::move(choose)) {
+    connect(&timer_, &QTimer::timeout, this, &Answerer::Poll);
+    timer_.start(20);
+  }
+  QStringList Seen;
+
+ private:
+  void Poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible()) return;
+    if (auto* finish = qobject_cast<kelvane::ui::TFinishForm*>(modal)) {
+      Seen << QStringLiteral("finish");
+      finish->OkButton()->click();
+    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      Seen << box->text();
+      QAbstractButton* b = choose_(box);
+      if (!b) b = box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok) : box->button(QMessageBox::Yes);
+      if (b) b->click();
+    }
+  }
+  std::function<QAbstractButton*(QMessageBox*)> choose_;
+  QTimer timer_;
+};
+
+QAbstractButton* Named(QMessageBox* box, const char* name) { return box->findChild<QAbstractButton*>(name); }
+
+}  // namespace
+
+class InputsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    startDirectory_ = QDir::currentPath();
+    folder_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(folder_->isValid());
+    form_ = std::make_unique<TForm1>();
+    form_->show();
+    QVERIFY(form_->Directories()->OpenDirectory(folder_->path()));
+    result_ = QDir(form_->Directories()->Directory()).filePath(QStringLiteral("result.txt"));
+  }
+  void cleanup() {
+    form_.reset();
+    QDir::setCurrent(startDirectory_);
+    folder_.reset();
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+  }
+
+  // A refusal keeps its faithful text, explains itself beside it, and shows
+  // the field: its page, the focus, a mark that goes when it is edited.
+  void refusalShowsItsField_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("F5 of solvent 1") << "Edit255" << "x" << 4 << "Input value is not correct!";
+    QTest::newRow("zone 2 length") << "Edit22" << "-5" << 0 << "Input value of Zone 2 is not correct!";
+    QTest::newRow("density of solvent 2") << "Edit237" << "" << 3 << "Input value is not correct!";
+  }
+  void refusalShowsItsField() {
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(int, page);
+    QFETCH(QString, message);
+    QLineEdit* edit = form_->Edit(field.toStdString());
+    edit->setText(text);
+    QString informative;
+    ModalCloser closer;
+    closer.BeforeClose = [&](const kelvane::ui::test::SeenBox&) {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) informative = box->informativeText();
+    };
+    form_->OkButton()->click();
+    QCOMPARE(closer.Describe(), QStringLiteral("[message: %1]").arg(message));
+    QVERIFY2(informative.contains(QStringLiteral("Field: \"")), qPrintable(informative));
+    QCOMPARE(form_->PageControl()->currentIndex(), page);
+    QCOMPARE(form_->focusWidget(), edit);
+    QVERIFY(FieldMarked(edit));
+    QTest::keyClick(edit, Qt::Key_End);
+    QTest::keyClicks(edit, "1");
+    QVERIFY(!FieldMarked(edit));
+    QVERIFY(!QFile::exists(result_));
+  }
+
+  // "Run again with the robust surface solve" after the engine's failure:
+  // one click, and the run finishes with the box ticked.
+  void engineFailureOffersTheRobustSolve() {
+    form_->Edit("Edit20")->setText("10");
+    Answerer answer([](QMessageBox* box) { return Named(box, "RunAgainRobust"); });
+    form_->OkButton()->click();
+    QCOMPARE(form_->LastRun().Outcome, RunOutcome::EngineFailed);
+    QTRY_COMPARE_WITH_TIMEOUT(form_->LastRun().Outcome, RunOutcome::Finished, 60000);
+    QVERIFY(form_->RobustBox()->isChecked());
+    QCOMPARE(answer.Seen.first(), QStringLiteral("Sorry, this condition does not cnoverge! CONSIDER TO REDUCE OR "
+                                                 "INCREASE \"Increment of z\"."));
+    QVERIFY(answer.Seen.contains(QStringLiteral("finish")));
+  }
+
+  // Inputs that look wrong: "Go to field" shows the field and runs nothing,
+  // "Run anyway" runs.
+  void inputsThatLookWrongAreAskedAbout() {
+    form_->Edit("Edit5")->setText("-1");
+    {
+      Answerer answer([](QMessageBox* box) { return Named(box, "GoToField"); });
+      form_->OkButton()->click();
+      QCOMPARE(answer.Seen, QStringList{QStringLiteral("These inputs look wrong:")});
+    }
+    QCOMPARE(form_->LastRun().Outcome, RunOutcome::Declined);
+    QCOMPARE(form_->PageControl()->currentIndex(), 0);
+    QVERIFY(FieldMarked(form_->Edit("Edit5")));
+    QVERIFY(!QFile::exists(result_));
+
+    form_->Edit("Edit5")->setText("0.5");
+    form_->Edit("Edit8")->setText("0.06");  // 3 steps: warned, and runs anyway
+    Answerer answer([](QMessageBox*) { return nullptr; });
+    form_->OkButton()->click();
+    QCOMPARE(answer.Seen.first(), QStringLiteral("These inputs look wrong:"));
+    QCOMPARE(form_->LastRun().Outcome, RunOutcome::Finished);
+  }
+
+  // A result file this window did not write is replaced only when the user
+  // says so; the file its last run wrote is replaced without a question.
+  void existingResultFileIsNotReplacedUnasked() {
+    form_->Edit("Edit8")->setText("0.2");
+    form_->Edit("Edit22")->setText("0.2");
+    QFile file(result_);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("earlier\r\n");
+    file.close();
+    {
+      Answerer answer([](QMessageBox* box) { return box->button(QMessageBox::Cancel); });
+      form_->OkButton()->click();
+      QCOMPARE(answer.Seen.size(), 1);
+      QVERIFY(answer.Seen.first().contains(QStringLiteral("already exists")));
+    }
+    QCOMPARE(form_->LastRun().Outcome, RunOutcome::Declined);
+    QCOMPARE(ReadAll(result_), QByteArray("earlier\r\n"));
+    {
+      Answerer answer([](QMessageBox*) { return nullptr; });
+      form_->OkButton()->click();
+      QCOMPARE(form_->LastRun().Outcome, RunOutcome::Finished);
+      QCOMPARE(answer.Seen.size(), 2);  // the question, then the finish dialog
+      answer.Seen.clear();
+      form_->OkButton()->click();
+      QCOMPARE(answer.Seen, QStringList{QStringLiteral("finish")});
+    }
+    QVERIFY(ReadAll(result_).size() > 1000);
+  }
+
+  // Tooltips come from the field table; "Reset to defaults" restores every
+  // text.
+  void tooltipsAndResetToDefaults() {
+    const QString tip = form_->Edit("Edit5")->toolTip();
+    QVERIFY2(tip.contains(QStringLiteral("Speed of the web")) && tip.contains(QStringLiteral("Typical: 0.05 to 5 m/s")),
+             qPrintable(tip));
+    form_->Edit("Edit1")->setText("0.01");
+    form_->Edit("Edit250")->setText("other.txt");
+    form_->Edit("Edit31")->setText("80");
+    form_->ResetDefaultsButton()->click();
+    for (const kelvane::FieldSpec& f : kelvane::FieldTable())
+      QCOMPARE(form_->Edit(f.Component)->text(), QString::fromStdString(f.DefaultText));
+  }
+
+ private:
+  QString startDirectory_;
+  std::unique_ptr<QTemporaryDir> folder_;
+  std::unique_ptr<TForm1> form_;
+  QString result_;
+};
+
+QTEST_MAIN(InputsTest)
+#include "InputsTest.moc"

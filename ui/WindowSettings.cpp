@@ -1,0 +1,27 @@
+#include "ui/WindowSettings.h"
+
+#include <QCheckBox>
+#include <QDir>
+
+#include "ui/DirectoryChooser.h"
+#include "ui/Kelvane_Main.h"
+
+namespace kelvane::ui {
+
+void RestoreWindowSettings(TForm1& form, QSettings& settings) {
+  const QString folder = settings.value(QStringLiteral("folder")).toString();
+  if (!folder.isEmpty() && QDir(folder).exists()) form.Directories()->OpenDirectory(folder);
+  form.LastDataFile = settings.value(QStringLiteral("dataFile")).toString();
+  form.RobustBox()->setChecked(settings.value(QStringLiteral("robust"), false).toBool());
+  form.AskBeforeReplacing = settings.value(QStringLiteral("askBeforeReplacing"), true).toBool();
+}
+
+void SaveWindowSettings(TForm1& form, QSettings& settings) {
+  settings.setValue(QStringLiteral("folder"), form.Directories()->Directory());
+  settings.setValue(QStringLiteral("dataFile"), form.LastDataFile);
+  settings.setValue(QStringLiteral("robust"), form.RobustBox()->isChecked());
+  settings.setValue(QStringLiteral("askBeforeReplacing"), form.AskBeforeReplacing);
+  settings.sync();
+}
+
+}  // namespace kelvane::ui
