@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "run/RunParameters.h"
+#include "engine/RunParameters.h"
 
 namespace kelvane {
 

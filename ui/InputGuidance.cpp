@@ -28,7 +28,7 @@ void InstallFieldGuidance(const EditFieldTexts& fields) {
     QLineEdit* edit = fields.Edit(f.Component);
     if (!edit) continue;
     edit->setToolTip(QString::fromStdString(FieldTooltip(f)));
-    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit] { Unmark(edit); });
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] { Unmark(edit); });
   }
 }
 

@@ -22,8 +22,8 @@ namespace kelvane::ui {
 
 class EditFieldTexts;
 
-// Tooltips on every edit box, and the mark of a field cleared when the
-// user edits it.
+// Tooltips on every edit box, and the mark of a field cleared when its
+// text changes.
 void InstallFieldGuidance(const EditFieldTexts& fields);
 
 // Switches to the page of `component`, focuses its edit box, selects its

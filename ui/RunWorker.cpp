@@ -20,6 +20,16 @@ class RunWorker::Host : public RunHost {
   void ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) override {
     worker_.CallOnGui([this, text, detail] { worker_.gui_.ShowExplainedErrorReport(text, detail); });
   }
+  bool RunDespite(const std::vector<PlausibilityWarning>& warnings) override {
+    bool run = false;
+    worker_.CallOnGui([this, &run, warnings] { run = worker_.gui_.RunDespite(warnings); });
+    return run;
+  }
+  bool ReplaceResult(const std::string& path) override {
+    bool replace = false;
+    worker_.CallOnGui([this, &replace, path] { replace = worker_.gui_.ReplaceResult(path); });
+    return replace;
+  }
   bool KeepPartialResult() override {
     bool keep = true;
     worker_.CallOnGui([this, &keep] { keep = worker_.gui_.KeepPartialResult(); });

@@ -148,7 +148,7 @@ class InputsTest : public QObject {
     QVERIFY(FieldMarked(form_->Edit("Edit5")));
     QVERIFY(!QFile::exists(result_));
 
-    form_->Edit("Edit5")->setText("0.5");
+    form_->Edit("Edit5")->setText("1.0");
     form_->Edit("Edit8")->setText("0.06");  // 3 steps: warned, and runs anyway
     Answerer answer([](QMessageBox*) { return nullptr; });
     form_->OkButton()->click();
