@@ -553,7 +553,7 @@ TEST_F(RunDriverTest, ResultFileIsReplacedWholeWhenTheRunEnds) {
   host->keepPartial = false;
   EXPECT_EQ(Run().Outcome, RunOutcome::Cancelled);
   EXPECT_EQ(host->keepQuestions, 0);
-  EXPECT_EQ(Lines().size(), 109u);
+  EXPECT_EQ(Lines().size(), 110u) << "the echo and the cancellation mark";
 }
 
 }  // namespace
