@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Kelvane: set up, build and start (no argument), run the tests (test) or the
-# benchmarks (bench).  Installs the Debian packages the project needs when
-# they are missing.
+# benchmarks (bench), or build the Debian package (package).  Installs the
+# Debian packages the project needs when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -10,7 +10,8 @@ BUILD="$ROOT/build"
 PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
   xvfb xauth fonts-ipafont-gothic imagemagick libnlopt-cxx-dev parallel
-  pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib)
+  pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib
+  dpkg-dev help2man lintian)
 
 install_missing() {
   local missing=()
@@ -82,8 +83,19 @@ case "$cmd" in
       PYTHONPATH="$BUILD/python" /usr/bin/python3 "$ROOT/bench/python_threads.py"
     fi
     ;;
+  package)
+    install_missing
+    build
+    rm -f "$BUILD"/package/kelvane_*.deb
+    (cd "$BUILD" && cpack -G DEB >/dev/null)
+    deb=$(ls "$BUILD"/package/kelvane_*.deb)
+    echo "kelvane: built $deb"
+    # lintian's errors fail the build; its warnings are shown.
+    lintian --fail-on error "$deb"
+    echo "kelvane: install it with: sudo apt-get install $deb"
+    ;;
   *)
-    echo "usage: $0 [start|test|bench]" >&2
+    echo "usage: $0 [start|test|bench|package]" >&2
     exit 2
     ;;
 esac

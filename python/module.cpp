@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "KelvaneVersion.h"
 #include "engine/MiscCalc.h"
 #include "files/DataFile.h"
 #include "files/ResultFileReader.h"

@@ -32,9 +32,37 @@ bool DisplayAvailable(int argc, char* argv[]) {
 #endif
 }
 
+bool AskedForHelp(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+  return false;
+}
+
+void PrintHelp() {
+  std::printf(
+      "Usage: kelvane [-platform NAME] [Qt options]\n"
+      "Kelvane: the desktop calculator for the drying of coated films in a dryer of\n"
+      "up to 14 zones.  Opens the main window: type the inputs on its five pages or\n"
+      "load them with \"Input Data File\", and press OK.  The result file goes to the\n"
+      "\"Save File Name\" field's name in the folder chosen in the folder list; the\n"
+      "Results window then shows the drying curves and the run summary.\n"
+      "\n"
+      "Options:\n"
+      "  -h, --help        Show this help and exit\n"
+      "  --version         Show the version and exit\n"
+      "  -platform NAME    Qt platform plugin (xcb, wayland, offscreen, ...)\n"
+      "\n"
+      "Without a display, run it under a virtual one (xvfb-run -a kelvane) or compute\n"
+      "without a window with kelvane-run(1).\n");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (AskedForHelp(argc, argv)) {
+    PrintHelp();
+    return 0;
+  }
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--version") == 0) {
       std::printf("kelvane %s\n", KELVANE_VERSION);

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The Debian package as a user gets it: built by CPack, unpacked into a
+# scratch root with dpkg -x, and its kelvane-run and Python module run there
+# on the defaults, byte for byte as the build's own runner.
+#   installed_package_test.sh BUILD_DIR RUNNER VERSION WITH_PYTHON(ON/OFF)
+set -euo pipefail
+build=$1 runner=$2 version=$3 with_python=${4:-OFF}
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/kelvane-package.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >/dev/null
+deb=$(ls "$scratch"/out/kelvane_*.deb)
+[ "$(basename "$deb")" = "kelvane_${version}_amd64.deb" ] || fail "package named $(basename "$deb")"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version $(dpkg-deb -f "$deb" Version), not $version"
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libc6 libstdc++6 libqt6widgets6; do
+  grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+done
+
+# The checks whose failures are errors (not warnings) find none.
+lintian --fail-on error "$deb" >"$scratch/lintian.txt" 2>&1 || { cat "$scratch/lintian.txt" >&2; fail "lintian"; }
+
+dpkg -x "$deb" "$scratch/root"
+root=$scratch/root
+for f in usr/bin/kelvane usr/bin/kelvane-run usr/share/applications/kelvane.desktop \
+         usr/share/icons/hicolor/scalable/apps/kelvane.svg usr/share/man/man1/kelvane.1.gz \
+         usr/share/man/man1/kelvane-run.1.gz usr/share/doc/kelvane/README.md usr/share/doc/kelvane/copyright \
+         usr/share/doc/kelvane/examples/default.dat usr/share/doc/kelvane/examples/fit_drying_curve.py; do
+  [ -f "$root/$f" ] || fail "$f is not in the package"
+done
+# The man pages are the programs' --help: an option of each is in it.
+zcat "$root/usr/share/man/man1/kelvane-run.1.gz" | grep -q -- 'robust' || fail "kelvane-run.1 lacks --robust"
+zcat "$root/usr/share/man/man1/kelvane.1.gz" | grep -q -- 'platform' || fail "kelvane.1 lacks -platform"
+
+for program in kelvane kelvane-run; do
+  [ "$("$root/usr/bin/$program" --version)" = "$program $version" ] || fail "$program --version is not $version"
+done
+zcat "$root/usr/share/man/man1/kelvane-run.1.gz" | grep -q "kelvane-run $version" || fail "kelvane-run.1 lacks the version"
+
+mkdir "$scratch/run"
+(cd "$scratch/run" && "$root/usr/bin/kelvane-run" --quiet -o installed.txt >/dev/null 2>&1) ||
+  fail "the installed kelvane-run did not finish"
+(cd "$scratch/run" && "$runner" --quiet -o built.txt >/dev/null 2>&1)
+cmp "$scratch/run/built.txt" "$scratch/run/installed.txt" || fail "the installed runner's result file differs"
+(cd "$scratch/run" && "$root/usr/bin/kelvane-run" --quiet --data "$root/usr/share/doc/kelvane/examples/three-zones.dat" \
+   -o three.txt >/dev/null 2>&1) || fail "the example data file does not run"
+
+pydir=$(cd "$root" && ls -d usr/lib/python3*/dist-packages/kelvane 2>/dev/null | head -n 1)
+if [ "$with_python" = ON ]; then
+  [ -n "$pydir" ] || fail "the Python module is not in the package"
+  pydir=$(dirname "$pydir")
+  PYTHONPATH="$root/$pydir" /usr/bin/python3 - "$scratch/run/python.txt" "$root" <<'PY' || fail "the installed Python module"
+import sys, kelvane
+assert kelvane.__file__.startswith(sys.argv[2]), kelvane.__file__
+kelvane.run(result_file=sys.argv[1])
+PY
+  cmp "$scratch/run/built.txt" "$scratch/run/python.txt" || fail "the installed module's result file differs"
+fi
+echo "package $(basename "$deb") installs and computes the same bytes"
