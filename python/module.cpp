@@ -29,19 +29,35 @@ using namespace kelvane;
 
 namespace {
 
-// Keeps every message of a run.  Called from the marching thread, without
-// the interpreter lock: it touches nothing of Python.
+// Keeps every message of a run with its explanation and field, and the
+// plausibility warnings (the run goes on despite them, as kelvane-run
+// without --strict).  Called from the marching thread, without the
+// interpreter lock: it touches nothing of Python.
 class CollectingHost : public RunHost {
  public:
-  void ShowMessage(const std::string& text) override { Messages.push_back(text); }
-  void ShowFinishDialog() override { Messages.push_back("Calculation is successfully finished !"); }
-  void ShowErrorReport(const std::string& text) override { Messages.push_back(text); }
+  void ShowMessage(const std::string& text) override { ShowExplainedMessage(text, {}); }
+  void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override {
+    Messages.push_back(text);
+    Details.push_back(detail);
+  }
+  void ShowFinishDialog() override { ShowMessage("Calculation is successfully finished !"); }
+  void ShowErrorReport(const std::string& text) override { ShowMessage(text); }
+  void ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) override {
+    ShowExplainedMessage(text, detail);
+  }
+  bool RunDespite(const std::vector<PlausibilityWarning>& warnings) override {
+    Plausibility = warnings;
+    return true;
+  }
   std::vector<std::string> Messages;
+  std::vector<MessageDetail> Details;
+  std::vector<PlausibilityWarning> Plausibility;
 };
 
 const char* OutcomeName(RunOutcome outcome) {
   switch (outcome) {
     case RunOutcome::Refused: return "refused";
+    case RunOutcome::Declined: return "declined";
     case RunOutcome::Finished: return "finished";
     case RunOutcome::EngineFailed: return "engine_failed";
     case RunOutcome::ArithmeticFault: return "arithmetic_fault";
@@ -172,6 +188,11 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust) {
   py::dict d = DataDict(data);
   d["outcome"] = OutcomeName(report.Outcome);
   d["messages"] = host.Messages;
+  py::list details, plausibility;
+  for (const MessageDetail& m : host.Details) details.append(py::make_tuple(m.Explanation, m.Field));
+  for (const PlausibilityWarning& w : host.Plausibility) plausibility.append(py::make_tuple(w.Field, w.Text));
+  d["details"] = details;
+  d["input_warnings"] = plausibility;
   d["summary"] = summary;
   d["summary_table"] = table;
   d["failed_zone"] = report.FailedZone;

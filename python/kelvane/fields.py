@@ -11,14 +11,17 @@ class InputError(ValueError):
     """The calculation refused its input.
 
     ``str(error)`` and ``error.message`` are the message the window shows,
-    word for word; ``error.field`` names the field concerned where it is known,
-    else None.
+    word for word; ``error.field`` is the field name of the field concerned
+    ("Edit5") and ``error.record`` its record name ("WebSpeed") where known,
+    else None; ``error.explanation`` says in English what is wrong, or "".
     """
 
-    def __init__(self, message, field=None):
+    def __init__(self, message, field=None, explanation=""):
         super().__init__(message)
         self.message = message
-        self.field = field
+        self.field = field or None
+        self.record = _BY_ANY_NAME[field].record if field in _BY_ANY_NAME else None
+        self.explanation = explanation
 
 
 class FieldInfo:

@@ -68,7 +68,10 @@ class Result:
       outcome: "finished", "engine_failed", "arithmetic_fault" or "cancelled"
         ("file" for a result read from a file).
       finished: True when every zone was computed.
-      messages: the messages of the run, in order, as the window shows them.
+      messages: the messages of the run, in order, as the window shows them;
+        explanations: the English explanation beside each ("" where none).
+      input_warnings: (field name, text) of each input that looks wrong (the
+        window's "These inputs look wrong" list); the run went ahead.
       zones: a list of Zone, one per zone whose results were written.
       rescued_steps: (zone, step) of the steps the robust surface solve took over.
       summary: the run summary as a dict ("run": the totals and the outcome,
@@ -97,6 +100,8 @@ class Result:
         self.summary = summary
         self.warnings = list(warnings)
         self.summary_table = summary_table
+        self.explanations = [""] * len(self.messages)
+        self.input_warnings = []
         self.dry_weight = dry_weight
         self.increment_z = d["increment_z"]  # cm
         self.layers = d["layers"]
@@ -176,10 +181,14 @@ def run(fields=None, robust=False, result_file=None):
             d = _core.run(texts, bool(robust))
     outcome, messages = d["outcome"], d["messages"]
     if outcome in ("refused", "general_error"):
-        raise InputError(messages[-1] if messages else "the input was refused")
+        explanation, field = d["details"][-1] if d["details"] else ("", "")
+        raise InputError(messages[-1] if messages else "the input was refused", field, explanation)
     if outcome == "file_error":
         raise OSError(f"{messages[-1] if messages else 'File can not open!'}: {texts['Edit250']}")
-    return Result(d, outcome, messages, d["rescued"], d["dry_weight"], *_summary(d))
+    r = Result(d, outcome, messages, d["rescued"], d["dry_weight"], *_summary(d))
+    r.explanations = [e for e, _ in d["details"]]
+    r.input_warnings = [tuple(w) for w in d["input_warnings"]]
+    return r
 
 
 def read_result_file(path):

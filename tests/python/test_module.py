@@ -77,7 +77,12 @@ def test_refusals_carry_the_exact_message_and_write_nothing(tmp_path):
     with pytest.raises(kelvane.InputError) as e:
         kelvane.run({"WebSpeed": "fast"}, result_file=out)
     assert str(e.value) == e.value.message == "Input value is not correct!"
+    assert (e.value.field, e.value.record) == ("Edit5", "WebSpeed") and '"fast"' in e.value.explanation
     assert not out.exists()
+    # Accepted but implausible: the run goes ahead and says why it looks wrong.
+    r = kelvane.run({"PartialPressure1[1]": 500}, robust=True)
+    assert [f for f, _ in r.input_warnings] == ["Edit9"] and "supersaturated" in r.input_warnings[0][1]
+    assert r.outcome == "engine_failed" and "zone 1" in r.explanations[-1]
     with pytest.raises(KeyError, match="no field is named 'Webspeed'"):
         kelvane.run({"Webspeed": 1.0})
     with pytest.raises(OSError):
