@@ -14,7 +14,7 @@ deb=$(ls "$scratch"/out/kelvane_*.deb)
 [ "$(basename "$deb")" = "kelvane_${version}_amd64.deb" ] || fail "package named $(basename "$deb")"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version $(dpkg-deb -f "$deb" Version), not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libstdc++6 libqt6widgets6; do
+for lib in libc6 libstdc++6 libqt6widgets6 qt6-qpa-plugins; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 
