@@ -82,6 +82,14 @@ MessageDetail ExplainNotARealNumber(const std::string& text, const std::string& 
   return d;
 }
 
+MessageDetail ExplainWriteFailure(int code, bool earlierKept) {
+  MessageDetail d;
+  d.Explanation = "I/O error " + std::to_string(code) + ": writing the result file failed. " +
+                  (earlierKept ? "The earlier file of that name is left as it was."
+                               : "The file holds what was written before the failure.");
+  return d;
+}
+
 std::string RunnerExplanation(const MessageDetail& d) {
   std::string line;
   if (const FieldSpec* f = d.Field.empty() ? nullptr : FindField(d.Field)) line = "field " + FieldForRunner(*f) + ": ";

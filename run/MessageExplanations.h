@@ -23,6 +23,10 @@ MessageDetail ExplainFault(FaultKind kind, const StepLocation& at);
 // "'x' は浮動小数点数ではありません" from the field `component`.
 MessageDetail ExplainNotARealNumber(const std::string& text, const std::string& component);
 
+// "I/O エラー (n)": writing the result file failed; `earlierKept` tells
+// whether an earlier file of that name stays as it was.
+MessageDetail ExplainWriteFailure(int code, bool earlierKept);
+
 // "Zone 1, step 7 of 2500: 0.14 m into the zone, 0.14 s after the dryer's
 // entrance".
 std::string LocationText(const StepLocation& at);

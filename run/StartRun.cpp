@@ -121,7 +121,10 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     switch (w.Status) {
       case WriteStatus::Ok: return true;
       case WriteStatus::OpenFailed: host.ShowMessage(FileCannotOpenMessage + reason); break;
-      case WriteStatus::WriteFailed: host.ShowErrorReport(IoErrorText(w.ErrorCode) + reason); break;
+      case WriteStatus::WriteFailed:
+        host.ShowExplainedErrorReport(IoErrorText(w.ErrorCode) + reason,
+                                      ExplainWriteFailure(w.ErrorCode, result.Existed() && result.Staged()));
+        break;
     }
     if (result.Existed()) result.Discard();
     else result.Commit();

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +21,7 @@
 #include "ui/F_Form.h"
 #include "ui/InputGuidance.h"
 #include "ui/Kelvane_Main.h"
+#include "ui/WindowSettings.h"
 
 using kelvane::RunOutcome;
 using kelvane::ui::FieldMarked;
@@ -197,6 +199,33 @@ class InputsTest : public QObject {
     form_->ResetDefaultsButton()->click();
     for (const kelvane::FieldSpec& f : kelvane::FieldTable())
       QCOMPARE(form_->Edit(f.Component)->text(), QString::fromStdString(f.DefaultText));
+  }
+
+  // The folder, the data file, the robust setting and "don't ask again"
+  // come back in the next session.
+  void settingsComeBackNextSession() {
+    QTemporaryDir other;
+    QSettings settings(QDir(folder_->path()).filePath(QStringLiteral("kelvane.ini")), QSettings::IniFormat);
+    QVERIFY(form_->Directories()->OpenDirectory(other.path()));
+    const QString opened = form_->Directories()->Directory();
+    form_->RobustBox()->setChecked(true);
+    form_->LastDataFile = QDir(opened).filePath(QStringLiteral("film-a.dat"));
+    form_->AskBeforeReplacing = false;
+    kelvane::ui::SaveWindowSettings(*form_, settings);
+
+    // The next session starts elsewhere.
+    QDir::setCurrent(startDirectory_);
+    form_ = std::make_unique<TForm1>();
+    QVERIFY(form_->Directories()->Directory() != opened);
+    QVERIFY(!form_->Options.Robust);
+    kelvane::ui::RestoreWindowSettings(*form_, settings);
+    QCOMPARE(form_->Directories()->Directory(), opened);
+    QCOMPARE(QDir::currentPath(), opened);
+    QVERIFY(form_->RobustBox()->isChecked());
+    QVERIFY(form_->Options.Robust);
+    QCOMPARE(form_->LastDataFile, QDir(opened).filePath(QStringLiteral("film-a.dat")));
+    QVERIFY(!form_->AskBeforeReplacing);
+    QDir::setCurrent(startDirectory_);
   }
 
  private:
