@@ -47,12 +47,12 @@ std::string FieldList() {
     const std::string typical = RangeText(f.Typical, f.Unit), valid = RangeText(f.Valid, f.Unit);
     if (!typical.empty() || !valid.empty())
       out << "           " << (typical.empty() ? "" : "typical " + typical)
-          << (valid.empty() ? "" : (typical.empty() ? "" : "; ") + std::string("warning outside ") + valid) << "\n";
+          << (valid.empty() ? "" : (typical.empty() ? "" : "; ") + std::string("plausible ") + valid) << "\n";
   }
   out << "\nGreyed fields cannot be edited in the window and a data file leaves them\n"
          "alone; --set still changes them.\n"
          "\nBefore the march the inputs are checked for values that make no physical\n"
-         "sense or lie far outside the model's range (the \"warning outside\" ranges above,\n"
+         "sense or lie far outside the model's range (the \"plausible\" ranges above,\n"
          "room for the polymer, supersaturated gas, gas far above a solvent's boiling\n"
          "point, fewer than 5 steps in a zone); each is printed as a warning, and\n"
          "--strict refuses the run.\n"
