@@ -8,7 +8,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,9 +51,26 @@ class CollectingHost : public RunHost {
     Plausibility = warnings;
     return true;
   }
+  // On the main thread, Ctrl-C (or any signal handler that raises) stops
+  // the march after its current step.  The interpreter's signal handlers
+  // run under its lock, taken a few times a second only.
+  bool CancelRequested() override {
+    if (!Interruptible || Interrupt) return Interrupt.has_value();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastPoll_ < std::chrono::milliseconds(100)) return false;
+    lastPoll_ = now;
+    py::gil_scoped_acquire locked;
+    if (PyErr_CheckSignals() != 0) Interrupt.emplace();  // takes the pending exception
+    return Interrupt.has_value();
+  }
+  bool Interruptible = false;
+  std::optional<py::error_already_set> Interrupt;
   std::vector<std::string> Messages;
   std::vector<MessageDetail> Details;
   std::vector<PlausibilityWarning> Plausibility;
+
+ private:
+  std::chrono::steady_clock::time_point lastPoll_ = std::chrono::steady_clock::now();
 };
 
 const char* OutcomeName(RunOutcome outcome) {
@@ -141,10 +160,11 @@ FieldTextMap TextsFrom(const std::map<std::string, std::string>& texts) {
   return fields;
 }
 
-py::dict Run(const std::map<std::string, std::string>& texts, bool robust) {
+py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool interruptible) {
   FieldTextMap fields = TextsFrom(texts);
   auto calc = std::make_unique<Calculation>();
   CollectingHost host;
+  host.Interruptible = interruptible;
   RunOptions options;
   options.Robust = robust;
   // After each zone's march: the summary's trace at every step, and the
@@ -183,6 +203,8 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust) {
   // written; a failed write ends the run at that zone.
   if (report.Outcome == RunOutcome::FileError && !zones.empty() && zones.back().Zone == report.FailedZone)
     zones.pop_back();
+  // The run stopped on the interrupt, its partial result file in place.
+  if (host.Interrupt) throw std::move(*host.Interrupt);
   data.Zones = std::move(zones);
 
   py::dict d = DataDict(data);
@@ -272,7 +294,7 @@ PYBIND11_MODULE(_core, m) {
   m.attr("__version__") = KELVANE_VERSION;
   m.def("field_table", &Fields,
         "Every field as (field name, record name, unit, caption, default text, editable in the window).");
-  m.def("run", &Run, py::arg("texts"), py::arg("robust") = false,
+  m.def("run", &Run, py::arg("texts"), py::arg("robust") = false, py::arg("interruptible") = false,
         "Run the calculation on field texts by field name; the result file goes to the text of Edit250.");
   m.def("read_result_file", &ReadResult, py::arg("path"));
   m.def("read_data_file", &ReadData, py::arg("path"));

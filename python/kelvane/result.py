@@ -3,6 +3,7 @@
 import json
 import os
 import tempfile
+import threading
 
 import numpy as np
 
@@ -169,16 +170,21 @@ def run(fields=None, robust=False, result_file=None):
     refused, OSError when the result file cannot be written.
 
     The calculation runs without the interpreter lock: threads compute in
-    parallel.
+    parallel.  On the main thread Ctrl-C stops it after the current step
+    (KeyboardInterrupt; result_file keeps the zones finished, marked as
+    cancelled).
     """
     texts = dict(as_fields(fields))
+    # Ctrl-C reaches the march on the main thread only, where the
+    # interpreter runs its signal handlers.
+    interruptible = threading.current_thread() is threading.main_thread()
     if result_file is not None:
         texts["Edit250"] = os.fspath(result_file)
-        d = _core.run(texts, bool(robust))
+        d = _core.run(texts, bool(robust), interruptible)
     else:
         with tempfile.TemporaryDirectory(prefix="kelvane-") as scratch:
             texts["Edit250"] = os.path.join(scratch, "result.txt")
-            d = _core.run(texts, bool(robust))
+            d = _core.run(texts, bool(robust), interruptible)
     outcome, messages = d["outcome"], d["messages"]
     if outcome in ("refused", "general_error"):
         explanation, field = d["details"][-1] if d["details"] else ("", "")

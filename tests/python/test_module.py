@@ -2,6 +2,7 @@
 
 import json
 import os
+import signal
 import subprocess
 import threading
 import time
@@ -149,3 +150,14 @@ def test_threads_compute_at_once_and_agree(tmp_path):
         time.sleep(0.001)
     worker.join()
     assert seen_part_written
+
+
+def test_ctrl_c_stops_the_march_and_keeps_the_zones_done(tmp_path):
+    out = tmp_path / "r.txt"
+    timer = threading.Timer(0.2, os.kill, (os.getpid(), signal.SIGINT))
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        kelvane.run({"ZoneLength[1]": 150, "ZoneLength[2]": 150}, result_file=out)
+    timer.join()
+    # Stopped inside the march, not after it: the file ends cancelled.
+    assert out.read_bytes().endswith(b"[CALCULATION CANCELLED]\r\n")
