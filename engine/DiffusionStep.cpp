@@ -47,27 +47,68 @@ inline double Row1Rhs(LD surfaceFactor, double cnew0, double cold1, double s1) {
   return static_cast<double>((surfaceFactor * cnew0 + cold1) + s1);
 }
 
+// The entries of row k of the system: M[k][k-1], M[k][k], M[k][k+1] and the
+// right-hand side (row 1's lacks the surface term, added per trial).
+struct RowEntries {
+  double sub = 0, diag = 0, super = 0, rhs = 0;
+};
+
+inline RowEntries Row(const Coefficients& c, const NodeRow& cold, const NodeRow& dz, int N, int k) {
+  RowEntries e;
+  if (k == 1) {
+    const LD q = static_cast<LD>(dz[2]) / dz[1];
+    e.diag = static_cast<double>((q + 1) * c.r[1] + 1);
+    e.super = -c.r[1];
+  } else if (k < N) {
+    const LD q = static_cast<LD>(dz[k + 1]) / dz[k];
+    e.sub = static_cast<double>((-static_cast<LD>(c.r[k]) * dz[k + 1]) / dz[k]);
+    e.diag = static_cast<double>((q + 1) * c.r[k] + 1);
+    e.super = -c.r[k];
+    e.rhs = static_cast<double>(static_cast<LD>(cold[k]) + c.s[k]);
+  } else {
+    e.sub = -c.r[N];
+    e.diag = static_cast<double>(1 + static_cast<LD>(c.r[N]));
+    e.rhs = static_cast<double>(static_cast<LD>(cold[N]) + c.s[N]);
+  }
+  return e;
+}
+
 void FillMatrix(const Coefficients& c, const NodeRow& cold, const NodeRow& dz, int N, SystemMatrix& M,
                 SystemVector& B) {
   for (int i = 1; i <= N; ++i) {
     for (int j = 1; j <= N; ++j) M[i][j] = 0;
-    B[i] = 0;
   }
-  {
-    const LD q = static_cast<LD>(dz[2]) / dz[1];
-    M[1][1] = static_cast<double>((q + 1) * c.r[1] + 1);
-    M[1][2] = -c.r[1];
+  for (int k = 1; k <= N; ++k) {
+    const RowEntries e = Row(c, cold, dz, N, k);
+    if (k > 1) M[k][k - 1] = e.sub;
+    M[k][k] = e.diag;
+    if (k < N) M[k][k + 1] = e.super;
+    B[k] = e.rhs;
   }
-  for (int k = 2; k <= N - 1; ++k) {
-    const LD q = static_cast<LD>(dz[k + 1]) / dz[k];
-    M[k][k - 1] = static_cast<double>((-static_cast<LD>(c.r[k]) * dz[k + 1]) / dz[k]);
-    M[k][k] = static_cast<double>((q + 1) * c.r[k] + 1);
-    M[k][k + 1] = -c.r[k];
-    B[k] = static_cast<double>(static_cast<LD>(cold[k]) + c.s[k]);
+}
+
+void FillBand(const Coefficients& c, const NodeRow& cold, const NodeRow& dz, int N, DiffusionPlan& plan) {
+  for (int k = 1; k <= N; ++k) {
+    const RowEntries e = Row(c, cold, dz, N, k);
+    plan.Sub[k] = e.sub;
+    plan.Diag[k] = e.diag;
+    plan.Super[k] = e.super;
+    plan.Rhs[k] = e.rhs;
   }
-  M[N][N - 1] = -c.r[N];
-  M[N][N] = static_cast<double>(1 + static_cast<LD>(c.r[N]));
-  B[N] = static_cast<double>(static_cast<LD>(cold[N]) + c.s[N]);
+}
+
+// The full matrix of a plan's band, for the literal elimination.
+const SystemMatrix& FullMatrix(const DiffusionPlan& plan) {
+  static thread_local SystemMatrix M;
+  const int N = plan.N;
+  for (int i = 1; i <= N; ++i)
+    for (int j = 1; j <= N; ++j) M[i][j] = 0;
+  for (int k = 1; k <= N; ++k) {
+    if (k > 1) M[k][k - 1] = plan.Sub[k];
+    M[k][k] = plan.Diag[k];
+    if (k < N) M[k][k + 1] = plan.Super[k];
+  }
+  return M;
 }
 
 // Gauss-Jordan elimination of columns 1..n of A, recording for every stage
@@ -78,17 +119,11 @@ void FillMatrix(const Coefficients& c, const NodeRow& cold, const NodeRow& dz, i
 // exactly zero factor are skipped: they could change at most the sign of a
 // zero entry, never a non-zero value.  Returns false on a zero pivot (the
 // literal elimination must then raise its fault).
-// A tridiagonal A (the diffusion system) needs no scan for its band.
-bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan, bool tridiagonal) {
+bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan) {
   double* R[SystemSize + 1];
   int lo[SystemSize + 1], hi[SystemSize + 1];
   for (int i = 1; i <= n; ++i) {
     R[i] = A[i].data();
-    if (tridiagonal) {
-      lo[i] = i > 1 ? i - 1 : 1;
-      hi[i] = i < n ? i + 1 : n;
-      continue;
-    }
     lo[i] = n + 1;
     hi[i] = 0;
     for (int j = 1; j <= n; ++j)
@@ -99,13 +134,8 @@ bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan, bool tridiag
   }
   int upd = 0;
   int cols[SystemSize + 1];
-  // Positions beyond `reach` hold rows untouched so far whose first
-  // possibly non-zero column lies beyond the current stage (a band matrix's
-  // rows below its band, in their original order).
-  int displaced = 0;
   for (int k = 1; k <= n; ++k) {
-    int reach = n;
-    if (tridiagonal) reach = std::min(n, std::max(k + 1, displaced));
+    const int reach = n;
     int m = k;
     double best = std::fabs(R[k][k]);
     for (int i = k + 1; i <= reach; ++i)
@@ -113,7 +143,6 @@ bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan, bool tridiag
         m = i;
         best = std::fabs(R[i][k]);
       }
-    if (m > displaced) displaced = m;
     std::swap(R[m], R[k]);
     std::swap(lo[m], lo[k]);
     std::swap(hi[m], hi[k]);
@@ -153,6 +182,115 @@ bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan, bool tridiag
       ++upd;
     }
     plan.Dense[k] = static_cast<uint8_t>(dense);
+  }
+  plan.UpdStart[n + 1] = upd;
+  return true;
+}
+
+// The recorded elimination of a plan's tridiagonal matrix on band storage:
+// the same floating-point operations, on the same entries, in the same
+// order as EliminateRecorded, and the same record.  At stage k only the rows
+// at positions k and k+1 can hold the pivot, and every row's live columns
+// (those still to be read) lie within k..k+2.  The rows not yet pivoted
+// keep a window of four columns addressed by column & 3; the pivoted rows
+// above keep their columns k and k+1 in two arrays by position, which trade
+// places after each stage.  An entry beyond a row's last possibly non-zero
+// column reads as the zero the full matrix holds there.
+bool EliminateBandRecorded(DiffusionPlan& plan) {
+  const int n = plan.N;
+  double W[SystemSize + 1][4];
+  int lo[SystemSize + 1], hi[SystemSize + 1];  // rows not yet pivoted, by row
+  int at[SystemSize + 1];                       // row at each position from k on
+  double colA[SystemSize + 1], colB[SystemSize + 1];
+  double* cur = colA;  // pivoted rows' column k, by position
+  double* nxt = colB;  // their column k+1
+  int hiAbove[SystemSize + 1];
+  for (int i = 1; i <= n; ++i) {
+    at[i] = i;
+    lo[i] = i > 1 ? i - 1 : 1;
+    hi[i] = i < n ? i + 1 : n;
+    W[i][(i + 2) & 3] = 0;
+    if (i > 1) W[i][(i - 1) & 3] = plan.Sub[i];
+    if (i < n) W[i][(i + 1) & 3] = plan.Super[i];
+    W[i][i & 3] = plan.Diag[i];
+  }
+  int upd = 0;
+  for (int k = 1; k <= n; ++k) {
+    const int kc = k & 3;
+    const int reach = k < n ? k + 1 : n;
+    int m = k;
+    if (reach > k && lo[at[k + 1]] <= k && std::fabs(W[at[k + 1]][kc]) > std::fabs(W[at[k]][kc])) m = k + 1;
+    std::swap(at[m], at[k]);
+    plan.Swap[k] = static_cast<uint8_t>(m);
+    const int P = at[k];
+    double* Pw = W[P];
+    const double pivot = Pw[kc];
+    if (!(pivot != 0)) return false;
+    plan.PivotValue[k] = pivot;
+    const int hiP = hi[P];
+    // The pivot row's columns k+1 and k+2 that take part (non-zero ones).
+    bool use1 = false, use2 = false;
+    LD p1 = 0, p2 = 0;
+    if (hiP >= k + 1 && Pw[(k + 1) & 3] != 0) {
+      Pw[(k + 1) & 3] = static_cast<double>(static_cast<LD>(Pw[(k + 1) & 3]) / pivot);
+      p1 = Pw[(k + 1) & 3];
+      use1 = true;
+    }
+    if (hiP >= k + 2 && Pw[(k + 2) & 3] != 0) {
+      Pw[(k + 2) & 3] = static_cast<double>(static_cast<LD>(Pw[(k + 2) & 3]) / pivot);
+      p2 = Pw[(k + 2) & 3];
+      use2 = true;
+    }
+    plan.UpdStart[k] = upd;
+    // The pivoted rows above, in position order; `cur` receives their column
+    // k+2 as their column k is read.
+    int dense = 0;
+    bool contiguous = true;
+    for (int i = 1; i < k; ++i) {
+      const int h = hiAbove[i];
+      if (h < k) {
+        contiguous = false;
+        continue;
+      }
+      const double f = cur[i];
+      if (f == 0) {
+        contiguous = false;
+        continue;
+      }
+      const LD fl = f;
+      double c1 = h >= k + 1 ? nxt[i] : 0.0;
+      double c2 = 0.0;  // h <= k+1 here
+      if (use1) c1 = static_cast<double>(c1 - fl * p1);
+      if (use2) c2 = static_cast<double>(c2 - fl * p2);
+      nxt[i] = c1;
+      cur[i] = c2;
+      if (h < hiP) hiAbove[i] = hiP;
+      if (contiguous) ++dense;
+      plan.UpdPos[upd] = static_cast<uint8_t>(i);
+      plan.UpdFactor[upd] = f;
+      ++upd;
+    }
+    // The row below the pivot, if its column k is possibly non-zero.
+    if (reach > k) {
+      const int r = at[k + 1];
+      double* Rw = W[r];
+      const double f = lo[r] <= k ? Rw[kc] : 0.0;
+      if (f != 0) {
+        for (int j = hi[r] + 1; j <= hiP; ++j) Rw[j & 3] = 0;
+        if (hi[r] < hiP) hi[r] = hiP;
+        if (use1) Rw[(k + 1) & 3] = static_cast<double>(Rw[(k + 1) & 3] - static_cast<LD>(f) * Pw[(k + 1) & 3]);
+        if (use2) Rw[(k + 2) & 3] = static_cast<double>(Rw[(k + 2) & 3] - static_cast<LD>(f) * Pw[(k + 2) & 3]);
+        plan.UpdPos[upd] = static_cast<uint8_t>(k + 1);
+        plan.UpdFactor[upd] = f;
+        ++upd;
+      }
+    }
+    plan.Dense[k] = static_cast<uint8_t>(dense);
+    // The pivot row joins the rows above.
+    hiAbove[k] = hiP;
+    nxt[k] = hiP >= k + 1 ? Pw[(k + 1) & 3] : 0.0;
+    cur[k] = hiP >= k + 2 ? Pw[(k + 2) & 3] : 0.0;
+    std::swap(cur, nxt);
   }
   plan.UpdStart[n + 1] = upd;
   return true;
@@ -232,7 +370,7 @@ void SolveLinearSystemFast(const SystemMatrix& Ain, const SystemVector& bin, int
   static thread_local DiffusionPlan plan;
   for (int i = 1; i <= n; ++i)
     for (int j = 1; j <= n; ++j) A[i][j] = Ain[i][j];
-  if (!EliminateRecorded(A, n, plan, false)) {
+  if (!EliminateRecorded(A, n, plan)) {
     SolveLinearSystem(Ain, bin, n, x);
     return;
   }
@@ -275,13 +413,10 @@ void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, c
   for (int k = 0; k <= N; ++k) plan.ColdI[k] = MassFracToConc(wi[k], wj[k], rhoI, rhoJ, rhoP);
   Coefficients c;
   ComputeCoefficients(plan.ColdI, D, dz, N, incrementZ, webSpeedCm, c);
-  FillMatrix(c, plan.ColdI, dz, N, plan.Matrix, plan.Rhs);
+  FillBand(c, plan.ColdI, dz, N, plan);
   plan.SurfaceFactor = SurfaceFactor(c, dz);
   plan.S1 = c.s[1];
-  static thread_local SystemMatrix A;
-  for (int i = 1; i <= N; ++i)
-    for (int j = 1; j <= N; ++j) A[i][j] = plan.Matrix[i][j];
-  plan.Valid = EliminateRecorded(A, N, plan, true);
+  plan.Valid = EliminateBandRecorded(plan);
 }
 
 namespace {
@@ -299,7 +434,7 @@ void FinishSolution(const DiffusionPlan& plan, const SystemVector& rhs, const Sy
   const int N = plan.N;
   SystemVector x;
   for (int k = 1; k <= N; ++k) x[k] = replayed[k];
-  if (AnyZero(x, N)) SolveLinearSystem(plan.Matrix, rhs, N, x);
+  if (AnyZero(x, N)) SolveLinearSystem(FullMatrix(plan), rhs, N, x);
   for (int k = 1; k <= N; ++k) ci[k] = x[k];
 }
 
@@ -313,7 +448,7 @@ void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, dou
   const SystemVector rhs = TrialRhs(plan, cnew0);
   if (!plan.Valid) {
     SystemVector x;
-    SolveLinearSystem(plan.Matrix, rhs, N, x);
+    SolveLinearSystem(FullMatrix(plan), rhs, N, x);
     for (int k = 1; k <= N; ++k) ci[k] = x[k];
     return;
   }

@@ -43,6 +43,9 @@ struct StepState {
   double Ps1 = 0, Ps2 = 0;        // saturation pressures at T, mmHg
   double Ktrans1 = 0, Ktrans2 = 0;  // gas-side mass-transfer coefficients, cm/s
   double P1 = 0, P2 = 0;  // surface partial pressures of the last trial, mmHg
+  // Fast path: each layer's start-of-step volume fractions (the mean of its
+  // two nodes; the polymer's is what the solvents leave), entries 1..N.
+  NodeRow OldLayerFrac1{}, OldLayerFrac2{}, OldLayerFracP{};
 };
 
 // Robust surface solve: the best trial of the step so far, the start of the
@@ -65,7 +68,9 @@ struct RescuedStep {
 struct DiffusionPlan {
   int N = 0;
   NodeRow ColdI{};               // start-of-step concentrations
-  SystemMatrix Matrix{};         // the step's matrix, for the literal fallback
+  // The step's tridiagonal matrix by rows: M[k][k-1], M[k][k], M[k][k+1].
+  // The full matrix is formed from them only for the literal fallback.
+  SystemVector Sub{}, Diag{}, Super{};
   SystemVector Rhs{};            // right-hand side; row 1 lacks the surface term
   long double SurfaceFactor = 0; // (r1 dz[2]) / dz[1], as row 1 forms it
   double S1 = 0;                 // s_1 of row 1

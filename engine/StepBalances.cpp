@@ -96,6 +96,11 @@ void PrepareStep(Calculation& calc) {
                     p.PolymerDensity, N, p.IncrementZ, s.WebSpeedCm, calc.Plan1);
   PlanDiffusionStep(st.OldMassFrac2, st.OldMassFrac1, st.EffDiff2, s.OldLayerThick, p.Density2, p.Density1,
                     p.PolymerDensity, N, p.IncrementZ, s.WebSpeedCm, calc.Plan2);
+  for (int i = 1; i <= N; ++i) {
+    st.OldLayerFrac1[i] = static_cast<double>((static_cast<LD>(st.OldVolFrac1[i - 1]) + st.OldVolFrac1[i]) / 2);
+    st.OldLayerFrac2[i] = static_cast<double>((static_cast<LD>(st.OldVolFrac2[i - 1]) + st.OldVolFrac2[i]) / 2);
+    st.OldLayerFracP[i] = static_cast<double>(1.0L - (static_cast<LD>(st.OldLayerFrac1[i]) + st.OldLayerFrac2[i]));
+  }
   st.Ps1 = VaporPressure(p.VaporA1, p.VaporB1, p.VaporC1, st.T);
   st.Ps2 = VaporPressure(p.VaporA2, p.VaporB2, p.VaporC2, st.T);
   CheckFaults();
@@ -138,6 +143,25 @@ void ShrinkLayers(Calculation& calc) {
   const int N = p.TotalLayerCount;
   // The losses are summed in extended precision; only the fluxes are stored.
   LD loss1 = 0, loss2 = 0;
+  if (!calc.LiteralTrials) {
+    // The start-of-step side was formed once for the step.
+    for (int i = 1; i <= N; ++i) {
+      const double p1 = st.OldLayerFrac1[i], p2 = st.OldLayerFrac2[i], pP = st.OldLayerFracP[i];
+      const double q1 = static_cast<double>((static_cast<LD>(st.NewVolFrac1[i - 1]) + st.NewVolFrac1[i]) / 2);
+      const double q2 = static_cast<double>((static_cast<LD>(st.NewVolFrac2[i - 1]) + st.NewVolFrac2[i]) / 2);
+      const double qP = static_cast<double>(1.0L - (static_cast<LD>(q1) + q2));
+      s.NewLayerThick[i] = static_cast<double>((static_cast<LD>(s.OldLayerThick[i]) * pP) / qP);
+      const double v1 = static_cast<double>(static_cast<LD>(s.OldLayerThick[i]) * p1 -
+                                            static_cast<LD>(s.NewLayerThick[i]) * q1);
+      const double v2 = static_cast<double>(static_cast<LD>(s.OldLayerThick[i]) * p2 -
+                                            static_cast<LD>(s.NewLayerThick[i]) * q2);
+      loss1 = loss1 + v1;
+      loss2 = loss2 + v2;
+    }
+    st.FilmFlux1 = static_cast<double>(((loss1 * p.Density1) * s.WebSpeedCm) / p.IncrementZ);
+    st.FilmFlux2 = static_cast<double>(((loss2 * p.Density2) * s.WebSpeedCm) / p.IncrementZ);
+    return;
+  }
   for (int i = 1; i <= N; ++i) {
     const double p1 = static_cast<double>((static_cast<LD>(st.OldVolFrac1[i - 1]) + st.OldVolFrac1[i]) / 2);
     const double p2 = static_cast<double>((static_cast<LD>(st.OldVolFrac2[i - 1]) + st.OldVolFrac2[i]) / 2);

@@ -383,6 +383,7 @@ TEST(LinearSolverFast, MatchesTheLiteralSolverBitForBit) {
 TEST(LinearSolverFast, PlannedStepMatchesTheLiteralStepBitForBit) {
   std::mt19937_64 rng(23);
   std::uniform_real_distribution<double> u(0.0, 1.0);
+  int pivotedSamples = 0, skippingSamples = 0;
   for (int s = 0; s < 3000; ++s) {
     const int layers = 10 + 10 * (s % 4);
     const int N = s % 17 == 0 ? 2 + s % 7 : layers + 4;
@@ -399,6 +400,13 @@ TEST(LinearSolverFast, PlannedStepMatchesTheLiteralStepBitForBit) {
     DiffusionPlan plan;
     ClearFaults();
     PlanDiffusionStep(wi, wj, D, dz, rhoI, rhoJ, rhoP, N, kIncrementZ, kWebSpeedCm, plan);
+    // The samples must exercise row exchanges (and with them the fill-in two
+    // columns right of the diagonal) and rows skipped for a zero factor, not
+    // only the plain diagonal pivots.
+    bool pivoted = false;
+    for (int k = 1; k <= N; ++k) pivoted |= plan.Swap[k] != k;
+    pivotedSamples += pivoted;
+    skippingSamples += plan.UpdStart[N + 1] > 0 && plan.Dense[N] + 1 < N;
     for (int trial = 0; trial < 4; ++trial) {
       double wsi = wi[0] * (1 + 0.001 * (u(rng) - 0.5)), wsj = wj[0] * (1 + 0.001 * (u(rng) - 0.5));
       if (trial == 3) wsi = 0.0;
@@ -409,6 +417,8 @@ TEST(LinearSolverFast, PlannedStepMatchesTheLiteralStepBitForBit) {
     }
     ASSERT_NO_THROW(CheckFaults()) << s;
   }
+  EXPECT_GT(pivotedSamples, 100);
+  EXPECT_GT(skippingSamples, 100);
 }
 
 }  // namespace
