@@ -90,7 +90,7 @@ int OptimizeCommand(int argc, char** argv) {
       ->type_name("PERCENT");
   app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")->type_name("DEGC");
   app.add_flag("--no-boiling", noBoiling,
-               "Target: the coating's bubble pressure at the base film stays below 760 mmHg");
+               "Target: no boiling warning (the bubble pressure at the base film stays below 760 mmHg)");
   app.add_option("--tolerance", tolerance,
                  "One field: width of the final bracket (default: a thousandth of the bounds' span, "
                  "rounded down to a power of ten)")
@@ -103,8 +103,11 @@ int OptimizeCommand(int argc, char** argv) {
       ->type_name("N")
       ->check(CLI::NonNegativeNumber);
   app.footer(
-      "\nSummary columns usable as objectives: final_residual_percent, max_film_temperature_c,\n"
-      "min_boiling_margin_mmhg.\n"
+      "\nSummary columns usable as objectives: final_residual_percent, residual_g_per_m2,\n"
+      "residual_ppm_dry, max_film_temperature_c, min_boiling_margin_mmhg, warnings,\n"
+      "boiling_warnings, total_heat_kj_per_m2, heat_per_kg_solvent_kj, dry_thickness_um, total_time_s.\n"
+      "--no-boiling: no boiling warning of the run summary (bubble pressure at the base film\n"
+      "reaching 760 mmHg).\n"
       "\nExit status: 0 a setting meets the targets (printed last as NAME=VALUE); 1 options or base\n"
       "case refused; 3 a file could not be written; 4 no setting in the bounds meets the targets;\n"
       "130 interrupted.\n");

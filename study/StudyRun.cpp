@@ -22,22 +22,18 @@ const char* RowOutcomeName(RowOutcome outcome) {
 
 namespace {
 
-// The host of one row: it keeps the messages instead of showing them, feeds
-// the row's summary and passes on the study's cancel.
+// The host of one row: it keeps the messages instead of showing them and
+// passes on the study's cancel.
 class RowHost : public RunHost {
  public:
-  RowHost(const Calculation& calc, RowSummarizer& summary, const std::atomic<bool>* cancel)
-      : calc_(calc), summary_(summary), cancel_(cancel) {}
+  explicit RowHost(const std::atomic<bool>* cancel) : cancel_(cancel) {}
   void ShowMessage(const std::string& text) override { last_ = text; }
   void ShowFinishDialog() override {}
   void ShowErrorReport(const std::string& text) override { last_ = text; }
-  void Progress(int zone, int, int step, int) override { summary_.Progress(calc_, zone, step); }
   bool CancelRequested() override { return cancel_ && cancel_->load(std::memory_order_relaxed); }
   const std::string& LastMessage() const { return last_; }
 
  private:
-  const Calculation& calc_;
-  RowSummarizer& summary_;
   const std::atomic<bool>* cancel_;
   std::string last_;
 };
@@ -46,6 +42,7 @@ RowOutcome OutcomeOf(RunOutcome o) {
   switch (o) {
     case RunOutcome::Finished: return RowOutcome::Finished;
     case RunOutcome::Refused:
+    case RunOutcome::Declined:
     case RunOutcome::GeneralError: return RowOutcome::Refused;
     case RunOutcome::EngineFailed:
     case RunOutcome::ArithmeticFault: return RowOutcome::Failed;
@@ -67,7 +64,7 @@ RowResult RunRowWith(Calculation& calc, const StudyDefinition& study, const Stud
   calc.CurrentZone = 0;
   calc.State.LastStep = 0;
   RowSummarizer summary;
-  RowHost host(calc, summary, cancel);
+  RowHost host(cancel);
   RunOptions run;
   run.LiteralTrials = options.LiteralTrials;
   run.Robust = options.Robust;

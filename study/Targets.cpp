@@ -1,5 +1,7 @@
 #include "study/Targets.h"
 
+#include <algorithm>
+
 #include "study/StudyTable.h"
 
 namespace kelvane {
@@ -20,10 +22,13 @@ TargetViolations Violations(const RowResult& row, const Targets& t, double faile
   const auto residual = Column(row, "final_residual_percent");
   const auto temp = Column(row, "max_film_temperature_c");
   const auto margin = Column(row, "min_boiling_margin_mmhg");
+  const auto boiling = Column(row, "boiling_warnings");
   if (t.MaxResidual) v.Residual = ran && residual ? *residual - *t.MaxResidual : failedBy;
   if (t.MaxFilmTemperature) v.FilmTemperature = ran && temp ? *temp - *t.MaxFilmTemperature : failedBy;
-  // A margin of exactly zero is boiling.
-  if (t.NoBoiling) v.Boiling = ran && margin ? (*margin > 0 ? -*margin : 1.0) : failedBy;
+  // Boiling as the run summary warns of it; the margin says by how much.
+  if (t.NoBoiling)
+    v.Boiling = ran && margin && boiling ? (*boiling == 0 ? std::min(-*margin, 0.0) : std::max(-*margin, 1.0))
+                                        : failedBy;
   return v;
 }
 

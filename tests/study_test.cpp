@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -12,6 +13,7 @@
 #include "files_test_support.h"
 #include "study/BoundarySearch.h"
 #include "study/StudyTable.h"
+#include "summary/RunSummary.h"
 
 namespace kelvane {
 namespace {
@@ -104,24 +106,30 @@ TEST_F(StudyTest, RowsAreTheSingleRunsWhateverTheThreads) {
     f.SetText("Edit250", Path("single.txt"));
     SingleRunHost host;
     auto calc = std::make_unique<Calculation>();
-    const RunReport report = StartRun(f, host, *calc, {});
+    TraceRecorder trace;
+    RunOptions run;
+    run.ZoneMarched = [&](const Calculation& c, int zone, int last, bool complete) { trace.Zone(c, zone, last, complete); };
+    const RunReport report = StartRun(f, host, *calc, run);
     // The same messages and the same result file, byte for byte.
     EXPECT_EQ(table[i].Message, report.Outcome == RunOutcome::Finished ? "" : host.last);
     EXPECT_FALSE(host.last.empty() && report.Outcome != RunOutcome::Finished);
     EXPECT_EQ(ReadBytes(Path("row" + std::to_string(i + 1) + ".txt")), ReadBytes(Path("single.txt")));
     std::filesystem::remove(Path("single.txt"));
-    // The residual: the exit's row after a finish, the last complete row
-    // of the failing zone after a failure, nothing for a refusal.
-    const auto& residual = table[i].Summary[static_cast<std::size_t>(SummaryColumnIndex("final_residual_percent"))];
-    if (report.Outcome == RunOutcome::Finished) {
-      ASSERT_TRUE(residual);
-      EXPECT_EQ(*residual, calc->State.SolRemain[0]);
-    } else if (report.Outcome == RunOutcome::EngineFailed || report.Outcome == RunOutcome::ArithmeticFault) {
-      ASSERT_TRUE(residual);
-      EXPECT_EQ(*residual, calc->State.SolRemain[calc->State.LastStep - 1]);
-    } else {
-      EXPECT_FALSE(residual);
+    // The summary columns are the single run's summary; a refused run has none.
+    const auto column = [&](const char* name) { return table[i].Summary[static_cast<std::size_t>(SummaryColumnIndex(name))]; };
+    if (report.Outcome == RunOutcome::Refused) {
+      for (const auto& v : table[i].Summary) EXPECT_FALSE(v);
+      continue;
     }
+    trace.Trace().End = RunEndOf(report, *calc);
+    const RunSummary summary = SummarizeRun(trace.Trace());
+    ASSERT_TRUE(column("final_residual_percent"));
+    EXPECT_EQ(*column("final_residual_percent"), summary.Run.ResidualPercent);
+    EXPECT_EQ(*column("warnings"), static_cast<double>(summary.Warnings.size()));
+    double hottest = summary.Zones[0].MaxTemperature.Value;
+    for (const ZoneSummary& z : summary.Zones) hottest = std::max(hottest, z.MaxTemperature.Value);
+    EXPECT_EQ(*column("max_film_temperature_c"), hottest);
+    EXPECT_EQ(*column("total_heat_kj_per_m2"), summary.Run.TotalHeat);
   }
 
   // One thread gives the same table, line for line.
@@ -129,9 +137,8 @@ TEST_F(StudyTest, RowsAreTheSingleRunsWhateverTheThreads) {
   o.ResultFile = nullptr;
   const std::vector<RowResult> serial = RunStudy(s, rows, o, control);
   for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(CsvLine(serial[i]), CsvLine(table[i]));
-  EXPECT_EQ(CsvHeader(s),
-            "row,WebSpeed,outcome,message,failed_zone,rescued_steps,final_residual_percent,max_film_temperature_c,"
-            "min_boiling_margin_mmhg\n");
+  EXPECT_EQ(CsvHeader(s).substr(0, 78),
+            "row,WebSpeed,outcome,message,failed_zone,rescued_steps,final_residual_percent,");
   EXPECT_EQ(CsvLine(table[1]).substr(0, 24), "2,0.30,failed,\"Sorry, th");
 }
 
@@ -155,7 +162,8 @@ TEST_F(StudyTest, CancelKeepsTheRowsDoneAndMarksTheRest) {
   for (std::size_t i = 2; i < 8; ++i) {
     EXPECT_EQ(table[i].Outcome, RowOutcome::NotRun);
     EXPECT_EQ(table[i].Row.Values, RowAt(s, i + 1).Values);
-    EXPECT_EQ(CsvLine(table[i]), std::to_string(i + 1) + "," + table[i].Row.Values[0] + ",not run,,,0,,,\n");
+    EXPECT_EQ(CsvLine(table[i]), std::to_string(i + 1) + "," + table[i].Row.Values[0] + ",not run,,,0" +
+                                     std::string(SummaryColumns().size(), ',') + "\n");
   }
 
   // A cancel during a run stops it after its current step.
