@@ -5,7 +5,7 @@
 //
 // Exit status: 0 a setting meets the targets; 1 options or base case
 // refused; 3 a file could not be written; 4 no setting in the bounds meets
-// the targets; 130 interrupted.
+// the targets; 130 interrupted; 64 a wrong command line.
 
 #include <unistd.h>
 
@@ -110,11 +110,11 @@ int OptimizeCommand(int argc, char** argv) {
       "reaching 760 mmHg).\n"
       "\nExit status: 0 a setting meets the targets (printed last as NAME=VALUE); 1 options or base\n"
       "case refused; 3 a file could not be written; 4 no setting in the bounds meets the targets;\n"
-      "130 interrupted.\n");
+      "130 interrupted; 64 a wrong command line.\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? 0 : 1;
+    return app.exit(e) == 0 ? 0 : 64;
   }
   auto refuse = [](const std::string& text) {
     std::fprintf(stderr, "kelvane-run optimize: %s\n", text.c_str());

@@ -4,7 +4,7 @@
 // Exit status: 0 every row ran (whatever its outcome, which is in the
 // table); 1 the options or the base case were refused; 3 the table or a
 // result file's folder could not be written; 130 interrupted (the rows done
-// are in the table, the others marked "not run").
+// are in the table, the others marked "not run"); 64 a wrong command line.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -108,11 +108,11 @@ int StudyCommand(int argc, char** argv) {
       "  { head -n 1 part-1.csv; tail -q -n +2 part-*.csv | sort -t, -k1,1n; } > study.csv\n"
       "\nExit status: 0 every row ran (each row's outcome is in the table); 1 options or base\n"
       "case refused; 3 the table or a result folder could not be written; 130 interrupted\n"
-      "(rows not run are marked \"not run\").\n");
+      "(rows not run are marked \"not run\"); 64 a wrong command line.\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? 0 : 1;
+    return app.exit(e) == 0 ? 0 : 64;
   }
 
   StudyDefinition study;
