@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Kelvane: set up, build and start (no argument), run the tests (test) or the
-# benchmarks (bench), or build the Debian package (package).  Installs the
-# Debian packages the project needs when they are missing.
+# Kelvane: set up, build and start (no argument), run the tests (test), the
+# benchmarks (bench), build the Debian package (package), run the whole suite
+# under the address and undefined-behaviour sanitizers (sanitize) or the fuzz
+# targets (fuzz [SECONDS]).  Installs the Debian packages the project needs
+# when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -13,9 +15,13 @@ PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
   pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib
   dpkg-dev help2man lintian)
 
+# Only the fuzz command needs clang and its libFuzzer runtime.
+FUZZ_PACKAGES=(clang libclang-rt-dev)
+
 install_missing() {
   local missing=()
-  for p in "${PACKAGES[@]}"; do
+  local wanted=("${PACKAGES[@]}" "$@")
+  for p in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$p")
     fi
@@ -94,8 +100,47 @@ case "$cmd" in
     lintian --fail-on error "$deb"
     echo "kelvane: install it with: sudo apt-get install $deb"
     ;;
+  sanitize)
+    # The whole suite built with -fsanitize=address,undefined in its own
+    # folder; any finding fails its test.
+    install_missing
+    SAN="$ROOT/build-sanitize"
+    cmake -S "$ROOT" -B "$SAN" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_SANITIZE=ON \
+      -DKELVANE_BUILD_BENCH=OFF >/dev/null
+    cmake --build "$SAN"
+    cd "$SAN"
+    ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1} \
+      UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+      QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+    ;;
+  fuzz)
+    # Each libFuzzer target for SECONDS (default 60), one after the other,
+    # from the seeds in tests/fuzz/corpus; the corpus grown stays in
+    # build-fuzz/corpus.  A finding is written to build-fuzz/findings and
+    # fails the command.
+    seconds=${2:-60}
+    install_missing "${FUZZ_PACKAGES[@]}"
+    FUZZ="$ROOT/build-fuzz"
+    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$FUZZ" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_FUZZ=ON >/dev/null
+    targets=(data_file result_file run_parameters number_forms)
+    cmake --build "$FUZZ" --target "${targets[@]/#/fuzz_}"
+    mkdir -p "$FUZZ/findings"
+    failed=0
+    for t in "${targets[@]}"; do
+      mkdir -p "$FUZZ/corpus/$t"
+      echo "kelvane: fuzzing $t for $seconds s"
+      if ! "$FUZZ/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 \
+          -artifact_prefix="$FUZZ/findings/$t-" "$FUZZ/corpus/$t" "$ROOT/tests/fuzz/corpus/$t" \
+          >"$FUZZ/$t.log" 2>&1; then
+        echo "kelvane: fuzz_$t found a fault; see $FUZZ/$t.log and $FUZZ/findings/" >&2
+        failed=1
+      fi
+      grep -E "^(Done|stat::number_of_executed_units)" "$FUZZ/$t.log" || true
+    done
+    exit $failed
+    ;;
   *)
-    echo "usage: $0 [start|test|bench|package]" >&2
+    echo "usage: $0 [start|test|bench|package|sanitize|fuzz [SECONDS]]" >&2
     exit 2
     ;;
 esac

@@ -88,6 +88,17 @@ std::string LineValue(const std::string& line, std::size_t equals) {
 
 }  // namespace
 
+namespace {
+
+DataFileLinesRead Finish(const LineSplitter& splitter) {
+  if (const int line = splitter.TooLongLine())
+    return {DataFileLinesRead::Status::LineTooLong,
+            "line " + std::to_string(line) + " is longer than " + std::to_string(MaxDataLineBytes) + " bytes"};
+  return {};
+}
+
+}  // namespace
+
 DataFileLinesRead ReadDataFileLines(const std::string& path, std::vector<std::string>& lines) {
   lines.assign(DataFileLineCount, std::string());
   InputFile file(path);
@@ -100,10 +111,14 @@ DataFileLinesRead ReadDataFileLines(const std::string& path, std::vector<std::st
     if (n < 0) return {DataFileLinesRead::Status::CannotOpen, file.Reason()};
     if (n == 0 || !splitter.Feed(buffer.data(), static_cast<std::size_t>(n))) break;
   }
-  if (const int line = splitter.TooLongLine())
-    return {DataFileLinesRead::Status::LineTooLong,
-            "line " + std::to_string(line) + " is longer than " + std::to_string(MaxDataLineBytes) + " bytes"};
-  return {};
+  return Finish(splitter);
+}
+
+DataFileLinesRead DataFileLinesFromBytes(std::string_view bytes, std::vector<std::string>& lines) {
+  lines.assign(DataFileLineCount, std::string());
+  LineSplitter splitter(lines);
+  splitter.Feed(bytes.data(), bytes.size());
+  return Finish(splitter);
 }
 
 DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::string& displayName,

@@ -5,6 +5,7 @@
 // starts.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/EngineHost.h"
@@ -34,6 +35,8 @@ struct DataFileLinesRead {
 // CR is dropped; 0x1A ends the file; missing lines read as empty).  Only a
 // regular file is read, and no line beyond MaxDataLineBytes.
 DataFileLinesRead ReadDataFileLines(const std::string& path, std::vector<std::string>& lines);
+// The same from bytes already in memory.
+DataFileLinesRead DataFileLinesFromBytes(std::string_view bytes, std::vector<std::string>& lines);
 
 // Checks all 141 lines, then puts each value (decoded from Shift_JIS) into
 // the enabled field of its line.  Shows the "not a correct data file"
