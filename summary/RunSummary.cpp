@@ -38,16 +38,24 @@ double BubblePressure(const RunParameters& p, double T, double phi1, double phi2
   // the caller's flags come back afterwards.
   KeepFloatingPointState keep;
   ClearFaults();
-  const double V1 = p.MolecularWeight1 / p.Density1;
-  const double V2 = p.MolecularWeight2 / p.Density2;
   double total = 0;
-  // A solvent that is gone contributes nothing (phi exp(Q) -> 0).
-  if (phi1 > 0)
-    total += TrySurfacePartialPressure(T, phi1, phi2, V1, V2, p.VaporA1, p.VaporB1, p.VaporC1, p.Chi1p, p.Chi2p,
-                                       p.Chi12).value_or(0.0);
-  if (phi2 > 0)
-    total += TrySurfacePartialPressure(T, phi2, phi1, V2, V1, p.VaporA2, p.VaporB2, p.VaporC2, p.Chi2p, p.Chi1p,
-                                       p.Chi12).value_or(0.0);
+  try {
+    const double V1 = p.MolecularWeight1 / p.Density1;
+    const double V2 = p.MolecularWeight2 / p.Density2;
+    // A solvent that is gone contributes nothing (phi exp(Q) -> 0).
+    if (phi1 > 0)
+      total += TrySurfacePartialPressure(T, phi1, phi2, V1, V2, p.VaporA1, p.VaporB1, p.VaporC1, p.Chi1p, p.Chi2p,
+                                         p.Chi12).value_or(0.0);
+    if (phi2 > 0)
+      total += TrySurfacePartialPressure(T, phi2, phi1, V2, V1, p.VaporA2, p.VaporB2, p.VaporC2, p.Chi2p, p.Chi1p,
+                                         p.Chi12).value_or(0.0);
+  } catch (const ArithmeticFault&) {
+    // A vapour pressure or molar volume beyond a double (Antoine constants
+    // or a density far from any solvent's): the run itself ended on this
+    // fault; the summary has no pressure to compare and must not end the
+    // program.
+    return 0.0;
+  }
   return total;
 }
 

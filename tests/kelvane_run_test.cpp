@@ -230,6 +230,14 @@ TEST_F(KelvaneRunTest, NumericalFailuresAndFaultsEndWithStatusTwo) {
   EXPECT_EQ(r.err.rfind("kelvane-run: warning: field Edit5 (WebSpeed, ", 0), 0u) << r.err;
   EXPECT_NE(r.err.find("\n0 による浮動小数点数除算\nkelvane-run: Floating-point division by zero at "), std::string::npos)
       << r.err;
+
+  // A vapour pressure beyond a double: the run's fault, reported once; the
+  // summary after it must not end the program on the same fault.
+  r = Run(With({"--set", "VaporA1=400"}, kShort));
+  EXPECT_EQ(r.status, 2) << r.err;
+  const std::size_t fault = r.err.find("浮動小数点数のオーバーフロー\n");
+  EXPECT_NE(fault, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("浮動小数点数のオーバーフロー\n", fault + 1), std::string::npos) << r.err;
 }
 
 TEST_F(KelvaneRunTest, UnwritableResultFileEndsWithStatusThree) {
