@@ -556,6 +556,7 @@ TEST(MarchFailure, AnArithmeticFaultInAStepLeavesTheMarch) {
   EXPECT_THROW(MarchAll(calc), ArithmeticFault);
   EXPECT_EQ(calc.State.LastStep, 4);
   EXPECT_TRUE(SameRows(calc.State, ref->State, 0, 3));
+  EXPECT_TRUE(RowUntouched(calc.State, 4)) << "the faulted step's row must not be stored";
   EXPECT_TRUE(RunTimeNotExtended(calc.State, 1, 50));
   EXPECT_TRUE(host.Messages.empty());
 }
