@@ -131,9 +131,9 @@ std::vector<Warning> FindWarnings(const RunTrace& trace, RunSummary& summary) {
         const double share = total > 0 ? (s == 1 ? m.Solvent1 : m.Solvent2) / total : 0;
         if (t.FilmTemp > boil && share > set.BoilingPointShare)
           c.Fire(WarningKind::AboveBoilingPoint, s, at, t.FilmTemp, "degC", Higher,
-                 Format("%s: caution: the film at %.2f °C is above the boiling point of solvent %d (%.2f °C) while "
-                        "it is still %.1f %% of the coating by mass; the model's bubble pressure there is %.1f mmHg.",
-                        Place(at).c_str(), t.FilmTemp, s, boil, 100.0 * share, bubble));
+                 Format("%s: caution: the film passes the boiling point of solvent %d (%.1f °C) while solvent %d "
+                        "is still %.1f %% of the coating by mass; the model's bubble pressure there is %.1f mmHg.",
+                        Place(at).c_str(), s, boil, s, 100.0 * share, bubble));
       }
 
       const double surfacePolymer = 1.0 - (t.Surface1 + t.Surface2);
@@ -186,6 +186,8 @@ std::vector<Warning> FindWarnings(const RunTrace& trace, RunSummary& summary) {
   for (Warning& w : list)
     if (w.Kind == WarningKind::FilmTemperatureLimit && w.Worst > w.Value)
       w.Text.insert(w.Text.size() - 1, Format(", up to %.1f °C in the zone", w.Worst));
+    else if (w.Kind == WarningKind::AboveBoilingPoint)
+      w.Text += Format(" The film reaches %.1f °C in the zone.", w.Worst);
 
   RunTotals& r = summary.Run;
   if (set.ResidualTarget) {
