@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTabBar>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -27,6 +29,8 @@
 #include "ui/F_Form.h"
 #include "ui/InputGuidance.h"
 #include "ui/ResultsWindow.h"
+#include "ui/WindowPlacement.h"
+#include "summary/SummaryText.h"
 #include "ui/RunWorker.h"
 
 namespace kelvane::ui {
@@ -385,6 +389,18 @@ void TForm1::BuildPages() {
   closeButton_->setFocusPolicy(Qt::NoFocus);
   connect(closeButton_, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
 
+  // One line of outcome along the bottom of the page after each run.
+  outcomeLabel_ = new QLabel(page1);
+  outcomeLabel_->setObjectName(QStringLiteral("OutcomeLabel"));
+  outcomeLabel_->setGeometry(10, 501, 710, 16);
+  outcomeLabel_->setFont(WindowFont(11));
+  outcomeLabel_->setTextFormat(Qt::RichText);
+  connect(outcomeLabel_, &QLabel::linkActivated, this, [this] {
+    if (!results_->HasData()) return;
+    results_->ShowSummary();
+    ShowResultsBeside();
+  });
+
   BuildToolsPage();
   InstallFieldGuidance(fields_);
   pages_->setCurrentIndex(0);
@@ -510,7 +526,16 @@ void TForm1::BitBtn1Click() {
   QEventLoop loop;
   runLoop_ = &loop;
   elapsed_.start();
-  if (!worker_->Start(texts, *calc_, Options)) {
+  // The run's zones are recorded for its summary; the results shown so far
+  // are now those of an earlier calculation.
+  recorder_ = {};
+  RunOptions options = Options;
+  options.ZoneMarched = [this](const Calculation& c, int zone, int lastRow, bool complete) {
+    recorder_.Zone(c, zone, lastRow, complete);
+  };
+  outcomeLabel_->clear();
+  results_->MarkEarlier(QStringLiteral("a new calculation is running."));
+  if (!worker_->Start(texts, *calc_, options)) {
     runLoop_ = nullptr;
     running_ = false;
     return;
@@ -556,28 +581,52 @@ void TForm1::AfterRun(const std::string& resultPath) {
   }
   if (lastRun_.Outcome == RunOutcome::Cancelled)
     Note(QStringLiteral("The calculation was cancelled."));
-  if (lastRun_.ZonesWritten < 1 || lastRun_.Outcome == RunOutcome::Refused) return;
-  const ResultFileRead read = ReadResultFile(resultPath);
-  if (!read.Ok || read.Data.Zones.empty()) return;
+  // The summary of the zones the run marched, and its line of outcome.
+  RunTrace& trace = recorder_.Trace();
+  trace.End = RunEndOf(lastRun_, *calc_);
+  std::optional<RunSummary> summary;
+  if (!trace.Zones.empty() && trace.End.Kind != RunEndKind::Refused) summary = SummarizeRun(trace);
+  ShowOutcome(summary ? QString::fromStdString(OutcomeLine(*summary)) : QString());
+
+  const ResultFileRead read = lastRun_.ZonesWritten < 1 || lastRun_.Outcome == RunOutcome::Refused
+                                  ? ResultFileRead{}
+                                  : ReadResultFile(resultPath);
+  if (!read.Ok || read.Data.Zones.empty()) {
+    results_->MarkEarlier(lastRun_.Outcome == RunOutcome::Refused || lastRun_.Outcome == RunOutcome::GeneralError
+                              ? QStringLiteral("the last calculation was refused and wrote nothing.")
+                              : QStringLiteral("the last calculation wrote no zone results."));
+    return;
+  }
   results_->DefaultFolder = chooser_->Directory();
-  results_->Plot(read.Data, QFile::decodeName(QByteArray::fromStdString(resultPath)), lastRescued_);
+  results_->Plot(read.Data, QFile::decodeName(QByteArray::fromStdString(resultPath)), lastRescued_,
+                 summary ? &*summary : nullptr);
   ShowResultsBeside();
 }
 
+// "Dry: 2.6 % of solvent left at the exit · 1 warning — see Results", the
+// last words a link to the Results window's summary.
+void TForm1::ShowOutcome(const QString& line) {
+  QString html = line.toHtmlEscaped();
+  html.replace(QStringLiteral("see Results"), QStringLiteral("<a href=\"results\">see Results</a>"));
+  outcomeLabel_->setText(html);
+  outcomeLabel_->setToolTip(line);
+}
+
 void TForm1::ShowResultsBeside() {
+  bool behind = false;
   if (!results_->isVisible()) {
-    QRect place(frameGeometry().topRight() + QPoint(8, 0), results_->size());
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-      const QRect available = screen->availableGeometry();
-      if (place.right() > available.right()) place.moveRight(available.right());
-      if (place.bottom() > available.bottom()) place.moveBottom(available.bottom());
-      if (place.left() < available.left()) place.moveLeft(available.left());
-      if (place.top() < available.top()) place.moveTop(available.top());
-    }
-    results_->move(place.topLeft());
+    QRect available(QPoint(0, 0), QSize(1600, 1200));
+    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+      available = screen->availableGeometry();
+    const Placement place = PlaceBeside(frameGeometry(), results_->size(), available);
+    if (place.MoveMain) move(place.MainTopLeft);
+    results_->resize(place.Results.size());
+    results_->move(place.Results.topLeft());
+    behind = place.Behind;
   }
   results_->show();
-  results_->raise();
+  if (behind) raise();
+  else results_->raise();
 }
 
 void TForm1::Note(const QString& text) {

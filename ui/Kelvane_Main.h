@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -30,6 +31,7 @@
 #include "run/FieldTable.h"
 #include "run/RunHost.h"
 #include "run/StartRun.h"
+#include "summary/RunTrace.h"
 
 namespace kelvane::ui {
 
@@ -71,6 +73,8 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* OpenResultButton() const { return openResultButton_; }
   QCheckBox* RobustBox() const { return robustBox_; }
   ResultsWindow* Results() const { return results_; }
+  // The line of outcome under OK and Close after a run.
+  QLabel* OutcomeLabel() const { return outcomeLabel_; }
   // The progress dialog of the run in progress (null when none is shown).
   QProgressDialog* ProgressDialog() const { return progress_; }
   bool RunInProgress() const { return running_; }
@@ -130,6 +134,7 @@ class TForm1 : public QWidget, public RunHost {
   void UpdateProgress();
   void AfterRun(const std::string& resultPath);
   void ShowResultsBeside();
+  void ShowOutcome(const QString& line);
   void Note(const QString& text);
   QGroupBox* Group(const std::string& key) const;
   QString ShowOpenFileDialog(const QString& initialDirectory);
@@ -150,6 +155,10 @@ class TForm1 : public QWidget, public RunHost {
   bool rerunRobust_ = false;
   TFinishForm* finishForm_ = nullptr;
   ResultsWindow* results_ = nullptr;
+  QLabel* outcomeLabel_ = nullptr;
+  // The zones of the run in progress, for its summary (written by the
+  // worker, read after it has finished).
+  TraceRecorder recorder_;
   // The worker's calculation: it stays alive until the worker has ended.
   std::unique_ptr<Calculation> calc_;
   RunWorker* worker_ = nullptr;

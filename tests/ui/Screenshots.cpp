@@ -141,6 +141,41 @@ int main(int argc, char* argv[]) {
   results->SetAxis(kelvane::ui::ResultsWindow::Axis::Time);
   results->ShowChart(kelvane::ui::ResultsWindow::Temperature);
   save(results, QStringLiteral("kelvane-results-rescued.png"));
+
+  // The run summary: the default window with 150 degC gas in zone 2 (the
+  // film passes solvent 1's boiling point), its warning on the chart, the
+  // line of outcome in the main window, and the run compared with the
+  // defaults.
+  form.Options.Robust = false;
+  form.Edit("Edit20")->setText("20");
+  form.Edit("Edit250")->setText("defaults.txt");
+  form.OkButton()->click();
+  form.Edit("Edit250")->setText("hot-zone-2.txt");
+  form.Edit(kelvane::ZoneComponent(2, 1))->setText("150.0");
+  form.OkButton()->click();
+  results->ShowSummary();
+  save(results, QStringLiteral("kelvane-results-summary.png"));
+  save(&form, QStringLiteral("kelvane-outcome.png"));
+  results->GoToWarning(0);
+  save(results, QStringLiteral("kelvane-results-warning.png"));
+  results->AddComparison(QDir(folder).filePath(QStringLiteral("defaults.txt")));
+  results->ShowChart(kelvane::ui::ResultsWindow::Remaining);
+  save(results, QStringLiteral("kelvane-results-compare.png"));
+  results->ClearComparisons();
+
+  // Fourteen zones: the residual on a log scale, the zones by number.
+  form.Edit("Edit250")->setText("fourteen-zones.txt");
+  form.Edit(kelvane::ZoneComponent(2, 1))->setText("60.0");
+  for (int zone = 2; zone <= 14; ++zone)
+    for (int i = 1; i <= 6; ++i)
+      form.Edit(kelvane::ZoneComponent(zone, i))
+          ->setText(i == 1 ? QString::number(60 + 5 * zone) + ".0" : i == 2 ? QStringLiteral("8.0")
+                                                                          : QString::fromStdString(zone2[i - 1]));
+  form.OkButton()->click();
+  results->SetLogScale(true);
+  results->ShowChart(kelvane::ui::ResultsWindow::Remaining);
+  save(results, QStringLiteral("kelvane-results-log.png"));
+  results->SetLogScale(false);
   std::printf("boxes: %s\n", qPrintable(closer.Describe()));
 
   QDir::setCurrent(startDirectory);

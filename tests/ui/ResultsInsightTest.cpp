@@ -1,0 +1,198 @@
+// The run summary in the window: the Summary page and its warnings that put
+// the charts' cursor where they fired, the marks on the curves, the line of
+// outcome in the main window, solvent remaining in g/m2 and on a log axis,
+// the readout, the profile across the coating's height, comparison with
+// other files, the banner over an earlier result, and where the Results
+// window opens.
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QChart>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
+#include <QtCharts/QScatterSeries>
+
+#include <memory>
+
+#include "ModalCloser.h"
+#include "run/FieldTable.h"
+#include "ui/DirectoryChooser.h"
+#include "ui/Kelvane_Main.h"
+#include "ui/ResultsWindow.h"
+#include "ui/SummaryPage.h"
+#include "ui/WindowPlacement.h"
+
+using kelvane::WarningKind;
+using kelvane::ui::PlaceBeside;
+using kelvane::ui::ResultsWindow;
+using kelvane::ui::TForm1;
+using kelvane::ui::test::ModalCloser;
+
+namespace {
+
+QXYSeries* Series(ResultsWindow* w, ResultsWindow::Chart chart, const QString& name) {
+  for (QAbstractSeries* s : w->ChartAt(chart)->series())
+    if (s->name() == name) return qobject_cast<QXYSeries*>(s);
+  return nullptr;
+}
+
+}  // namespace
+
+class ResultsInsightTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    startDirectory_ = QDir::currentPath();
+    folder_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(folder_->isValid());
+    form_ = std::make_unique<TForm1>();
+    form_->Options.DecimalSeparator = '.';
+    form_->show();
+    QVERIFY(form_->Directories()->OpenDirectory(folder_->path()));
+  }
+  void cleanup() {
+    form_.reset();
+    QDir::setCurrent(startDirectory_);
+    folder_.reset();
+  }
+
+  // 150 degC gas in zone 2: the Summary page names the caution, a click on
+  // it puts the cursor at its time on the temperature chart, where the
+  // warning is marked; the main window says so in one line.
+  void summaryWarningsAndTheCursor() {
+    ModalCloser closer;
+    form_->Edit(kelvane::ZoneComponent(2, 1))->setText("150.0");
+    form_->OkButton()->click();
+    ResultsWindow* results = form_->Results();
+    QVERIFY(results->isVisible());
+    QCOMPARE(results->Pages()->tabText(0), QStringLiteral("Summary"));
+    QCOMPARE(results->SummaryView()->ZoneTable()->rowCount(), 2);
+    QCOMPARE(results->SummaryView()->ZoneTable()->item(1, 3)->text(), QStringLiteral("149.9"));
+    const auto& warnings = results->Summary().Warnings;
+    QCOMPARE(warnings.size(), size_t(1));
+    QCOMPARE(warnings[0].Kind, WarningKind::AboveBoilingPoint);
+    QListWidget* list = results->SummaryView()->WarningList();
+    QVERIFY(list->item(0)->text().startsWith("Zone 2 at 4.50 m (54.5 s): caution"));
+    QVERIFY(form_->OutcomeLabel()->text().contains("1 warning"));
+    QVERIFY(form_->OutcomeLabel()->text().contains("href"));
+
+    QVERIFY(std::isnan(results->CursorX()));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    QCOMPARE(results->Pages()->currentIndex(), 1 + ResultsWindow::Temperature);
+    QCOMPARE(results->CursorX(), warnings[0].At.Time);
+    QXYSeries* cursor = Series(results, ResultsWindow::Temperature, "Cursor");
+    QVERIFY(cursor && cursor->count() == 2 && cursor->at(0).x() == warnings[0].At.Time);
+    QXYSeries* marks = Series(results, ResultsWindow::Temperature, "Warnings");
+    QVERIFY(marks && marks->count() == 1);
+    QVERIFY(std::fabs(marks->at(0).y() - warnings[0].Value) < 0.02);
+    QVERIFY2(results->Readout()->text().startsWith("54.50 s (zone 2) · Film temperature: 110.6"),
+             qPrintable(results->Readout()->text()));
+    // In position the cursor follows the warning to 54.5 m.
+    results->SetAxis(ResultsWindow::Axis::Position);
+    QCOMPARE(results->CursorX(), 54.5);
+  }
+
+  // Solvent remaining in g/m2 ends at the summary's residual; on a log axis
+  // no point is zero; the readout names the quantity and its unit; the
+  // profile runs from the coating's surface down to the base film at 0.
+  void remainingUnitsLogScaleReadoutAndHeight() {
+    ModalCloser closer;
+    form_->OkButton()->click();
+    ResultsWindow* results = form_->Results();
+    results->SetRemainingUnit(ResultsWindow::RemainingUnit::GramsPerSquareMetre);
+    QXYSeries* grams = Series(results, ResultsWindow::Remaining, "Solvent remaining");
+    QVERIFY(grams);
+    QVERIFY(std::fabs(grams->points().back().y() - results->Summary().Run.ResidualGrams) < 0.01);
+    results->SetLogScale(true);
+    QAbstractAxis* y = results->ChartAt(ResultsWindow::Remaining)->axes(Qt::Vertical).front();
+    QVERIFY(qobject_cast<QLogValueAxis*>(y));
+    for (const QPointF& p : Series(results, ResultsWindow::Remaining, "Solvent remaining")->points()) QVERIFY(p.y() > 0);
+    QVERIFY(results->ReadoutAt(ResultsWindow::Remaining, 100.0).endsWith("g/m²"));
+    QVERIFY(results->ReadoutAt(ResultsWindow::Temperature, 25.0).contains("(zone 1) · Film temperature:"));
+
+    results->ProfileSlider()->setValue(0);
+    const QList<QPointF> profile = Series(results, ResultsWindow::Profiles, "Solvent 1")->points();
+    QCOMPARE(profile.size(), 11);
+    QCOMPARE(profile.back().x(), 0.0);                    // C10 sits on the base film
+    QVERIFY(std::fabs(profile.front().x() - 57.7) < 1e-9);  // C0 is the surface of the 57.7 um wet coating
+    for (int i = 1; i < 11; ++i) QVERIFY(profile[i].x() < profile[i - 1].x());
+  }
+
+  // Another result file overlaid, named by its file in the legend; a refused
+  // run leaves the last result under a banner, the next run clears it.
+  void compareAndEarlierResult() {
+    ModalCloser closer;
+    form_->Edit("Edit250")->setText("first.txt");
+    form_->OkButton()->click();
+    form_->Edit("Edit250")->setText("second.txt");
+    form_->Edit(kelvane::ZoneComponent(2, 1))->setText("90.0");
+    form_->OkButton()->click();
+    ResultsWindow* results = form_->Results();
+    QVERIFY(results->AddComparison(QDir(folder_->path()).filePath("first.txt")));
+    QCOMPARE(results->ComparisonCount(), 1);
+    QVERIFY(Series(results, ResultsWindow::Temperature, "Film temperature — second.txt"));
+    QVERIFY(Series(results, ResultsWindow::Temperature, "Film temperature — first.txt"));
+    results->ClearComparisons();
+    QVERIFY(Series(results, ResultsWindow::Temperature, "Film temperature"));
+
+    QVERIFY(!results->ShowsEarlier());
+    form_->Edit("Edit20")->setText("15");  // refused: no result
+    form_->OkButton()->click();
+    QVERIFY(results->ShowsEarlier());
+    QVERIFY(results->windowTitle().contains("earlier"));
+    QVERIFY(results->findChild<QLabel*>("EarlierLabel")->text().contains("refused"));
+    form_->Edit("Edit20")->setText("20");
+    form_->OkButton()->click();
+    QVERIFY(!results->ShowsEarlier());
+  }
+
+  // Fourteen zones are labelled by number alone.
+  void fourteenZoneLabels() {
+    ModalCloser closer;
+    for (int zone = 2; zone <= 14; ++zone)
+      for (int i = 1; i <= 6; ++i)
+        form_->Edit(kelvane::ZoneComponent(zone, i))->setText(i == 2 ? "4.0" : form_->Edit(kelvane::ZoneComponent(1, i))->text());
+    form_->OkButton()->click();
+    ResultsWindow* results = form_->Results();
+    QCategoryAxis* zones = nullptr;
+    for (QAbstractAxis* a : results->ChartAt(ResultsWindow::Temperature)->axes())
+      if (auto* c = qobject_cast<QCategoryAxis*>(a)) zones = c;
+    QVERIFY(zones);
+    QCOMPARE(zones->categoriesLabels().size(), 14);
+    QCOMPARE(zones->categoriesLabels().front(), QStringLiteral("1"));
+    QCOMPARE(zones->categoriesLabels().back(), QStringLiteral("14"));
+  }
+
+  // Beside the main window on the usual screens, never over its buttons.
+  void resultsOpenBesideTheMainWindow() {
+    const QSize wanted(860, 620), main(727, 575);
+    for (const QSize screen : {QSize(1600, 1200), QSize(1920, 1080), QSize(1366, 768), QSize(2560, 1440)}) {
+      const QRect available(QPoint(0, 0), screen - QSize(0, 40));
+      const QRect centred(QPoint((screen.width() - main.width()) / 2, (screen.height() - main.height()) / 2), main);
+      const kelvane::ui::Placement p = PlaceBeside(centred, wanted, available);
+      const QRect mainNow = p.MoveMain ? QRect(p.MainTopLeft, main) : centred;
+      QVERIFY2(!p.Behind, qPrintable(QString::number(screen.width())));
+      QVERIFY(available.contains(mainNow));
+      QVERIFY(available.contains(p.Results));
+      QVERIFY(!p.Results.intersects(mainNow));
+      QVERIFY(p.Results.width() >= 560);
+    }
+    // A tiny screen: the Results window goes behind.
+    QVERIFY(PlaceBeside(QRect(0, 0, 727, 575), wanted, QRect(0, 0, 1024, 700)).Behind);
+  }
+
+ private:
+  QString startDirectory_;
+  std::unique_ptr<QTemporaryDir> folder_;
+  std::unique_ptr<TForm1> form_;
+};
+
+QTEST_MAIN(ResultsInsightTest)
+#include "ResultsInsightTest.moc"
