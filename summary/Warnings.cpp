@@ -131,7 +131,7 @@ std::vector<Warning> FindWarnings(const RunTrace& trace, RunSummary& summary) {
         const double share = total > 0 ? (s == 1 ? m.Solvent1 : m.Solvent2) / total : 0;
         if (t.FilmTemp > boil && share > set.BoilingPointShare)
           c.Fire(WarningKind::AboveBoilingPoint, s, at, t.FilmTemp, "degC", Higher,
-                 Format("%s: caution: the film passes the boiling point of solvent %d (%.1f °C) while solvent %d "
+                 Format("%s: caution: the film is above the boiling point of solvent %d (%.1f °C) while solvent %d "
                         "is still %.1f %% of the coating by mass; the model's bubble pressure there is %.1f mmHg.",
                         Place(at).c_str(), s, boil, s, 100.0 * share, bubble));
       }
