@@ -109,7 +109,9 @@ bool WriteText(const std::string& path, const std::string& text) {
 
 int SummaryOptions::Finish(const RunReport& report, const Calculation& calc, bool quiet, int status) {
   // A refused input marched nothing: there is nothing to summarise.
-  if (report.Outcome == RunOutcome::Refused || report.Outcome == RunOutcome::GeneralError) return status;
+  if (report.Outcome == RunOutcome::Refused || report.Outcome == RunOutcome::Declined ||
+      report.Outcome == RunOutcome::GeneralError)
+    return status;
   if (recorder_.Trace().Zones.empty()) return status;
   RunTrace& trace = recorder_.Trace();
   trace.End = RunEndOf(report, calc);

@@ -53,6 +53,7 @@ RunEnd RunEndOf(const RunReport& report, const Calculation& calc) {
   switch (report.Outcome) {
     case RunOutcome::Finished: return {RunEndKind::Finished, ""};
     case RunOutcome::Refused:
+    case RunOutcome::Declined:
     case RunOutcome::GeneralError: return {RunEndKind::Refused, ""};
     case RunOutcome::Cancelled: return {RunEndKind::Cancelled, "cancelled"};
     case RunOutcome::EngineFailed:

@@ -592,7 +592,8 @@ void TForm1::AfterRun(const std::string& resultPath) {
                                   ? ResultFileRead{}
                                   : ReadResultFile(resultPath);
   if (!read.Ok || read.Data.Zones.empty()) {
-    results_->MarkEarlier(lastRun_.Outcome == RunOutcome::Refused || lastRun_.Outcome == RunOutcome::GeneralError
+    results_->MarkEarlier(lastRun_.Outcome == RunOutcome::Refused || lastRun_.Outcome == RunOutcome::GeneralError ||
+                                  lastRun_.Outcome == RunOutcome::Declined
                               ? QStringLiteral("the last calculation was refused and wrote nothing.")
                               : QStringLiteral("the last calculation wrote no zone results."));
     return;
