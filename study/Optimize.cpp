@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <nlopt.hpp>
 #include <stdexcept>
@@ -38,7 +39,12 @@ struct Problem {
     if (x == LastX && Last.Row.Number != 0) return Last;
     StudyRow row;
     row.Number = Result.Evaluations.size() + 1;
-    for (double v : x) row.Values.push_back(FieldText(v));
+    // The run is made with the texts, so its field values are the texts'.
+    std::vector<double> ran;
+    for (double v : x) {
+      row.Values.push_back(FieldText(v));
+      ran.push_back(std::strtod(row.Values.back().c_str(), nullptr));
+    }
     std::vector<RowResult> r = RunStudy(Study, {row}, Options, Control);
     Last = r[0];
     LastX = x;
@@ -48,7 +54,7 @@ struct Problem {
       throw nlopt::forced_stop();
     }
     if (MeetsTargets(Last, Opt.Goal)) {
-      const double f = ObjectiveOf(Last, x);
+      const double f = ObjectiveOf(Last, ran);
       if (!Result.Found || (Opt.Maximize ? f > Result.BestObjective : f < Result.BestObjective)) {
         Result.Found = true;
         Result.Best = row.Values;
@@ -70,7 +76,9 @@ struct Problem {
 double ObjectiveFn(const std::vector<double>& x, std::vector<double>&, void* data) {
   Problem& p = *static_cast<Problem*>(data);
   const RowResult& r = p.At(x);
-  double f = p.ObjectiveOf(r, x);
+  std::vector<double> ran;
+  for (const std::string& t : r.Row.Values) ran.push_back(std::strtod(t.c_str(), nullptr));
+  double f = p.ObjectiveOf(r, ran);
   // A run without the value is a poor point, not a stop.
   if (!std::isfinite(f)) return 1e3 * p.Scale;
   // nlopt minimises.

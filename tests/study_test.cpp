@@ -12,6 +12,7 @@
 
 #include "files_test_support.h"
 #include "study/BoundarySearch.h"
+#include "study/Optimize.h"
 #include "study/StudyTable.h"
 #include "summary/RunSummary.h"
 
@@ -224,6 +225,35 @@ TEST_F(StudyTest, TheSearchFindsTheBoundaryOfABruteForceSweep) {
   // A target the far end meets is the bound itself.
   search.Goal.MaxResidual = 90;
   EXPECT_EQ(SearchBoundary(s, search, o, control).End, SearchEnd::BoundReached);
+}
+
+TEST_F(StudyTest, CobylaKeepsTheBestRunThatMeetsTheTargets) {
+  StudyDefinition s = ShortStudy();
+  StudyOptions o;
+  o.Robust = true;
+  Optimization opt;
+  opt.Fields = {{ParseVaried("WebSpeed=0"), 0.1, 1.0}, {ParseVaried("OuterTemperature[2]=0"), 60, 100}};
+  opt.Objective = "WebSpeed";
+  opt.Goal.MaxResidual = 8.0;
+  opt.MaxEvaluations = 25;
+  StudyControl control;
+  const OptimizationResult r = Optimize(s, opt, o, control);
+  ASSERT_TRUE(r.Found) << r.Stop;
+  ASSERT_LE(r.Evaluations.size(), 25u);
+  // The best is a run that met the targets, and no run that met them was faster.
+  EXPECT_TRUE(MeetsTargets(r.BestRow, opt.Goal));
+  EXPECT_EQ(std::stod(r.Best[0]), r.BestObjective);
+  for (const RowResult& e : r.Evaluations) {
+    if (MeetsTargets(e, opt.Goal)) {
+      EXPECT_LE(std::stod(e.Row.Values[0]), r.BestObjective);
+    }
+  }
+  // A hotter zone 2 dries faster: the best beats the one-field boundary at 60 degC
+  // (between 0.20 and 0.25 m/s).
+  EXPECT_GT(r.BestObjective, 0.25);
+  // An objective that names nothing is refused.
+  opt.Objective = "NoSuchColumn";
+  EXPECT_THROW(Optimize(s, opt, o, control), std::invalid_argument);
 }
 
 }  // namespace
