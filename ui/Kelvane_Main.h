@@ -97,6 +97,7 @@ class TForm1 : public QWidget, public RunHost {
   // The data file loaded last; the data-file chooser starts on it.
   QString LastDataFile;
   QPushButton* ResetDefaultsButton() const { return resetButton_; }
+  QPushButton* StudyButton() const { return studyButton_; }
   // Every field back to its default text.
   void ResetToDefaults();
   const RunReport& LastRun() const { return lastRun_; }
@@ -147,6 +148,7 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* closeButton_ = nullptr;
   QPushButton* inputDataButton_ = nullptr;
   QPushButton* saveDataButton_ = nullptr;
+  QPushButton* studyButton_ = nullptr;
   QPushButton* openResultButton_ = nullptr;
   QCheckBox* robustBox_ = nullptr;
   QPushButton* resetButton_ = nullptr;
