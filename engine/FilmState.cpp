@@ -80,6 +80,7 @@ void InitializeFilmState(Calculation& calc) {
   const RunParameters& p = calc.Params();
   FilmState& s = calc.State;
   const int N = p.TotalLayerCount;
+  calc.LeftPlainPath = false;  // a new run starts on the plain path
 
   int rows = 1;
   for (int z = 1; z <= calc.Setup.ZoneCount; ++z) rows = std::max(rows, calc.Setup.ZoneStepCount[z] + 1);

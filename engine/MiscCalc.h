@@ -46,6 +46,12 @@ struct StepState {
   // Fast path: each layer's start-of-step volume fractions (the mean of its
   // two nodes; the polymer's is what the solvents leave), entries 1..N.
   NodeRow OldLayerFrac1{}, OldLayerFrac2{}, OldLayerFracP{};
+  // Robust surface solve: a solvent whose content fell below the exhaustion
+  // threshold is gone for the step (its profile zero, its surface value 0);
+  // Removed is what the step took out of the coating on declaring it gone,
+  // g/cm^2, carried off by the gas within the step.
+  bool Gone1 = false, Gone2 = false;
+  double Removed1 = 0, Removed2 = 0;
 };
 
 // Robust surface solve: the best trial of the step so far, the start of the
@@ -112,13 +118,18 @@ class Calculation {
   // path.  Both give identical bits.
   bool LiteralTrials = false;
   // Upper bound on the trials of one step (the secant search has none).
-  int MaxTrialsPerStep = 1000;
+  int MaxTrialsPerStep = 10000;
   // Robust surface solve: where the secant search fails, a damped 2x2
   // Newton iteration takes over the step.  Steps the secant search finishes
   // are untouched.
   bool Robust = false;
-  int RobustLiteralTrials = 200;  // the secant search's trials before the rescue
-  int MaxRescueTrials = 100;
+  // Once a step has been taken over the run has left the plain march's path;
+  // from then on the secant search gets this many trials per step before the
+  // robust solve takes over, and exhausted solvents are dropped at the start
+  // of every step.
+  bool LeftPlainPath = false;
+  int RobustSecantTrials = 60;
+  int MaxRescueTrials = 4000;
   std::vector<RescuedStep> Rescued;  // reserved before the march
   TrialRecord Best;
   // While the secant search runs in robust mode its failure messages are
@@ -250,6 +261,13 @@ void PrepareZone(Calculation& calc);
 // evaluated); false with the failure message shown and ConvergenceOk
 // cleared.
 bool RescueStep(Calculation& calc);
+// Drops the solvents whose content has fallen below the exhaustion threshold
+// (robust mode; see SurfaceRescue.cpp); true when the start-of-step state
+// changed.
+bool DropExhaustedSolvents(Calculation& calc);
+// The gas side with an absent solvent allowed (zero partial pressure); false
+// when a surface activity cannot be evaluated.
+bool GasSideFluxAllowingAbsence(Calculation& calc);
 // The march's balance test of one solvent: |(F - G) / F| < 0.005.
 bool Converged(double film, double gas);
 extern const char* const RescueFailurePrefix;  // "Sorry, this condition does not converge !! (rescue failed: "

@@ -4,6 +4,7 @@
 // gas-side evaporation fluxes, and the heat balance of coating plus base.
 
 #include <cmath>
+#include <optional>
 
 #include "engine/MiscCalc.h"
 
@@ -181,6 +182,17 @@ void ShrinkLayers(Calculation& calc) {
   st.FilmFlux2 = static_cast<double>(((loss2 * p.Density2) * s.WebSpeedCm) / p.IncrementZ);
 }
 
+namespace {
+
+// k rho_g (M / M_air) (P - p) / (760 - P), g/(cm^2.s).
+double EvaporationFlux(double Keff, double k, double M, double P, double pGas) {
+  return static_cast<double>((((((static_cast<LD>(Keff) * k) * 0.001059L) * M) / 28.97L) *
+                              (static_cast<LD>(P) - pGas)) /
+                             (760.0L - P));
+}
+
+}  // namespace
+
 // Evaporation into the zone's gas: k rho_g (M / M_air) (P - p) / (760 - P).
 void GasSideFlux(Calculation& calc) {
   const RunParameters& p = calc.Params();
@@ -207,12 +219,35 @@ void GasSideFlux(Calculation& calc) {
   const double h = p.CoatHeatTransferCoeff[z];
   const double k1 = literal ? MassTransferCoeff(p.AirDiffusivity1, h) : st.Ktrans1;
   const double k2 = literal ? MassTransferCoeff(p.AirDiffusivity2, h) : st.Ktrans2;
-  st.GasFlux1 = static_cast<double>((((((static_cast<LD>(p.Keff1) * k1) * 0.001059L) * p.MolecularWeight1) / 28.97L) *
-                                     (static_cast<LD>(P1) - p.PartialPressure1[z])) /
-                                    (760.0L - P1));
-  st.GasFlux2 = static_cast<double>((((((static_cast<LD>(p.Keff2) * k2) * 0.001059L) * p.MolecularWeight2) / 28.97L) *
-                                     (static_cast<LD>(P2) - p.PartialPressure2[z])) /
-                                    (760.0L - P2));
+  st.GasFlux1 = EvaporationFlux(p.Keff1, k1, p.MolecularWeight1, P1, p.PartialPressure1[z]);
+  st.GasFlux2 = EvaporationFlux(p.Keff2, k2, p.MolecularWeight2, P2, p.PartialPressure2[z]);
+}
+
+// The same gas side with a solvent absent from the surface allowed: its
+// activity, and so its partial pressure over the coating, is then zero (the
+// limit of phi exp(Q) as phi -> 0), where the logarithm of the guarded
+// evaluation has no value.  Used by the robust surface solve only.
+bool GasSideFluxAllowingAbsence(Calculation& calc) {
+  const RunParameters& p = calc.Params();
+  StepState& st = calc.Step;
+  const FilmState& s = calc.State;
+  const int z = st.Zone;
+  const double phi1s = st.NewVolFrac1[0];
+  const double phi2s = st.NewVolFrac2[0];
+  const double Ps1 = VaporPressure(p.VaporA1, p.VaporB1, p.VaporC1, st.T);
+  const double Ps2 = VaporPressure(p.VaporA2, p.VaporB2, p.VaporC2, st.T);
+  std::optional<double> P1 = 0.0, P2 = 0.0;
+  if (phi1s != 0) P1 = SurfacePartialPressureAt(Ps1, phi1s, phi2s, s.MolarVolume1, s.MolarVolume2, p.Chi1p, p.Chi2p, p.Chi12);
+  if (phi2s != 0) P2 = SurfacePartialPressureAt(Ps2, phi2s, phi1s, s.MolarVolume2, s.MolarVolume1, p.Chi2p, p.Chi1p, p.Chi12);
+  if (!P1 || !P2) return false;
+  st.P1 = *P1;
+  st.P2 = *P2;
+  const double h = p.CoatHeatTransferCoeff[z];
+  st.GasFlux1 = EvaporationFlux(p.Keff1, MassTransferCoeff(p.AirDiffusivity1, h), p.MolecularWeight1, *P1,
+                                p.PartialPressure1[z]);
+  st.GasFlux2 = EvaporationFlux(p.Keff2, MassTransferCoeff(p.AirDiffusivity2, h), p.MolecularWeight2, *P2,
+                                p.PartialPressure2[z]);
+  return true;
 }
 
 void EvaluateTrial(Calculation& calc) {

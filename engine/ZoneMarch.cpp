@@ -4,7 +4,9 @@
 // by the gas (gas side) within 0.5 %; the temperature then follows explicitly
 // from the converged evaporation.
 
+#include <array>
 #include <cmath>
+#include <cstring>
 
 #include "engine/MiscCalc.h"
 
@@ -60,14 +62,20 @@ void RecordTrial(Calculation& calc) {
 
 // Runs one trial unless the step has used up its trials.  Solved means the
 // trial ran; Failed ends the zone (the surface equilibrium failed, or the
-// search does not settle); Rescue hands the step to the robust solve.
+// search does not settle); Rescue hands the step to the robust solve.  The
+// robust solve takes over only where the plain search cannot finish: a
+// surface fraction at or below zero (its logarithm has no value), a failed
+// surface equilibrium, a failed secant, the trial cap, or a repeated state
+// (see SolveSurface).  Once the run has left the plain path, the search also
+// gets a shorter budget.
 Search Evaluate(Calculation& calc) {
   StepState& st = calc.Step;
   if (calc.Robust) {
     if (st.NewMassFrac1[0] <= 0 || st.NewMassFrac2[0] <= 0) return Search::Rescue;
-    if (st.Trials >= calc.RobustLiteralTrials) return Search::Rescue;
+    if (calc.LeftPlainPath && st.Trials >= calc.RobustSecantTrials) return Search::Rescue;
   }
   if (st.Trials >= calc.MaxTrialsPerStep) {
+    if (calc.Robust) return Search::Rescue;
     calc.Message(ConvergenceFailureMessage);
     calc.ConvergenceOk = false;
     return Search::Failed;
@@ -77,6 +85,29 @@ Search Evaluate(Calculation& calc) {
   if (calc.Robust) RecordTrial(calc);
   return Search::Solved;
 }
+
+// The secant search is deterministic: its next trial depends only on the
+// surface pair and the two secant points of each solvent.  When that whole
+// state comes back exactly, the search cycles and can never finish.  Brent's
+// cycle detection keeps one saved state and compares at every secant step.
+class CycleWatch {
+ public:
+  bool Repeats(const std::array<double, 10>& state) {
+    if (have_ && std::memcmp(saved_.data(), state.data(), sizeof state) == 0) return true;
+    if (++length_ == power_) {
+      saved_ = state;
+      have_ = true;
+      power_ *= 2;
+      length_ = 0;
+    }
+    return false;
+  }
+
+ private:
+  std::array<double, 10> saved_{};
+  bool have_ = false;
+  long power_ = 1, length_ = 0;
+};
 
 #define KELVANE_EVALUATE()                           \
   do {                                               \
@@ -108,6 +139,7 @@ Search SolveSurface(Calculation& calc) {
   s2 = static_cast<double>(w2 - d * w2);
 
   double x1_1 = 0, x1_2 = 0, f1_1 = 0, f1_2 = 0;
+  CycleWatch cycle;
   for (;;) {
     // Trial point.
     KELVANE_EVALUATE();
@@ -116,6 +148,8 @@ Search SolveSurface(Calculation& calc) {
     f1_1 = Residual(st.FilmFlux1, st.GasFlux1);
     f1_2 = Residual(st.FilmFlux2, st.GasFlux2);
     for (;;) {
+      if (calc.Robust && cycle.Repeats({s1, s2, x0_1, f0_1, x1_1, f1_1, x0_2, f0_2, x1_2, f1_2}))
+        return Search::Rescue;
       const double n1 = SecantStep(calc, x1_1, x0_1, f1_1, f0_1);
       if (!calc.ConvergenceOk) return onSecantFailure;
       const double n2 = SecantStep(calc, x1_2, x0_2, f1_2, f0_2);
@@ -123,6 +157,8 @@ Search SolveSurface(Calculation& calc) {
       s1 = n1;
       s2 = n2;
       KELVANE_EVALUATE();
+      // A film-side flux of exactly zero faults in the relative test.
+      if (calc.Robust && (st.FilmFlux1 == 0 || st.FilmFlux2 == 0)) return Search::Rescue;
       const bool c1 = Converged(st.FilmFlux1, st.GasFlux1);
       const bool c2 = Converged(st.FilmFlux2, st.GasFlux2);
       const double r1 = Residual(st.FilmFlux1, st.GasFlux1);
@@ -155,17 +191,18 @@ bool SolveStep(Calculation& calc, int zone, int step) {
   calc.Best = {};
   calc.DeferMessages = true;
   calc.DeferredMessage.clear();
-  const Search result = SolveSurface(calc);
+  const StepState& st = calc.Step;
+  const Search result = st.Gone1 || st.Gone2 ? Search::Rescue : SolveSurface(calc);
   calc.DeferMessages = false;
   if (result == Search::Solved) return true;
   if (result == Search::Failed) {
-    // The search ended without a rescue (the trial cap): its message stands.
     if (!calc.DeferredMessage.empty()) calc.Message(calc.DeferredMessage);
     return false;
   }
   calc.DeferredMessage.clear();
   calc.TransferOk = true;
   calc.ConvergenceOk = true;
+  calc.LeftPlainPath = true;
   if (!RescueStep(calc)) return false;
   calc.Rescued.push_back({zone, step});
   return true;
@@ -201,6 +238,9 @@ void MarchZone(Calculation& calc, int zone) {
     st.T = s.FilmTemp[j - 1];
     for (int i = 1; i <= N; ++i) s.OldLayerThick[i] = s.LayerThick[j - 1][i];
     st.Trials = 0;
+    st.Gone1 = st.Gone2 = false;
+    st.Removed1 = st.Removed2 = 0;
+    if (calc.Robust && calc.LeftPlainPath) DropExhaustedSolvents(calc);
     if (!calc.LiteralTrials) PrepareStep(calc);
 
     const bool solved = SolveStep(calc, zone, j);
