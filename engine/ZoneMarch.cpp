@@ -185,6 +185,13 @@ Search SolveSurface(Calculation& calc) {
 
 #undef KELVANE_EVALUATE
 
+bool NegativeProfile(const Calculation& calc) {
+  const StepState& st = calc.Step;
+  for (int i = 0; i <= calc.Params().TotalLayerCount; ++i)
+    if (st.NewMassFrac1[i] < 0 || st.NewMassFrac2[i] < 0) return true;
+  return false;
+}
+
 // The surface solve of one step, with the rescue in robust mode.
 bool SolveStep(Calculation& calc, int zone, int step) {
   if (!calc.Robust) return SolveSurface(calc) == Search::Solved;
@@ -194,7 +201,10 @@ bool SolveStep(Calculation& calc, int zone, int step) {
   const StepState& st = calc.Step;
   const Search result = st.Gone1 || st.Gone2 ? Search::Rescue : SolveSurface(calc);
   calc.DeferMessages = false;
-  if (result == Search::Solved) return true;
+  // Off the plain path, a balance whose profile undershoots below zero is
+  // not accepted: the robust solve takes the step over.
+  const bool undershoot = result == Search::Solved && calc.LeftPlainPath && NegativeProfile(calc);
+  if (result == Search::Solved && !undershoot) return true;
   if (result == Search::Failed) {
     if (!calc.DeferredMessage.empty()) calc.Message(calc.DeferredMessage);
     return false;

@@ -429,7 +429,7 @@ TEST_F(KelvaneRunTest, RobustRescuesAndReportsTheSteps) {
   Result r = Run({"--set", "NumberOfLayers=10", "--robust", "-o", "ten.txt"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
-            "Robust surface solve took over 1 step (zone 1: 1).\nCalculation is successfully finished !\n");
+            "Robust surface solve took over 2 steps (zone 1: 2).\nCalculation is successfully finished !\n");
   ASSERT_EQ(Run({"-o", "plain.txt"}).status, 0);
   r = Run({"--robust", "-o", "robust.txt"});
   ASSERT_EQ(r.status, 0);
