@@ -96,7 +96,7 @@ def test_a_failing_march_returns_its_outcome_and_the_rescue_finishes_it():
     assert failed.messages[-1].startswith("Sorry, this condition does not cnoverge!")
     assert failed.summary["run"]["outcome"] == "failed" and failed.summary["run"]["stop_zone"] == 1
     rescued = kelvane.run({"Edit20": "10"}, robust=True)
-    assert rescued.finished and rescued.rescued_steps == [(1, 7)]
+    assert rescued.finished and rescued.rescued_steps[0] == (1, 7)
 
 
 def test_fields_by_either_name_and_data_files_round_trip(tmp_path):
