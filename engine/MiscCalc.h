@@ -97,6 +97,7 @@ struct Statistics {
   long long Steps = 0;
   long long Trials = 0;
   int MaxTrialsPerStep = 0;
+  long long SplitSteps = 0;  // robust steps solved in sub-steps
 };
 
 class Calculation {

@@ -633,7 +633,10 @@ bool RescueStep(Calculation& calc) {
       RobustSolve solve(calc);
       solved = solve.Run(reason);
     }
-    for (int m = 2; !solved && m <= kMaxSubsteps; m *= 2) solved = SolveInSubsteps(calc, m, reason);
+    for (int m = 2; !solved && m <= kMaxSubsteps; m *= 2) {
+      solved = SolveInSubsteps(calc, m, reason);
+      if (solved) ++calc.Stats.SplitSteps;
+    }
     if (solved) {
       // What was dropped on declaring a solvent gone leaves with the gas.
       const double dt = StepTime(calc);
