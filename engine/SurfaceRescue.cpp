@@ -120,7 +120,7 @@ class RobustSolve {
     return true;
   }
   // Leaves the step's state as the trial at p left it.
-  bool Finish(const Point& p);
+  bool Finish(const Point& p, std::string& reason);
 
   Calculation& calc_;
   StepState& st_;
@@ -193,12 +193,14 @@ double RobustSolve::Merit(const Point& p) const {
   return m;
 }
 
-bool RobustSolve::Finish(const Point& p) {
+bool RobustSolve::Finish(const Point& p, std::string& reason) {
   Point check;
   if (st_.NewMassFrac1[0] == p.s[0] && st_.NewMassFrac2[0] == p.s[1] && st_.FilmFlux1 == p.F[0] &&
       st_.FilmFlux2 == p.F[1])
     return true;
-  return Try(p.s[0], p.s[1], check) == Outcome::Admissible;
+  if (Try(p.s[0], p.s[1], check) == Outcome::Admissible) return true;
+  reason = "the balanced trial is not admissible";
+  return false;
 }
 
 bool RobustSolve::Newton(Point x, std::string& reason) {
@@ -207,7 +209,7 @@ bool RobustSolve::Newton(Point x, std::string& reason) {
   for (int k = 0; k < 2; ++k)
     if (!gone_[k]) active[n++] = k;
   for (int iter = 0; iter < 40; ++iter) {
-    if (Balanced(x)) return Finish(x);
+    if (Balanced(x)) return Finish(x, reason);
     // Jacobian of r over u = ln s by forward differences.
     double J[2][2] = {{0, 0}, {0, 0}};
     for (int a = 0; a < n; ++a) {
@@ -223,7 +225,7 @@ bool RobustSolve::Newton(Point x, std::string& reason) {
           return false;
         }
       }
-      if (Balanced(t)) return Finish(t);
+      if (Balanced(t)) return Finish(t, reason);
       const double du = std::log(s[k]) - std::log(x.s[k]);
       for (int b = 0; b < n; ++b) J[b][a] = (t.r(active[b]) - x.r(active[b])) / du;
     }
@@ -258,7 +260,7 @@ bool RobustSolve::Newton(Point x, std::string& reason) {
       for (int a = 0; a < n; ++a) s[active[a]] = std::max(x.s[active[a]] * std::exp(lambda * d[a]), kTinySurface);
       Point t;
       if (Try(s[0], s[1], t) != Outcome::Admissible) continue;
-      if (Balanced(t)) return Finish(t);
+      if (Balanced(t)) return Finish(t, reason);
       const double m = Merit(t);
       if (m < merit) {
         x = t;
@@ -334,7 +336,7 @@ bool RobustSolve::Bracket(double u0, double lo, double hi, Eval eval, Point& pt,
     // a trace solvent whose surface has reached equilibrium with the gas.
     // What remains of the imbalance is below the film side's own resolution
     // for so little solvent; the lowest surface stands.
-    if (s0 < 0 && a == lo && floorOk_) return true;
+    if (s0 < 0 && a == lo && ra && floorOk_) return true;
     if (s0 < 0)
       reason = std::string(what) + " taken up faster than the gas supplies it";
     else
@@ -415,7 +417,7 @@ bool RobustSolve::Nested(std::string& reason) {
   if (gone_[0] || gone_[1]) {
     const int k = gone_[0] ? 1 : 0;
     if (!Solve1D(k, 0, pt, reason)) return false;
-    return Finish(pt);
+    return Finish(pt, reason);
   }
   // Outer search over solvent 1; each of its trials first balances
   // solvent 2.  A trial whose inner search fails counts as too high.
@@ -433,7 +435,7 @@ bool RobustSolve::Nested(std::string& reason) {
     if (!inner.empty() && reason.find("saturated") != std::string::npos) reason = inner;
     return false;
   }
-  return Finish(pt);
+  return Finish(pt, reason);
 }
 
 bool RobustSolve::Run(std::string& reason) {
@@ -464,7 +466,7 @@ bool RobustSolve::Run(std::string& reason) {
   }
   std::string nestedReason;
   if (Nested(nestedReason)) return true;
-  reason = nestedReason;
+  reason = nestedReason.empty() ? "no admissible surface" : nestedReason;
   return false;
 }
 
