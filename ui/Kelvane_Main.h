@@ -78,6 +78,8 @@ class TForm1 : public QWidget, public RunHost {
   // The progress dialog of the run in progress (null when none is shown).
   QProgressDialog* ProgressDialog() const { return progress_; }
   bool RunInProgress() const { return running_; }
+  // The worker that runs the calculations of this window.
+  RunWorker* Worker() const { return worker_; }
 
   // Asks for the data file to load, starting in `initialDirectory`; an empty
   // result means the choice was cancelled.  The default shows the

@@ -57,7 +57,10 @@ class RunWorker::Host : public RunHost {
     worker_.zoneCount_ = zoneCount;
     worker_.zone_ = zone;
   }
-  bool CancelRequested() override { return worker_.cancel_ || worker_.abandoned_; }
+  bool CancelRequested() override {
+    if (worker_.AtCancelPoll && !worker_.abandoned_) worker_.AtCancelPoll(worker_.zone_);
+    return worker_.cancel_ || worker_.abandoned_;
+  }
 
  private:
   RunWorker& worker_;

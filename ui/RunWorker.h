@@ -46,6 +46,10 @@ class RunWorker : public QObject {
 
   // Stops the march after the current step.
   void RequestCancel() { cancel_ = true; }
+  // Called on the worker thread each time the march asks whether to stop,
+  // with the zone being marched, before the answer is read: a test acts at a
+  // known point of the run instead of racing it with timers.
+  std::function<void(int zone)> AtCancelPoll;
   RunProgress Progress() const;
   // The driver's report, valid after Finished().
   const RunReport& Report() const { return report_; }

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -21,6 +22,7 @@
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -30,6 +32,7 @@
 #include "ui/DirectoryChooser.h"
 #include "ui/Kelvane_Main.h"
 #include "ui/ResultsWindow.h"
+#include "ui/RunWorker.h"
 
 using kelvane::FieldSpec;
 using kelvane::FieldTable;
@@ -108,15 +111,14 @@ class ToolsTest : public QObject {
     QVERIFY(runner.waitForFinished(120000));
     QCOMPARE(runner.exitCode(), 0);
 
-    int progressSeen = 0;
-    QTimer probe;
-    connect(&probe, &QTimer::timeout, this, [&] {
-      if (form_->ProgressDialog() && form_->ProgressDialog()->isVisible()) ++progressSeen;
+    bool progressSeen = false;
+    AtZone(2, [&] {
+      QVERIFY(form_->ProgressDialog() && form_->ProgressDialog()->isVisible());
+      QTRY_VERIFY(form_->ProgressDialog()->labelText().startsWith(QStringLiteral("Zone 2 of 2")));
+      progressSeen = true;
     });
-    probe.start(5);
     ModalCloser closer;
     form_->OkButton()->click();
-    probe.stop();
     QCOMPARE(closer.Describe(), QStringLiteral("[finish: Calculation is successfully finished !]"));
     QCOMPARE(form_->LastRun().Outcome, RunOutcome::Finished);
     QVERIFY(!form_->RunInProgress());
@@ -124,7 +126,7 @@ class ToolsTest : public QObject {
     const QByteArray window = ReadAll(QDir(dir_).filePath("result.txt"));
     QVERIFY(!window.isEmpty());
     QVERIFY(window == ReadAll(runnerFile));
-    QVERIFY(progressSeen > 0);
+    QVERIFY(progressSeen);
     QVERIFY(form_->Results()->isVisible());
 #endif
   }
@@ -135,36 +137,29 @@ class ToolsTest : public QObject {
   // (Also: a second OK while the run is in progress does nothing.)
   void cancelStopsBetweenSteps() {
     SetLongRun(*form_);
-    bool pressed = false, secondOk = false;
-    QTimer probe;
-    connect(&probe, &QTimer::timeout, this, [&] {
+    bool pressed = false;
+    AtZone(3, [&] {
       QProgressDialog* dialog = form_->ProgressDialog();
-      if (pressed || !dialog || !dialog->isVisible()) return;
-      if (!secondOk) {
-        // A second OK during the run returns at once and changes nothing.
-        secondOk = true;
-        form_->OkButton()->click();
-        QVERIFY(form_->RunInProgress());
-        QCOMPARE(form_->ProgressDialog(), dialog);
-      }
-      // From zone 3 on: a few zones are in the file, most are still to come.
-      const QRegularExpressionMatch zone =
-          QRegularExpression(QStringLiteral("^Zone (\\d+) of 14")).match(dialog->labelText());
-      if (!zone.hasMatch() || zone.captured(1).toInt() < 3) return;
+      QVERIFY(dialog && dialog->isVisible());
+      // A second OK during the run returns at once and changes nothing.
+      form_->OkButton()->click();
+      QVERIFY(form_->RunInProgress());
+      QCOMPARE(form_->ProgressDialog(), dialog);
+      QTRY_VERIFY(dialog->labelText().startsWith(QStringLiteral("Zone 3 of 14")));
       QVERIFY(dialog->labelText().contains(QStringLiteral("Elapsed time")));
       QVERIFY(dialog->value() > 0 && dialog->value() < 100);
       QTest::mouseClick(CancelButton(dialog), Qt::LeftButton);
       pressed = true;
     });
-    probe.start(10);
     ModalCloser closer;
     form_->OkButton()->click();
-    probe.stop();
     QVERIFY(pressed);
     QCOMPARE(closer.Describe(), QStringLiteral("[message: The calculation was cancelled.]"));
     QCOMPARE(form_->LastRun().Outcome, RunOutcome::Cancelled);
+    // The march stops after the first step of zone 3: zones 1 and 2 are in
+    // the file.
     const int written = form_->LastRun().ZonesWritten;
-    QVERIFY2(written >= 2 && written < 14, qPrintable(QString::number(written)));
+    QCOMPARE(written, 2);
 
     const QByteArray bytes = ReadAll(QDir(dir_).filePath("result.txt"));
     const kelvane::ResultFileRead read = kelvane::ParseResultFile(bytes.toStdString());
@@ -424,25 +419,33 @@ class ToolsTest : public QObject {
   void closingDuringRunAsks() {
     SetLongRun(*form_);
     bool asked = false;
-    QTimer probe;
-    connect(&probe, &QTimer::timeout, this, [&] {
-      if (asked || !form_->ProgressDialog() || !form_->ProgressDialog()->isVisible()) return;
+    AtZone(2, [&] {
       asked = true;
-      form_->close();
+      form_->close();  // the question is answered Yes while the march waits
     });
-    probe.start(10);
     ModalCloser closer;
     form_->OkButton()->click();
-    probe.stop();
     QVERIFY(asked);
     QCOMPARE(closer.Seen().size(), 2);
     QCOMPARE(closer.Seen()[0].Kind, QStringLiteral("question"));
     QCOMPARE(closer.Seen()[1].Text, QStringLiteral("The calculation was cancelled."));
     QCOMPARE(form_->LastRun().Outcome, RunOutcome::Cancelled);
+    QCOMPARE(form_->LastRun().ZonesWritten, 1);
     QTRY_VERIFY(!form_->isVisible());
   }
 
  private:
+  // Runs `action` on the window's thread once, the first time the march asks
+  // whether to stop in zone `zone` or later; the march waits for it.
+  void AtZone(int zone, std::function<void()> action) {
+    auto done = std::make_shared<bool>(false);
+    form_->Worker()->AtCancelPoll = [this, zone, action, done](int z) {
+      if (*done || z < zone) return;
+      *done = true;
+      QMetaObject::invokeMethod(form_.get(), action, Qt::BlockingQueuedConnection);
+    };
+  }
+
   QString startDirectory_;
   QString dir_;
   std::unique_ptr<QTemporaryDir> folder_;

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -223,7 +224,10 @@ class WindowTest : public QObject {
     form_->PageControl()->setCurrentIndex(0);
     QTest::keyClick(form_->Edit("Edit1"), Qt::Key_Escape);
     QTest::keyClick(form_.get(), Qt::Key_Escape);
-    QTest::qWait(100);
+    // Keys are handled as they arrive; what they posted is handled here.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QVERIFY(!form_->RunInProgress());
     QVERIFY2(closer.Seen().isEmpty(), qPrintable(closer.Describe()));
     QVERIFY(NoResultFile(dir_));
     QVERIFY(form_->isVisible());
@@ -234,12 +238,16 @@ class WindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(form_.get()));
     form_->PageControl()->setCurrentIndex(3);
     form_->Edit("Edit201")->setFocus();
+    // A mnemonic presses its button at once and clicks it a moment later.
+    QSignalSpy pressed(form_->CloseButton(), &QAbstractButton::pressed);
     QTest::keyClick(form_->Edit("Edit201"), Qt::Key_C, Qt::AltModifier);
-    QTest::qWait(300);  // a mnemonic presses its button for a moment
+    QCoreApplication::processEvents();
+    QCOMPARE(pressed.count(), 0);
     QVERIFY(form_->isVisible());
     form_->PageControl()->setCurrentIndex(0);
     form_->Edit("Edit1")->setFocus();
     QTest::keyClick(form_->Edit("Edit1"), Qt::Key_C, Qt::AltModifier);
+    QCOMPARE(pressed.count(), 1);
     QTRY_VERIFY(!form_->isVisible());
   }
 
