@@ -15,6 +15,7 @@
 #include "files/DataFile.h"
 #include "files/ResultFile.h"
 #include "files_test_support.h"
+#include "tests/support/EngineTestSupport.h"
 
 namespace kelvane {
 namespace {
@@ -45,7 +46,7 @@ class DataFileTest : public filetest::ScratchDir {
   std::string NotADataFile() const { return "\"" + Path("data.txt") + "\" is not a correct data file!"; }
 
   FieldTextMap fields;
-  filetest::RecordingHost host;
+  enginetest::RecordingHost host;
 };
 
 TEST_F(DataFileTest, LabelLinesOfAFourteenZoneEchoFillEveryEnabledField) {
@@ -68,7 +69,7 @@ TEST_F(DataFileTest, LabelLinesOfAFourteenZoneEchoFillEveryEnabledField) {
 
   fields.SetText("Edit250", "keep.txt");
   ASSERT_EQ(Load(Join(labelLines)), DataFileStatus::Applied);
-  EXPECT_TRUE(host.messages.empty());
+  EXPECT_TRUE(host.Messages.empty());
 
   EXPECT_EQ(fields.Text("Edit19"), "2.00000");
   EXPECT_EQ(fields.Text("Edit20"), "20");
@@ -108,8 +109,8 @@ TEST_F(DataFileTest, FilesThatAreNotDataFilesChangeNothing) {
 
   EXPECT_EQ(Load(""), DataFileStatus::NotADataFile);
 
-  ASSERT_EQ(host.messages.size(), 4u);
-  for (const auto& m : host.messages) EXPECT_EQ(m, NotADataFile());
+  ASSERT_EQ(host.Messages.size(), 4u);
+  for (const auto& m : host.Messages) EXPECT_EQ(m, NotADataFile());
   EXPECT_EQ(fields.All(), before.All());
 }
 
@@ -217,9 +218,9 @@ TEST_F(DataFileTest, UnreadableFileIsToldWithTheReason) {
       {"/dev/zero", "not a regular file"},
   };
   for (const auto& [path, reason] : cases) {
-    host.messages.clear();
+    host.Messages.clear();
     EXPECT_EQ(InputDataFile(path, fields, host), DataFileStatus::CannotOpen);
-    EXPECT_EQ(host.messages, std::vector<std::string>{"Data file can not open!\n" + path + ": " + reason});
+    EXPECT_EQ(host.Messages, std::vector<std::string>{"Data file can not open!\n" + path + ": " + reason});
   }
   EXPECT_EQ(fields.All(), before.All());
 }
@@ -231,10 +232,10 @@ TEST_F(DataFileTest, LineFarTooLongIsRefused) {
   lines[2] = "x = " + std::string(MaxDataLineBytes, '1');
   const FieldTextMap before = fields;
   EXPECT_EQ(Load(Join(lines)), DataFileStatus::NotADataFile);
-  EXPECT_EQ(host.messages, std::vector<std::string>{NotADataFile() + "\nline 3 is longer than 65536 bytes"});
+  EXPECT_EQ(host.Messages, std::vector<std::string>{NotADataFile() + "\nline 3 is longer than 65536 bytes"});
   EXPECT_EQ(fields.All(), before.All());
   lines[2].resize(MaxDataLineBytes);
-  host.messages.clear();
+  host.Messages.clear();
   EXPECT_EQ(Load(Join(lines)), DataFileStatus::Applied);
 }
 

@@ -156,9 +156,10 @@ TEST_F(ShortRunTest, StoredRowsAreConsistent) {
       const Fractions phi = VolFracFromMass(S().MassFrac1[j][i], S().MassFrac2[j][i], p.Density1, p.Density2,
                                             p.PolymerDensity);
       EXPECT_NEAR(phi.F1, S().VolFrac1[j][i], 1e-14);
-      const Fractions w = MassFracFromVol(S().FitVolFrac1[j][i], S().FitVolFrac2[j][i], p.Density1, p.Density2,
-                                          p.PolymerDensity);
-      EXPECT_TRUE(SameBits(w.F1, S().FitMassFrac1[j][i]));
+      const double f1 = S().FitVolFrac1[j][i], f2 = S().FitVolFrac2[j][i];
+      const double m1 = f1 * p.Density1, m2 = f2 * p.Density2, mP = (1 - f1 - f2) * p.PolymerDensity;
+      EXPECT_NEAR(S().FitMassFrac1[j][i], m1 / (m1 + m2 + mP), 1e-14);
+      EXPECT_NEAR(S().FitMassFrac2[j][i], m2 / (m1 + m2 + mP), 1e-14);
     }
     EXPECT_TRUE(SameBits(S().FitVolFrac1[j][0], S().VolFrac1[j][0]));
   }
@@ -263,11 +264,11 @@ TEST(CarryOver, RowZeroOfTheNextZoneIsTheExitRow) {
   EXPECT_EQ(s.LayerThick[0][0], 0.0);
   const RunParameters& p = calc.Params();
   for (int i = 0; i <= N; ++i) {
-    const Fractions w = MassFracFromVol(before.FitVolFrac1[k][i], before.FitVolFrac2[k][i], p.Density1, p.Density2,
-                                        p.PolymerDensity);
-    EXPECT_TRUE(SameBits(s.FitMassFrac1[0][i], w.F1));
-    EXPECT_TRUE(SameBits(s.FitMassFrac2[0][i], w.F2));
-    EXPECT_TRUE(SameBits(s.FitMassFracP[0][i], w.FP));
+    const double f1 = before.FitVolFrac1[k][i], f2 = before.FitVolFrac2[k][i];
+    const double m1 = f1 * p.Density1, m2 = f2 * p.Density2, mP = (1 - f1 - f2) * p.PolymerDensity;
+    EXPECT_NEAR(s.FitMassFrac1[0][i], m1 / (m1 + m2 + mP), 1e-14);
+    EXPECT_NEAR(s.FitMassFrac2[0][i], m2 / (m1 + m2 + mP), 1e-14);
+    EXPECT_NEAR(s.FitMassFracP[0][i], mP / (m1 + m2 + mP), 1e-14);
   }
   // Rows 1..k are left for the writer.
   EXPECT_TRUE(SameRows(s, before, 1, k));

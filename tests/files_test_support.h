@@ -20,6 +20,7 @@
 #include "run/FieldTable.h"
 #include "run/ReadRunParameters.h"
 #include "engine/RunParameters.h"
+#include "tests/support/DefaultSetup.h"
 
 namespace kelvane::filetest {
 
@@ -45,7 +46,8 @@ inline RunSetup SetupFromTexts(const FieldTexts& texts) {
   return s;
 }
 
-inline RunSetup DefaultSetup() { return SetupFromTexts(FieldTextMap()); }
+// The default window, written out by hand (not read from the field table).
+inline RunSetup DefaultSetup() { return fixtures::DefaultSetup(); }
 
 inline std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -89,13 +91,6 @@ class ScratchDir : public ::testing::Test {
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   std::filesystem::path dir_;
-};
-
-// Keeps every message instead of showing it.
-class RecordingHost : public EngineHost {
- public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  std::vector<std::string> messages;
 };
 
 }  // namespace kelvane::filetest

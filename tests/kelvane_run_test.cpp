@@ -393,6 +393,14 @@ TEST_F(KelvaneRunTest, HelpListsEveryField) {
     EXPECT_NE(row.find(" " + f.Unit + " "), std::string::npos) << row;
     EXPECT_NE(row.find("default \"" + f.DefaultText + "\""), std::string::npos) << row;
   }
+  // A few rows as a person reads them, written out here rather than taken
+  // from the table that printed them.
+  for (const char* row : {"  Edit1    InitialCoatingThickness    cm          default \"0.00577\"",
+                          "  Edit21   OuterTemperature[2]        degC        default \"60.0\"",
+                          "  Edit202  Chi2p                      -           default \"0.34\"",
+                          "  Edit19   IncrementZ                 cm          default \"2.0\"",
+                          "  Edit250  SaveFileName               -           default \"result.txt\""})
+    EXPECT_NE(r.out.find(std::string(row)), std::string::npos) << row;
   EXPECT_EQ(Files(), std::vector<std::string>{});
 }
 

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "engine/Faults.h"
+#include "tests/support/DefaultSetup.h"
+#include "tests/support/EngineTestSupport.h"
 
 namespace kelvane {
 namespace {
@@ -25,11 +27,7 @@ const std::string kBoundK =
     "\"Increment of z\" is too small !  \"Zone Length/Increment of z\" should be less than 8001.";
 const std::string kSaveName = "Input Save File Name!";
 
-class RecordingHost : public EngineHost {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
-};
+using enginetest::RecordingHost;
 
 constexpr int32_t kUntouched = -777;
 
@@ -47,8 +45,8 @@ struct Reading {
   const RunParameters& p() const { return setup.Params; }
   // The single message shown, "" when none; more than one is a failure.
   std::string Message() const {
-    EXPECT_LE(host.shown.size(), 1u);
-    return host.shown.empty() ? "" : host.shown.front();
+    EXPECT_LE(host.Messages.size(), 1u);
+    return host.Messages.empty() ? "" : host.Messages.front();
   }
   bool Refused(const std::string& message) const {
     const bool stepsUntouched = setup.ZoneStepCount[1] == kUntouched;
@@ -81,6 +79,15 @@ TEST(ReadRunParameters, DefaultWindowIsAccepted) {
   EXPECT_EQ(r.p().CoatHeatTransferCoeff[2], 0.0010944);
   EXPECT_EQ(r.p().DiffParams1[5], -601.069);
   EXPECT_EQ(r.p().DiffParams2[11], -1.01071E7);
+  // Every number of the window's defaults lands as the hand-written default
+  // window has it.
+  RunSetup expected = fixtures::DefaultSetup();
+  for (const FieldSpec& f : FieldTable()) {
+    const double* want = RealMember(expected.Params, f.Member);
+    if (!want) continue;
+    RunParameters read = r.p();
+    EXPECT_EQ(*RealMember(read, f.Member), *want) << f.Component << " " << f.Member;
+  }
 }
 
 TEST(ReadRunParameters, FlagsLeftByEarlierArithmeticDoNotRefuse) {
@@ -390,7 +397,7 @@ TEST(ReadRunParameters, ZoneTemperatureThatIsNotANumberLeavesThroughTheErrorRepo
   } catch (const GeneralError& e) {
     EXPECT_EQ(std::string(e.what()), "'x' は浮動小数点数ではありません");
   }
-  EXPECT_TRUE(host.shown.empty());
+  EXPECT_TRUE(host.Messages.empty());
   EXPECT_FALSE(setup.InputAccepted);
   EXPECT_EQ(setup.ZoneCount, 1);
   EXPECT_EQ(setup.ZoneStepCount[1], 0);
