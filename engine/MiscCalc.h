@@ -272,6 +272,17 @@ bool GasSideFluxAllowingAbsence(Calculation& calc);
 // The march's balance test of one solvent: |(F - G) / F| < 0.005.
 bool Converged(double film, double gas);
 extern const char* const RescueFailurePrefix;  // "Sorry, this condition does not converge !! (rescue failed: "
+// The robust solve's rules for one trial, each on its own so that its edge
+// can be tested: surface mass fractions s1, s2 >= 0 with s1 + s2 < 1; the
+// surface boils where P1 + P2 >= 760 mmHg; no node of either profile below
+// zero; solvent k is balanced when |F - G| < 0.005 |F|, or |F - G| <= scale
+// with scale = max(0.001 E, 1e-7 M / dt) (E the step's evaporation, M the
+// solvent's content, g/cm^2).
+bool RescueSurfaceAdmissible(double s1, double s2);
+bool RescueSurfaceBoils(double P1, double P2);
+bool RescueProfilesNonNegative(const NodeRow& w1, const NodeRow& w2, int N);
+bool RescueSolventBalanced(double F, double G, double scale);
+double RescueBalanceScale(double E, double content, double dt);
 
 // ---------------------------------------------------------------------------
 // Zone march.

@@ -135,7 +135,7 @@ class RobustSolve {
 Outcome RobustSolve::Try(double s1, double s2, Point& pt) {
   if (gone_[0]) s1 = 0;
   if (gone_[1]) s2 = 0;
-  if (!(s1 >= 0 && s2 >= 0 && s1 + s2 < 1)) return Outcome::Inadmissible;
+  if (!RescueSurfaceAdmissible(s1, s2)) return Outcome::Inadmissible;
   ++trials_;
   ++st_.Trials;
   st_.NewMassFrac1[0] = s1;
@@ -153,16 +153,14 @@ Outcome RobustSolve::Try(double s1, double s2, Point& pt) {
   }
   // At or above the boiling point the flux law's denominator 760 - P
   // changes sign: no balance there is physical.
-  if (static_cast<LD>(st_.P1) + st_.P2 >= 760.0L) {
+  if (RescueSurfaceBoils(st_.P1, st_.P2)) {
     boilingSeen_ = true;
     return Outcome::Boiling;
   }
-  const int N = calc_.Params().TotalLayerCount;
-  for (int i = 0; i <= N; ++i)
-    if (st_.NewMassFrac1[i] < 0 || st_.NewMassFrac2[i] < 0) {
-      negativeSeen_ = true;
-      return Outcome::Negative;
-    }
+  if (!RescueProfilesNonNegative(st_.NewMassFrac1, st_.NewMassFrac2, calc_.Params().TotalLayerCount)) {
+    negativeSeen_ = true;
+    return Outcome::Negative;
+  }
   pt.s[0] = st_.NewMassFrac1[0];
   pt.s[1] = st_.NewMassFrac2[0];
   pt.F[0] = st_.FilmFlux1;
@@ -174,13 +172,12 @@ Outcome RobustSolve::Try(double s1, double s2, Point& pt) {
 
 double RobustSolve::Scale(const Point& p, int k) const {
   const double E = std::max(std::fabs(p.F[0]) + std::fabs(p.F[1]), std::fabs(p.G[0]) + std::fabs(p.G[1]));
-  return std::max({kEvaporationTol * E, kContentTol * M_[k] / dt_, 1e-300});
+  return RescueBalanceScale(E, M_[k], dt_);
 }
 
 bool RobustSolve::Balanced(const Point& p, int k) const {
   if (gone_[k]) return true;
-  const double r = std::fabs(p.r(k));
-  return r < kRelativeTol * std::fabs(p.F[k]) || r <= Scale(p, k);
+  return RescueSolventBalanced(p.F[k], p.G[k], Scale(p, k));
 }
 
 double RobustSolve::Merit(const Point& p) const {
@@ -616,6 +613,25 @@ bool SolveInSubsteps(Calculation& calc, int m, std::string& reason) {
 }
 
 }  // namespace
+
+bool RescueSurfaceAdmissible(double s1, double s2) { return s1 >= 0 && s2 >= 0 && s1 + s2 < 1; }
+
+bool RescueSurfaceBoils(double P1, double P2) { return static_cast<LD>(P1) + P2 >= 760.0L; }
+
+bool RescueProfilesNonNegative(const NodeRow& w1, const NodeRow& w2, int N) {
+  for (int i = 0; i <= N; ++i)
+    if (w1[i] < 0 || w2[i] < 0) return false;
+  return true;
+}
+
+double RescueBalanceScale(double E, double content, double dt) {
+  return std::max({kEvaporationTol * E, kContentTol * content / dt, 1e-300});
+}
+
+bool RescueSolventBalanced(double F, double G, double scale) {
+  const double r = std::fabs(static_cast<double>(static_cast<LD>(F) - G));
+  return r < kRelativeTol * std::fabs(F) || r <= scale;
+}
 
 bool RescueStep(Calculation& calc) {
   const RunParameters& p = calc.Params();

@@ -388,3 +388,58 @@ TEST(RobustSurface, FailureReasonNamesCondensation) {
 
 }  // namespace
 }  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+// Each rule of a rescue trial at its edge: the case it must refuse beside the
+// neighbouring case it must accept.
+TEST(RobustSurfaceRules, EachRuleRefusesJustPastItsEdge) {
+  // Surface mass fractions: a solvent may be absent, never negative; the
+  // polymer must keep a share.
+  EXPECT_TRUE(RescueSurfaceAdmissible(0.0, 0.3));
+  EXPECT_TRUE(RescueSurfaceAdmissible(0.3, 0.0));
+  EXPECT_FALSE(RescueSurfaceAdmissible(-1e-300, 0.3));
+  EXPECT_FALSE(RescueSurfaceAdmissible(0.3, -1e-300));
+  EXPECT_TRUE(RescueSurfaceAdmissible(0.5, 0.4999999));
+  EXPECT_FALSE(RescueSurfaceAdmissible(0.5, 0.5));
+  EXPECT_FALSE(RescueSurfaceAdmissible(1.0, 0.0));
+  EXPECT_FALSE(RescueSurfaceAdmissible(std::nan(""), 0.1));
+
+  // Boiling: the partial pressures together reach one atmosphere.
+  EXPECT_FALSE(RescueSurfaceBoils(400.0, std::nextafter(360.0, 0.0)));
+  EXPECT_TRUE(RescueSurfaceBoils(400.0, 360.0));
+  EXPECT_TRUE(RescueSurfaceBoils(760.0, 0.0));
+  EXPECT_FALSE(RescueSurfaceBoils(759.9, 0.0));
+
+  // Profiles: zero is a dry node, anything below it is refused, in either
+  // solvent and at any node up to the last.
+  NodeRow w1{}, w2{};
+  const int N = 24;
+  EXPECT_TRUE(RescueProfilesNonNegative(w1, w2, N));
+  w2[N] = -1e-300;
+  EXPECT_FALSE(RescueProfilesNonNegative(w1, w2, N));
+  EXPECT_TRUE(RescueProfilesNonNegative(w1, w2, N - 1));
+  w2[N] = 0;
+  w1[0] = -1e-300;
+  EXPECT_FALSE(RescueProfilesNonNegative(w1, w2, N));
+
+  // Balance of one solvent: relative half a percent, strictly.
+  EXPECT_TRUE(RescueSolventBalanced(1000.0, 1004.999, 0.0));
+  EXPECT_FALSE(RescueSolventBalanced(1000.0, 1005.0, 0.0)) << "exactly half a percent is not balanced";
+  EXPECT_TRUE(RescueSolventBalanced(1.0, 1.0049, 0.0));
+  EXPECT_FALSE(RescueSolventBalanced(1.0, 1.0051, 0.0));
+  EXPECT_FALSE(RescueSolventBalanced(1.0, 0.9949, 0.0));
+  EXPECT_TRUE(RescueSolventBalanced(-1.0, -0.996, 0.0)) << "uptake from the gas balances like evaporation";
+  // Absolute: within the scale, inclusive; the scale is a thousandth of the
+  // step's evaporation or 1e-7 of the content per step, the larger.
+  EXPECT_TRUE(RescueSolventBalanced(0.0, 2e-9, 2e-9));
+  EXPECT_FALSE(RescueSolventBalanced(0.0, 2.0001e-9, 2e-9));
+  EXPECT_DOUBLE_EQ(RescueBalanceScale(2e-6, 0.0, 0.02), 2e-9);
+  EXPECT_DOUBLE_EQ(RescueBalanceScale(2e-6, 1e-3, 0.02), 5e-9);
+  EXPECT_DOUBLE_EQ(RescueBalanceScale(1e-5, 1e-3, 0.02), 1e-8);
+  EXPECT_GT(RescueBalanceScale(0.0, 0.0, 1.0), 0.0);
+}
+
+}  // namespace
+}  // namespace kelvane
