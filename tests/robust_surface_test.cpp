@@ -297,9 +297,10 @@ TEST(RobustSurface, RescuedDryersArePhysicallySound) {
     const RunParameters& p = setup.Params;
     const int N = p.TotalLayerCount;
     const double load = (p.InitialComposition1 + p.InitialComposition2) * p.InitialCoatingThickness;
-    long double evaporated = 0;
+    long double evaporated = 0, evaporated2 = 0;
     host.OnProgress = [&](int, int) {
       evaporated += (static_cast<long double>(c.Step.GasFlux1) + c.Step.GasFlux2) * p.IncrementZ / c.State.WebSpeedCm;
+      evaporated2 += static_cast<long double>(c.Step.GasFlux2) * p.IncrementZ / c.State.WebSpeedCm;
     };
     double tLow = p.InitialTemperature, tHigh = p.InitialTemperature;
     for (int z = 1; z <= setup.ZoneCount; ++z) {
@@ -330,7 +331,11 @@ TEST(RobustSurface, RescuedDryersArePhysicallySound) {
       const double left = (s.SolRemain[0] - s.SolRemain[n]) / 100 * load;
       EXPECT_NEAR(static_cast<double>(evaporated), left, 0.005 * std::fabs(left) + 1e-6 * load)
           << label << " zone " << z;
-      evaporated = 0;
+      // And so for solvent 2 alone: both solvents are balanced, not their sum.
+      const double left2 = s.AvgConc2[0] * s.CoatThick[0] - s.AvgConc2[n] * s.CoatThick[n];
+      EXPECT_NEAR(static_cast<double>(evaporated2), left2, 0.005 * std::fabs(left2) + 1e-6 * load)
+          << label << " zone " << z << ", solvent 2";
+      evaporated = evaporated2 = 0;
     });
     EXPECT_EQ(failed, 0) << label << ": " << (host.Messages.empty() ? "" : host.Messages.back());
     EXPECT_FALSE(c.Rescued.empty()) << label;
