@@ -85,16 +85,16 @@ std::vector<std::string> ExpandValues(std::string_view text) {
   return values;
 }
 
-VariedField ParseVaried(std::string_view spec) {
-  const auto eq = spec.find('=');
+VariedField ParseVaried(std::string_view text) {
+  const auto eq = text.find('=');
   if (eq == std::string_view::npos)
-    throw std::invalid_argument("\"" + std::string(spec) + "\": expected NAME=VALUES");
+    throw std::invalid_argument("\"" + std::string(text) + "\": expected NAME=VALUES");
   VariedField v;
-  v.Name = Trimmed(spec.substr(0, eq));
+  v.Name = Trimmed(text.substr(0, eq));
   v.Field = FindField(v.Name);
   if (!v.Field) throw std::invalid_argument("no field is named \"" + v.Name + "\"");
   try {
-    v.Values = ExpandValues(spec.substr(eq + 1));
+    v.Values = ExpandValues(text.substr(eq + 1));
   } catch (const std::invalid_argument& e) {
     throw std::invalid_argument(v.Name + ": " + e.what());
   }

@@ -40,7 +40,7 @@ std::vector<std::string> ExpandValues(std::string_view text);
 
 // "NAME=VALUES" with NAME a field name or a record name.  Throws
 // std::invalid_argument naming the field or the text at fault.
-VariedField ParseVaried(std::string_view spec);
+VariedField ParseVaried(std::string_view text);
 
 // Number of rows of the whole study: the product of the value counts.
 std::size_t RowCount(const StudyDefinition& study);

@@ -75,24 +75,24 @@ TEST(Plausibility, DefaultWindowAndTheTestsOwnCasesWarnOfNothing) {
 // Every field with a valid range warns just outside it, naming itself.
 TEST(Plausibility, EachRangeWarnsJustOutsideIt) {
   int checked = 0;
-  for (const FieldSpec& spec : FieldTable()) {
-    if (!spec.Valid.Bounded() || spec.Zone > 2) continue;
+  for (const FieldSpec& field : FieldTable()) {
+    if (!field.Valid.Bounded() || field.Zone > 2) continue;
     std::vector<double> outside;
-    if (spec.Valid.Low != -HUGE_VAL) outside.push_back(spec.Valid.LowOpen ? spec.Valid.Low : std::nextafter(spec.Valid.Low, -HUGE_VAL));
-    if (spec.Valid.High != HUGE_VAL) outside.push_back(std::nextafter(spec.Valid.High, HUGE_VAL));
+    if (field.Valid.Low != -HUGE_VAL) outside.push_back(field.Valid.LowOpen ? field.Valid.Low : std::nextafter(field.Valid.Low, -HUGE_VAL));
+    if (field.Valid.High != HUGE_VAL) outside.push_back(std::nextafter(field.Valid.High, HUGE_VAL));
     for (double v : outside) {
-      if (spec.Member == "IncrementZ") continue;  // refused by the reading itself
-      if (spec.Member.rfind("ZoneLength", 0) == 0) continue;  // a negative length is refused as well
+      if (field.Member == "IncrementZ") continue;  // refused by the reading itself
+      if (field.Member.rfind("ZoneLength", 0) == 0) continue;  // a negative length is refused as well
       FieldTextMap f;
-      f.SetText(spec.Component, Text(v));
+      f.SetText(field.Component, Text(v));
       RunSetup s;
       SilentHost host;
       ReadRunParameters(f, host, s);
       if (!s.InputAccepted) continue;  // beyond what the reading accepts at all
       const auto warnings = CheckPlausibility(s);
       bool named = false;
-      for (const PlausibilityWarning& w : warnings) named = named || w.Field == spec.Component;
-      EXPECT_TRUE(named) << spec.Member << " = " << Text(v);
+      for (const PlausibilityWarning& w : warnings) named = named || w.Field == field.Component;
+      EXPECT_TRUE(named) << field.Member << " = " << Text(v);
       ++checked;
     }
   }

@@ -13,9 +13,9 @@ import kelvane.fit as kf
 
 def load_example():
     source = os.path.join(os.environ.get("KELVANE_SOURCE_DIR", "."), "examples", "fit_drying_curve.py")
-    spec = importlib.util.spec_from_file_location("fit_drying_curve", source)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module_spec = importlib.util.spec_from_file_location("fit_drying_curve", source)
+    module = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(module)
     return module
 
 
