@@ -424,6 +424,16 @@ void ReadRunParameters(const FieldTexts& fields, EngineHost& messages, RunSetup&
     p.CoatHeatTransferCoeff[k] = pending[k][5];
   }
 
+  // A web at rest (or running backwards) carries nothing through the dryer:
+  // the time a step takes, its length over the speed, has no value.  It is
+  // refused last, so that every input refused before keeps its message.
+  if (!(p.WebSpeed > 0)) {
+    about("Edit5", "A web speed of " + ShortNumber(p.WebSpeed) +
+                       " m/s moves no film through the dryer; give the speed of the web in m/s, such as 1.0.");
+    refuse(kNotCorrect);
+    return;
+  }
+
   // Every check passed: the step counts.  The bound above keeps each within
   // 8001.
   for (int k = 1; k <= setup.ZoneCount; ++k) setup.ZoneStepCount[k] = StepCount(p.ZoneLength[k], p.IncrementZ);

@@ -438,6 +438,9 @@ TEST(ReadRunParameters, EachRefusalNamesItsFieldInCheckingOrder) {
                     "Input value of Zone 3 is not correct!", ZoneComponent(3, i)});
   rows.push_back({{{"Edit22", "-5"}}, "Input value of Zone 2 is not correct!", "Edit22"});
   rows.push_back({{{"Edit22", "160.02"}}, kBoundK, "Edit22"});
+  // A web at rest or running backwards: after every other check.
+  rows.push_back({{{"Edit5", "0"}}, kNotCorrect, "Edit5"});
+  rows.push_back({{{"Edit5", "-0.5"}}, kNotCorrect, "Edit5"});
 
   struct Explaining : EngineHost {
     void ShowMessage(const std::string& text) override { shown.push_back({text, "(unexplained)"}); }

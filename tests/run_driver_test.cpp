@@ -380,9 +380,9 @@ TEST_F(RunDriverTest, EveryRunStartsAfresh) {
   fields.SetText("Edit20", "10");
   Run();
   fields.SetText("Edit20", "20");
-  fields.SetText("Edit5", "0");
+  fields.SetText("Edit251", "0");
   Run();
-  fields.SetText("Edit5", "1.0");
+  fields.SetText("Edit251", "0.001316");
   host = std::make_unique<RecordingRunHost>(result);
   ASSERT_EQ(Run().Outcome, RunOutcome::Finished);
   const std::string reused = ReadBytes(result);
@@ -510,11 +510,11 @@ TEST_F(RunDriverTest, EngineFailureNamesItsStepAndTheRobustSolve) {
   EXPECT_NE(d.Explanation.find("--robust"), std::string::npos);
   EXPECT_TRUE(d.SuggestRobust);
 
-  // An arithmetic fault names its step too (a web at rest: the step time
-  // divides by zero before the first step).
+  // An arithmetic fault names its step too (a zero Dconst divides by zero
+  // in the first step).
   host = std::make_unique<RecordingRunHost>(result);
   fields.SetText("Edit20", "20");
-  fields.SetText("Edit5", "0");
+  fields.SetText("Edit251", "0");
   EXPECT_EQ(Run().Outcome, RunOutcome::ArithmeticFault);
   ASSERT_EQ(host->reports.size(), 1u);
   ASSERT_EQ(host->details.size(), 1u);
