@@ -139,7 +139,7 @@ class InputsTest : public QObject {
   // Inputs that look wrong: "Go to field" shows the field and runs nothing,
   // "Run anyway" runs.
   void inputsThatLookWrongAreAskedAbout() {
-    form_->Edit("Edit5")->setText("-1");
+    form_->Edit("Edit4")->setText("-0.01");
     {
       Answerer answer([](QMessageBox* box) { return Named(box, "GoToField"); });
       form_->OkButton()->click();
@@ -147,10 +147,10 @@ class InputsTest : public QObject {
     }
     QCOMPARE(form_->LastRun().Outcome, RunOutcome::Declined);
     QCOMPARE(form_->PageControl()->currentIndex(), 0);
-    QVERIFY(FieldMarked(form_->Edit("Edit5")));
+    QVERIFY(FieldMarked(form_->Edit("Edit4")));
     QVERIFY(!QFile::exists(result_));
 
-    form_->Edit("Edit5")->setText("1.0");
+    form_->Edit("Edit4")->setText("0.003556");
     form_->Edit("Edit8")->setText("0.06");  // 3 steps: warned, and runs anyway
     Answerer answer([](QMessageBox*) { return nullptr; });
     form_->OkButton()->click();

@@ -82,10 +82,10 @@ int main(int argc, char* argv[]) {
   form.OkButton()->click();
   form.Edit("Edit22")->setText("50.0");
   form.PageControl()->setCurrentIndex(0);
-  form.Edit("Edit5")->setText("-1.0");
+  form.Edit("Edit4")->setText("-0.01");
   form.Edit("Edit9")->setText("200");
   form.OkButton()->click();
-  form.Edit("Edit5")->setText("1.0");
+  form.Edit("Edit4")->setText("0.003556");
   form.Edit("Edit9")->setText("0.0");
   closer.BeforeClose = nullptr;
 
