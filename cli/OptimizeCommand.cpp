@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -164,7 +165,11 @@ int OptimizeCommand(int argc, char** argv) {
   options.LiteralTrials = base.Literal;
   StudyControl control;
   RunsProgress progress(!base.Quiet && isatty(STDERR_FILENO));
-  control.RowDone = [&](const RowResult& r, std::size_t, std::size_t) { progress.Update(r.Row.Number, 0); };
+  // The one-field search says about how many runs it makes; COBYLA does not.
+  std::size_t expected = 0;
+  control.RowDone = [&](const RowResult& r, std::size_t, std::size_t) {
+    progress.Update(r.Row.Number, expected ? std::max<std::size_t>(expected, r.Row.Number) : 0);
+  };
   StudyDefinition evaluated;  // the table of evaluations: the searched fields
   evaluated.Base = study.Base;
   for (const SearchedField& f : fields) evaluated.Varied.push_back(f.Field);
@@ -173,7 +178,7 @@ int OptimizeCommand(int argc, char** argv) {
   RowResult bestRow;
   std::vector<RowResult> evaluations;
   bool found = false, cancelled = false;
-  std::string why;
+  std::string notFound;  // why nothing was found
   try {
     InterruptGuard guard(control.Cancel);
     if (fields.size() == 1 && FindField(objective) == fields[0].Field.Field) {
@@ -184,28 +189,14 @@ int OptimizeCommand(int argc, char** argv) {
       s.Maximize = isMax;
       s.Tolerance = tolerance;
       s.Goal = goal;
+      expected = ExpectedRuns(s, StudyThreads(options.Jobs));
       const BoundaryResult r = SearchBoundary(study, s, options, control);
       evaluations = r.Evaluations;
       progress.Clear();
-      switch (r.End) {
-        case SearchEnd::Boundary:
-          found = true;
-          std::fprintf(stderr,
-                       "%s=%s meets the targets and %s=%s does not: the boundary lies between them "
-                       "(tolerance %s; %zu runs)\n",
-                       s.Field.Name.c_str(), r.Best.c_str(), s.Field.Name.c_str(), r.Beyond.c_str(),
-                       ShortestNumber(r.Tolerance).c_str(), r.Evaluations.size());
-          break;
-        case SearchEnd::BoundReached:
-          found = true;
-          std::fprintf(stderr, "%s=%s, the bound itself, meets the targets (%zu runs)\n", s.Field.Name.c_str(),
-                       r.Best.c_str(), r.Evaluations.size());
-          break;
-        case SearchEnd::NoneFeasible:
-          why = "at " + s.Field.Name + "=" + (isMax ? s.Lower : s.Upper) + ": " + r.Why;
-          break;
-        case SearchEnd::Cancelled: cancelled = true; break;
-      }
+      found = r.End == SearchEnd::Boundary || r.End == SearchEnd::BoundReached;
+      cancelled = r.End == SearchEnd::Cancelled;
+      if (found) std::fprintf(stderr, "%s\n", BoundaryAnswer(s, r).c_str());
+      if (r.End == SearchEnd::NoneFeasible) notFound = BoundaryAnswer(s, r);
       if (found) {
         best = {r.Best};
         bestRow = r.BestRow;
@@ -227,7 +218,9 @@ int OptimizeCommand(int argc, char** argv) {
         bestRow = r.BestRow;
       }
       std::fprintf(stderr, "COBYLA: %s after %zu runs\n", r.Stop.c_str(), r.Evaluations.size());
-      if (!r.Found) why = "none of the " + std::to_string(r.Evaluations.size()) + " runs met the targets";
+      if (!r.Found)
+        notFound = "no setting in the bounds meets the targets (none of the " + std::to_string(r.Evaluations.size()) +
+                   " runs met the targets)";
     }
   } catch (const std::invalid_argument& e) {
     return refuse(e.what());
@@ -239,7 +232,7 @@ int OptimizeCommand(int argc, char** argv) {
     return 130;
   }
   if (!found) {
-    std::fprintf(stderr, "kelvane-run optimize: no setting in the bounds meets the targets (%s)\n", why.c_str());
+    std::fprintf(stderr, "kelvane-run optimize: %s\n", notFound.c_str());
     return 4;
   }
   if (!writeData.empty()) {

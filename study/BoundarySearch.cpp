@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "run/ReadRunParameters.h"
+#include "study/StudyTable.h"
 
 namespace kelvane {
 
@@ -30,6 +31,12 @@ struct Grid {
   }
 };
 
+// The tolerance asked for, or a thousandth of the bounds' span rounded down
+// to a power of ten.
+double ToleranceFor(double lower, double upper, double asked) {
+  return asked > 0 ? asked : std::pow(10.0, std::floor(std::log10((upper - lower) / 1000)));
+}
+
 Grid GridFor(double tolerance) {
   Grid g;
   const int e = static_cast<int>(std::floor(std::log10(tolerance)));
@@ -45,8 +52,7 @@ BoundaryResult SearchBoundary(const StudyDefinition& base, const BoundarySearch&
   const double lower = Value(s.Lower, "lower bound"), upper = Value(s.Upper, "upper bound");
   if (!(lower < upper)) throw std::invalid_argument("the bounds " + s.Lower + ":" + s.Upper + " are not in order");
   BoundaryResult result;
-  double tol = s.Tolerance;
-  if (!(tol > 0)) tol = std::pow(10.0, std::floor(std::log10((upper - lower) / 1000)));
+  const double tol = ToleranceFor(lower, upper, s.Tolerance);
   result.Tolerance = tol;
   const Grid grid = GridFor(tol);
 
@@ -128,6 +134,32 @@ BoundaryResult SearchBoundary(const StudyDefinition& base, const BoundarySearch&
   result.Beyond = farText;
   result.BeyondRow = farRow;
   return result;
+}
+
+std::size_t ExpectedRuns(const BoundarySearch& s, int threads) {
+  long double lower = 0, upper = 0;
+  if (!TextToExtended(s.Lower, '.', lower) || !TextToExtended(s.Upper, '.', upper) || !(lower < upper)) return 0;
+  const double span = static_cast<double>(upper - lower);
+  const double tol = ToleranceFor(static_cast<double>(lower), static_cast<double>(upper), s.Tolerance);
+  const int t = std::max(1, threads);
+  const double rounds = span > tol ? std::ceil(std::log(span / tol) / std::log(t + 1.0)) : 0;
+  return 2 + static_cast<std::size_t>(rounds) * static_cast<std::size_t>(t);
+}
+
+std::string BoundaryAnswer(const BoundarySearch& s, const BoundaryResult& r) {
+  const std::string& name = s.Field.Name;
+  const std::string runs = std::to_string(r.Evaluations.size()) + " runs";
+  switch (r.End) {
+    case SearchEnd::Boundary:
+      return name + "=" + r.Best + " meets the targets and " + name + "=" + r.Beyond +
+             " does not: the boundary lies between them (tolerance " + ShortestNumber(r.Tolerance) + "; " + runs + ")";
+    case SearchEnd::BoundReached: return name + "=" + r.Best + ", the bound itself, meets the targets (" + runs + ")";
+    case SearchEnd::NoneFeasible:
+      return "no setting in the bounds meets the targets (at " + name + "=" + (s.Maximize ? s.Lower : s.Upper) +
+             ": " + r.Why + ")";
+    case SearchEnd::Cancelled: break;
+  }
+  return "cancelled after " + runs;
 }
 
 }  // namespace kelvane

@@ -7,6 +7,7 @@
 // to be met on one side of a single boundary (a faster web leaves more
 // solvent); a run that fails counts as missing them.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,25 @@ struct BoundaryResult {
 };
 
 // Throws std::invalid_argument for bounds that are not numbers or not in order.
+// Each run reports to control.RowDone as it ends, numbered in the order made
+// (runs of one round may end out of order); control.Cancel stops the search
+// after the runs in progress.
 BoundaryResult SearchBoundary(const StudyDefinition& base, const BoundarySearch& search, const StudyOptions& options,
                               StudyControl& control);
+
+// About how many runs the search makes with `threads` threads, for a
+// progress bar: both bounds, then rounds of one point per thread, each
+// dividing the bracket by threads + 1, until it is no wider than the
+// tolerance.  The grid of short texts can make it one round more or fewer.
+// 0 for bounds the search would refuse.
+std::size_t ExpectedRuns(const BoundarySearch& search, int threads);
+
+// What the search found, in one sentence:
+//   "WebSpeed=0.3056 meets the targets and WebSpeed=0.3057 does not: the
+//    boundary lies between them (tolerance 1e-04; 17 runs)",
+//   "WebSpeed=5, the bound itself, meets the targets (2 runs)",
+//   "no setting in the bounds meets the targets (at WebSpeed=0.1: residual 6.6 % > 5 %)",
+//   "cancelled after 3 runs".
+std::string BoundaryAnswer(const BoundarySearch& search, const BoundaryResult& result);
 
 }  // namespace kelvane

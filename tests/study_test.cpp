@@ -215,6 +215,12 @@ TEST_F(StudyTest, TheSearchFindsTheBoundaryOfABruteForceSweep) {
   EXPECT_LE(beyond, firstInfeasible);
   EXPECT_EQ(r.Evaluations.front().Row.Values[0], "0.1");
   EXPECT_EQ(r.Evaluations[1].Row.Values[0], "5");
+  // The estimate behind the progress bars is off by at most one round.
+  const int threads = StudyThreads(o.Jobs);
+  EXPECT_NEAR(static_cast<double>(ExpectedRuns(search, threads)), static_cast<double>(r.Evaluations.size()), threads);
+  EXPECT_EQ(BoundaryAnswer(search, r), "WebSpeed=" + r.Best + " meets the targets and WebSpeed=" + r.Beyond +
+                                           " does not: the boundary lies between them (tolerance 0.001; " +
+                                           std::to_string(r.Evaluations.size()) + " runs)");
 
   // A target nothing meets is reported as such, with what the near end missed.
   search.Goal.MaxResidual = 0.01;
@@ -222,6 +228,7 @@ TEST_F(StudyTest, TheSearchFindsTheBoundaryOfABruteForceSweep) {
   EXPECT_EQ(none.End, SearchEnd::NoneFeasible);
   EXPECT_TRUE(none.Best.empty());
   EXPECT_EQ(none.Why.rfind("residual ", 0), 0u) << none.Why;
+  EXPECT_EQ(BoundaryAnswer(search, none), "no setting in the bounds meets the targets (at WebSpeed=0.1: " + none.Why + ")");
   // A target the far end meets is the bound itself.
   search.Goal.MaxResidual = 90;
   EXPECT_EQ(SearchBoundary(s, search, o, control).End, SearchEnd::BoundReached);

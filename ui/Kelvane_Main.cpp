@@ -32,6 +32,7 @@
 #include "ui/WindowPlacement.h"
 #include "summary/SummaryText.h"
 #include "ui/RunWorker.h"
+#include "ui/FastestSpeedDialog.h"
 #include "ui/StudyDialog.h"
 
 namespace kelvane::ui {
@@ -479,13 +480,20 @@ void TForm1::BuildToolsPage() {
   connect(resetButton_, &QPushButton::clicked, this, &TForm1::ResetToDefaults);
 
   QGroupBox* studies = NewGroup(panel, QStringLiteral("  Studies  "), Red, QRect(10, 424, 699, 88));
-  studyButton_ = button(studies, QStringLiteral("Study…"), "Study", QRect(16, 30, 160, 31));
+  studyButton_ = button(studies, QStringLiteral("Study…"), "Study", QRect(16, 30, 110, 31));
+  fastestButton_ =
+      button(studies, QStringLiteral("Fastest line speed…"), "FastestLineSpeed", QRect(136, 30, 180, 31));
   explain(studies,
-          QStringLiteral("Runs the current inputs with one or two fields varied over a list or a range, in the "
-                         "background, and shows a table and a chart of the outcomes."),
-          QRect(196, 26, 490, 44));
+          QStringLiteral("Study: the current inputs with one or two fields varied, as a table and a chart. "
+                         "Fastest line speed: the largest web speed that meets your targets."),
+          QRect(330, 26, 356, 58));
   connect(studyButton_, &QPushButton::clicked, this, [this] {
     auto* dialog = new StudyDialog(fields_, Options.Robust, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+  });
+  connect(fastestButton_, &QPushButton::clicked, this, [this] {
+    auto* dialog = new FastestSpeedDialog(fields_, Options.Robust, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
   });

@@ -100,6 +100,7 @@ class TForm1 : public QWidget, public RunHost {
   QString LastDataFile;
   QPushButton* ResetDefaultsButton() const { return resetButton_; }
   QPushButton* StudyButton() const { return studyButton_; }
+  QPushButton* FastestSpeedButton() const { return fastestButton_; }
   // Every field back to its default text.
   void ResetToDefaults();
   const RunReport& LastRun() const { return lastRun_; }
@@ -151,6 +152,7 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* inputDataButton_ = nullptr;
   QPushButton* saveDataButton_ = nullptr;
   QPushButton* studyButton_ = nullptr;
+  QPushButton* fastestButton_ = nullptr;
   QPushButton* openResultButton_ = nullptr;
   QCheckBox* robustBox_ = nullptr;
   QPushButton* resetButton_ = nullptr;

@@ -1,0 +1,429 @@
+#include "ui/FastestSpeedDialog.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPen>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+
+#include "run/ReadRunParameters.h"
+#include "study/StudyTable.h"
+
+namespace kelvane::ui {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Fastest line speed");
+
+std::optional<double> Column(const RowResult& r, const char* name) {
+  const int i = SummaryColumnIndex(name);
+  if (i < 0 || static_cast<std::size_t>(i) >= r.Summary.size()) return std::nullopt;
+  return r.Summary[static_cast<std::size_t>(i)];
+}
+
+// A value text of the search, read whatever the process locale.
+double ValueOf(const std::string& text) {
+  long double v = 0;
+  return TextToExtended(text, '.', v) ? static_cast<double>(v) : 0.0;
+}
+
+QString Number(const std::optional<double>& v, int decimals) {
+  return v ? QString::number(*v, 'f', decimals) : QString();
+}
+
+}  // namespace
+
+FastestSpeedDialog::FastestSpeedDialog(FieldTexts& fields, bool robust, QWidget* parent)
+    : QDialog(parent), fields_(fields) {
+  setWindowTitle(kTitle);
+  setObjectName(QStringLiteral("FastestSpeedDialog"));
+  auto* layout = new QVBoxLayout(this);
+  auto* grid = new QGridLayout;
+  layout->addLayout(grid);
+  auto edit = [this](const char* name, const QString& text, int width) {
+    auto* e = new QLineEdit(text, this);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setMaximumWidth(width);
+    return e;
+  };
+  auto box = [this](const char* name, const QString& text, bool on) {
+    auto* b = new QCheckBox(text, this);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setChecked(on);
+    return b;
+  };
+  residualBox_ = box("ResidualTarget", QStringLiteral("At most this much solvent left at the exit (%)"), true);
+  residual_ = edit("MaxResidual", QStringLiteral("5"), 90);
+  temperatureBox_ = box("TemperatureTarget", QStringLiteral("Film never hotter than (℃)"), false);
+  temperature_ = edit("MaxFilmTemperature", QStringLiteral("120"), 90);
+  temperature_->setEnabled(false);
+  noBoiling_ = box("NoBoiling", QStringLiteral("No boiling (bubble pressure at the base film below 760 mmHg)"), false);
+  lower_ = edit("LowerSpeed", QStringLiteral("0.1"), 90);
+  upper_ = edit("UpperSpeed", QStringLiteral("5"), 90);
+  tolerance_ = edit("SpeedTolerance", QString(), 90);
+  tolerance_->setPlaceholderText(QStringLiteral("automatic"));
+  robust_ = box("SearchRobust", QStringLiteral("Robust surface solve"), robust);
+  grid->addWidget(residualBox_, 0, 0);
+  grid->addWidget(residual_, 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Web speed from (m/s)"), this), 0, 2);
+  grid->addWidget(lower_, 0, 3);
+  grid->addWidget(new QLabel(QStringLiteral("to"), this), 0, 4);
+  grid->addWidget(upper_, 0, 5);
+  grid->addWidget(temperatureBox_, 1, 0);
+  grid->addWidget(temperature_, 1, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Within (m/s)"), this), 1, 2);
+  grid->addWidget(tolerance_, 1, 3);
+  grid->addWidget(noBoiling_, 2, 0, 1, 2);
+  grid->addWidget(robust_, 2, 2, 1, 4);
+  grid->setColumnStretch(6, 1);
+  connect(temperatureBox_, &QCheckBox::toggled, temperature_, &QLineEdit::setEnabled);
+  connect(residualBox_, &QCheckBox::toggled, residual_, &QLineEdit::setEnabled);
+
+  auto* buttons = new QHBoxLayout;
+  layout->addLayout(buttons);
+  searchButton_ = new QPushButton(QStringLiteral("Search"), this);
+  searchButton_->setObjectName(QStringLiteral("Search"));
+  cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancelButton_->setObjectName(QStringLiteral("CancelSearch"));
+  cancelButton_->setEnabled(false);
+  progress_ = new QProgressBar(this);
+  buttons->addWidget(searchButton_);
+  buttons->addWidget(cancelButton_);
+  buttons->addWidget(progress_, 1);
+
+  answer_ = new QLabel(this);
+  answer_->setObjectName(QStringLiteral("SpeedAnswer"));
+  QFont big = answer_->font();
+  big.setBold(true);
+  big.setPointSizeF(big.pointSizeF() * 1.25);
+  answer_->setFont(big);
+  detail_ = new QLabel(this);
+  detail_->setObjectName(QStringLiteral("SpeedDetail"));
+  detail_->setWordWrap(true);
+  detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(answer_);
+  layout->addWidget(detail_);
+
+  table_ = new QTableWidget(0, 7, this);
+  table_->setObjectName(QStringLiteral("Evaluations"));
+  table_->setHorizontalHeaderLabels({QStringLiteral("run"), QStringLiteral("speed (m/s)"), QStringLiteral("targets"),
+                                     QStringLiteral("left at exit (%)"), QStringLiteral("max film (℃)"),
+                                     QStringLiteral("boiling margin (mmHg)"), QStringLiteral("outcome")});
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->verticalHeader()->hide();
+  chart_ = new QChartView(new QChart, this);
+  chart_->setObjectName(QStringLiteral("EvaluationChart"));
+  chart_->setMinimumSize(460, 300);
+  chart_->setRenderHint(QPainter::Antialiasing);
+  auto* middle = new QHBoxLayout;
+  middle->addWidget(table_, 1);
+  middle->addWidget(chart_, 1);
+  layout->addLayout(middle, 1);
+
+  auto* bottom = new QHBoxLayout;
+  status_ = new QLabel(this);
+  loadButton_ = new QPushButton(QStringLiteral("Load this speed"), this);
+  loadButton_->setObjectName(QStringLiteral("LoadSpeed"));
+  loadButton_->setEnabled(false);
+  auto* close = new QPushButton(QStringLiteral("Close"), this);
+  bottom->addWidget(status_, 1);
+  bottom->addWidget(loadButton_);
+  bottom->addWidget(close);
+  layout->addLayout(bottom);
+  resize(1100, 600);
+
+  connect(searchButton_, &QPushButton::clicked, this, &FastestSpeedDialog::Start);
+  connect(cancelButton_, &QPushButton::clicked, this, [this] {
+    if (control_) control_->Cancel = true;
+    status_->setText(QStringLiteral("Cancelling: the runs in progress stop after their current step…"));
+  });
+  connect(loadButton_, &QPushButton::clicked, this, &FastestSpeedDialog::LoadSpeed);
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+FastestSpeedDialog::~FastestSpeedDialog() { Stop(); }
+
+void FastestSpeedDialog::Stop() {
+  if (control_) control_->Cancel = true;
+  if (worker_.joinable()) worker_.join();
+}
+
+// The targets and bounds from the dialog's fields; a message naming the
+// field for one that is not a number.
+bool FastestSpeedDialog::ReadTargets(BoundarySearch& s) {
+  auto number = [this](QLineEdit* e, const QString& caption, double& value) {
+    long double v = 0;
+    if (TextToExtended(e->text().toStdString(), '.', v) && std::isfinite(static_cast<double>(v))) {
+      value = static_cast<double>(v);
+      return true;
+    }
+    QMessageBox::warning(this, kTitle, QStringLiteral("%1: \"%2\" is not a number.").arg(caption, e->text()));
+    e->setFocus();
+    return false;
+  };
+  s = BoundarySearch{};
+  s.Field = ParseVaried("WebSpeed=0");
+  s.Maximize = true;
+  s.Lower = lower_->text().trimmed().toStdString();
+  s.Upper = upper_->text().trimmed().toStdString();
+  double lower = 0, upper = 0, value = 0;
+  if (!number(lower_, QStringLiteral("Web speed from"), lower) || !number(upper_, QStringLiteral("Web speed to"), upper))
+    return false;
+  if (!(lower > 0)) {
+    QMessageBox::warning(this, kTitle,
+                         QStringLiteral("Web speed from: %1 m/s moves no film through the dryer; the search starts "
+                                        "above 0 m/s.")
+                             .arg(lower_->text()));
+    return false;
+  }
+  if (!(upper > lower)) {
+    QMessageBox::warning(this, kTitle, QStringLiteral("Web speed to: %1 m/s is not above the speed it starts from.")
+                                           .arg(upper_->text()));
+    return false;
+  }
+  if (!tolerance_->text().trimmed().isEmpty()) {
+    if (!number(tolerance_, QStringLiteral("Within"), value)) return false;
+    if (!(value > 0)) {
+      QMessageBox::warning(this, kTitle, QStringLiteral("Within: the tolerance must be above 0 m/s."));
+      return false;
+    }
+    s.Tolerance = value;
+  }
+  if (residualBox_->isChecked()) {
+    if (!number(residual_, QStringLiteral("Solvent left at the exit"), value)) return false;
+    s.Goal.MaxResidual = value;
+  }
+  if (temperatureBox_->isChecked()) {
+    if (!number(temperature_, QStringLiteral("Film temperature"), value)) return false;
+    s.Goal.MaxFilmTemperature = value;
+  }
+  s.Goal.NoBoiling = noBoiling_->isChecked();
+  if (!s.Goal.MaxResidual && !s.Goal.MaxFilmTemperature && !s.Goal.NoBoiling) {
+    QMessageBox::warning(this, kTitle, QStringLiteral("Choose at least one target."));
+    return false;
+  }
+  return true;
+}
+
+void FastestSpeedDialog::Start() {
+  if (Running()) return;
+  Stop();
+  BoundarySearch s;
+  if (!ReadTargets(s)) return;
+  search_ = s;
+  StudyDefinition base;
+  for (const FieldSpec& f : FieldTable()) base.Base.SetText(f.Component, fields_.Text(f.Component));
+  StudyOptions options;
+  options.Robust = robust_->isChecked();
+
+  rows_.clear();
+  result_ = BoundaryResult{};
+  table_->setRowCount(0);
+  answer_->setText(QStringLiteral("Searching…"));
+  detail_->clear();
+  loadButton_->setEnabled(false);
+  const std::size_t expected = ExpectedRuns(search_, StudyThreads(options.Jobs));
+  progress_->setRange(0, static_cast<int>(std::max<std::size_t>(expected, 1)));
+  progress_->setValue(0);
+  status_->setText(QStringLiteral("About %1 runs").arg(expected));
+  searchButton_->setEnabled(false);
+  cancelButton_->setEnabled(true);
+  Redraw();
+
+  finished_ = false;
+  control_ = std::make_unique<StudyControl>();
+  control_->RowDone = [this](const RowResult& r, std::size_t, std::size_t) {
+    QMetaObject::invokeMethod(this, [this, r] { Evaluated(r); }, Qt::QueuedConnection);
+    if (hook_) hook_(r);
+  };
+  worker_ = std::thread([this, base, options] {
+    BoundaryResult r;
+    try {
+      r = SearchBoundary(base, search_, options, *control_);
+    } catch (const std::exception& e) {
+      // The bounds were checked above; what is left is exhausted memory.
+      r.End = SearchEnd::Cancelled;
+      r.Why = e.what();
+    }
+    QMetaObject::invokeMethod(this, [this, r] { Finished(r); }, Qt::QueuedConnection);
+  });
+}
+
+void FastestSpeedDialog::Evaluated(const RowResult& r) {
+  ShowRow(r);
+  const int done = static_cast<int>(std::count_if(rows_.begin(), rows_.end(),
+                                                  [](const RowResult& x) { return x.Row.Number != 0; }));
+  if (done > progress_->maximum()) progress_->setMaximum(done);
+  progress_->setValue(done);
+  status_->setText(QStringLiteral("%1 of about %2 runs").arg(done).arg(progress_->maximum()));
+  Redraw();
+}
+
+void FastestSpeedDialog::ShowRow(const RowResult& r) {
+  const std::size_t i = r.Row.Number - 1;
+  if (r.Row.Number == 0) return;
+  if (rows_.size() <= i) rows_.resize(i + 1);
+  rows_[i] = r;
+  if (table_->rowCount() <= static_cast<int>(i)) table_->setRowCount(static_cast<int>(i) + 1);
+  std::string why;
+  const bool meets = MeetsTargets(r, search_.Goal, &why);
+  std::string outcome = RowOutcomeName(r.Outcome);
+  if (!r.Message.empty()) outcome += ": " + r.Message;
+  const QString cells[7] = {QString::number(r.Row.Number),
+                            QString::fromStdString(r.Row.Values.empty() ? std::string() : r.Row.Values[0]),
+                            meets ? QStringLiteral("met") : QStringLiteral("missed"),
+                            Number(Column(r, "final_residual_percent"), 4),
+                            Number(Column(r, "max_film_temperature_c"), 2),
+                            Number(Column(r, "min_boiling_margin_mmhg"), 1),
+                            QString::fromStdString(outcome)};
+  for (int c = 0; c < 7; ++c) {
+    auto* item = new QTableWidgetItem(cells[c]);
+    if (c == 2) {
+      item->setForeground(meets ? QColor(0, 128, 0) : QColor(192, 0, 0));
+      if (!meets) item->setToolTip(QString::fromStdString(why));
+    }
+    if (c == 6) item->setToolTip(cells[c]);
+    table_->setItem(static_cast<int>(i), c, item);
+  }
+}
+
+void FastestSpeedDialog::Finished(const BoundaryResult& r) {
+  if (worker_.joinable()) worker_.join();
+  finished_ = true;
+  result_ = r;
+  // The result's list of runs is complete; rows whose report had not yet
+  // arrived, and runs that never started, show as well.
+  for (const RowResult& row : r.Evaluations) ShowRow(row);
+  searchButton_->setEnabled(true);
+  cancelButton_->setEnabled(false);
+  progress_->setMaximum(std::max<int>(1, static_cast<int>(r.Evaluations.size())));
+  progress_->setValue(progress_->maximum());
+  const QString best = QString::fromStdString(r.Best);
+  switch (r.End) {
+    case SearchEnd::Boundary:
+      answer_->setText(QStringLiteral("Fastest line speed: %1 m/s").arg(best));
+      break;
+    case SearchEnd::BoundReached:
+      answer_->setText(QStringLiteral("Fastest line speed: %1 m/s, the upper bound (the line may run faster)").arg(best));
+      break;
+    case SearchEnd::NoneFeasible:
+      answer_->setText(QStringLiteral("No setting in the bounds meets the targets"));
+      break;
+    case SearchEnd::Cancelled:
+      answer_->setText(QStringLiteral("Cancelled: no speed found"));
+      break;
+  }
+  detail_->setText(QString::fromStdString(BoundaryAnswer(search_, r)));
+  loadButton_->setEnabled(r.End == SearchEnd::Boundary || r.End == SearchEnd::BoundReached);
+  status_->setText(QStringLiteral("%1 runs").arg(r.Evaluations.size()));
+  table_->resizeColumnsToContents();
+  Redraw();
+}
+
+// Solvent left at the exit against the speed: the runs that meet the
+// targets, those that miss them, runs that ended without a residual along
+// the top, the residual target across and the speed found upright.
+void FastestSpeedDialog::Redraw() {
+  auto* chart = new QChart;
+  chart->setTitle(QStringLiteral("Solvent left at the exit of each run"));
+  auto scatter = [&](const QString& name, const QColor& colour, QScatterSeries::MarkerShape shape) {
+    auto* s = new QScatterSeries;
+    s->setName(name);
+    s->setColor(colour);
+    s->setBorderColor(colour);
+    s->setMarkerShape(shape);
+    s->setMarkerSize(9);
+    return s;
+  };
+  QScatterSeries* met = scatter(QStringLiteral("meets targets"), QColor(0, 150, 0), QScatterSeries::MarkerShapeCircle);
+  QScatterSeries* missed =
+      scatter(QStringLiteral("misses targets"), QColor(210, 0, 0), QScatterSeries::MarkerShapeRectangle);
+  QScatterSeries* failed =
+      scatter(QStringLiteral("failed (at the top)"), QColor(120, 120, 120), QScatterSeries::MarkerShapeTriangle);
+  const double lower = ValueOf(search_.Lower), upper = std::max(ValueOf(search_.Upper), lower + 1e-9);
+  double top = search_.Goal.MaxResidual ? *search_.Goal.MaxResidual : 0;
+  for (const RowResult& r : rows_)
+    if (auto y = Column(r, "final_residual_percent"); y && r.Outcome == RowOutcome::Finished) top = std::max(top, *y);
+  top = top > 0 ? top * 1.1 : 1;
+  auto* xAxis = new QValueAxis;
+  auto* yAxis = new QValueAxis;
+  xAxis->setTitleText(QStringLiteral("Web speed (m/s)"));
+  yAxis->setTitleText(QStringLiteral("Solvent left at the exit (%)"));
+  const double pad = (upper - lower) * 0.02;
+  xAxis->setRange(lower - pad, upper + pad);
+  yAxis->setRange(0, top);
+  yAxis->applyNiceNumbers();
+  top = yAxis->max();
+  for (const RowResult& r : rows_) {
+    if (r.Row.Number == 0 || r.Row.Values.empty() || r.Outcome == RowOutcome::NotRun ||
+        r.Outcome == RowOutcome::Cancelled) continue;
+    const double x = ValueOf(r.Row.Values[0]);
+    const auto y = Column(r, "final_residual_percent");
+    if (r.Outcome != RowOutcome::Finished || !y)
+      failed->append(x, top);
+    else
+      (MeetsTargets(r, search_.Goal) ? met : missed)->append(x, *y);
+  }
+  chart->addAxis(xAxis, Qt::AlignBottom);
+  chart->addAxis(yAxis, Qt::AlignLeft);
+  auto add = [&](QXYSeries* s) {
+    chart->addSeries(s);
+    s->attachAxis(xAxis);
+    s->attachAxis(yAxis);
+  };
+  if (search_.Goal.MaxResidual) {
+    auto* target = new QLineSeries;
+    target->setName(QStringLiteral("target %1 %").arg(QString::fromStdString(ShortestNumber(*search_.Goal.MaxResidual))));
+    target->setPen(QPen(QColor(210, 0, 0), 1.5, Qt::DashLine));
+    target->append(lower, *search_.Goal.MaxResidual);
+    target->append(upper, *search_.Goal.MaxResidual);
+    add(target);
+  }
+  if (result_.End == SearchEnd::Boundary || result_.End == SearchEnd::BoundReached) {
+    auto* found = new QLineSeries;
+    found->setName(QStringLiteral("fastest %1 m/s").arg(QString::fromStdString(result_.Best)));
+    found->setPen(QPen(QColor(0, 110, 0), 1.5, Qt::DotLine));
+    const double x = ValueOf(result_.Best);
+    found->append(x, 0);
+    found->append(x, top);
+    add(found);
+  }
+  for (QScatterSeries* s : {met, missed, failed}) {
+    if (s->count() > 0)
+      add(s);
+    else
+      delete s;
+  }
+  chart->legend()->setAlignment(Qt::AlignBottom);
+  QFont legend = chart->legend()->font();
+  legend.setPointSizeF(legend.pointSizeF() * 0.9);
+  chart->legend()->setFont(legend);
+  QChart* old = chart_->chart();
+  chart_->setChart(chart);
+  delete old;
+}
+
+void FastestSpeedDialog::LoadSpeed() {
+  if (result_.Best.empty()) return;
+  fields_.SetText(search_.Field.Field->Component, result_.Best);
+  status_->setText(QStringLiteral("Web Speed (m/s) set to %1 in the main window").arg(QString::fromStdString(result_.Best)));
+}
+
+}  // namespace kelvane::ui
