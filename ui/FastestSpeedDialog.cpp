@@ -366,8 +366,8 @@ void FastestSpeedDialog::Redraw() {
   auto* yAxis = new QValueAxis;
   xAxis->setTitleText(QStringLiteral("Web speed (m/s)"));
   yAxis->setTitleText(QStringLiteral("Solvent left at the exit (%)"));
-  const double pad = (upper - lower) * 0.02;
-  xAxis->setRange(lower - pad, upper + pad);
+  xAxis->setRange(lower, upper);
+  xAxis->applyNiceNumbers();
   yAxis->setRange(0, top);
   yAxis->applyNiceNumbers();
   top = yAxis->max();

@@ -101,9 +101,6 @@ class FastestSpeedTest : public QObject {
     Child<QPushButton>(dialog, "LoadSpeed")->click();
     QCOMPARE(inputs.Text("Edit5"), expected.Best);
 
-    const QByteArray shot = qgetenv("KELVANE_FASTEST_SCREENSHOT");
-    if (!shot.isEmpty()) QVERIFY(dialog.grab().save(QString::fromLocal8Bit(shot)));
-
     // A target no speed in the bounds meets: said so, and nothing to load.
     Child<QLineEdit>(dialog, "MaxResidual")->setText("1");
     search->click();
