@@ -20,6 +20,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "run/ReadRunParameters.h"
 #include "study/StudyTable.h"
 
 namespace kelvane::ui {
@@ -221,7 +222,11 @@ void StudyDialog::Redraw() {
                              : QString::fromStdString(study_.Varied[1].Name + " = " + key));
       order.push_back(key);
     }
-    s->append(std::stod(r.Row.Values[0]), *r.Summary[static_cast<std::size_t>(col)]);
+    // The window runs in the user's locale, where std::stod may stop at the
+    // '.' of "0.25"; the row's texts are read as the runs read them.
+    long double x = 0;
+    TextToExtended(r.Row.Values[0], '.', x);
+    s->append(static_cast<double>(x), *r.Summary[static_cast<std::size_t>(col)]);
   }
   auto* x = new QValueAxis;
   auto* y = new QValueAxis;
