@@ -284,11 +284,13 @@ void FastestSpeedDialog::ShowRow(const RowResult& r) {
   if (table_->rowCount() <= static_cast<int>(i)) table_->setRowCount(static_cast<int>(i) + 1);
   std::string why;
   const bool meets = MeetsTargets(r, search_.Goal, &why);
+  // A run the cancel stopped or never started says nothing of the targets.
+  const bool stopped = r.Outcome == RowOutcome::Cancelled || r.Outcome == RowOutcome::NotRun;
   std::string outcome = RowOutcomeName(r.Outcome);
   if (!r.Message.empty()) outcome += ": " + r.Message;
   const QString cells[7] = {QString::number(r.Row.Number),
                             QString::fromStdString(r.Row.Values.empty() ? std::string() : r.Row.Values[0]),
-                            meets ? QStringLiteral("met") : QStringLiteral("missed"),
+                            stopped ? QString() : meets ? QStringLiteral("met") : QStringLiteral("missed"),
                             Number(Column(r, "final_residual_percent"), 4),
                             Number(Column(r, "max_film_temperature_c"), 2),
                             Number(Column(r, "min_boiling_margin_mmhg"), 1),
