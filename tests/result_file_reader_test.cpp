@@ -20,20 +20,14 @@
 #include "files_test_support.h"
 #include "run/FieldTable.h"
 #include "run/StartRun.h"
+#include "tests/support/RunTestSupport.h"
 
 namespace kelvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-class QuietHost : public RunHost {
- public:
-  void ShowMessage(const std::string& text) override { messages += text + "\n"; }
-  void ShowFinishDialog() override { ++finished; }
-  void ShowErrorReport(const std::string& text) override { messages += text + "\n"; }
-  std::string messages;
-  int finished = 0;
-};
+using runtest::RecordingRunHost;
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -56,12 +50,12 @@ class ResultFileReaderTest : public ::testing::Test {
     RunOptions options;
     options.DecimalSeparator = separator;
     report_ = StartRun(fields, host_, calc_, options);
-    EXPECT_EQ(report_.Outcome, expected) << host_.messages;
+    EXPECT_EQ(report_.Outcome, expected) << host_.Shown();
     return path;
   }
 
   fs::path dir_;
-  QuietHost host_;
+  RecordingRunHost host_;
   Calculation calc_;
   RunReport report_;
 };

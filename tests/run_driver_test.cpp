@@ -20,87 +20,16 @@
 #include "run/FieldTable.h"
 #include "run/RunHost.h"
 #include "run/StartRun.h"
+#include "tests/support/RunTestSupport.h"
 
 namespace kelvane {
 namespace {
 
 using filetest::ReadBytes;
 using filetest::SplitCrLf;
-
-const char* const kFinished = "finish dialog";
-
-// The run's temporary result beside `resultPath` (".result.txt.kelvane-..."),
-// empty when there is none.
-std::string StagedPath(const std::string& resultPath) {
-  const std::filesystem::path final(resultPath);
-  const std::string prefix = "." + final.filename().string() + ".kelvane-";
-  for (const auto& e : std::filesystem::directory_iterator(final.parent_path()))
-    if (e.path().filename().string().rfind(prefix, 0) == 0) return e.path().string();
-  return {};
-}
-
-// Records everything the run shows, in order, and what the result file held
-// when each zone's march first reported progress.  The run writes its
-// temporary file; the final name keeps what it held before.
-class RecordingRunHost : public RunHost {
- public:
-  explicit RecordingRunHost(std::string resultPath = {}) : resultPath_(std::move(resultPath)) {}
-
-  void ShowMessage(const std::string& text) override {
-    events.push_back("message: " + text);
-    messages.push_back(text);
-  }
-  void SetBusyCursor(bool on) override {
-    events.push_back(on ? "cursor: busy" : "cursor: default");
-    busy = on;
-  }
-  void ShowFinishDialog() override {
-    events.push_back(kFinished);
-    ++finishDialogs;
-    busyAtFinish = busy;
-  }
-  void ShowErrorReport(const std::string& text) override {
-    events.push_back("report: " + text);
-    reports.push_back(text);
-    busyAtReport = busy;
-  }
-  void Progress(int zone, int, int, int) override {
-    if (!busy) idleProgress = true;
-    if (zone > lastProgressZone) {
-      lastProgressZone = zone;
-      const std::string staged = resultPath_.empty() ? std::string() : StagedPath(resultPath_);
-      fileAtZoneStart.push_back(staged.empty() ? std::string() : ReadBytes(staged));
-      finalExistedDuringRun = finalExistedDuringRun || std::filesystem::exists(resultPath_);
-    }
-  }
-  bool CancelRequested() override { return cancelInZone > 0 && lastProgressZone >= cancelInZone; }
-
-  std::vector<std::string> events, messages, reports;
-  std::vector<std::string> fileAtZoneStart;  // index zone - 1
-  int finishDialogs = 0;
-  int lastProgressZone = 0;
-  int cancelInZone = 0;
-  bool busy = false, busyAtFinish = false, busyAtReport = false, idleProgress = false;
-  bool finalExistedDuringRun = false;
-  bool keepPartial = true;
-  int keepQuestions = 0;
-  std::vector<MessageDetail> details;  // of explained messages and reports, in order
-  void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override {
-    details.push_back(detail);
-    ShowMessage(text);
-  }
-  void ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) override {
-    details.push_back(detail);
-    ShowErrorReport(text);
-  }
-  bool KeepPartialResult() override {
-    ++keepQuestions;
-    return keepPartial;
-  }
-
- private:
-  std::string resultPath_;
-};
+using runtest::kFinished;
+using runtest::RecordingRunHost;
+using runtest::StagedPath;
 
 int CountLines(const std::vector<std::string>& lines, const std::string& text) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), text));

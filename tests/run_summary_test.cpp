@@ -13,21 +13,12 @@
 #include "run/StartRun.h"
 #include "summary/RunSummary.h"
 #include "summary/SummaryText.h"
+#include "tests/support/RunTestSupport.h"
 
 namespace kelvane {
 namespace {
 
-class QuietHost : public RunHost {
- public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void ShowFinishDialog() override {}
-  void ShowErrorReport(const std::string& text) override { messages.push_back(text); }
-  void Progress(int zone, int, int step, int) override { stop = stop || (zone == cancelZone && step >= cancelStep); }
-  bool CancelRequested() override { return stop; }
-  std::vector<std::string> messages;
-  int cancelZone = 0, cancelStep = 0;
-  bool stop = false;
-};
+using runtest::RecordingRunHost;
 
 struct Ran {
   RunReport Report;
@@ -40,9 +31,9 @@ class RunSummaryTest : public filetest::ScratchDir {
   // Runs the field texts through the driver, recording the trace.
   Ran Run(FieldTextMap fields, const SummarySettings& settings = {}, int cancelZone = 0, int cancelStep = 0) {
     fields.SetText("Edit250", Path("result.txt"));
-    QuietHost host;
-    host.cancelZone = cancelZone;
-    host.cancelStep = cancelStep;
+    RecordingRunHost host;
+    host.cancelInZone = cancelZone;
+    host.cancelAtStep = cancelStep;
     auto calc = std::make_unique<Calculation>();
     TraceRecorder recorder;
     RunOptions options;

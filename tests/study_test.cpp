@@ -15,6 +15,7 @@
 #include "study/Optimize.h"
 #include "study/StudyTable.h"
 #include "summary/RunSummary.h"
+#include "tests/support/RunTestSupport.h"
 
 namespace kelvane {
 namespace {
@@ -62,14 +63,6 @@ TEST(StudyDefinitionTest, ValuesRowsAndShards) {
   for (const char* bad : {"0/3", "4/3", "1/0", "1-3", "a/b"}) EXPECT_THROW(ParseShard(bad), std::invalid_argument);
 }
 
-// A single run as the OK button makes it, for comparison.
-class SingleRunHost : public RunHost {
- public:
-  void ShowMessage(const std::string& t) override { last = t; }
-  void ShowFinishDialog() override {}
-  void ShowErrorReport(const std::string& t) override { last = t; }
-  std::string last;
-};
 
 class StudyTest : public filetest::ScratchDir {
  protected:
@@ -105,7 +98,7 @@ TEST_F(StudyTest, RowsAreTheSingleRunsWhateverTheThreads) {
     EXPECT_EQ(table[i].Row.Number, i + 1);
     FieldTextMap f = RowFields(s, rows[i]);
     f.SetText("Edit250", Path("single.txt"));
-    SingleRunHost host;
+    runtest::RecordingRunHost host;  // a single run as the OK button makes it
     auto calc = std::make_unique<Calculation>();
     TraceRecorder trace;
     RunOptions run;
