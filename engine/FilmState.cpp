@@ -80,7 +80,9 @@ void InitializeFilmState(Calculation& calc) {
   const RunParameters& p = calc.Params();
   FilmState& s = calc.State;
   const int N = p.TotalLayerCount;
-  calc.LeftPlainPath = false;  // a new run starts on the plain path
+  // A new run starts on the plain path, a second march off it.
+  calc.LeftPlainPath = calc.OffPathFromStart;
+  ++calc.Stats.Marches;
 
   int rows = 1;
   for (int z = 1; z <= calc.Setup.ZoneCount; ++z) rows = std::max(rows, calc.Setup.ZoneStepCount[z] + 1);

@@ -98,6 +98,7 @@ struct Statistics {
   long long Trials = 0;
   int MaxTrialsPerStep = 0;
   long long SplitSteps = 0;  // robust steps solved in sub-steps
+  int Marches = 0;           // 2 when a robust run was marched again
 };
 
 class Calculation {
@@ -129,6 +130,11 @@ class Calculation {
   // robust solve takes over, and exhausted solvents are dropped at the start
   // of every step.
   bool LeftPlainPath = false;
+  // A robust run marched again after it failed: the plain path's balances
+  // can carry an oscillating implicit profile beyond physical bounds (mass
+  // fractions above one near the surface) long before a step fails.  The
+  // second march is off the plain path from its first step.
+  bool OffPathFromStart = false;
   int RobustSecantTrials = 60;
   int MaxRescueTrials = 4000;
   std::vector<RescuedStep> Rescued;  // reserved before the march

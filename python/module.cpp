@@ -173,6 +173,7 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool 
   std::vector<ZoneResults> zones;
   options.ZoneMarched = [&](const Calculation& c, int zone, int lastRow, bool complete) {
     recorder.Zone(c, zone, lastRow, complete);
+    if (zone == 1) zones.clear();  // a robust run marched again starts over
     if (complete) zones.push_back(SampledZoneResults(c.Setup, c.State, zone, c.Setup.ZoneStepCount[zone]));
   };
   RunReport report;

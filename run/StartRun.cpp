@@ -34,14 +34,27 @@ std::string IoErrorText(int code) {
 
 // The engine's messages reach the host with their explanation: where the
 // march stood and what to try.
+// While held (the first march of a robust run, which may be marched again)
+// they wait, and are shown or dropped once the zone's march has ended.
 class ExplainingHost : public EngineHost {
  public:
   ExplainingHost(RunHost& host, const Calculation& calc) : host_(host), calc_(calc) {}
   void ShowMessage(const std::string& text) override {
-    host_.ShowExplainedMessage(text, ExplainEngineMessage(text, CurrentStepLocation(calc_), calc_.Robust));
+    ShowExplainedMessage(text, ExplainEngineMessage(text, CurrentStepLocation(calc_), calc_.Robust));
   }
   void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override {
-    host_.ShowExplainedMessage(text, detail);
+    if (hold_) held_.emplace_back(text, detail);
+    else host_.ShowExplainedMessage(text, detail);
+  }
+  void Hold(bool on) { hold_ = on; }
+  void Release() {
+    hold_ = false;
+    for (const auto& [text, detail] : held_) host_.ShowExplainedMessage(text, detail);
+    held_.clear();
+  }
+  void Drop() {
+    hold_ = false;
+    held_.clear();
   }
   void Progress(int zone, int zoneCount, int step, int stepCount) override {
     host_.Progress(zone, zoneCount, step, stepCount);
@@ -51,6 +64,8 @@ class ExplainingHost : public EngineHost {
  private:
   RunHost& host_;
   const Calculation& calc_;
+  bool hold_ = false;
+  std::vector<std::pair<std::string, MessageDetail>> held_;
 };
 
 // Tells the observer how far the zone's rows are complete: a failed step
@@ -80,6 +95,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
   } hostBack{calc, host};
   calc.LiteralTrials = options.LiteralTrials;
   calc.Robust = options.Robust;
+  calc.OffPathFromStart = false;
   calc.DeferMessages = false;
   calc.Rescued.clear();
   calc.Stats = {};
@@ -164,42 +180,69 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
   };
   int marching = 0;  // the zone being marched
   try {
-    InitializeFilmState(calc);
-    setBusy(true);
-    for (int k = 1; k <= calc.Setup.ZoneCount; ++k) {
-      calc.CurrentZone = k;
-      if (calc.CurrentZone != 1 && !written(AppendZoneConditions(result.Path(), calc.Setup, k, sep))) {
-        setBusy(false);
-        report.Outcome = RunOutcome::FileError;
-        report.FailedZone = k;
-        return report;
-      }
-      marching = k;
-      MarchZone(calc, calc.CurrentZone);
-      ZoneMarched(calc, k, options, false);
-      marching = 0;
-      if (!calc.TransferOk || !calc.ConvergenceOk) return end(RunOutcome::EngineFailed, k);
-      if (calc.Cancelled) {
-        // The zones completed stay; the mark tells the file from one that
-        // stopped on its own.
-        if (!written(AppendCancelledMark(result.Path()))) {
+    for (bool again = true; again;) {
+      again = false;
+      InitializeFilmState(calc);
+      setBusy(true);
+      for (int k = 1; k <= calc.Setup.ZoneCount && !again; ++k) {
+        calc.CurrentZone = k;
+        if (calc.CurrentZone != 1 && !written(AppendZoneConditions(result.Path(), calc.Setup, k, sep))) {
           setBusy(false);
-          report.Outcome = RunOutcome::Cancelled;
+          report.Outcome = RunOutcome::FileError;
           report.FailedZone = k;
           return report;
         }
-        return end(RunOutcome::Cancelled, k);
+        marching = k;
+        explaining.Hold(calc.Robust && !calc.OffPathFromStart);
+        MarchZone(calc, calc.CurrentZone);
+        ZoneMarched(calc, k, options, false);
+        marching = 0;
+        if (!calc.TransferOk || !calc.ConvergenceOk) {
+          // A failed robust march is marched again from the entrance, off the
+          // plain path from the first step; its file starts over (a device or
+          // pipe written in place cannot, and keeps the first march).
+          if (calc.Robust && !calc.OffPathFromStart &&
+              (result.Staged() || StagedFile::RegularFileExists(result.Path()))) {
+            explaining.Drop();
+            calc.OffPathFromStart = true;
+            calc.TransferOk = calc.ConvergenceOk = true;
+            calc.Rescued.clear();
+            if (!written(WriteInputEcho(result.Path(), calc.Setup, sep))) {
+              setBusy(false);
+              report.Outcome = RunOutcome::FileError;
+              report.ZonesWritten = 0;
+              return report;
+            }
+            report.ZonesWritten = 0;
+            again = true;
+            continue;
+          }
+          return end(RunOutcome::EngineFailed, k);
+        }
+        explaining.Release();
+        if (calc.Cancelled) {
+          // The zones completed stay; the mark tells the file from one that
+          // stopped on its own.
+          if (!written(AppendCancelledMark(result.Path()))) {
+            setBusy(false);
+            report.Outcome = RunOutcome::Cancelled;
+            report.FailedZone = k;
+            return report;
+          }
+          return end(RunOutcome::Cancelled, k);
+        }
+        if (!written(AppendZoneResults(result.Path(), calc.Setup, calc.State, k, calc.Setup.ZoneStepCount[k], sep))) {
+          setBusy(false);
+          report.Outcome = RunOutcome::FileError;
+          report.FailedZone = k;
+          return report;
+        }
+        report.ZonesWritten = k;
+        CarryOverToNextZone(calc);
       }
-      if (!written(AppendZoneResults(result.Path(), calc.Setup, calc.State, k, calc.Setup.ZoneStepCount[k], sep))) {
-        setBusy(false);
-        report.Outcome = RunOutcome::FileError;
-        report.FailedZone = k;
-        return report;
-      }
-      report.ZonesWritten = k;
-      CarryOverToNextZone(calc);
     }
   } catch (const ArithmeticFault& e) {
+    explaining.Release();
     if (marching) ZoneMarched(calc, marching, options, true);
     // The general error report; the cursor is restored first so that the
     // window is usable again.
