@@ -95,6 +95,7 @@ int WriteData(const std::string& path, const FieldTexts& fields) {
 
 // "Robust surface solve took over 3 steps (zone 1: 2, zone 4: 1)."
 void PrintRescues(const Calculation& calc) {
+  if (calc.Stats.Marches > 1) std::fprintf(stderr, "%s\n", MarchedAgainNote);
   if (calc.Rescued.empty()) return;
   std::map<int, int> perZone;
   for (const RescuedStep& r : calc.Rescued) ++perZone[r.Zone];

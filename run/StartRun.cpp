@@ -23,6 +23,9 @@
 namespace kelvane {
 
 const char* const FileCannotOpenMessage = "File can not open!";
+const char* const MarchedAgainNote =
+    "The first robust march failed; the run was marched again from the entrance, off the plain path from its "
+    "first step.";
 
 namespace {
 

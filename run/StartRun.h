@@ -38,6 +38,8 @@ struct RunReport {
 };
 
 extern const char* const FileCannotOpenMessage;  // "File can not open!"
+// Said after a robust run that was marched again (Stats.Marches == 2).
+extern const char* const MarchedAgainNote;
 
 RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, const RunOptions& options = {});
 

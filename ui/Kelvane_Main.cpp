@@ -566,6 +566,7 @@ void TForm1::BitBtn1Click() {
   runLoop_ = nullptr;
   lastRun_ = worker_->Report();
   lastRescued_ = calc_->Rescued;
+  lastMarchedAgain_ = calc_->Stats.Marches > 1;
   HideProgress();
   SetBusyCursor(false);
   running_ = false;
@@ -588,6 +589,7 @@ void TForm1::BitBtn1Click() {
 // robust surface solve, the word that a cancelled run was cancelled, and the
 // results window when the file holds results.
 void TForm1::AfterRun(const std::string& resultPath) {
+  if (lastMarchedAgain_) Note(QString::fromUtf8(MarchedAgainNote));
   if (!lastRescued_.empty()) {
     std::map<int, int> perZone;
     for (const RescuedStep& step : lastRescued_) ++perZone[step.Zone];

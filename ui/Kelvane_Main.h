@@ -174,6 +174,7 @@ class TForm1 : public QWidget, public RunHost {
   QEventLoop* runLoop_ = nullptr;
   RunReport lastRun_;
   std::vector<RescuedStep> lastRescued_;
+  bool lastMarchedAgain_ = false;  // the last run was a robust run marched again
   bool running_ = false;
   bool closeAfterRun_ = false;
   bool busy_ = false;
