@@ -111,6 +111,19 @@ const SystemMatrix& FullMatrix(const DiffusionPlan& plan) {
   return M;
 }
 
+// The record of a dense elimination: per stage k the position swapped into
+// place, the pivot, and the positions it updates with their column-k
+// factors.  The first Dense[k] updates are the positions 1, 2, ..., Dense[k]
+// in order.
+struct DenseRecord {
+  std::array<uint8_t, SystemSize + 1> Swap{};
+  std::array<double, SystemSize + 1> PivotValue{};
+  std::array<uint8_t, SystemSize + 1> Dense{};
+  std::array<uint8_t, SystemSize * SystemSize> UpdPos{};
+  std::array<double, SystemSize * SystemSize> UpdFactor{};
+  std::array<int, SystemSize + 2> UpdStart{};
+};
+
 // Gauss-Jordan elimination of columns 1..n of A, recording for every stage
 // the pivot and the positions it updates with their column-k factors, so
 // that any right-hand side can be eliminated afterwards with the identical
@@ -119,7 +132,7 @@ const SystemMatrix& FullMatrix(const DiffusionPlan& plan) {
 // exactly zero factor are skipped: they could change at most the sign of a
 // zero entry, never a non-zero value.  Returns false on a zero pivot (the
 // literal elimination must then raise its fault).
-bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan) {
+bool EliminateRecorded(SystemMatrix& A, int n, DenseRecord& plan) {
   double* R[SystemSize + 1];
   int lo[SystemSize + 1], hi[SystemSize + 1];
   for (int i = 1; i <= n; ++i) {
@@ -188,23 +201,26 @@ bool EliminateRecorded(SystemMatrix& A, int n, DiffusionPlan& plan) {
 }
 
 // The recorded elimination of a plan's tridiagonal matrix on band storage:
-// the same floating-point operations, on the same entries, in the same
-// order as EliminateRecorded, and the same record.  At stage k only the rows
-// at positions k and k+1 can hold the pivot, and every row's live columns
-// (those still to be read) lie within k..k+2.  The rows not yet pivoted
-// keep a window of four columns addressed by column & 3; the pivoted rows
-// above keep their columns k and k+1 in two arrays by position, which trade
-// places after each stage.  An entry beyond a row's last possibly non-zero
-// column reads as the zero the full matrix holds there.
+// the operations of the dense elimination on every entry that can be
+// non-zero, in the same order.  At stage k only the rows at positions k and
+// k+1 can hold the pivot, and every row's live columns (those still to be
+// read) lie within k..k+2.  The rows not yet pivoted keep a window of four
+// columns addressed by column & 3; an entry beyond a row's last possibly
+// non-zero column reads as the zero the full matrix holds there.  The
+// pivoted rows above hold their column k in the record itself (it is their
+// factor at stage k) and their column k+1 in X; their columns beyond are
+// zero.  A product with a factor that is exactly zero changes at most the
+// sign of a zero entry: the pivoted rows go through such products without a
+// test (a zero entry of theirs is only ever a factor again), the rows below
+// skip them.  Returns false on a zero pivot (the literal elimination must
+// then raise its fault).
 bool EliminateBandRecorded(DiffusionPlan& plan) {
   const int n = plan.N;
   double W[SystemSize + 1][4];
   int lo[SystemSize + 1], hi[SystemSize + 1];  // rows not yet pivoted, by row
   int at[SystemSize + 1];                       // row at each position from k on
-  double colA[SystemSize + 1], colB[SystemSize + 1];
-  double* cur = colA;  // pivoted rows' column k, by position
-  double* nxt = colB;  // their column k+1
-  int hiAbove[SystemSize + 1];
+  double X[SystemSize + 1];                     // pivoted rows' column k+1, by position
+  bool xLive = false;                           // some entry of X may be non-zero
   for (int i = 1; i <= n; ++i) {
     at[i] = i;
     lo[i] = i > 1 ? i - 1 : 1;
@@ -213,8 +229,9 @@ bool EliminateBandRecorded(DiffusionPlan& plan) {
     if (i > 1) W[i][(i - 1) & 3] = plan.Sub[i];
     if (i < n) W[i][(i + 1) & 3] = plan.Super[i];
     W[i][i & 3] = plan.Diag[i];
+    X[i] = 0;
   }
-  int upd = 0;
+  double* U = plan.Above.data();  // stage k's factors of positions 1..k-1
   for (int k = 1; k <= n; ++k) {
     const int kc = k & 3;
     const int reach = k < n ? k + 1 : n;
@@ -241,36 +258,8 @@ bool EliminateBandRecorded(DiffusionPlan& plan) {
       p2 = Pw[(k + 2) & 3];
       use2 = true;
     }
-    plan.UpdStart[k] = upd;
-    // The pivoted rows above, in position order; `cur` receives their column
-    // k+2 as their column k is read.
-    int dense = 0;
-    bool contiguous = true;
-    for (int i = 1; i < k; ++i) {
-      const int h = hiAbove[i];
-      if (h < k) {
-        contiguous = false;
-        continue;
-      }
-      const double f = cur[i];
-      if (f == 0) {
-        contiguous = false;
-        continue;
-      }
-      const LD fl = f;
-      double c1 = h >= k + 1 ? nxt[i] : 0.0;
-      double c2 = 0.0;  // h <= k+1 here
-      if (use1) c1 = static_cast<double>(c1 - fl * p1);
-      if (use2) c2 = static_cast<double>(c2 - fl * p2);
-      nxt[i] = c1;
-      cur[i] = c2;
-      if (h < hiP) hiAbove[i] = hiP;
-      if (contiguous) ++dense;
-      plan.UpdPos[upd] = static_cast<uint8_t>(i);
-      plan.UpdFactor[upd] = f;
-      ++upd;
-    }
     // The row below the pivot, if its column k is possibly non-zero.
+    plan.Below[k] = 0;
     if (reach > k) {
       const int r = at[k + 1];
       double* Rw = W[r];
@@ -280,25 +269,38 @@ bool EliminateBandRecorded(DiffusionPlan& plan) {
         if (hi[r] < hiP) hi[r] = hiP;
         if (use1) Rw[(k + 1) & 3] = static_cast<double>(Rw[(k + 1) & 3] - static_cast<LD>(f) * Pw[(k + 1) & 3]);
         if (use2) Rw[(k + 2) & 3] = static_cast<double>(Rw[(k + 2) & 3] - static_cast<LD>(f) * Pw[(k + 2) & 3]);
-        plan.UpdPos[upd] = static_cast<uint8_t>(k + 1);
-        plan.UpdFactor[upd] = f;
-        ++upd;
+        plan.Below[k] = f;
       }
     }
-    plan.Dense[k] = static_cast<uint8_t>(dense);
-    // The pivot row joins the rows above.
-    hiAbove[k] = hiP;
-    nxt[k] = hiP >= k + 1 ? Pw[(k + 1) & 3] : 0.0;
-    cur[k] = hiP >= k + 2 ? Pw[(k + 2) & 3] : 0.0;
-    std::swap(cur, nxt);
+    if (k == n) break;
+    // The pivoted rows above: their columns k+1 (the next stage's factors)
+    // and k+2.
+    const int above = k - 1;
+    double* Next = U + above;
+    if (use1) {
+      for (int i = 0; i < above; ++i) Next[i] = static_cast<double>(X[i + 1] - static_cast<LD>(U[i]) * p1);
+    } else {
+      for (int i = 0; i < above; ++i) Next[i] = X[i + 1];
+    }
+    if (use2) {
+      for (int i = 0; i < above; ++i) X[i + 1] = static_cast<double>(0.0L - static_cast<LD>(U[i]) * p2);
+      xLive = true;
+    } else if (xLive) {
+      for (int i = 1; i <= above; ++i) X[i] = 0;
+      xLive = false;
+    }
+    // The pivot row joins them.
+    Next[above] = hiP >= k + 1 ? Pw[(k + 1) & 3] : 0.0;
+    X[k] = hiP >= k + 2 ? Pw[(k + 2) & 3] : 0.0;
+    if (X[k] != 0) xLive = true;
+    U = Next;
   }
-  plan.UpdStart[n + 1] = upd;
   return true;
 }
 
 // One stage of the right-hand-side column of the recorded elimination,
 // held by row-order position.
-inline void ReplayStage(const DiffusionPlan& plan, int k, SystemVector& b) {
+inline void ReplayStage(const DenseRecord& plan, int k, SystemVector& b) {
   std::swap(b[k], b[plan.Swap[k]]);
   const double bk = static_cast<double>(static_cast<LD>(b[k]) / plan.PivotValue[k]);
   b[k] = bk;
@@ -317,16 +319,44 @@ inline void ReplayStage(const DiffusionPlan& plan, int k, SystemVector& b) {
 
 // The right-hand-side column of the recorded elimination; on return b[k] is
 // the solution's component k.
-void ReplayRhs(const DiffusionPlan& plan, int n, SystemVector& b) {
+void ReplayRhs(const DenseRecord& plan, int n, SystemVector& b) {
   for (int k = 1; k <= n; ++k) ReplayStage(plan, k, b);
+}
+
+// One stage of the recorded band elimination on a right-hand side held by
+// row-order position: the pivot's quotient, then the row below (the next
+// stage's pivot waits on it), then the pivoted rows above.
+inline const double* ReplayBandHead(const DiffusionPlan& plan, int k, SystemVector& b, LD& bk) {
+  std::swap(b[k], b[plan.Swap[k]]);
+  const double q = static_cast<double>(static_cast<LD>(b[k]) / plan.PivotValue[k]);
+  b[k] = q;
+  bk = q;
+  const double fb = plan.Below[k];
+  if (fb != 0) b[k + 1] = static_cast<double>(b[k + 1] - fb * bk);
+  return plan.Above.data() + (k - 1) * (k - 2) / 2;
+}
+
+// The right-hand-side column of the recorded elimination; on return b[k] is
+// the solution's component k.
+void ReplayBand(const DiffusionPlan& plan, SystemVector& b) {
+  for (int k = 1; k <= plan.N; ++k) {
+    LD bk;
+    const double* U = ReplayBandHead(plan, k, b, bk);
+    for (int i = 1; i < k; ++i) b[i] = static_cast<double>(b[i] - U[i - 1] * bk);
+  }
 }
 
 // Two independent eliminations of the same size, stage by stage, so that the
 // divisions of one overlap the updates of the other.
-void ReplayRhsPair(const DiffusionPlan& p1, SystemVector& b1, const DiffusionPlan& p2, SystemVector& b2) {
+void ReplayBandPair(const DiffusionPlan& p1, SystemVector& b1, const DiffusionPlan& p2, SystemVector& b2) {
   for (int k = 1; k <= p1.N; ++k) {
-    ReplayStage(p1, k, b1);
-    ReplayStage(p2, k, b2);
+    LD bk1, bk2;
+    const double* U1 = ReplayBandHead(p1, k, b1, bk1);
+    const double* U2 = ReplayBandHead(p2, k, b2, bk2);
+    for (int i = 1; i < k; ++i) {
+      b1[i] = static_cast<double>(b1[i] - U1[i - 1] * bk1);
+      b2[i] = static_cast<double>(b2[i] - U2[i - 1] * bk2);
+    }
   }
 }
 
@@ -367,7 +397,7 @@ void SolveLinearSystem(const SystemMatrix& Ain, const SystemVector& b, int n, Sy
 
 void SolveLinearSystemFast(const SystemMatrix& Ain, const SystemVector& bin, int n, SystemVector& x) {
   static thread_local SystemMatrix A;
-  static thread_local DiffusionPlan plan;
+  static thread_local DenseRecord plan;
   for (int i = 1; i <= n; ++i)
     for (int j = 1; j <= n; ++j) A[i][j] = Ain[i][j];
   if (!EliminateRecorded(A, n, plan)) {
@@ -421,40 +451,44 @@ void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, c
 
 namespace {
 
-// Row 1's right-hand side with the trial's surface concentration.
-SystemVector TrialRhs(const DiffusionPlan& plan, double cnew0) {
-  SystemVector b = plan.Rhs;
+// The trial's right-hand side: the plan's, with row 1's surface term.
+void TrialRhs(const DiffusionPlan& plan, double cnew0, SystemVector& b) {
+  for (int k = 2; k <= plan.N; ++k) b[k] = plan.Rhs[k];
   b[1] = Row1Rhs(plan.SurfaceFactor, cnew0, plan.ColdI[1], plan.S1);
-  return b;
+}
+
+// The literal elimination of the trial's system.
+void SolveLiterally(const DiffusionPlan& plan, double cnew0, NodeRow& ci) {
+  SystemVector rhs{}, x{};
+  TrialRhs(plan, cnew0, rhs);
+  SolveLinearSystem(FullMatrix(plan), rhs, plan.N, x);
+  for (int k = 1; k <= plan.N; ++k) ci[k] = x[k];
 }
 
 // The replayed solution, or the literal one where the replay cannot vouch for
 // the sign of a zero.
-void FinishSolution(const DiffusionPlan& plan, const SystemVector& rhs, const SystemVector& replayed, NodeRow& ci) {
-  const int N = plan.N;
-  SystemVector x;
-  for (int k = 1; k <= N; ++k) x[k] = replayed[k];
-  if (AnyZero(x, N)) SolveLinearSystem(FullMatrix(plan), rhs, N, x);
-  for (int k = 1; k <= N; ++k) ci[k] = x[k];
+void FinishSolution(const DiffusionPlan& plan, double cnew0, const SystemVector& replayed, NodeRow& ci) {
+  if (AnyZero(replayed, plan.N)) {
+    SolveLiterally(plan, cnew0, ci);
+    return;
+  }
+  for (int k = 1; k <= plan.N; ++k) ci[k] = replayed[k];
 }
 
 }  // namespace
 
 void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, double rhoP, double wsi, double wsj,
                         NodeRow& ci) {
-  const int N = plan.N;
   const double cnew0 = MassFracToConc(wsi, wsj, rhoI, rhoJ, rhoP);
   ci[0] = cnew0;
-  const SystemVector rhs = TrialRhs(plan, cnew0);
   if (!plan.Valid) {
-    SystemVector x;
-    SolveLinearSystem(FullMatrix(plan), rhs, N, x);
-    for (int k = 1; k <= N; ++k) ci[k] = x[k];
+    SolveLiterally(plan, cnew0, ci);
     return;
   }
-  SystemVector b = rhs;
-  ReplayRhs(plan, N, b);
-  FinishSolution(plan, rhs, b, ci);
+  SystemVector b;
+  TrialRhs(plan, cnew0, b);
+  ReplayBand(plan, b);
+  FinishSolution(plan, cnew0, b, ci);
 }
 
 void ApplyDiffusionPlans(const DiffusionPlan& plan1, const DiffusionPlan& plan2, double rho1, double rho2,
@@ -468,11 +502,12 @@ void ApplyDiffusionPlans(const DiffusionPlan& plan1, const DiffusionPlan& plan2,
   const double cnew2 = MassFracToConc(ws2, ws1, rho2, rho1, rhoP);
   c1[0] = cnew1;
   c2[0] = cnew2;
-  const SystemVector rhs1 = TrialRhs(plan1, cnew1), rhs2 = TrialRhs(plan2, cnew2);
-  SystemVector b1 = rhs1, b2 = rhs2;
-  ReplayRhsPair(plan1, b1, plan2, b2);
-  FinishSolution(plan1, rhs1, b1, c1);
-  FinishSolution(plan2, rhs2, b2, c2);
+  SystemVector b1, b2;
+  TrialRhs(plan1, cnew1, b1);
+  TrialRhs(plan2, cnew2, b2);
+  ReplayBandPair(plan1, b1, plan2, b2);
+  FinishSolution(plan1, cnew1, b1, c1);
+  FinishSolution(plan2, cnew2, b2, c2);
 }
 
 }  // namespace kelvane

@@ -80,16 +80,15 @@ struct DiffusionPlan {
   SystemVector Rhs{};            // right-hand side; row 1 lacks the surface term
   long double SurfaceFactor = 0; // (r1 dz[2]) / dz[1], as row 1 forms it
   double S1 = 0;                 // s_1 of row 1
-  // Recorded Gauss-Jordan elimination, by position in the row order: per
-  // stage k the position swapped into place, the pivot, and the positions it
-  // updates with their column-k factors.  The first Dense[k] updates are the
-  // positions 1, 2, ..., Dense[k] in order.
+  // Recorded Gauss-Jordan elimination, by position in the row order.  Per
+  // stage k: the position swapped into place (k or k+1), the pivot, the
+  // column-k factor of the row below (position k+1; zero where that row takes
+  // no part) and the column-k factors of the pivoted rows above, positions
+  // 1..k-1, from Above[(k-1)(k-2)/2] on.
   std::array<uint8_t, SystemSize + 1> Swap{};
   std::array<double, SystemSize + 1> PivotValue{};
-  std::array<uint8_t, SystemSize + 1> Dense{};
-  std::array<uint8_t, SystemSize * SystemSize> UpdPos{};
-  std::array<double, SystemSize * SystemSize> UpdFactor{};
-  std::array<int, SystemSize + 2> UpdStart{};
+  std::array<double, SystemSize + 1> Below{};
+  std::array<double, SystemSize * (SystemSize - 1) / 2> Above{};
   bool Valid = false;
 };
 
