@@ -51,19 +51,6 @@ void Calculation::ReportProgress(int zone, int zoneCount, int step, int stepCoun
 
 bool Calculation::PollCancel() { return WithFlagsKept([&] { return host_->CancelRequested(); }); }
 
-// Volume fractions -> mass fractions; the polymer takes what the solvents
-// leave.  Its fraction and the density-weighted sum are intermediates held in
-// extended precision; the three mass fractions are the stored results.
-Fractions MassFracFromVol(double phi1, double phi2, double rho1, double rho2, double rhoP) {
-  const long double phiP = 1.0L - (static_cast<long double>(phi1) + phi2);
-  const long double S = (static_cast<long double>(phi1) * rho1 + static_cast<long double>(phi2) * rho2) +
-                        phiP * rhoP;
-  const double w1 = static_cast<double>(static_cast<long double>(phi1) * rho1 / S);
-  const double w2 = static_cast<double>(static_cast<long double>(phi2) * rho2 / S);
-  const double wP = static_cast<double>(1.0L - (static_cast<long double>(w1) + w2));
-  return {w1, w2, wP};
-}
-
 // Mass fractions -> volume fractions, the volume sum formed left to right.
 Fractions VolFracFromMass(double w1, double w2, double rho1, double rho2, double rhoP) {
   const double wP = static_cast<double>(1.0L - (static_cast<long double>(w1) + w2));

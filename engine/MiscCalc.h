@@ -24,6 +24,15 @@ constexpr int SystemSize = 51;
 using SystemMatrix = std::array<std::array<double, SystemSize + 1>, SystemSize + 1>;
 using SystemVector = std::array<double, SystemSize + 1>;
 
+// The molar-volume quotients of solvent i's activity (j the other solvent),
+// constant through a run: Vi / Vj, (Vi / Vj) chi_jp as the bulk activity
+// forms it and (chi_jp Vi) / Vj as the surface activity forms it.  Not Valid
+// where forming them faults.
+struct ActivityConstants {
+  bool Valid = false;
+  long double Ratio = 0, RatioChi = 0, ChiRatio = 0;
+};
+
 // Working state of the step being solved (start-of-step profiles, trial
 // profiles, fluxes) and of the trials' film side.
 struct StepState {
@@ -43,6 +52,7 @@ struct StepState {
   double Ps1 = 0, Ps2 = 0;        // saturation pressures at T, mmHg
   double Ktrans1 = 0, Ktrans2 = 0;  // gas-side mass-transfer coefficients, cm/s
   double P1 = 0, P2 = 0;  // surface partial pressures of the last trial, mmHg
+  ActivityConstants Act1, Act2;  // each solvent's activity quotients
   // Fast path: each layer's start-of-step volume fractions (the mean of its
   // two nodes; the polymer's is what the solvents leave), entries 1..N.
   NodeRow OldLayerFrac1{}, OldLayerFrac2{}, OldLayerFracP{};
@@ -167,7 +177,20 @@ class Calculation {
 struct Fractions {
   double F1, F2, FP;
 };
-Fractions MassFracFromVol(double phi1, double phi2, double rho1, double rho2, double rhoP);
+// Volume fractions -> mass fractions; the polymer takes what the solvents
+// leave.  Its fraction and the density-weighted sum are intermediates held in
+// extended precision; the three mass fractions are the stored results.
+// Inline: the march stores each fraction where it belongs, instead of
+// reading the returned record back across its separately stored halves.
+inline Fractions MassFracFromVol(double phi1, double phi2, double rho1, double rho2, double rhoP) {
+  const long double phiP = 1.0L - (static_cast<long double>(phi1) + phi2);
+  const long double S = (static_cast<long double>(phi1) * rho1 + static_cast<long double>(phi2) * rho2) +
+                        phiP * rhoP;
+  const double w1 = static_cast<double>(static_cast<long double>(phi1) * rho1 / S);
+  const double w2 = static_cast<double>(static_cast<long double>(phi2) * rho2 / S);
+  const double wP = static_cast<double>(1.0L - (static_cast<long double>(w1) + w2));
+  return {w1, w2, wP};
+}
 Fractions VolFracFromMass(double w1, double w2, double rho1, double rho2, double rhoP);
 
 void InitializeFilmState(Calculation& calc);
@@ -183,8 +206,11 @@ double CalcBaseDiff(const double* F, double omega, double omegaG, double Dconst)
 double CalcBaseDiffBelow(const double* F, double omega, double omegaG, long double lnDconst);
 double ThermoFactor(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
                     double phiP);
-// The same bits with each logarithm formed once.
-double ThermoFactorFast(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
+// Forms solvent i's quotients.
+ActivityConstants FormActivityConstants(double chiJP, double Vi, double Vj);
+// The same bits as ThermoFactor with each logarithm formed once and the
+// quotients given (k Valid).
+double ThermoFactorFast(double chiIP, double chiIJ, const ActivityConstants& k, double phiI, double phiJ,
                         double phiP);
 double MassFracToConc(double wi, double wj, double rhoI, double rhoJ, double rhoP);
 double ConcToMassFrac(double ci, double cj, double rhoI, double rhoJ, double rhoP);
@@ -196,9 +222,11 @@ std::optional<double> TrySurfacePartialPressure(double T, double phiI, double ph
 // The same at a given saturation pressure Ps.
 std::optional<double> SurfacePartialPressureAt(double Ps, double phiI, double phiJ, double Vi, double Vj,
                                                double chiIP, double chiJP, double chiIJ);
-// The same bits, skipping the guarded trial where it cannot fault.
+// The same bits, skipping the guarded trial where it cannot fault, with the
+// quotients given (k Valid).
 std::optional<double> SurfacePartialPressureFast(double Ps, double phiI, double phiJ, double Vi, double Vj,
-                                                 double chiIP, double chiJP, double chiIJ);
+                                                 double chiIP, double chiJP, double chiIJ,
+                                                 const ActivityConstants& k);
 // As above; on failure shows the engine's message and clears TransferOk.
 double SurfacePartialPressure(Calculation& calc, double T, double phiI, double phiJ, double Vi, double Vj, double A,
                               double B, double C, double chiIP, double chiJP, double chiIJ);

@@ -56,26 +56,27 @@ double CalcBaseDiffBelow(const double* F, double omega, double omegaG, long doub
 
 namespace {
 // ln a_i of the Flory-Huggins ternary at fractions a (i), b (j), c (polymer);
-// lnA is ln a.
-double LnActivity(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double a, double b, double c,
-                  LD lnA) {
-  const LD ratio = static_cast<LD>(Vi) / Vj;
+// lnA is ln a, ratio = Vi / Vj and ratioChi = ratio chi_jp.
+double LnActivityOf(double chiIP, double chiIJ, LD ratio, LD ratioChi, double a, double b, double c, LD lnA) {
   LD g = lnA + (1.0L - a);
   g = g - ratio * b;
   g = g + (static_cast<LD>(chiIJ) * b + static_cast<LD>(chiIP) * c) * (static_cast<LD>(b) + c);
-  g = g - ((ratio * chiJP) * b) * c;
+  g = g - ((ratioChi * b) * c);
   return static_cast<double>(g);
 }
-}  // namespace
 
-namespace {
+double LnActivity(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double a, double b, double c,
+                  LD lnA) {
+  const LD ratio = static_cast<LD>(Vi) / Vj;
+  return LnActivityOf(chiIP, chiIJ, ratio, ratio * chiJP, a, b, c, lnA);
+}
 
 // d ln a_i / d ln phi_i by a one-sided difference, the other two fractions
 // scaled so that the three keep their sum.  With formLogsOnce the two
 // logarithms are formed once and reused (the same values); otherwise they
 // are evaluated wherever the formula names them, as the reference path does.
-double ThermoFactorDifference(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI,
-                              double phiJ, double phiP, bool formLogsOnce) {
+template <class LnA>
+double ThermoFactorDifference(double phiI, double phiJ, double phiP, bool formLogsOnce, LnA lnActivity) {
   if (static_cast<LD>(phiI) < 0.001L) return 1.0;
   const double h = -0.00001;
   const LD oneMinus = 1.0L - phiI;
@@ -86,8 +87,8 @@ double ThermoFactorDifference(double chiIP, double chiJP, double chiIJ, double V
   const double phiP1 = static_cast<double>(static_cast<LD>(phiP) + dP);
   const LD ln0 = std::log(static_cast<LD>(phiI));
   const LD ln1 = std::log(static_cast<LD>(phiI1));
-  const double G0 = LnActivity(chiIP, chiJP, chiIJ, Vi, Vj, phiI, phiJ, phiP, ln0);
-  const double G1 = LnActivity(chiIP, chiJP, chiIJ, Vi, Vj, phiI1, phiJ1, phiP1, ln1);
+  const double G0 = lnActivity(phiI, phiJ, phiP, ln0);
+  const double G1 = lnActivity(phiI1, phiJ1, phiP1, ln1);
   const LD num = static_cast<LD>(G1) - G0;
   const LD den = formLogsOnce ? ln1 - ln0
                               : std::log(static_cast<LD>(phiI1)) - std::log(static_cast<LD>(phiI));
@@ -96,14 +97,30 @@ double ThermoFactorDifference(double chiIP, double chiJP, double chiIJ, double V
 
 }  // namespace
 
-double ThermoFactor(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
-                    double phiP) {
-  return ThermoFactorDifference(chiIP, chiJP, chiIJ, Vi, Vj, phiI, phiJ, phiP, false);
+ActivityConstants FormActivityConstants(double chiJP, double Vi, double Vj) {
+  ActivityConstants k;
+  // A fault here (a zero molar volume) is left to the formulas that name
+  // the quotients: they raise it where the reference path does.
+  k.Valid = Guarded([&] {
+    k.Ratio = static_cast<LD>(Vi) / Vj;
+    k.RatioChi = k.Ratio * chiJP;
+    k.ChiRatio = (static_cast<LD>(chiJP) * Vi) / Vj;
+  });
+  return k;
 }
 
-double ThermoFactorFast(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
+double ThermoFactor(double chiIP, double chiJP, double chiIJ, double Vi, double Vj, double phiI, double phiJ,
+                    double phiP) {
+  return ThermoFactorDifference(phiI, phiJ, phiP, false, [&](double a, double b, double c, LD lnA) {
+    return LnActivity(chiIP, chiJP, chiIJ, Vi, Vj, a, b, c, lnA);
+  });
+}
+
+double ThermoFactorFast(double chiIP, double chiIJ, const ActivityConstants& k, double phiI, double phiJ,
                         double phiP) {
-  return ThermoFactorDifference(chiIP, chiJP, chiIJ, Vi, Vj, phiI, phiJ, phiP, true);
+  return ThermoFactorDifference(phiI, phiJ, phiP, true, [&](double a, double b, double c, LD lnA) {
+    return LnActivityOf(chiIP, chiIJ, k.Ratio, k.RatioChi, a, b, c, lnA);
+  });
 }
 
 // Concentration of solvent i from the mass fractions, volumes additive.
@@ -128,13 +145,18 @@ double VaporPressure(double A, double B, double C, double T) {
 }
 
 namespace {
-// Q_i of ln a_i = ln phi_i + Q_i, in the gas-side operand order.
-LD SurfaceQ(double phiI, double phiJ, double Vi, double Vj, double chiIP, double chiJP, double chiIJ) {
+// Q_i of ln a_i = ln phi_i + Q_i, in the gas-side operand order; ratio =
+// Vi / Vj and chiRatio = (chi_jp Vi) / Vj.
+LD SurfaceQOf(double phiI, double phiJ, LD ratio, LD chiRatio, double chiIP, double chiIJ) {
   const LD phiP = 1.0L - (static_cast<LD>(phiI) + phiJ);
-  LD q = (1.0L - phiI) - (static_cast<LD>(Vi) / Vj) * phiJ;
+  LD q = (1.0L - phiI) - ratio * phiJ;
   q = q + (static_cast<LD>(chiIJ) * phiJ + chiIP * phiP) * (phiP + phiJ);
-  q = q - (((static_cast<LD>(chiJP) * Vi) / Vj) * phiJ) * phiP;
+  q = q - ((chiRatio * phiJ) * phiP);
   return q;
+}
+
+LD SurfaceQ(double phiI, double phiJ, double Vi, double Vj, double chiIP, double chiJP, double chiIJ) {
+  return SurfaceQOf(phiI, phiJ, static_cast<LD>(Vi) / Vj, (static_cast<LD>(chiJP) * Vi) / Vj, chiIP, chiIJ);
 }
 }  // namespace
 
@@ -159,13 +181,14 @@ std::optional<double> SurfacePartialPressureAt(double Ps, double phiI, double ph
 }
 
 std::optional<double> SurfacePartialPressureFast(double Ps, double phiI, double phiJ, double Vi, double Vj,
-                                                 double chiIP, double chiJP, double chiIJ) {
+                                                 double chiIP, double chiJP, double chiIJ,
+                                                 const ActivityConstants& k) {
   // The guarded trial exp(ln phi_i + Q_i) only decides whether the activity
   // can be evaluated.  For 0 < phi_i <= 1 and a moderate Q_i neither the
   // logarithm nor the exponential can fault, so the trial is skipped there;
   // Q_i itself is still formed under the guard.
   LD q = 0;
-  const bool ok = Guarded([&] { q = SurfaceQ(phiI, phiJ, Vi, Vj, chiIP, chiJP, chiIJ); });
+  const bool ok = Guarded([&] { q = SurfaceQOf(phiI, phiJ, k.Ratio, k.ChiRatio, chiIP, chiIJ); });
   if (!ok) return std::nullopt;
   if (!(phiI > 0 && phiI <= 1 && q > -1.0e4L && q < 1.0e4L))
     return SurfacePartialPressureAt(Ps, phiI, phiJ, Vi, Vj, chiIP, chiJP, chiIJ);

@@ -29,7 +29,7 @@ void ComputeEffectiveDiffusivities(Calculation& calc, bool literal) {
   const double V2 = calc.State.MolarVolume2;
   const LD lnD1 = literal ? 0 : std::log(static_cast<LD>(Dconst1));
   const LD lnD2 = literal ? 0 : std::log(static_cast<LD>(Dconst2));
-  const auto thermo = literal ? ThermoFactor : ThermoFactorFast;
+  const bool quotients = !literal && st.Act1.Valid && st.Act2.Valid;
   for (int i = 0; i <= N; ++i) {
     const double w = static_cast<double>(static_cast<LD>(st.OldMassFrac1[i]) + st.OldMassFrac2[i]);
     if (literal) {
@@ -43,10 +43,14 @@ void ComputeEffectiveDiffusivities(Calculation& calc, bool literal) {
     const LD sq = (1.0L - phi) * (1.0L - phi);
     st.CorrDiff1[i] = static_cast<double>(st.BaseDiff1[i] / (sq * (1.0L - (2.0L * p.Chi1p) * phi)));
     st.CorrDiff2[i] = static_cast<double>(st.BaseDiff2[i] / (sq * (1.0L - (2.0L * p.Chi2p) * phi)));
-    const double Q1 = thermo(p.Chi1p, p.Chi2p, p.Chi12, V1, V2, st.OldVolFrac1[i], st.OldVolFrac2[i],
-                                   st.OldVolFracP[i]);
-    const double Q2 = thermo(p.Chi2p, p.Chi1p, p.Chi12, V2, V1, st.OldVolFrac2[i], st.OldVolFrac1[i],
-                                   st.OldVolFracP[i]);
+    const double Q1 =
+        quotients ? ThermoFactorFast(p.Chi1p, p.Chi12, st.Act1, st.OldVolFrac1[i], st.OldVolFrac2[i], st.OldVolFracP[i])
+                  : ThermoFactor(p.Chi1p, p.Chi2p, p.Chi12, V1, V2, st.OldVolFrac1[i], st.OldVolFrac2[i],
+                                 st.OldVolFracP[i]);
+    const double Q2 =
+        quotients ? ThermoFactorFast(p.Chi2p, p.Chi12, st.Act2, st.OldVolFrac2[i], st.OldVolFrac1[i], st.OldVolFracP[i])
+                  : ThermoFactor(p.Chi2p, p.Chi1p, p.Chi12, V2, V1, st.OldVolFrac2[i], st.OldVolFrac1[i],
+                                 st.OldVolFracP[i]);
     st.EffDiff1[i] = static_cast<double>((static_cast<LD>(p.Fter1) * Q1) * st.CorrDiff1[i]);
     st.EffDiff2[i] = static_cast<double>((static_cast<LD>(p.Fter2) * Q2) * st.CorrDiff2[i]);
   }
@@ -113,6 +117,9 @@ void PrepareZone(Calculation& calc) {
   const double h = p.CoatHeatTransferCoeff[st.Zone];
   st.Ktrans1 = MassTransferCoeff(p.AirDiffusivity1, h);
   st.Ktrans2 = MassTransferCoeff(p.AirDiffusivity2, h);
+  const FilmState& s = calc.State;
+  st.Act1 = FormActivityConstants(p.Chi2p, s.MolarVolume1, s.MolarVolume2);
+  st.Act2 = FormActivityConstants(p.Chi1p, s.MolarVolume2, s.MolarVolume1);
 }
 
 void SolveFilm(Calculation& calc) {
@@ -145,19 +152,25 @@ void ShrinkLayers(Calculation& calc) {
   // The losses are summed in extended precision; only the fluxes are stored.
   LD loss1 = 0, loss2 = 0;
   if (!calc.LiteralTrials) {
-    // The start-of-step side was formed once for the step.
+    // The start-of-step side was formed once for the step.  The layers'
+    // losses are formed first and summed after, in the same order: the two
+    // sums then stay in registers rather than passing through memory at
+    // every layer.
+    double v1[MaxNodes], v2[MaxNodes];
     for (int i = 1; i <= N; ++i) {
       const double p1 = st.OldLayerFrac1[i], p2 = st.OldLayerFrac2[i], pP = st.OldLayerFracP[i];
       const double q1 = static_cast<double>((static_cast<LD>(st.NewVolFrac1[i - 1]) + st.NewVolFrac1[i]) / 2);
       const double q2 = static_cast<double>((static_cast<LD>(st.NewVolFrac2[i - 1]) + st.NewVolFrac2[i]) / 2);
       const double qP = static_cast<double>(1.0L - (static_cast<LD>(q1) + q2));
       s.NewLayerThick[i] = static_cast<double>((static_cast<LD>(s.OldLayerThick[i]) * pP) / qP);
-      const double v1 = static_cast<double>(static_cast<LD>(s.OldLayerThick[i]) * p1 -
-                                            static_cast<LD>(s.NewLayerThick[i]) * q1);
-      const double v2 = static_cast<double>(static_cast<LD>(s.OldLayerThick[i]) * p2 -
-                                            static_cast<LD>(s.NewLayerThick[i]) * q2);
-      loss1 = loss1 + v1;
-      loss2 = loss2 + v2;
+      v1[i] = static_cast<double>(static_cast<LD>(s.OldLayerThick[i]) * p1 -
+                                  static_cast<LD>(s.NewLayerThick[i]) * q1);
+      v2[i] = static_cast<double>(static_cast<LD>(s.OldLayerThick[i]) * p2 -
+                                  static_cast<LD>(s.NewLayerThick[i]) * q2);
+    }
+    for (int i = 1; i <= N; ++i) {
+      loss1 = loss1 + v1[i];
+      loss2 = loss2 + v2[i];
     }
     st.FilmFlux1 = static_cast<double>(((loss1 * p.Density1) * s.WebSpeedCm) / p.IncrementZ);
     st.FilmFlux2 = static_cast<double>(((loss2 * p.Density2) * s.WebSpeedCm) / p.IncrementZ);
@@ -202,17 +215,21 @@ void GasSideFlux(Calculation& calc) {
   const double phi1s = st.NewVolFrac1[0];
   const double phi2s = st.NewVolFrac2[0];
   const bool literal = calc.LiteralTrials;
-  const double P1 =
-      literal ? SurfacePartialPressure(calc, st.T, phi1s, phi2s, s.MolarVolume1, s.MolarVolume2, p.VaporA1, p.VaporB1,
-                                       p.VaporC1, p.Chi1p, p.Chi2p, p.Chi12)
-              : SurfacePartialPressureReported(calc, SurfacePartialPressureFast(st.Ps1, phi1s, phi2s, s.MolarVolume1,
-                                                                              s.MolarVolume2, p.Chi1p, p.Chi2p, p.Chi12));
+  const double P1 = SurfacePartialPressureReported(
+      calc, literal ? TrySurfacePartialPressure(st.T, phi1s, phi2s, s.MolarVolume1, s.MolarVolume2, p.VaporA1,
+                                                p.VaporB1, p.VaporC1, p.Chi1p, p.Chi2p, p.Chi12)
+            : st.Act1.Valid ? SurfacePartialPressureFast(st.Ps1, phi1s, phi2s, s.MolarVolume1, s.MolarVolume2,
+                                                         p.Chi1p, p.Chi2p, p.Chi12, st.Act1)
+                            : SurfacePartialPressureAt(st.Ps1, phi1s, phi2s, s.MolarVolume1, s.MolarVolume2, p.Chi1p,
+                                                       p.Chi2p, p.Chi12));
   if (!calc.TransferOk) return;
-  const double P2 =
-      literal ? SurfacePartialPressure(calc, st.T, phi2s, phi1s, s.MolarVolume2, s.MolarVolume1, p.VaporA2, p.VaporB2,
-                                       p.VaporC2, p.Chi2p, p.Chi1p, p.Chi12)
-              : SurfacePartialPressureReported(calc, SurfacePartialPressureFast(st.Ps2, phi2s, phi1s, s.MolarVolume2,
-                                                                              s.MolarVolume1, p.Chi2p, p.Chi1p, p.Chi12));
+  const double P2 = SurfacePartialPressureReported(
+      calc, literal ? TrySurfacePartialPressure(st.T, phi2s, phi1s, s.MolarVolume2, s.MolarVolume1, p.VaporA2,
+                                                p.VaporB2, p.VaporC2, p.Chi2p, p.Chi1p, p.Chi12)
+            : st.Act2.Valid ? SurfacePartialPressureFast(st.Ps2, phi2s, phi1s, s.MolarVolume2, s.MolarVolume1,
+                                                         p.Chi2p, p.Chi1p, p.Chi12, st.Act2)
+                            : SurfacePartialPressureAt(st.Ps2, phi2s, phi1s, s.MolarVolume2, s.MolarVolume1, p.Chi2p,
+                                                       p.Chi1p, p.Chi12));
   if (!calc.TransferOk) return;
   st.P1 = P1;
   st.P2 = P2;
