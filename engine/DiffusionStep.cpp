@@ -214,37 +214,36 @@ bool EliminateRecorded(SystemMatrix& A, int n, DenseRecord& plan) {
 // test (a zero entry of theirs is only ever a factor again), the rows below
 // skip them.  Returns false on a zero pivot (the literal elimination must
 // then raise its fault).
-bool EliminateBandRecorded(DiffusionPlan& plan) {
-  const int n = plan.N;
-  double W[SystemSize + 1][4];
-  int lo[SystemSize + 1], hi[SystemSize + 1];  // rows not yet pivoted, by row
-  int at[SystemSize + 1];                       // row at each position from k on
-  double X[SystemSize + 1];                     // pivoted rows' column k+1, by position
-  bool xLive = false;                           // some entry of X may be non-zero
-  for (int i = 1; i <= n; ++i) {
-    at[i] = i;
-    lo[i] = i > 1 ? i - 1 : 1;
-    hi[i] = i < n ? i + 1 : n;
-    W[i][(i + 2) & 3] = 0;
-    if (i > 1) W[i][(i - 1) & 3] = plan.Sub[i];
-    if (i < n) W[i][(i + 1) & 3] = plan.Super[i];
-    W[i][i & 3] = plan.Diag[i];
-    X[i] = 0;
+class BandElimination {
+ public:
+  explicit BandElimination(DiffusionPlan& plan) : plan_(plan), n_(plan.N), U_(plan.Above.data()) {
+    for (int i = 1; i <= n_; ++i) {
+      at_[i] = i;
+      lo_[i] = i > 1 ? i - 1 : 1;
+      hi_[i] = i < n_ ? i + 1 : n_;
+      W_[i][(i + 2) & 3] = 0;
+      if (i > 1) W_[i][(i - 1) & 3] = plan.Sub[i];
+      if (i < n_) W_[i][(i + 1) & 3] = plan.Super[i];
+      W_[i][i & 3] = plan.Diag[i];
+      X_[i] = 0;
+    }
   }
-  double* U = plan.Above.data();  // stage k's factors of positions 1..k-1
-  for (int k = 1; k <= n; ++k) {
+
+  // Stage k (stages in order 1..N); false on a zero pivot.
+  bool Stage(int k) {
+    const int n = n_;
     const int kc = k & 3;
     const int reach = k < n ? k + 1 : n;
     int m = k;
-    if (reach > k && lo[at[k + 1]] <= k && std::fabs(W[at[k + 1]][kc]) > std::fabs(W[at[k]][kc])) m = k + 1;
-    std::swap(at[m], at[k]);
-    plan.Swap[k] = static_cast<uint8_t>(m);
-    const int P = at[k];
-    double* Pw = W[P];
+    if (reach > k && lo_[at_[k + 1]] <= k && std::fabs(W_[at_[k + 1]][kc]) > std::fabs(W_[at_[k]][kc])) m = k + 1;
+    std::swap(at_[m], at_[k]);
+    plan_.Swap[k] = static_cast<uint8_t>(m);
+    const int P = at_[k];
+    double* Pw = W_[P];
     const double pivot = Pw[kc];
     if (!(pivot != 0)) return false;
-    plan.PivotValue[k] = pivot;
-    const int hiP = hi[P];
+    plan_.PivotValue[k] = pivot;
+    const int hiP = hi_[P];
     // The pivot row's columns k+1 and k+2 that take part (non-zero ones).
     bool use1 = false, use2 = false;
     LD p1 = 0, p2 = 0;
@@ -259,43 +258,74 @@ bool EliminateBandRecorded(DiffusionPlan& plan) {
       use2 = true;
     }
     // The row below the pivot, if its column k is possibly non-zero.
-    plan.Below[k] = 0;
+    plan_.Below[k] = 0;
     if (reach > k) {
-      const int r = at[k + 1];
-      double* Rw = W[r];
-      const double f = lo[r] <= k ? Rw[kc] : 0.0;
+      const int r = at_[k + 1];
+      double* Rw = W_[r];
+      const double f = lo_[r] <= k ? Rw[kc] : 0.0;
       if (f != 0) {
-        for (int j = hi[r] + 1; j <= hiP; ++j) Rw[j & 3] = 0;
-        if (hi[r] < hiP) hi[r] = hiP;
+        for (int j = hi_[r] + 1; j <= hiP; ++j) Rw[j & 3] = 0;
+        if (hi_[r] < hiP) hi_[r] = hiP;
         if (use1) Rw[(k + 1) & 3] = static_cast<double>(Rw[(k + 1) & 3] - static_cast<LD>(f) * Pw[(k + 1) & 3]);
         if (use2) Rw[(k + 2) & 3] = static_cast<double>(Rw[(k + 2) & 3] - static_cast<LD>(f) * Pw[(k + 2) & 3]);
-        plan.Below[k] = f;
+        plan_.Below[k] = f;
       }
     }
-    if (k == n) break;
+    if (k == n) return true;
     // The pivoted rows above: their columns k+1 (the next stage's factors)
     // and k+2.
     const int above = k - 1;
+    double* U = U_;
     double* Next = U + above;
     if (use1) {
-      for (int i = 0; i < above; ++i) Next[i] = static_cast<double>(X[i + 1] - static_cast<LD>(U[i]) * p1);
+      for (int i = 0; i < above; ++i) Next[i] = static_cast<double>(X_[i + 1] - static_cast<LD>(U[i]) * p1);
     } else {
-      for (int i = 0; i < above; ++i) Next[i] = X[i + 1];
+      for (int i = 0; i < above; ++i) Next[i] = X_[i + 1];
     }
     if (use2) {
-      for (int i = 0; i < above; ++i) X[i + 1] = static_cast<double>(0.0L - static_cast<LD>(U[i]) * p2);
-      xLive = true;
-    } else if (xLive) {
-      for (int i = 1; i <= above; ++i) X[i] = 0;
-      xLive = false;
+      for (int i = 0; i < above; ++i) X_[i + 1] = static_cast<double>(0.0L - static_cast<LD>(U[i]) * p2);
+      xLive_ = true;
+    } else if (xLive_) {
+      for (int i = 1; i <= above; ++i) X_[i] = 0;
+      xLive_ = false;
     }
     // The pivot row joins them.
     Next[above] = hiP >= k + 1 ? Pw[(k + 1) & 3] : 0.0;
-    X[k] = hiP >= k + 2 ? Pw[(k + 2) & 3] : 0.0;
-    if (X[k] != 0) xLive = true;
-    U = Next;
+    X_[k] = hiP >= k + 2 ? Pw[(k + 2) & 3] : 0.0;
+    if (X_[k] != 0) xLive_ = true;
+    U_ = Next;
+    return true;
   }
+
+ private:
+  DiffusionPlan& plan_;
+  const int n_;
+  double W_[SystemSize + 1][4];
+  int lo_[SystemSize + 1], hi_[SystemSize + 1];  // rows not yet pivoted, by row
+  int at_[SystemSize + 1];                        // row at each position from k on
+  double X_[SystemSize + 1];                      // pivoted rows' column k+1, by position
+  bool xLive_ = false;                            // some entry of X_ may be non-zero
+  double* U_;                                     // stage k's factors of positions 1..k-1
+};
+
+bool EliminateBandRecorded(DiffusionPlan& plan) {
+  BandElimination e(plan);
+  for (int k = 1; k <= plan.N; ++k)
+    if (!e.Stage(k)) return false;
   return true;
+}
+
+// Two independent eliminations of the same size, stage by stage, so that the
+// chain of pivots of one overlaps that of the other.
+void EliminateBandRecordedPair(DiffusionPlan& p1, DiffusionPlan& p2) {
+  BandElimination e1(p1), e2(p2);
+  bool ok1 = true, ok2 = true;
+  for (int k = 1; k <= p1.N; ++k) {
+    if (ok1) ok1 = e1.Stage(k);
+    if (ok2) ok2 = e2.Stage(k);
+  }
+  p1.Valid = ok1;
+  p2.Valid = ok2;
 }
 
 // One stage of the right-hand-side column of the recorded elimination,
@@ -323,36 +353,48 @@ void ReplayRhs(const DenseRecord& plan, int n, SystemVector& b) {
   for (int k = 1; k <= n; ++k) ReplayStage(plan, k, b);
 }
 
-// One stage of the recorded band elimination on a right-hand side held by
-// row-order position: the pivot's quotient, then the row below (the next
-// stage's pivot waits on it), then the pivoted rows above.
-inline const double* ReplayBandHead(const DiffusionPlan& plan, int k, SystemVector& b, LD& bk) {
-  std::swap(b[k], b[plan.Swap[k]]);
-  const double q = static_cast<double>(static_cast<LD>(b[k]) / plan.PivotValue[k]);
+// The pivot row of stage k of the recorded band elimination on a
+// right-hand side held by row-order position (b[n+1] must be readable).
+// Position k's value comes in `carry`, where the previous stage's row below
+// left it; position k+1's, after this stage's row below, goes out in it: the
+// chain from pivot to pivot runs in registers.  Returns the pivot's
+// quotient, stored at position k.
+inline LD ReplayPivot(const DiffusionPlan& plan, int k, SystemVector& b, double& carry) {
+  double here = carry;
+  double next = b[k + 1];
+  if (plan.Swap[k] != k) std::swap(here, next);
+  const double q = static_cast<double>(static_cast<LD>(here) / plan.PivotValue[k]);
   b[k] = q;
-  bk = q;
   const double fb = plan.Below[k];
-  if (fb != 0) b[k + 1] = static_cast<double>(b[k + 1] - fb * bk);
+  carry = fb != 0 ? static_cast<double>(next - fb * static_cast<LD>(q)) : next;
+  return q;
+}
+
+// The factors of stage k's pivoted rows above, positions 1..k-1.
+inline const double* AboveFactors(const DiffusionPlan& plan, int k) {
   return plan.Above.data() + (k - 1) * (k - 2) / 2;
 }
 
 // The right-hand-side column of the recorded elimination; on return b[k] is
 // the solution's component k.
 void ReplayBand(const DiffusionPlan& plan, SystemVector& b) {
+  double carry = b[1];
   for (int k = 1; k <= plan.N; ++k) {
-    LD bk;
-    const double* U = ReplayBandHead(plan, k, b, bk);
+    const LD bk = ReplayPivot(plan, k, b, carry);
+    const double* U = AboveFactors(plan, k);
     for (int i = 1; i < k; ++i) b[i] = static_cast<double>(b[i] - U[i - 1] * bk);
   }
 }
 
 // Two independent eliminations of the same size, stage by stage, so that the
-// divisions of one overlap the updates of the other.
+// chain of one overlaps that of the other and the updates of both.
 void ReplayBandPair(const DiffusionPlan& p1, SystemVector& b1, const DiffusionPlan& p2, SystemVector& b2) {
+  double carry1 = b1[1], carry2 = b2[1];
   for (int k = 1; k <= p1.N; ++k) {
-    LD bk1, bk2;
-    const double* U1 = ReplayBandHead(p1, k, b1, bk1);
-    const double* U2 = ReplayBandHead(p2, k, b2, bk2);
+    const LD bk1 = ReplayPivot(p1, k, b1, carry1);
+    const LD bk2 = ReplayPivot(p2, k, b2, carry2);
+    const double* U1 = AboveFactors(p1, k);
+    const double* U2 = AboveFactors(p2, k);
     for (int i = 1; i < k; ++i) {
       b1[i] = static_cast<double>(b1[i] - U1[i - 1] * bk1);
       b2[i] = static_cast<double>(b2[i] - U2[i - 1] * bk2);
@@ -437,8 +479,11 @@ void DiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const
 // ---------------------------------------------------------------------------
 // Fast path of a step.
 
-void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const NodeRow& dz, double rhoI,
-                       double rhoJ, double rhoP, int N, double incrementZ, double webSpeedCm, DiffusionPlan& plan) {
+namespace {
+
+// The trial-independent system of a plan, not yet eliminated.
+void FormPlan(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const NodeRow& dz, double rhoI, double rhoJ,
+              double rhoP, int N, double incrementZ, double webSpeedCm, DiffusionPlan& plan) {
   plan.N = N;
   for (int k = 0; k <= N; ++k) plan.ColdI[k] = MassFracToConc(wi[k], wj[k], rhoI, rhoJ, rhoP);
   Coefficients c;
@@ -446,15 +491,32 @@ void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, c
   FillBand(c, plan.ColdI, dz, N, plan);
   plan.SurfaceFactor = SurfaceFactor(c, dz);
   plan.S1 = c.s[1];
+}
+
+}  // namespace
+
+void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const NodeRow& dz, double rhoI,
+                       double rhoJ, double rhoP, int N, double incrementZ, double webSpeedCm, DiffusionPlan& plan) {
+  FormPlan(wi, wj, D, dz, rhoI, rhoJ, rhoP, N, incrementZ, webSpeedCm, plan);
   plan.Valid = EliminateBandRecorded(plan);
+}
+
+void PlanDiffusionSteps(const NodeRow& w1, const NodeRow& w2, const NodeRow& D1, const NodeRow& D2,
+                        const NodeRow& dz, double rho1, double rho2, double rhoP, int N, double incrementZ,
+                        double webSpeedCm, DiffusionPlan& plan1, DiffusionPlan& plan2) {
+  FormPlan(w1, w2, D1, dz, rho1, rho2, rhoP, N, incrementZ, webSpeedCm, plan1);
+  FormPlan(w2, w1, D2, dz, rho2, rho1, rhoP, N, incrementZ, webSpeedCm, plan2);
+  EliminateBandRecordedPair(plan1, plan2);
 }
 
 namespace {
 
-// The trial's right-hand side: the plan's, with row 1's surface term.
+// The trial's right-hand side: the plan's, with row 1's surface term (and
+// a zero beyond row N, read but not used by the replay's last stage).
 void TrialRhs(const DiffusionPlan& plan, double cnew0, SystemVector& b) {
   for (int k = 2; k <= plan.N; ++k) b[k] = plan.Rhs[k];
   b[1] = Row1Rhs(plan.SurfaceFactor, cnew0, plan.ColdI[1], plan.S1);
+  b[plan.N + 1] = 0;
 }
 
 // The literal elimination of the trial's system.

@@ -257,6 +257,11 @@ void SolveLinearSystemFast(const SystemMatrix& A, const SystemVector& b, int n, 
 // elimination on each trial's right-hand side.
 void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const NodeRow& dz, double rhoI,
                        double rhoJ, double rhoP, int N, double incrementZ, double webSpeedCm, DiffusionPlan& plan);
+// Both solvents' plans at once (their eliminations interleaved): the same
+// plans as two calls of PlanDiffusionStep.
+void PlanDiffusionSteps(const NodeRow& w1, const NodeRow& w2, const NodeRow& D1, const NodeRow& D2,
+                        const NodeRow& dz, double rho1, double rho2, double rhoP, int N, double incrementZ,
+                        double webSpeedCm, DiffusionPlan& plan1, DiffusionPlan& plan2);
 void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, double rhoP, double wsi, double wsj,
                         NodeRow& ci);
 // Both solvents of a trial at once (their eliminations interleaved): the

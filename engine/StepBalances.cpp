@@ -97,10 +97,8 @@ void PrepareStep(Calculation& calc) {
   const FilmState& s = calc.State;
   const int N = p.TotalLayerCount;
   ComputeEffectiveDiffusivities(calc, false);
-  PlanDiffusionStep(st.OldMassFrac1, st.OldMassFrac2, st.EffDiff1, s.OldLayerThick, p.Density1, p.Density2,
-                    p.PolymerDensity, N, p.IncrementZ, s.WebSpeedCm, calc.Plan1);
-  PlanDiffusionStep(st.OldMassFrac2, st.OldMassFrac1, st.EffDiff2, s.OldLayerThick, p.Density2, p.Density1,
-                    p.PolymerDensity, N, p.IncrementZ, s.WebSpeedCm, calc.Plan2);
+  PlanDiffusionSteps(st.OldMassFrac1, st.OldMassFrac2, st.EffDiff1, st.EffDiff2, s.OldLayerThick, p.Density1,
+                     p.Density2, p.PolymerDensity, N, p.IncrementZ, s.WebSpeedCm, calc.Plan1, calc.Plan2);
   for (int i = 1; i <= N; ++i) {
     st.OldLayerFrac1[i] = static_cast<double>((static_cast<LD>(st.OldVolFrac1[i - 1]) + st.OldVolFrac1[i]) / 2);
     st.OldLayerFrac2[i] = static_cast<double>((static_cast<LD>(st.OldVolFrac2[i - 1]) + st.OldVolFrac2[i]) / 2);
