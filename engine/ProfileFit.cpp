@@ -54,21 +54,42 @@ void BuildRegressors(const NodeRow& S, int N, Regression& g) {
     g.X[i][3] = static_cast<double>((s * s * s * s - 5) / sm2);
     g.X[i][4] = static_cast<double>((s * s * s * s * s - 6) / sm2);
   }
+  // Every sum runs over the nodes in order, rounded at each node; the sums
+  // are independent of one another and are formed side by side, so that
+  // their chains of additions overlap.
+  double t1 = 0, t2 = 0, t3 = 0, t4 = 0;
+  for (int i = 1; i <= M; ++i) {
+    t1 = static_cast<double>(static_cast<LD>(t1) + g.X[i][1]);
+    t2 = static_cast<double>(static_cast<LD>(t2) + g.X[i][2]);
+    t3 = static_cast<double>(static_cast<LD>(t3) + g.X[i][3]);
+    t4 = static_cast<double>(static_cast<LD>(t4) + g.X[i][4]);
+  }
+  const double t[5] = {0, t1, t2, t3, t4};
   for (int c = 1; c <= 4; ++c) {
-    double sum = 0;
-    for (int i = 1; i <= M; ++i) sum = static_cast<double>(static_cast<LD>(sum) + g.X[i][c]);
-    g.T[c] = sum;
-    g.U[c] = static_cast<double>(static_cast<LD>(sum) / M);
+    g.T[c] = t[c];
+    g.U[c] = static_cast<double>(static_cast<LD>(t[c]) / M);
   }
   // X_r X_c = X_c X_r and T_r T_c = T_c T_r exactly: the centred sums are
   // symmetric, each pair is formed once.
-  for (int r = 1; r <= 4; ++r) {
-    for (int c = r; c <= 4; ++c) {
-      double sum = 0;
-      for (int i = 1; i <= M; ++i) sum = static_cast<double>(sum + static_cast<LD>(g.X[i][r]) * g.X[i][c]);
-      g.Cross[r][c] = g.Cross[c][r] = static_cast<double>(sum - (static_cast<LD>(g.T[r]) * g.T[c]) / M);
-    }
+  double s11 = 0, s12 = 0, s13 = 0, s14 = 0, s22 = 0, s23 = 0, s24 = 0, s33 = 0, s34 = 0, s44 = 0;
+  for (int i = 1; i <= M; ++i) {
+    const double x1 = g.X[i][1], x2 = g.X[i][2], x3 = g.X[i][3], x4 = g.X[i][4];
+    s11 = static_cast<double>(s11 + static_cast<LD>(x1) * x1);
+    s12 = static_cast<double>(s12 + static_cast<LD>(x1) * x2);
+    s13 = static_cast<double>(s13 + static_cast<LD>(x1) * x3);
+    s14 = static_cast<double>(s14 + static_cast<LD>(x1) * x4);
+    s22 = static_cast<double>(s22 + static_cast<LD>(x2) * x2);
+    s23 = static_cast<double>(s23 + static_cast<LD>(x2) * x3);
+    s24 = static_cast<double>(s24 + static_cast<LD>(x2) * x4);
+    s33 = static_cast<double>(s33 + static_cast<LD>(x3) * x3);
+    s34 = static_cast<double>(s34 + static_cast<LD>(x3) * x4);
+    s44 = static_cast<double>(s44 + static_cast<LD>(x4) * x4);
   }
+  const double sums[5][5] = {{}, {0, s11, s12, s13, s14}, {0, 0, s22, s23, s24}, {0, 0, 0, s33, s34},
+                             {0, 0, 0, 0, s44}};
+  for (int r = 1; r <= 4; ++r)
+    for (int c = r; c <= 4; ++c)
+      g.Cross[r][c] = g.Cross[c][r] = static_cast<double>(sums[r][c] - (static_cast<LD>(g.T[r]) * g.T[c]) / M);
 }
 
 // Fits y(s) = y0 + a1 s + ... + a6 s^6 with y'(1) = 0 to the interior nodes
@@ -82,19 +103,24 @@ bool FitOne(const NodeRow& y, const NodeRow& S, int N, Regression& g, NodeRow& f
     const LD s = S[i];
     g.X[i][5] = static_cast<double>((static_cast<LD>(y[i]) - y0) / ((s - 2) * s));
   }
-  {
-    double sum = 0;
-    for (int i = 1; i <= M; ++i) sum = static_cast<double>(static_cast<LD>(sum) + g.X[i][5]);
-    g.T[5] = sum;
-    g.U[5] = static_cast<double>(static_cast<LD>(sum) / M);
+  // The sum of the X_5 and its four cross sums, side by side as above.
+  double t5 = 0, r1 = 0, r2 = 0, r3 = 0, r4 = 0;
+  for (int i = 1; i <= M; ++i) {
+    const double x5 = g.X[i][5];
+    t5 = static_cast<double>(static_cast<LD>(t5) + x5);
+    r1 = static_cast<double>(r1 + static_cast<LD>(g.X[i][1]) * x5);
+    r2 = static_cast<double>(r2 + static_cast<LD>(g.X[i][2]) * x5);
+    r3 = static_cast<double>(r3 + static_cast<LD>(g.X[i][3]) * x5);
+    r4 = static_cast<double>(r4 + static_cast<LD>(g.X[i][4]) * x5);
   }
+  g.T[5] = t5;
+  g.U[5] = static_cast<double>(static_cast<LD>(t5) / M);
+  const double cross5[5] = {0, r1, r2, r3, r4};
   static thread_local SmallMatrix A;
   SystemVector R{}, beta{};
   for (int r = 1; r <= 4; ++r) {
     for (int c = 1; c <= 4; ++c) A[r][c] = g.Cross[r][c];
-    double sum = 0;
-    for (int i = 1; i <= M; ++i) sum = static_cast<double>(sum + static_cast<LD>(g.X[i][r]) * g.X[i][5]);
-    R[r] = static_cast<double>(sum - (static_cast<LD>(g.T[r]) * g.T[5]) / M);
+    R[r] = static_cast<double>(cross5[r] - (static_cast<LD>(g.T[r]) * g.T[5]) / M);
   }
   if (!SolveSmallSystem(3, 4, A, R, beta)) return false;
   double sum = 0;
