@@ -481,11 +481,23 @@ void DiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const
 
 namespace {
 
-// The trial-independent system of a plan, not yet eliminated.
-void FormPlan(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const NodeRow& dz, double rhoI, double rhoJ,
-              double rhoP, int N, double incrementZ, double webSpeedCm, DiffusionPlan& plan) {
+// Both solvents' concentrations from the mass fractions.  The conversion of
+// either solvent forms the same polymer fraction and the same reciprocal of
+// the specific volume (the sums are the same in either order), so they are
+// formed once; each concentration is then its own product, as
+// MassFracToConc forms it.
+inline void ConcentrationsOf(double w1, double w2, double rho1, double rho2, double rhoP, double& c1, double& c2) {
+  const double t = static_cast<double>(1.0L - (static_cast<LD>(w1) + w2));
+  const double r = static_cast<double>(
+      1.0L / ((static_cast<LD>(w1) / rho1 + static_cast<LD>(w2) / rho2) + static_cast<LD>(t) / rhoP));
+  c1 = static_cast<double>(static_cast<LD>(w1) * r);
+  c2 = static_cast<double>(static_cast<LD>(w2) * r);
+}
+
+// The trial-independent system of a plan whose start-of-step concentrations
+// are in ColdI, not yet eliminated.
+void FormPlan(const NodeRow& D, const NodeRow& dz, int N, double incrementZ, double webSpeedCm, DiffusionPlan& plan) {
   plan.N = N;
-  for (int k = 0; k <= N; ++k) plan.ColdI[k] = MassFracToConc(wi[k], wj[k], rhoI, rhoJ, rhoP);
   Coefficients c;
   ComputeCoefficients(plan.ColdI, D, dz, N, incrementZ, webSpeedCm, c);
   FillBand(c, plan.ColdI, dz, N, plan);
@@ -497,15 +509,17 @@ void FormPlan(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const Node
 
 void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, const NodeRow& dz, double rhoI,
                        double rhoJ, double rhoP, int N, double incrementZ, double webSpeedCm, DiffusionPlan& plan) {
-  FormPlan(wi, wj, D, dz, rhoI, rhoJ, rhoP, N, incrementZ, webSpeedCm, plan);
+  for (int k = 0; k <= N; ++k) plan.ColdI[k] = MassFracToConc(wi[k], wj[k], rhoI, rhoJ, rhoP);
+  FormPlan(D, dz, N, incrementZ, webSpeedCm, plan);
   plan.Valid = EliminateBandRecorded(plan);
 }
 
 void PlanDiffusionSteps(const NodeRow& w1, const NodeRow& w2, const NodeRow& D1, const NodeRow& D2,
                         const NodeRow& dz, double rho1, double rho2, double rhoP, int N, double incrementZ,
                         double webSpeedCm, DiffusionPlan& plan1, DiffusionPlan& plan2) {
-  FormPlan(w1, w2, D1, dz, rho1, rho2, rhoP, N, incrementZ, webSpeedCm, plan1);
-  FormPlan(w2, w1, D2, dz, rho2, rho1, rhoP, N, incrementZ, webSpeedCm, plan2);
+  for (int k = 0; k <= N; ++k) ConcentrationsOf(w1[k], w2[k], rho1, rho2, rhoP, plan1.ColdI[k], plan2.ColdI[k]);
+  FormPlan(D1, dz, N, incrementZ, webSpeedCm, plan1);
+  FormPlan(D2, dz, N, incrementZ, webSpeedCm, plan2);
   EliminateBandRecordedPair(plan1, plan2);
 }
 
@@ -560,8 +574,8 @@ void ApplyDiffusionPlans(const DiffusionPlan& plan1, const DiffusionPlan& plan2,
     ApplyDiffusionPlan(plan2, rho2, rho1, rhoP, ws2, ws1, c2);
     return;
   }
-  const double cnew1 = MassFracToConc(ws1, ws2, rho1, rho2, rhoP);
-  const double cnew2 = MassFracToConc(ws2, ws1, rho2, rho1, rhoP);
+  double cnew1, cnew2;
+  ConcentrationsOf(ws1, ws2, rho1, rho2, rhoP, cnew1, cnew2);
   c1[0] = cnew1;
   c2[0] = cnew2;
   SystemVector b1, b2;

@@ -380,48 +380,76 @@ TEST(LinearSolverFast, MatchesTheLiteralSolverBitForBit) {
   EXPECT_GT(faults, 0) << "singular systems must be among the samples";
 }
 
+// The plans of a step against the literal step, bit for bit: each solvent
+// alone (PlanDiffusionStep, ApplyDiffusionPlan) and both together as the
+// march forms them (PlanDiffusionSteps, ApplyDiffusionPlans).  The samples
+// reach row exchanges, zero couplings, chains of factors that underflow to
+// zero, zero and negative-zero fractions and surface values.
 TEST(LinearSolverFast, PlannedStepMatchesTheLiteralStepBitForBit) {
   std::mt19937_64 rng(23);
   std::uniform_real_distribution<double> u(0.0, 1.0);
-  int pivotedSamples = 0, skippingSamples = 0;
+  int pivotedSamples = 0, skippingSamples = 0, underflowSamples = 0;
+  auto diffusivity = [&](int s) {
+    if (s % 5 == 0 && u(rng) < 0.3) return 0.0;
+    if (s % 7 == 0) return std::pow(10.0, -300 + 290 * u(rng));
+    return std::pow(10.0, -12 + 6 * u(rng));
+  };
+  auto fraction = [&](int s, int zeroEvery) {
+    if (s % zeroEvery == 0) return s % 2 ? 0.0 : -0.0;
+    if (s % 19 == 0 && u(rng) < 0.2) return -0.0;
+    return 0.45 * u(rng);
+  };
   for (int s = 0; s < 3000; ++s) {
     const int layers = 10 + 10 * (s % 4);
     const int N = s % 17 == 0 ? 2 + s % 7 : layers + 4;
-    NodeRow dz{}, D{}, wi{}, wj{};
+    NodeRow dz{}, D1{}, D2{}, w1{}, w2{};
     for (int k = 1; k <= N; ++k) {
       dz[k] = s % 3 ? 1e-5 + 1e-3 * u(rng) : 0.00577 / (k <= 5 ? layers * 5 : layers);
-      D[k] = s % 5 == 0 && u(rng) < 0.3 ? 0.0 : std::pow(10.0, -12 + 6 * u(rng));
+      D1[k] = diffusivity(s);
+      D2[k] = diffusivity(s + 1);
     }
     for (int k = 0; k <= N; ++k) {
-      wi[k] = s % 11 == 0 ? 0.0 : 0.45 * u(rng);
-      wj[k] = s % 13 == 0 ? 0.0 : 0.45 * u(rng);
+      w1[k] = fraction(s, 11);
+      w2[k] = fraction(s, 13);
     }
-    const double rhoI = 0.7 + u(rng), rhoJ = 0.7 + u(rng), rhoP = 0.9 + u(rng);
-    DiffusionPlan plan;
+    const double rho1 = 0.7 + u(rng), rho2 = 0.7 + u(rng), rhoP = 0.9 + u(rng);
+    DiffusionPlan alone1, alone2, pair1, pair2;
     ClearFaults();
-    PlanDiffusionStep(wi, wj, D, dz, rhoI, rhoJ, rhoP, N, kIncrementZ, kWebSpeedCm, plan);
+    PlanDiffusionStep(w1, w2, D1, dz, rho1, rho2, rhoP, N, kIncrementZ, kWebSpeedCm, alone1);
+    PlanDiffusionStep(w2, w1, D2, dz, rho2, rho1, rhoP, N, kIncrementZ, kWebSpeedCm, alone2);
+    PlanDiffusionSteps(w1, w2, D1, D2, dz, rho1, rho2, rhoP, N, kIncrementZ, kWebSpeedCm, pair1, pair2);
     // The samples must exercise row exchanges (and with them the fill-in two
-    // columns right of the diagonal) and rows skipped for a zero factor, not
+    // columns right of the diagonal) and factors that are exactly zero, not
     // only the plain diagonal pivots.
-    bool pivoted = false;
-    for (int k = 1; k <= N; ++k) pivoted |= plan.Swap[k] != k;
-    pivotedSamples += pivoted;
-    bool zeroFactor = false;
-    for (int k = 1; k <= N; ++k) zeroFactor |= plan.Below[k] == 0 && k < N;
-    for (int i = 0; i < N * (N - 1) / 2; ++i) zeroFactor |= plan.Above[i] == 0;
-    skippingSamples += zeroFactor;
-    for (int trial = 0; trial < 4; ++trial) {
-      double wsi = wi[0] * (1 + 0.001 * (u(rng) - 0.5)), wsj = wj[0] * (1 + 0.001 * (u(rng) - 0.5));
-      if (trial == 3) wsi = 0.0;
-      NodeRow cl{}, cf{};
-      DiffusionStep(wi, wj, D, dz, rhoI, rhoJ, rhoP, wsi, wsj, N, kIncrementZ, kWebSpeedCm, cl);
-      ApplyDiffusionPlan(plan, rhoI, rhoJ, rhoP, wsi, wsj, cf);
-      ASSERT_TRUE(enginetest::SameBits(cl, cf, N)) << "sample " << s << " trial " << trial << " N " << N;
+    for (const DiffusionPlan* plan : {&alone1, &alone2}) {
+      bool pivoted = false, zeroFactor = false;
+      for (int k = 1; k <= N; ++k) pivoted |= plan->Swap[k] != k;
+      for (int k = 1; k < N; ++k) zeroFactor |= plan->Below[k] == 0;
+      for (int i = 0; i < N * (N - 1) / 2; ++i) zeroFactor |= plan->Above[i] == 0;
+      pivotedSamples += pivoted;
+      skippingSamples += zeroFactor;
+      underflowSamples += zeroFactor && s % 7 == 0;
+    }
+    for (int trial = 0; trial < 5; ++trial) {
+      double ws1 = w1[0] * (1 + 0.001 * (u(rng) - 0.5)), ws2 = w2[0] * (1 + 0.001 * (u(rng) - 0.5));
+      if (trial == 3) ws1 = 0.0;
+      if (trial == 4) ws2 = -0.0;
+      NodeRow l1{}, l2{}, a1{}, a2{}, p1{}, p2{};
+      DiffusionStep(w1, w2, D1, dz, rho1, rho2, rhoP, ws1, ws2, N, kIncrementZ, kWebSpeedCm, l1);
+      DiffusionStep(w2, w1, D2, dz, rho2, rho1, rhoP, ws2, ws1, N, kIncrementZ, kWebSpeedCm, l2);
+      ApplyDiffusionPlan(alone1, rho1, rho2, rhoP, ws1, ws2, a1);
+      ApplyDiffusionPlan(alone2, rho2, rho1, rhoP, ws2, ws1, a2);
+      ApplyDiffusionPlans(pair1, pair2, rho1, rho2, rhoP, ws1, ws2, p1, p2);
+      ASSERT_TRUE(enginetest::SameBits(l1, a1, N)) << "sample " << s << " trial " << trial << " N " << N;
+      ASSERT_TRUE(enginetest::SameBits(l2, a2, N)) << "sample " << s << " trial " << trial << " N " << N;
+      ASSERT_TRUE(enginetest::SameBits(l1, p1, N)) << "sample " << s << " trial " << trial << " N " << N;
+      ASSERT_TRUE(enginetest::SameBits(l2, p2, N)) << "sample " << s << " trial " << trial << " N " << N;
     }
     ASSERT_NO_THROW(CheckFaults()) << s;
   }
   EXPECT_GT(pivotedSamples, 100);
   EXPECT_GT(skippingSamples, 100);
+  EXPECT_GT(underflowSamples, 100);
 }
 
 }  // namespace
