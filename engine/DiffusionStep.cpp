@@ -217,6 +217,7 @@ bool EliminateRecorded(SystemMatrix& A, int n, DenseRecord& plan) {
 class BandElimination {
  public:
   explicit BandElimination(DiffusionPlan& plan) : plan_(plan), n_(plan.N), U_(plan.Above.data()) {
+    plan.Swapped = false;
     for (int i = 1; i <= n_; ++i) {
       at_[i] = i;
       lo_[i] = i > 1 ? i - 1 : 1;
@@ -238,6 +239,7 @@ class BandElimination {
     if (reach > k && lo_[at_[k + 1]] <= k && std::fabs(W_[at_[k + 1]][kc]) > std::fabs(W_[at_[k]][kc])) m = k + 1;
     std::swap(at_[m], at_[k]);
     plan_.Swap[k] = static_cast<uint8_t>(m);
+    if (m != k) plan_.Swapped = true;
     const int P = at_[k];
     double* Pw = W_[P];
     const double pivot = Pw[kc];
@@ -359,10 +361,11 @@ void ReplayRhs(const DenseRecord& plan, int n, SystemVector& b) {
 // left it; position k+1's, after this stage's row below, goes out in it: the
 // chain from pivot to pivot runs in registers.  Returns the pivot's
 // quotient, stored at position k.
+template <bool Swaps>
 inline LD ReplayPivot(const DiffusionPlan& plan, int k, SystemVector& b, double& carry) {
   double here = carry;
   double next = b[k + 1];
-  if (plan.Swap[k] != k) std::swap(here, next);
+  if (Swaps && plan.Swap[k] != k) std::swap(here, next);
   const double q = static_cast<double>(static_cast<LD>(here) / plan.PivotValue[k]);
   b[k] = q;
   const double fb = plan.Below[k];
@@ -380,7 +383,7 @@ inline const double* AboveFactors(const DiffusionPlan& plan, int k) {
 void ReplayBand(const DiffusionPlan& plan, SystemVector& b) {
   double carry = b[1];
   for (int k = 1; k <= plan.N; ++k) {
-    const LD bk = ReplayPivot(plan, k, b, carry);
+    const LD bk = ReplayPivot<true>(plan, k, b, carry);
     const double* U = AboveFactors(plan, k);
     for (int i = 1; i < k; ++i) b[i] = static_cast<double>(b[i] - U[i - 1] * bk);
   }
@@ -388,11 +391,12 @@ void ReplayBand(const DiffusionPlan& plan, SystemVector& b) {
 
 // Two independent eliminations of the same size, stage by stage, so that the
 // chain of one overlaps that of the other and the updates of both.
+template <bool Swaps>
 void ReplayBandPair(const DiffusionPlan& p1, SystemVector& b1, const DiffusionPlan& p2, SystemVector& b2) {
   double carry1 = b1[1], carry2 = b2[1];
   for (int k = 1; k <= p1.N; ++k) {
-    const LD bk1 = ReplayPivot(p1, k, b1, carry1);
-    const LD bk2 = ReplayPivot(p2, k, b2, carry2);
+    const LD bk1 = ReplayPivot<Swaps>(p1, k, b1, carry1);
+    const LD bk2 = ReplayPivot<Swaps>(p2, k, b2, carry2);
     const double* U1 = AboveFactors(p1, k);
     const double* U2 = AboveFactors(p2, k);
     for (int i = 1; i < k; ++i) {
@@ -581,7 +585,9 @@ void ApplyDiffusionPlans(const DiffusionPlan& plan1, const DiffusionPlan& plan2,
   SystemVector b1, b2;
   TrialRhs(plan1, cnew1, b1);
   TrialRhs(plan2, cnew2, b2);
-  ReplayBandPair(plan1, b1, plan2, b2);
+  // Diagonally dominant systems never exchange rows.
+  if (plan1.Swapped || plan2.Swapped) ReplayBandPair<true>(plan1, b1, plan2, b2);
+  else ReplayBandPair<false>(plan1, b1, plan2, b2);
   FinishSolution(plan1, cnew1, b1, c1);
   FinishSolution(plan2, cnew2, b2, c2);
 }

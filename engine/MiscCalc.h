@@ -96,6 +96,7 @@ struct DiffusionPlan {
   // no part) and the column-k factors of the pivoted rows above, positions
   // 1..k-1, from Above[(k-1)(k-2)/2] on.
   std::array<uint8_t, SystemSize + 1> Swap{};
+  bool Swapped = false;  // some stage exchanged rows
   std::array<double, SystemSize + 1> PivotValue{};
   std::array<double, SystemSize + 1> Below{};
   std::array<double, SystemSize * (SystemSize - 1) / 2> Above{};
