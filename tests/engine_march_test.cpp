@@ -541,6 +541,26 @@ TEST(MarchFailure, AnArithmeticFaultInAStepLeavesTheMarch) {
     EXPECT_FALSE(PendingFault());
   }
 
+  // A zero molar mass makes a molar volume zero: the activities' quotients
+  // divide by zero, on both paths in the first step (the fast path forms
+  // them once per zone and leaves a fault there to the formulas).
+  for (bool literal : {false, true}) {
+    RecordingHost host;
+    Calculation calc(&host);
+    calc.Setup = ShortRun();
+    calc.Setup.Params.MolecularWeight1 = 0.0;
+    calc.LiteralTrials = literal;
+    try {
+      MarchAll(calc);
+      ADD_FAILURE() << "no fault, literal " << literal;
+    } catch (const ArithmeticFault& f) {
+      EXPECT_EQ(f.Kind(), FaultKind::DivisionByZero) << "literal " << literal;
+    }
+    EXPECT_TRUE(host.Messages.empty());
+    EXPECT_EQ(calc.State.LastStep, 1);
+    EXPECT_TRUE(RowUntouched(calc.State, 1));
+  }
+
   // In the middle of a zone: after step 3 the film and the base lose their
   // heat capacity, and the heat balance of step 4 divides by zero.
   const RunSetup setup = ShortRun();
