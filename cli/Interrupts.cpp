@@ -7,6 +7,8 @@ namespace kelvane {
 namespace {
 
 volatile std::sig_atomic_t caught = 0;
+std::atomic<bool>* volatile cancelFlag = nullptr;
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler stores into an atomic flag");
 
 void Restore(int signal) {
   struct sigaction action {};
@@ -19,6 +21,7 @@ void Restore(int signal) {
 // default action back, so that the next one ends the process.
 void OnInterrupt(int signal) {
   if (caught == 0) caught = signal;
+  if (std::atomic<bool>* flag = cancelFlag) flag->store(true);
   for (int s : {SIGINT, SIGTERM}) {
     struct sigaction now {};
     if (sigaction(s, nullptr, &now) == 0 && now.sa_handler == OnInterrupt) Restore(s);
@@ -44,5 +47,12 @@ void CatchInterrupts() {
 }
 
 int InterruptSignal() { return caught; }
+
+InterruptGuard::InterruptGuard(std::atomic<bool>& cancel) {
+  cancelFlag = &cancel;
+  CatchInterrupts();
+}
+
+InterruptGuard::~InterruptGuard() { cancelFlag = nullptr; }
 
 }  // namespace kelvane

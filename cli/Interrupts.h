@@ -1,13 +1,25 @@
 #pragma once
 // SIGINT and SIGTERM stop a run of kelvane-run the way the window's Cancel
 // does: the march stops between steps, the zones completed stay in the
-// result file and the run ends as cancelled.  A second signal ends the
-// process at once.
+// result file and the run ends as cancelled; a study or a search stops its
+// runs, keeping the rows done.  A second signal ends the process at once.
+
+#include <atomic>
 
 namespace kelvane {
 
 // Installs the handlers for SIGINT and SIGTERM.
 void CatchInterrupts();
+
+// While it lives, the handlers are installed and the first signal also sets
+// `cancel` (a study's or a search's stop flag).
+class InterruptGuard {
+ public:
+  explicit InterruptGuard(std::atomic<bool>& cancel);
+  ~InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+};
 
 // The signal that asked the run to stop, or 0.
 int InterruptSignal();

@@ -15,7 +15,7 @@
 #include <cstring>
 
 #include "cli/BaseCase.h"
-#include "cli/Interrupt.h"
+#include "cli/Interrupts.h"
 #include "cli/RunsProgress.h"
 #include "cli/StudyCommand.h"
 #include "files/DataFile.h"

@@ -16,7 +16,7 @@
 #include <mutex>
 
 #include "cli/BaseCase.h"
-#include "cli/Interrupt.h"
+#include "cli/Interrupts.h"
 #include "cli/RunsProgress.h"
 #include "cli/StudyCommand.h"
 #include "study/StudyTable.h"
