@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "ModalCloser.h"
+#include "WindowFolder.h"
 #include "run/FieldTable.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/F_Form.h"
@@ -72,18 +73,13 @@ class InputsTest : public QObject {
 
  private slots:
   void init() {
-    startDirectory_ = QDir::currentPath();
-    folder_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(folder_->isValid());
     form_ = std::make_unique<TForm1>();
-    form_->show();
-    QVERIFY(form_->Directories()->OpenDirectory(folder_->path()));
+    QVERIFY(folder_.OpenIn(*form_));
     result_ = QDir(form_->Directories()->Directory()).filePath(QStringLiteral("result.txt"));
   }
   void cleanup() {
     form_.reset();
-    QDir::setCurrent(startDirectory_);
-    folder_.reset();
+    folder_.Close();
     QCOMPARE(QApplication::overrideCursor(), nullptr);
   }
 
@@ -205,7 +201,7 @@ class InputsTest : public QObject {
   // come back in the next session.
   void settingsComeBackNextSession() {
     QTemporaryDir other;
-    QSettings settings(QDir(folder_->path()).filePath(QStringLiteral("kelvane.ini")), QSettings::IniFormat);
+    QSettings settings(QDir(folder_.Path()).filePath(QStringLiteral("kelvane.ini")), QSettings::IniFormat);
     QVERIFY(form_->Directories()->OpenDirectory(other.path()));
     const QString opened = form_->Directories()->Directory();
     form_->RobustBox()->setChecked(true);
@@ -214,7 +210,7 @@ class InputsTest : public QObject {
     kelvane::ui::SaveWindowSettings(*form_, settings);
 
     // The next session starts elsewhere.
-    QDir::setCurrent(startDirectory_);
+    QDir::setCurrent(folder_.startDirectory);
     form_ = std::make_unique<TForm1>();
     QVERIFY(form_->Directories()->Directory() != opened);
     QVERIFY(!form_->Options.Robust);
@@ -225,12 +221,11 @@ class InputsTest : public QObject {
     QVERIFY(form_->Options.Robust);
     QCOMPARE(form_->LastDataFile, QDir(opened).filePath(QStringLiteral("film-a.dat")));
     QVERIFY(!form_->AskBeforeReplacing);
-    QDir::setCurrent(startDirectory_);
+    QDir::setCurrent(folder_.startDirectory);
   }
 
  private:
-  QString startDirectory_;
-  std::unique_ptr<QTemporaryDir> folder_;
+  WindowFolder folder_;
   std::unique_ptr<TForm1> form_;
   QString result_;
 };

@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "ModalCloser.h"
+#include "WindowFolder.h"
 #include "run/FieldTable.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/Kelvane_Main.h"
@@ -49,18 +50,13 @@ class ResultsInsightTest : public QObject {
 
  private slots:
   void init() {
-    startDirectory_ = QDir::currentPath();
-    folder_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(folder_->isValid());
     form_ = std::make_unique<TForm1>();
     form_->Options.DecimalSeparator = '.';
-    form_->show();
-    QVERIFY(form_->Directories()->OpenDirectory(folder_->path()));
+    QVERIFY(folder_.OpenIn(*form_));
   }
   void cleanup() {
     form_.reset();
-    QDir::setCurrent(startDirectory_);
-    folder_.reset();
+    folder_.Close();
   }
 
   // 150 degC gas in zone 2: the Summary page names the caution, a click on
@@ -135,7 +131,7 @@ class ResultsInsightTest : public QObject {
     form_->Edit(kelvane::ZoneComponent(2, 1))->setText("90.0");
     form_->OkButton()->click();
     ResultsWindow* results = form_->Results();
-    QVERIFY(results->AddComparison(QDir(folder_->path()).filePath("first.txt")));
+    QVERIFY(results->AddComparison(QDir(folder_.Path()).filePath("first.txt")));
     QCOMPARE(results->ComparisonCount(), 1);
     QVERIFY(Series(results, ResultsWindow::Temperature, "Film temperature — second.txt"));
     QVERIFY(Series(results, ResultsWindow::Temperature, "Film temperature — first.txt"));
@@ -189,8 +185,7 @@ class ResultsInsightTest : public QObject {
   }
 
  private:
-  QString startDirectory_;
-  std::unique_ptr<QTemporaryDir> folder_;
+  WindowFolder folder_;
   std::unique_ptr<TForm1> form_;
 };
 

@@ -28,6 +28,7 @@
 #include <memory>
 
 #include "ModalCloser.h"
+#include "WindowFolder.h"
 #include "files/ResultFileReader.h"
 #include "run/FieldTable.h"
 #include "ui/DirectoryChooser.h"
@@ -83,19 +84,14 @@ class ToolsTest : public QObject {
 
  private slots:
   void init() {
-    startDirectory_ = QDir::currentPath();
-    folder_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(folder_->isValid());
     form_ = std::make_unique<TForm1>();
     form_->Options.DecimalSeparator = '.';
-    form_->show();
-    QVERIFY(form_->Directories()->OpenDirectory(folder_->path()));
+    QVERIFY(folder_.OpenIn(*form_));
     dir_ = form_->Directories()->Directory();
   }
   void cleanup() {
     form_.reset();
-    QDir::setCurrent(startDirectory_);
-    folder_.reset();
+    folder_.Close();
     QCOMPARE(QApplication::overrideCursor(), nullptr);
   }
 
@@ -106,7 +102,7 @@ class ToolsTest : public QObject {
 #ifndef KELVANE_RUNNER
     QSKIP("the headless runner is not built");
 #else
-    const QString runnerFile = QDir(folder_->path()).filePath("runner.txt");
+    const QString runnerFile = QDir(folder_.Path()).filePath("runner.txt");
     QProcess runner;
     runner.start(QStringLiteral(KELVANE_RUNNER), {"--quiet", "-o", runnerFile});
     QVERIFY(runner.waitForFinished(120000));
@@ -288,7 +284,7 @@ class ToolsTest : public QObject {
     }
 
 #ifdef KELVANE_RUNNER
-    const QString runnerFile = QDir(folder_->path()).filePath("runner.txt");
+    const QString runnerFile = QDir(folder_.Path()).filePath("runner.txt");
     QProcess runner;
     runner.start(QStringLiteral(KELVANE_RUNNER), {"--quiet", "-o", runnerFile});
     QVERIFY(runner.waitForFinished(120000));
@@ -459,9 +455,8 @@ class ToolsTest : public QObject {
     };
   }
 
-  QString startDirectory_;
   QString dir_;
-  std::unique_ptr<QTemporaryDir> folder_;
+  WindowFolder folder_;
   std::unique_ptr<TForm1> form_;
 };
 

@@ -20,6 +20,7 @@
 #include <set>
 
 #include "ModalCloser.h"
+#include "WindowFolder.h"
 #include "run/FieldTable.h"
 #include "ui/Controls.h"
 #include "ui/DirectoryChooser.h"
@@ -86,19 +87,14 @@ class WindowTest : public QObject {
 
  private slots:
   void init() {
-    startDirectory_ = QDir::currentPath();
-    folder_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(folder_->isValid());
     form_ = std::make_unique<ObservedForm>();
     form_->Options.DecimalSeparator = '.';
-    form_->show();
-    QVERIFY(form_->Directories()->OpenDirectory(folder_->path()));
+    QVERIFY(folder_.OpenIn(*form_));
     dir_ = form_->Directories()->Directory();
   }
   void cleanup() {
     form_.reset();
-    QDir::setCurrent(startDirectory_);
-    folder_.reset();
+    folder_.Close();
     QCOMPARE(QApplication::overrideCursor(), nullptr);
   }
 
@@ -406,7 +402,7 @@ class WindowTest : public QObject {
 #ifndef KELVANE_RUNNER
     QSKIP("the headless runner is not built");
 #else
-    const QString runnerFile = QDir(folder_->path()).filePath("runner.txt");
+    const QString runnerFile = QDir(folder_.Path()).filePath("runner.txt");
     QProcess runner;
     runner.start(QStringLiteral(KELVANE_RUNNER), {"-o", runnerFile});
     QVERIFY(runner.waitForFinished(550000));
@@ -423,9 +419,8 @@ class WindowTest : public QObject {
   }
 
  private:
-  QString startDirectory_;
   QString dir_;
-  std::unique_ptr<QTemporaryDir> folder_;
+  WindowFolder folder_;
   std::unique_ptr<ObservedForm> form_;
 };
 
