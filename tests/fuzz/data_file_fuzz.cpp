@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CountingHost.h"
 #include "FuzzCheck.h"
 #include "engine/Faults.h"
 #include "files/DataFile.h"
@@ -16,16 +17,6 @@
 #include "run/ReadRunParameters.h"
 
 using namespace kelvane;
-
-namespace {
-
-class CountingHost : public EngineHost {
- public:
-  void ShowMessage(const std::string&) override { ++messages; }
-  int messages = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> lines;

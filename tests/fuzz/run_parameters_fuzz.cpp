@@ -7,22 +7,13 @@
 #include <cstdint>
 #include <string>
 
+#include "CountingHost.h"
 #include "FuzzCheck.h"
 #include "engine/Faults.h"
 #include "run/FieldTable.h"
 #include "run/ReadRunParameters.h"
 
 using namespace kelvane;
-
-namespace {
-
-class CountingHost : public EngineHost {
- public:
-  void ShowMessage(const std::string&) override { ++messages; }
-  int messages = 0;
-};
-
-}  // namespace
 
 // The input: a decimal-mark byte, then records of a field byte (which field,
 // modulo the table) and that field's new text up to a line feed.
