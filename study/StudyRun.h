@@ -39,7 +39,7 @@ struct RowResult {
 
 struct StudyOptions {
   int Jobs = 0;                // threads; 0: one per core
-  bool Robust = false;         // the robust surface solve in every run
+  bool Robust = true;          // the robust surface solve in every run (false: the plain march)
   bool LiteralTrials = false;  // the engine's reference path
   // Result file of a row; empty: the file goes to DiscardFile.
   std::function<std::string(const StudyRow&)> ResultFile;

@@ -108,8 +108,12 @@ struct Warning {
   double Value = 0; // the value that triggered it (unit in Unit)
   std::string Unit;
   double Worst = 0; // the worst value of the zone
-  std::string Text;
+  std::string Text;   // what was found, where; ends with the advice
+  std::string Advice; // what to do about it, in one sentence
 };
+
+// One sentence of advice for a kind of warning, in the engineer's terms.
+const char* WarningAdvice(WarningKind kind);
 
 struct RunSummary {
   std::vector<ZoneSummary> Zones;
