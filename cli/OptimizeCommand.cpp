@@ -21,6 +21,7 @@
 #include "cli/BaseCase.h"
 #include "cli/Interrupts.h"
 #include "cli/RunsProgress.h"
+#include "cli/SearchOptions.h"
 #include "cli/StudyCommand.h"
 #include "files/DataFile.h"
 #include "run/ReadRunParameters.h"
@@ -29,50 +30,6 @@
 #include "study/StudyTable.h"
 
 namespace kelvane {
-
-namespace {
-
-struct Bounds {
-  std::string Lower, Upper;
-  double Lo = 0, Hi = 0;
-};
-
-Bounds ParseBounds(const std::string& text, const std::string& what) {
-  const auto colon = text.find(':');
-  Bounds b;
-  long double lo = 0, hi = 0;
-  if (colon == std::string::npos || !TextToExtended(text.substr(0, colon), '.', lo) ||
-      !TextToExtended(text.substr(colon + 1), '.', hi))
-    throw std::invalid_argument(what + ": \"" + text + "\" is not LOWER:UPPER");
-  if (!(lo < hi)) throw std::invalid_argument(what + ": the lower bound of \"" + text + "\" is not below the upper");
-  b.Lower = text.substr(0, colon);
-  b.Upper = text.substr(colon + 1);
-  b.Lo = static_cast<double>(lo);
-  b.Hi = static_cast<double>(hi);
-  return b;
-}
-
-bool WriteEvaluations(const std::string& path, const StudyDefinition& study, const std::vector<RowResult>& rows) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  bool ok = std::fputs(CsvHeader(study).c_str(), f) >= 0;
-  for (const RowResult& r : rows) ok = ok && std::fputs(CsvLine(r).c_str(), f) >= 0;
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok) std::fprintf(stderr, "kelvane-run: writing %s failed\n", path.c_str());
-  return ok;
-}
-
-void PrintSummary(const RowResult& r) {
-  const auto& cols = SummaryColumns();
-  for (std::size_t i = 0; i < cols.size(); ++i)
-    if (i < r.Summary.size() && r.Summary[i])
-      std::printf("%s=%s\n", cols[i].Name, ReadableNumber(*r.Summary[i]).c_str());
-}
-
-}  // namespace
 
 int OptimizeCommand(int argc, char** argv) {
   CLI::App app{"kelvane-run optimize: the best setting of one or more fields that meets the targets.\n"

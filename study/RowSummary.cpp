@@ -53,6 +53,7 @@ int SummaryColumnIndex(const std::string& name) {
 
 void RowSummarizer::Attach(RunOptions& options) {
   recorder_ = {};
+  details_ = {};
   options.ZoneMarched = [this](const Calculation& calc, int zone, int lastRow, bool complete) {
     recorder_.Zone(calc, zone, lastRow, complete);
   };
@@ -66,7 +67,8 @@ SummaryValues RowSummarizer::Finish(const Calculation& calc, const RunReport& re
   if (report.Outcome != RunOutcome::Finished || recorder_.Trace().Zones.empty()) return v;
   RunTrace& trace = recorder_.Trace();
   trace.End = RunEndOf(report, calc);
-  const RunSummary s = SummarizeRun(trace);
+  details_ = SummarizeRun(trace);
+  const RunSummary& s = details_;
   v[FinalResidualPercent] = s.Run.ResidualPercent;
   v[ResidualGrams] = s.Run.ResidualGrams;
   v[ResidualPpm] = s.Run.ResidualPpm;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "run/StartRun.h"
+#include "summary/RunSummary.h"
 #include "summary/RunTrace.h"
 
 namespace kelvane {
@@ -34,9 +35,12 @@ class RowSummarizer {
  public:
   void Attach(RunOptions& options);
   SummaryValues Finish(const Calculation& calc, const RunReport& report);
+  // The whole summary behind the columns (no zones unless the run finished).
+  const RunSummary& Details() const { return details_; }
 
  private:
   TraceRecorder recorder_;
+  RunSummary details_;
 };
 
 }  // namespace kelvane

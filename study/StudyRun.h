@@ -35,6 +35,7 @@ struct RowResult {
   int FailedZone = 0;    // zone in which the run stopped, 0 if none
   int RescuedSteps = 0;  // steps the robust surface solve took over
   SummaryValues Summary; // aligned with SummaryColumns()
+  RunSummary Details;    // the run summary behind them (zones and warnings of a finished run)
 };
 
 struct StudyOptions {

@@ -77,6 +77,11 @@ struct ZoneSummary {
   double ExitThickness = 0;                             // um
   ZoneHeat Heat;
   ValueAt MinBoilingMargin;  // 760 mmHg minus the base-face bubble pressure
+  // How far the surface's polymer volume fraction stays below the skin
+  // threshold while the skin would still trap solvent (at least the
+  // skinning share of it left), at its smallest; none when the zone never
+  // holds that much solvent.  Negative where the skinning warning fires.
+  std::optional<ValueAt> MinSkinMargin;
 };
 
 struct RunTotals {
