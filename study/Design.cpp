@@ -274,9 +274,7 @@ std::string Binding(const DesignProblem& p, const RowResult& r) {
   const TargetViolations v = Violations(r, t, 1.0);
   if (t.MaxResidual) {
     const int zone = s.Zones.empty() ? 0 : s.Zones.back().Zone;
-    const char* unit = t.ResidualIn == ResidualUnit::GramsPerSquareMetre ? " g/m2"
-                       : t.ResidualIn == ResidualUnit::PpmOfDryCoating   ? " ppm"
-                                                                         : " %";
+    const char* unit = ResidualUnitSuffix(t.ResidualIn);
     std::snprintf(buf, sizeof buf, "the solvent left at the exit of zone %d: %s%s of the %s%s allowed", zone,
                   ReadableNumber(*v.Residual + *t.MaxResidual).c_str(), unit, ReadableNumber(*t.MaxResidual).c_str(),
                   unit);

@@ -48,6 +48,15 @@ TargetViolations Violations(const RowResult& row, const Targets& t, double faile
   return v;
 }
 
+const char* ResidualUnitSuffix(ResidualUnit unit) {
+  switch (unit) {
+    case ResidualUnit::GramsPerSquareMetre: return " g/m2";
+    case ResidualUnit::PpmOfDryCoating: return " ppm";
+    case ResidualUnit::PercentOfInitial: break;
+  }
+  return " %";
+}
+
 bool MeetsTargets(const RowResult& row, const Targets& t, std::string* why) {
   auto say = [&](const std::string& text) {
     if (why) *why = text;
@@ -59,9 +68,7 @@ bool MeetsTargets(const RowResult& row, const Targets& t, std::string* why) {
     return say(s);
   }
   const TargetViolations v = Violations(row, t, 1.0);
-  const char* unit = t.ResidualIn == ResidualUnit::GramsPerSquareMetre ? " g/m2"
-                     : t.ResidualIn == ResidualUnit::PpmOfDryCoating   ? " ppm"
-                                                                       : " %";
+  const char* unit = ResidualUnitSuffix(t.ResidualIn);
   if (v.Residual && *v.Residual > 0)
     return say("residual " + ReadableNumber(*v.Residual + *t.MaxResidual) + unit + " > " +
                ShortestNumber(*t.MaxResidual) + unit);

@@ -21,6 +21,9 @@ struct Targets {
   bool NoSkinning = false;                   // no skinning warning
 };
 
+// " %", " g/m2" or " ppm": a residual target's unit after its number.
+const char* ResidualUnitSuffix(ResidualUnit unit);
+
 // True when the row meets every target.  Otherwise `why` says what it missed
 // ("failed: <message>", "residual 3.2 % > 2 %", ...).
 bool MeetsTargets(const RowResult& row, const Targets& targets, std::string* why = nullptr);
