@@ -5,17 +5,19 @@
     r.position, r.film_temperature, r.solvent_remaining   # NumPy arrays
 
 The same calculation as the window and kelvane-run, byte for byte: run()
-writes the identical result file when given result_file.  kelvane.fit fits
-model parameters to a measured drying curve.
+writes the identical result file when given result_file.  kelvane.study runs
+a sweep into a pandas DataFrame; kelvane.fit fits model parameters to a
+measured drying curve.
 """
 
 from ._core import __version__
 from .fields import FIELDS, Fields, FieldInfo, InputError, defaults, field_info, read_data_file, write_data_file
 from .result import ROW_QUANTITIES, Result, Zone, read_result_file, run
+from .studies import study
 
 __all__ = [
     "__version__", "FIELDS", "Fields", "FieldInfo", "InputError", "ROW_QUANTITIES", "Result", "Zone",
-    "defaults", "field_info", "read_data_file", "read_result_file", "run", "write_data_file",
+    "defaults", "field_info", "read_data_file", "read_result_file", "run", "study", "write_data_file",
 ]
 
 
