@@ -291,6 +291,7 @@ py::list Fields() {
 }  // namespace
 
 void AddStudyFunctions(py::module_& m);
+void AddDesignFunctions(py::module_& m);
 
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The Kelvane calculation (internal; use the kelvane package).";
@@ -303,4 +304,5 @@ PYBIND11_MODULE(_core, m) {
   m.def("read_data_file", &ReadData, py::arg("path"));
   m.def("write_data_file", &WriteData, py::arg("path"), py::arg("texts"));
   AddStudyFunctions(m);
+  AddDesignFunctions(m);
 }

@@ -1,0 +1,69 @@
+"""The dryer's design from Python: the fastest web speed and the zones' gas
+temperatures that meet the targets, as ``kelvane-run design`` finds them."""
+
+import io
+from dataclasses import dataclass, field
+
+from . import _core
+from .fields import as_fields
+
+
+@dataclass
+class Design:
+    """A design: ``speed`` (m/s) and ``schedule`` (field name -> value) are
+    the fastest run found that met every target; ``binding`` names the
+    target with the least room left; ``costs`` gives the heat by zone;
+    ``local_check`` the moves tried around the design; ``table`` every run
+    made (a pandas DataFrame where pandas is installed, else the CSV text)."""
+
+    found: bool
+    speed: float = None
+    schedule: dict = field(default_factory=dict)
+    binding: str = ""
+    costs: list = field(default_factory=list)
+    total_heat_kj_per_m2: float = None
+    uniform_temperature: float = None
+    uniform_speed: float = None
+    locally_optimal: bool = False
+    local_check: list = field(default_factory=list)
+    report: str = ""
+    table: object = None
+
+
+def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, boiling_margin=None,
+           no_skinning=False, max_film_temperature=None, span=40.0, lowest=20.0, highest=200.0,
+           speed=(0.05, 5.0), over=None, non_decreasing=False, web_width=None, robust=True,
+           max_evaluations=120):
+    """Design the dryer: maximise the web speed over every zone's gas
+    temperature (within ``span`` K of its value in ``fields`` and within
+    ``lowest``..``highest`` degC) and the fields of ``over`` (a mapping of
+    field names to (lower, upper)), subject to the targets: ``max_residual``
+    in ``residual_unit`` ("%", "g/m2" or "ppm"), ``no_boiling`` or
+    ``boiling_margin`` (mmHg), ``no_skinning``, ``max_film_temperature``
+    (degC), and with ``non_decreasing`` gas temperatures along the dryer.
+    The runs use the robust surface solve unless ``robust=False``."""
+    for name, flag in (("no_boiling", no_boiling), ("no_skinning", no_skinning),
+                       ("non_decreasing", non_decreasing), ("robust", robust)):
+        if not isinstance(flag, bool):
+            raise TypeError(f"{name} must be True or False, not {flag!r}")
+    texts = dict(as_fields(fields))
+    lo, hi = speed
+    bounds = [(name, float(a), float(b)) for name, (a, b) in (over or {}).items()]
+    d = _core.design(texts, None if max_residual is None else float(max_residual), residual_unit, no_boiling,
+                     None if boiling_margin is None else float(boiling_margin), no_skinning,
+                     None if max_film_temperature is None else float(max_film_temperature), float(span),
+                     float(lowest), float(highest), float(lo), float(hi), bounds, non_decreasing,
+                     None if web_width is None else float(web_width), robust, int(max_evaluations))
+    try:
+        import pandas as pd
+
+        table = pd.read_csv(io.StringIO(d["table"]), float_precision="round_trip")
+    except ImportError:
+        table = d["table"]
+    number = lambda t: None if t is None else float(t)  # noqa: E731
+    return Design(found=d["found"], speed=number(d["speed"] or None),
+                  schedule={k: float(v) for k, v in d["schedule"].items()}, binding=d["binding"],
+                  costs=d["costs"], total_heat_kj_per_m2=d["total_heat_kj_per_m2"],
+                  uniform_temperature=number(d["uniform_temperature"]), uniform_speed=number(d["uniform_speed"]),
+                  locally_optimal=d["locally_optimal"], local_check=list(d["local_check"]), report=d["report"],
+                  table=table)

@@ -1,0 +1,26 @@
+"""kelvane.design is the runner's design: the same speed and schedule."""
+
+import os
+import subprocess
+
+import kelvane
+
+SHORT = {"ZoneLength[1]": "5", "ZoneLength[2]": "5"}
+
+
+def test_design_is_the_runners_design():
+    d = kelvane.design(SHORT, max_residual=8, max_film_temperature=75, span=100, highest=160, speed=(0.05, 2))
+    assert d.found and d.locally_optimal, d.report
+    out = subprocess.run(
+        [os.environ["KELVANE_RUNNER"], "design", "--max-residual", "8", "--max-film-temperature", "75",
+         "--span", "100", "--highest", "160", "--speed", "0.05:2", "--quiet",
+         "--set", "ZoneLength[1]=5", "--set", "ZoneLength[2]=5"],
+        capture_output=True, text=True, check=True).stdout.splitlines()
+    printed = dict(line.split("=", 1) for line in out[-3:])
+    assert float(printed["WebSpeed"]) == d.speed
+    assert float(printed["OuterTemperature[1]"]) == d.schedule["OuterTemperature[1]"]
+    assert float(printed["OuterTemperature[2]"]) == d.schedule["OuterTemperature[2]"]
+    # Every run is in the table; the design is one of its finished rows.
+    finished = d.table[d.table["outcome"] == "finished"]
+    assert (finished["WebSpeed"] == d.speed).any()
+    assert d.costs and all(c["heat_kj_per_m2"] > 0 for c in d.costs)
