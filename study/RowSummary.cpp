@@ -29,17 +29,17 @@ enum Column {
 
 const std::vector<SummaryColumn>& SummaryColumns() {
   static const std::vector<SummaryColumn> columns = {
-      {"final_residual_percent", "%"},
-      {"residual_g_per_m2", "g/m2"},
-      {"residual_ppm_dry", "ppm"},
-      {"max_film_temperature_c", "degC"},
-      {"min_boiling_margin_mmhg", "mmHg"},
-      {"warnings", "-"},
-      {"boiling_warnings", "-"},
-      {"total_heat_kj_per_m2", "kJ/m2"},
-      {"heat_per_kg_solvent_kj", "kJ/kg"},
-      {"dry_thickness_um", "um"},
-      {"total_time_s", "s"},
+      {"final_residual_percent", "%", "Solvent left at exit (%)"},
+      {"residual_g_per_m2", "g/m2", "Solvent left at exit (g/m²)"},
+      {"residual_ppm_dry", "ppm", "Solvent left at exit (ppm of dry coating)"},
+      {"max_film_temperature_c", "degC", "Hottest film (℃)"},
+      {"min_boiling_margin_mmhg", "mmHg", "Smallest boiling margin (mmHg)"},
+      {"warnings", "-", "Warnings"},
+      {"boiling_warnings", "-", "Boiling warnings"},
+      {"total_heat_kj_per_m2", "kJ/m2", "Heat from the gas (kJ/m²)"},
+      {"heat_per_kg_solvent_kj", "kJ/kg", "Heat per kg evaporated (kJ/kg)"},
+      {"dry_thickness_um", "um", "Dry thickness (µm)"},
+      {"total_time_s", "s", "Time in the dryer (s)"},
   };
   return columns;
 }

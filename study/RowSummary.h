@@ -16,6 +16,7 @@ namespace kelvane {
 struct SummaryColumn {
   const char* Name;  // CSV header and JSON key: "final_residual_percent"
   const char* Unit;  // "%", "degC", ...
+  const char* Caption;  // for people: "Solvent left at exit (%)"
 };
 
 // The columns, in table order.

@@ -1,6 +1,8 @@
 #include "study/StudyTable.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace kelvane {
@@ -40,6 +42,26 @@ std::string ShortestNumber(double value) {
   char buf[64];
   const auto r = std::to_chars(buf, buf + sizeof buf, value);
   return std::string(buf, r.ptr);
+}
+
+std::string ReadableNumber(double value) {
+  if (value == 0) return "0";  // -0 too
+  if (!std::isfinite(value)) return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
+  // to_chars: the same text whatever the process locale.
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 4);
+  double rounded = 0;
+  std::from_chars(buf, r.ptr, rounded);
+  const double magnitude = std::fabs(rounded);
+  if (magnitude < 1e-3 || magnitude >= 1e9) return std::string(buf, r.ptr);
+  const int decimals = std::max(0, 3 - static_cast<int>(std::floor(std::log10(magnitude))));
+  r = std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::fixed, decimals);
+  std::string text(buf, r.ptr);
+  if (text.find('.') != std::string::npos) {
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+  }
+  return text;
 }
 
 std::string CsvHeader(const StudyDefinition& study) {
