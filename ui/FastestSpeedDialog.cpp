@@ -275,14 +275,18 @@ void FastestSpeedDialog::ShowRow(const RowResult& r) {
   const bool finished = r.Outcome == RowOutcome::Finished;
   std::string outcome = RowOutcomeName(r.Outcome);
   if (!r.Message.empty()) outcome += ": " + r.Message;
-  auto figure = [&](const char* column) { return finished ? Readable(Column(r, column)) : QString(); };
+  // A figure next to its target shows the digits that tell them apart.
+  auto figure = [&](const char* column, const std::optional<double>& limit) {
+    const auto v = Column(r, column);
+    return finished && v ? ReadableAgainst(*v, limit) : QString();
+  };
   const QString verdict = stopped ? QString() : !finished ? QStringLiteral("failed") : meets ? QStringLiteral("met") : QStringLiteral("missed");
   const QString cells[7] = {QString::number(r.Row.Number),
                             QString::fromStdString(r.Row.Values.empty() ? std::string() : r.Row.Values[0]),
                             verdict,
-                            figure("final_residual_percent"),
-                            figure("max_film_temperature_c"),
-                            figure("min_boiling_margin_mmhg"),
+                            figure("final_residual_percent", search_.Goal.MaxResidual),
+                            figure("max_film_temperature_c", search_.Goal.MaxFilmTemperature),
+                            figure("min_boiling_margin_mmhg", std::nullopt),
                             QString::fromStdString(outcome)};
   for (int c = 0; c < 7; ++c) {
     auto* item = new QTableWidgetItem(cells[c]);

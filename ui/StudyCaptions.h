@@ -19,6 +19,9 @@ QString FieldLabel(const FieldSpec& field);
 QString ColumnCaption(const SummaryColumn& column);
 // "0.4707"; empty for no value.
 QString Readable(const std::optional<double>& value);
+// `value` to 4 significant digits, or to as many more as it takes to tell
+// it from `limit` ("7.0004" beside a target of 7, never "7").
+QString ReadableAgainst(double value, const std::optional<double>& limit);
 // An axis over [lo, hi] with its ticks on round numbers and labels of at
 // most 4 significant digits.
 void RoundAxis(QValueAxis* axis, double lo, double hi);

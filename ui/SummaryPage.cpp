@@ -70,6 +70,7 @@ QTableWidget* NewTable(QWidget* parent, const char* name, const Column (&columns
   table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
   table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  table->horizontalHeader()->setStretchLastSection(true);
   return table;
 }
 
@@ -185,10 +186,13 @@ void SummaryPage::resizeEvent(QResizeEvent* event) {
 void SummaryPage::FitHeights() {
   FitTable(table_);
   FitTable(heat_);
-  // The warnings as tall as their wrapped lines.
-  warnings_->doItemsLayout();
+  // The warnings as tall as their lines wrapped at the list's width.
+  const int width = std::max(100, warnings_->viewport()->width() - 8);
   int height = 2 * warnings_->frameWidth() + 4;
-  for (int i = 0; i < warnings_->count(); ++i) height += warnings_->sizeHintForRow(i);
+  for (int i = 0; i < warnings_->count(); ++i)
+    height += warnings_->fontMetrics()
+                  .boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, warnings_->item(i)->text())
+                  .height() + 4;
   warnings_->setFixedHeight(std::max(height, warnings_->fontMetrics().height() + 8));
 }
 

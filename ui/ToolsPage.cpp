@@ -76,17 +76,17 @@ void TForm1::BuildToolsPage() {
                          "the search alone."),
           QRect(196, 26, 490, 70));
 
-  QGroupBox* inputs = NewGroup(panel, QStringLiteral("  Inputs  "), Red, QRect(10, 322, 699, 96));
+  QGroupBox* inputs = NewGroup(panel, QStringLiteral("  Inputs  "), Red, QRect(10, 326, 699, 88));
   resetButton_ = button(inputs, QStringLiteral("Reset to defaults"), "ResetToDefaults", QRect(16, 30, 160, 31));
   undoResetButton_ = button(inputs, QStringLiteral("Undo reset"), "UndoReset", QRect(16, 30, 160, 31));
-  resetButton_->setGeometry(16, 14, 160, 31);
-  undoResetButton_->setGeometry(16, 50, 160, 31);
+  resetButton_->setGeometry(16, 30, 150, 31);
+  undoResetButton_->setGeometry(174, 30, 110, 31);
   undoResetButton_->setEnabled(false);
   explain(inputs,
           QStringLiteral("Puts the default text back into every input field of the five pages, the save file "
-                         "name included, after asking. \"Undo reset\" brings back the texts of before, as long "
-                         "as the window stays open."),
-          QRect(196, 14, 490, 66));
+                         "name included, after asking. \"Undo reset\" brings the texts of before back while "
+                         "the window stays open."),
+          QRect(298, 22, 390, 62));
   connect(resetButton_, &QPushButton::clicked, this, &TForm1::AskResetToDefaults);
   connect(undoResetButton_, &QPushButton::clicked, this, &TForm1::UndoReset);
 
