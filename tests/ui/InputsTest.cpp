@@ -95,6 +95,8 @@ class InputsTest : public QObject {
     QTest::newRow("F5 of solvent 1") << "Edit255" << "x" << 4 << "Input value is not correct!";
     QTest::newRow("zone 2 length") << "Edit22" << "-5" << 0 << "Input value of Zone 2 is not correct!";
     QTest::newRow("density of solvent 2") << "Edit237" << "" << 3 << "Input value is not correct!";
+    // In the middle of the window, where a box centred on it would sit.
+    QTest::newRow("heat capacity of solvent 1") << "Edit221" << "" << 3 << "Input value is not correct!";
   }
   void refusalShowsItsField() {
     QFETCH(QString, field);
