@@ -118,8 +118,8 @@ RowPlace PlaceField(const FieldSpec& f) {
         case 2: return Row(group, RightX, 17, RightWidth);          // heat of vaporization
         case 3: return Row(group, LeftX, 42, LeftWidth);            // diffusion coefficient in air
         case 7: return Row(group, RightX, 42, RightWidth);          // density
-        case 8: return Row(group, 468, 70, 202);                    // molecular weight
-        default: return {group, QRect(LeftX, 67, 455, 28), 0, 0, 54};  // vapour-pressure formula
+        case 8: return Row(group, 482, 70, 188);                    // molecular weight
+        default: return {group, QRect(LeftX, 67, 470, 28), 0, 0, 58};  // vapour-pressure formula
       }
     }
     case FieldGroup::Diffusion1:

@@ -193,8 +193,8 @@ void StudyDialog::Redraw() {
     if (!s) {
       s = new QLineSeries;
       s->setPointsVisible(true);
-      s->setName(key.empty() ? FieldLabel(*study_.Varied[0].Field)
-                             : FieldLabel(*study_.Varied[1].Field) + QStringLiteral(" = ") + QString::fromStdString(key));
+      // The chart's title names the second field; each curve is its value.
+      s->setName(key.empty() ? FieldLabel(*study_.Varied[0].Field) : QString::fromStdString(key));
       order.push_back(key);
     }
     // The window runs in the user's locale, where std::stod may stop at the
@@ -223,10 +223,14 @@ void StudyDialog::Redraw() {
     }
   }
   if (any) {
-    RoundAxis(x, x0, x1);
+    // The first and last runs inside the plot, not on its frame.
+    const double pad = (x1 - x0) * 0.04;
+    RoundAxis(x, x0 >= 0 ? std::max(0.0, x0 - pad) : x0 - pad, x1 + pad);
     RoundAxis(y, std::min(0.0, y0), y1 > y0 ? y1 * 1.05 : y0 + 1);
   }
   chart->legend()->setVisible(series.size() > 1);
+  if (study_.Varied.size() > 1)
+    chart->setTitle(QStringLiteral("One curve per %1").arg(FieldLabel(*study_.Varied[1].Field)));
   ShowChart(chart);
 }
 

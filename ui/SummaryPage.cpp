@@ -70,7 +70,6 @@ QTableWidget* NewTable(QWidget* parent, const char* name, const Column (&columns
   table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
   table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-  table->horizontalHeader()->setStretchLastSection(true);
   return table;
 }
 
