@@ -7,16 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPen>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QScatterSeries>
-#include <QtCharts/QValueAxis>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -24,6 +19,7 @@
 
 #include "run/ReadRunParameters.h"
 #include "study/StudyTable.h"
+#include "ui/SearchRows.h"
 #include "ui/StudyCaptions.h"
 
 namespace kelvane::ui {
@@ -31,23 +27,6 @@ namespace kelvane::ui {
 namespace {
 
 const QString kTitle = QStringLiteral("Fastest line speed");
-
-std::optional<double> Column(const RowResult& r, const char* name) {
-  const int i = SummaryColumnIndex(name);
-  if (i < 0 || static_cast<std::size_t>(i) >= r.Summary.size()) return std::nullopt;
-  return r.Summary[static_cast<std::size_t>(i)];
-}
-
-// A value text of the search, read whatever the process locale.
-double ValueOf(const std::string& text) {
-  long double v = 0;
-  return TextToExtended(text, '.', v) ? static_cast<double>(v) : 0.0;
-}
-
-const QColor& FailedColour() {
-  static const QColor grey(120, 120, 120);
-  return grey;
-}
 
 }  // namespace
 
@@ -277,7 +256,7 @@ void FastestSpeedDialog::ShowRow(const RowResult& r) {
   if (!r.Message.empty()) outcome += ": " + r.Message;
   // A figure next to its target shows the digits that tell them apart.
   auto figure = [&](const char* column, const std::optional<double>& limit) {
-    const auto v = Column(r, column);
+    const auto v = SummaryColumnOf(r, column);
     return finished && v ? ReadableAgainst(*v, limit) : QString();
   };
   const QString verdict = stopped ? QString() : !finished ? QStringLiteral("failed") : meets ? QStringLiteral("met") : QStringLiteral("missed");
@@ -330,87 +309,6 @@ void FastestSpeedDialog::Finished(const BoundaryResult& r) {
   status_->setText(QStringLiteral("%1 runs").arg(r.Evaluations.size()));
   table_->resizeColumnsToContents();
   Redraw();
-}
-
-// Solvent left at the exit against the speed: the runs that meet the
-// targets, those that miss them, runs that ended without a residual along
-// the top, the residual target across and the speed found upright.
-void FastestSpeedDialog::Redraw() {
-  auto* chart = new QChart;
-  chart->setTitle(QStringLiteral("Solvent left at the exit of each run"));
-  auto scatter = [&](const QString& name, const QColor& colour, QScatterSeries::MarkerShape shape) {
-    auto* s = new QScatterSeries;
-    s->setName(name);
-    s->setColor(colour);
-    s->setBorderColor(colour);
-    s->setMarkerShape(shape);
-    s->setMarkerSize(9);
-    return s;
-  };
-  QScatterSeries* met = scatter(QStringLiteral("meets targets"), QColor(0, 150, 0), QScatterSeries::MarkerShapeCircle);
-  QScatterSeries* missed =
-      scatter(QStringLiteral("misses targets"), QColor(210, 0, 0), QScatterSeries::MarkerShapeRectangle);
-  QScatterSeries* failed =
-      scatter(QStringLiteral("failed (at the top)"), FailedColour(), QScatterSeries::MarkerShapeTriangle);
-  const double lower = ValueOf(search_.Lower), upper = std::max(ValueOf(search_.Upper), lower + 1e-9);
-  double top = search_.Goal.MaxResidual ? *search_.Goal.MaxResidual : 0;
-  for (const RowResult& r : rows_)
-    if (auto y = Column(r, "final_residual_percent"); y && r.Outcome == RowOutcome::Finished) top = std::max(top, *y);
-  top = top > 0 ? top * 1.1 : 1;
-  auto* xAxis = new QValueAxis;
-  auto* yAxis = new QValueAxis;
-  xAxis->setTitleText(QStringLiteral("Web speed (m/s)"));
-  yAxis->setTitleText(QStringLiteral("Solvent left at the exit (%)"));
-  // The bounds' runs stand inside the plot, not on its frame.
-  const double pad = (upper - lower) * 0.04;
-  RoundAxis(xAxis, std::max(0.0, lower - pad), upper + pad);
-  RoundAxis(yAxis, 0, top);
-  top = yAxis->max();
-  for (const RowResult& r : rows_) {
-    if (r.Row.Number == 0 || r.Row.Values.empty() || r.Outcome == RowOutcome::NotRun ||
-        r.Outcome == RowOutcome::Cancelled) continue;
-    const double x = ValueOf(r.Row.Values[0]);
-    const auto y = Column(r, "final_residual_percent");
-    if (r.Outcome != RowOutcome::Finished || !y)
-      failed->append(x, top);
-    else
-      (MeetsTargets(r, search_.Goal) ? met : missed)->append(x, *y);
-  }
-  chart->addAxis(xAxis, Qt::AlignBottom);
-  chart->addAxis(yAxis, Qt::AlignLeft);
-  auto add = [&](QXYSeries* s) {
-    chart->addSeries(s);
-    s->attachAxis(xAxis);
-    s->attachAxis(yAxis);
-  };
-  if (search_.Goal.MaxResidual) {
-    auto* target = new QLineSeries;
-    target->setName(QStringLiteral("target %1 %").arg(QString::fromStdString(ShortestNumber(*search_.Goal.MaxResidual))));
-    target->setPen(QPen(QColor(210, 0, 0), 1.5, Qt::DashLine));
-    target->append(xAxis->min(), *search_.Goal.MaxResidual);
-    target->append(xAxis->max(), *search_.Goal.MaxResidual);
-    add(target);
-  }
-  if (result_.End == SearchEnd::Boundary || result_.End == SearchEnd::BoundReached) {
-    auto* found = new QLineSeries;
-    found->setName(QStringLiteral("fastest %1 m/s").arg(QString::fromStdString(result_.Best)));
-    found->setPen(QPen(QColor(0, 110, 0), 1.5, Qt::DotLine));
-    const double x = ValueOf(result_.Best);
-    found->append(x, 0);
-    found->append(x, top);
-    add(found);
-  }
-  for (QScatterSeries* s : {met, missed, failed}) {
-    if (s->count() > 0)
-      add(s);
-    else
-      delete s;
-  }
-  chart->legend()->setAlignment(Qt::AlignBottom);
-  QFont legend = chart->legend()->font();
-  legend.setPointSizeF(legend.pointSizeF() * 0.9);
-  chart->legend()->setFont(legend);
-  ShowChart(chart);
 }
 
 void FastestSpeedDialog::LoadSpeed() {
