@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "summary/SummarySettingsText.h"
 #include "summary/SummaryText.h"
 
 namespace kelvane {
@@ -41,44 +42,43 @@ void SummaryOptions::Add(CLI::App& app) {
                "Exit with status 4 when a finished run has warnings (status 0 otherwise as usual)");
 }
 
+namespace {
+
+// A number the option parser has read, as a text that reads back to it.
+std::string Exact(double v) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", v);
+  return text;
+}
+
+}  // namespace
+
 bool SummaryOptions::Check() {
-  settings_.BoilingPointShare = boilingShare_ / 100.0;
-  settings_.SkinSurfacePolymer = skinPolymer_;
-  settings_.SkinSolventRemaining = skinRemaining_;
-  if (webWidthOption_ && webWidthOption_->count()) settings_.WebWidth = webWidth_;
-  if (maxTempOption_ && maxTempOption_->count()) settings_.MaxFilmTemperature = maxTemp_;
-  if (!target_.empty()) {
-    struct Unit {
-      const char* suffix;
-      ResidualUnit unit;
-    };
-    const Unit units[] = {{"%", ResidualUnit::PercentOfInitial},
-                          {"g/m2", ResidualUnit::GramsPerSquareMetre},
-                          {"ppm", ResidualUnit::PpmOfDryCoating}};
-    bool ok = false;
-    for (const Unit& u : units) {
-      const std::string suffix = u.suffix;
-      if (target_.size() <= suffix.size() || target_.compare(target_.size() - suffix.size(), suffix.size(), suffix))
-        continue;
-      const std::string number = target_.substr(0, target_.size() - suffix.size());
-      char* end = nullptr;
-      errno = 0;
-      const double v = std::strtod(number.c_str(), &end);
-      if (end && *end == '\0' && errno == 0 && v >= 0) {
-        settings_.ResidualTarget = v;
-        settings_.ResidualTargetUnit = u.unit;
-        ok = true;
-      }
-      break;
+  SummarySettingsTexts texts;
+  texts.ResidualTarget = target_;
+  texts.BoilingPointShare = Exact(boilingShare_);
+  texts.SkinSurfacePolymer = Exact(skinPolymer_);
+  texts.SkinSolventRemaining = Exact(skinRemaining_);
+  if (webWidthOption_ && webWidthOption_->count()) texts.WebWidth = Exact(webWidth_);
+  if (maxTempOption_ && maxTempOption_->count()) texts.MaxFilmTemperature = Exact(maxTemp_);
+  const SummarySettingsRead read = ReadSummarySettings(texts);
+  if (!read.Ok()) {
+    // The option parser has checked the numbers' ranges; what is left to
+    // refuse here is the target's form (or a number that is not finite).
+    const char* option = "--residual-target";
+    std::string text = target_;
+    switch (read.Field) {
+      case SummarySettingField::MaxFilmTemperature: option = "--max-film-temperature", text = texts.MaxFilmTemperature; break;
+      case SummarySettingField::WebWidth: option = "--web-width", text = texts.WebWidth; break;
+      case SummarySettingField::BoilingPointShare: option = "--boiling-point-share", text = texts.BoilingPointShare; break;
+      case SummarySettingField::SkinSurfacePolymer: option = "--skin-surface-polymer", text = texts.SkinSurfacePolymer; break;
+      case SummarySettingField::SkinSolventRemaining: option = "--skin-solvent-remaining", text = texts.SkinSolventRemaining; break;
+      default: break;
     }
-    if (!ok) {
-      std::fprintf(stderr,
-                   "kelvane-run: --residual-target %s: expected a number that is not negative followed by %%, "
-                   "g/m2 or ppm (e.g. 1%%, 0.5g/m2, 500ppm)\n",
-                   target_.c_str());
-      return false;
-    }
+    std::fprintf(stderr, "kelvane-run: %s %s: %s\n", option, text.c_str(), read.Error.c_str());
+    return false;
   }
+  settings_ = read.Settings;
   return true;
 }
 

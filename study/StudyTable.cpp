@@ -1,10 +1,10 @@
 #include "study/StudyTable.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <charconv>
 
 namespace kelvane {
 
@@ -46,26 +46,23 @@ std::string ShortestNumber(double value) {
 }
 
 std::string ReadableNumber(double value) {
-  if (!std::isfinite(value)) return ShortestNumber(value);
-  if (value == 0) return "0";
+  if (value == 0) return "0";  // -0 too
+  if (!std::isfinite(value)) return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
+  // to_chars: the same text whatever the process locale.
   char buf[64];
-  const double a = std::fabs(value);
-  if (a >= 1e-3 && a < 1e6) {
-    // Decimals for 4 significant digits, from the value as it rounds.
-    int decimals = 3 - static_cast<int>(std::floor(std::log10(a)));
-    std::snprintf(buf, sizeof buf, "%.*f", std::max(decimals, 0), value);
-    // 9.99996 rounds to "10.0000": one decimal fewer then.
-    double shown = std::fabs(std::strtod(buf, nullptr));
-    if (decimals > 0 && shown >= std::pow(10.0, 4 - decimals)) std::snprintf(buf, sizeof buf, "%.*f", --decimals, value);
-    std::string t = buf;
-    if (t.find('.') != std::string::npos) {
-      while (t.back() == '0') t.pop_back();
-      if (t.back() == '.') t.pop_back();
-    }
-    return t == "-0" ? "0" : t;
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 4);
+  double rounded = 0;
+  std::from_chars(buf, r.ptr, rounded);
+  const double magnitude = std::fabs(rounded);
+  if (magnitude < 1e-3 || magnitude >= 1e9) return std::string(buf, r.ptr);
+  const int decimals = std::max(0, 3 - static_cast<int>(std::floor(std::log10(magnitude))));
+  r = std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::fixed, decimals);
+  std::string text(buf, r.ptr);
+  if (text.find('.') != std::string::npos) {
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
   }
-  std::snprintf(buf, sizeof buf, "%.4g", value);
-  return buf;
+  return text;
 }
 
 std::string CsvHeader(const StudyDefinition& study) {

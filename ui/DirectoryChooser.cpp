@@ -1,6 +1,8 @@
 #include "ui/DirectoryChooser.h"
 
 #include <QApplication>
+#include <QFileSystemWatcher>
+#include <QScrollBar>
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
@@ -54,8 +56,26 @@ DirectoryChooser::DirectoryChooser(QWidget* parent, const QRect& driveGeometry, 
   connect(drives_, &QComboBox::activated, this, &DirectoryChooser::DriveChosen);
   connect(directories_, &QListWidget::itemDoubleClicked, this, &DirectoryChooser::DirectoryItemOpened);
 
+  // The lists follow the folder: files and folders made or removed while it
+  // is open (a study's CSV, the runner's result file) show at once.
+  watcher_ = new QFileSystemWatcher(this);
+  connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &DirectoryChooser::Refresh);
+
   FillDrives();
   if (!OpenDirectory(QDir::currentPath())) OpenDirectory(QDir::rootPath());
+}
+
+void DirectoryChooser::Refresh() {
+  if (!QFileInfo(directory_).isDir()) return;
+  const QString chosen = files_->currentItem() ? files_->currentItem()->text() : QString();
+  const int scrolled = files_->verticalScrollBar()->value();
+  FillDirectoryList();
+  FillFileList();
+  if (!chosen.isEmpty()) {
+    const auto found = files_->findItems(chosen, Qt::MatchExactly);
+    if (!found.isEmpty()) files_->setCurrentItem(found.front());
+  }
+  files_->verticalScrollBar()->setValue(scrolled);
 }
 
 QStringList DirectoryChooser::DriveRoots() {
@@ -80,6 +100,8 @@ bool DirectoryChooser::OpenDirectory(const QString& path) {
   const QFileInfo info(target);
   if (!info.isDir() || !info.isExecutable() || !QDir::setCurrent(target)) return false;
   directory_ = target;
+  if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
+  watcher_->addPath(directory_);
 
   QStringList roots;
   for (int i = 0; i < drives_->count(); ++i) roots << drives_->itemText(i);

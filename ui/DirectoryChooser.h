@@ -2,11 +2,13 @@
 // The linked drive box, directory list and file list of the main window.
 // The drive box lists the file-system roots and mount points; the directory
 // list shows the path of the open directory from its root down, then that
-// directory's subdirectories; the file list shows its files.  Opening a
+// directory's subdirectories; the file list shows its files, and both follow
+// the directory as files come and go.  Opening a
 // directory (double-click in the list, or choosing a drive) makes it the
 // process's current directory, so relative file names resolve there.
 
 #include <QComboBox>
+#include <QFileSystemWatcher>
 #include <QListWidget>
 #include <QObject>
 #include <QRect>
@@ -43,6 +45,7 @@ class DirectoryChooser : public QObject {
   void FillDrives();
   void FillDirectoryList();
   void FillFileList();
+  void Refresh();
   void DriveChosen(int index);
   void DirectoryItemOpened(QListWidgetItem* item);
 
@@ -50,6 +53,7 @@ class DirectoryChooser : public QObject {
   QListWidget* directories_;
   QListWidget* files_;
   QString directory_;
+  QFileSystemWatcher* watcher_ = nullptr;
 };
 
 }  // namespace kelvane::ui

@@ -7,16 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPen>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QScatterSeries>
-#include <QtCharts/QValueAxis>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -24,6 +19,8 @@
 
 #include "run/ReadRunParameters.h"
 #include "study/StudyTable.h"
+#include "ui/SearchRows.h"
+#include "ui/StudyCaptions.h"
 
 namespace kelvane::ui {
 
@@ -31,26 +28,10 @@ namespace {
 
 const QString kTitle = QStringLiteral("Fastest line speed");
 
-std::optional<double> Column(const RowResult& r, const char* name) {
-  const int i = SummaryColumnIndex(name);
-  if (i < 0 || static_cast<std::size_t>(i) >= r.Summary.size()) return std::nullopt;
-  return r.Summary[static_cast<std::size_t>(i)];
-}
-
-// A value text of the search, read whatever the process locale.
-double ValueOf(const std::string& text) {
-  long double v = 0;
-  return TextToExtended(text, '.', v) ? static_cast<double>(v) : 0.0;
-}
-
-QString Number(const std::optional<double>& v, int decimals) {
-  return v ? QString::number(*v, 'f', decimals) : QString();
-}
-
 }  // namespace
 
 FastestSpeedDialog::FastestSpeedDialog(FieldTexts& fields, bool robust, QWidget* parent)
-    : QDialog(parent), fields_(fields) {
+    : StudyRunDialog(parent), fields_(fields) {
   setWindowTitle(kTitle);
   setObjectName(QStringLiteral("FastestSpeedDialog"));
   auto* layout = new QVBoxLayout(this);
@@ -102,7 +83,6 @@ FastestSpeedDialog::FastestSpeedDialog(FieldTexts& fields, bool robust, QWidget*
   cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancelButton_->setObjectName(QStringLiteral("CancelSearch"));
   cancelButton_->setEnabled(false);
-  progress_ = new QProgressBar(this);
   buttons->addWidget(searchButton_);
   buttons->addWidget(cancelButton_);
   buttons->addWidget(progress_, 1);
@@ -120,25 +100,17 @@ FastestSpeedDialog::FastestSpeedDialog(FieldTexts& fields, bool robust, QWidget*
   layout->addWidget(answer_);
   layout->addWidget(detail_);
 
-  table_ = new QTableWidget(0, 7, this);
+  table_->setColumnCount(7);
   table_->setObjectName(QStringLiteral("Evaluations"));
-  table_->setHorizontalHeaderLabels({QStringLiteral("run"), QStringLiteral("speed (m/s)"), QStringLiteral("targets"),
-                                     QStringLiteral("left at exit (%)"), QStringLiteral("max film (℃)"),
-                                     QStringLiteral("boiling margin (mmHg)"), QStringLiteral("outcome")});
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->verticalHeader()->hide();
-  chart_ = new QChartView(new QChart, this);
+  QStringList header{QStringLiteral("Run"), QStringLiteral("Web speed (m/s)"), QStringLiteral("Targets")};
+  for (const char* column : {"final_residual_percent", "max_film_temperature_c", "min_boiling_margin_mmhg"})
+    header << ColumnCaption(SummaryColumns()[static_cast<std::size_t>(SummaryColumnIndex(column))]);
+  header << QStringLiteral("Outcome");
+  table_->setHorizontalHeaderLabels(header);
   chart_->setObjectName(QStringLiteral("EvaluationChart"));
-  chart_->setMinimumSize(460, 300);
-  chart_->setRenderHint(QPainter::Antialiasing);
-  auto* middle = new QHBoxLayout;
-  middle->addWidget(table_, 1);
-  middle->addWidget(chart_, 1);
-  layout->addLayout(middle, 1);
+  layout->addLayout(TableAndChart(), 1);
 
   auto* bottom = new QHBoxLayout;
-  status_ = new QLabel(this);
   loadButton_ = new QPushButton(QStringLiteral("Load this speed"), this);
   loadButton_->setObjectName(QStringLiteral("LoadSpeed"));
   loadButton_->setEnabled(false);
@@ -151,7 +123,7 @@ FastestSpeedDialog::FastestSpeedDialog(FieldTexts& fields, bool robust, QWidget*
 
   connect(searchButton_, &QPushButton::clicked, this, &FastestSpeedDialog::Start);
   connect(cancelButton_, &QPushButton::clicked, this, [this] {
-    if (control_) control_->Cancel = true;
+    RequestCancel();
     status_->setText(QStringLiteral("Cancelling: the runs in progress stop after their current step…"));
   });
   connect(loadButton_, &QPushButton::clicked, this, &FastestSpeedDialog::LoadSpeed);
@@ -159,11 +131,6 @@ FastestSpeedDialog::FastestSpeedDialog(FieldTexts& fields, bool robust, QWidget*
 }
 
 FastestSpeedDialog::~FastestSpeedDialog() { Stop(); }
-
-void FastestSpeedDialog::Stop() {
-  if (control_) control_->Cancel = true;
-  if (worker_.joinable()) worker_.join();
-}
 
 // The targets and bounds from the dialog's fields; a message naming the
 // field for one that is not a number.
@@ -247,23 +214,19 @@ void FastestSpeedDialog::Start() {
   cancelButton_->setEnabled(true);
   Redraw();
 
-  finished_ = false;
-  control_ = std::make_unique<StudyControl>();
-  control_->RowDone = [this](const RowResult& r, std::size_t, std::size_t) {
-    QMetaObject::invokeMethod(this, [this, r] { Evaluated(r); }, Qt::QueuedConnection);
-    if (hook_) hook_(r);
-  };
-  worker_ = std::thread([this, base, options] {
-    BoundaryResult r;
-    try {
-      r = SearchBoundary(base, search_, options, *control_);
-    } catch (const std::exception& e) {
-      // The bounds were checked above; what is left is exhausted memory.
-      r.End = SearchEnd::Cancelled;
-      r.Why = e.what();
-    }
-    QMetaObject::invokeMethod(this, [this, r] { Finished(r); }, Qt::QueuedConnection);
-  });
+  StartWork(
+      [this, base, options](StudyControl& control) {
+        BoundaryResult r;
+        try {
+          r = SearchBoundary(base, search_, options, control);
+        } catch (const std::exception& e) {
+          // The bounds were checked above; what is left is exhausted memory.
+          r.End = SearchEnd::Cancelled;
+          r.Why = e.what();
+        }
+        QMetaObject::invokeMethod(this, [this, r] { Finished(r); }, Qt::QueuedConnection);
+      },
+      [this](const RowResult& r) { Evaluated(r); });
 }
 
 void FastestSpeedDialog::Evaluated(const RowResult& r) {
@@ -284,22 +247,32 @@ void FastestSpeedDialog::ShowRow(const RowResult& r) {
   if (table_->rowCount() <= static_cast<int>(i)) table_->setRowCount(static_cast<int>(i) + 1);
   std::string why;
   const bool meets = MeetsTargets(r, search_.Goal, &why);
-  // A run the cancel stopped or never started says nothing of the targets.
+  // A run the cancel stopped or never started says nothing of the targets; a
+  // run that failed is no answer either: it shows "failed" with its message,
+  // never "missed", and none of a stopped march's partial figures.
   const bool stopped = r.Outcome == RowOutcome::Cancelled || r.Outcome == RowOutcome::NotRun;
+  const bool finished = r.Outcome == RowOutcome::Finished;
   std::string outcome = RowOutcomeName(r.Outcome);
   if (!r.Message.empty()) outcome += ": " + r.Message;
+  // A figure next to its target shows the digits that tell them apart.
+  auto figure = [&](const char* column, const std::optional<double>& limit) {
+    const auto v = SummaryColumnOf(r, column);
+    return finished && v ? ReadableAgainst(*v, limit) : QString();
+  };
+  const QString verdict = stopped ? QString() : !finished ? QStringLiteral("failed") : meets ? QStringLiteral("met") : QStringLiteral("missed");
   const QString cells[7] = {QString::number(r.Row.Number),
                             QString::fromStdString(r.Row.Values.empty() ? std::string() : r.Row.Values[0]),
-                            stopped ? QString() : meets ? QStringLiteral("met") : QStringLiteral("missed"),
-                            Number(Column(r, "final_residual_percent"), 4),
-                            Number(Column(r, "max_film_temperature_c"), 2),
-                            Number(Column(r, "min_boiling_margin_mmhg"), 1),
+                            verdict,
+                            figure("final_residual_percent", search_.Goal.MaxResidual),
+                            figure("max_film_temperature_c", search_.Goal.MaxFilmTemperature),
+                            figure("min_boiling_margin_mmhg", std::nullopt),
                             QString::fromStdString(outcome)};
   for (int c = 0; c < 7; ++c) {
     auto* item = new QTableWidgetItem(cells[c]);
     if (c == 2) {
-      item->setForeground(meets ? QColor(0, 128, 0) : QColor(192, 0, 0));
-      if (!meets) item->setToolTip(QString::fromStdString(why));
+      item->setForeground(!finished ? FailedColour() : meets ? QColor(0, 128, 0) : QColor(192, 0, 0));
+      if (!finished && !r.Message.empty()) item->setToolTip(QString::fromStdString(r.Message));
+      else if (!meets) item->setToolTip(QString::fromStdString(why));
     }
     if (c == 6) item->setToolTip(cells[c]);
     table_->setItem(static_cast<int>(i), c, item);
@@ -307,8 +280,7 @@ void FastestSpeedDialog::ShowRow(const RowResult& r) {
 }
 
 void FastestSpeedDialog::Finished(const BoundaryResult& r) {
-  if (worker_.joinable()) worker_.join();
-  finished_ = true;
+  WorkEnded();
   result_ = r;
   // The result's list of runs is complete; rows whose report had not yet
   // arrived, and runs that never started, show as well.
@@ -328,98 +300,21 @@ void FastestSpeedDialog::Finished(const BoundaryResult& r) {
     case SearchEnd::NoneFeasible:
       answer_->setText(QStringLiteral("No setting in the bounds meets the targets"));
       break;
+    case SearchEnd::NearFailed:
+      answer_->setText(QStringLiteral("No answer: the run at the slowest speed did not finish"));
+      break;
+    case SearchEnd::BeyondFailed:
+      answer_->setText(QStringLiteral("Fastest line speed: at least %1 m/s (the runs beyond it did not finish)").arg(best));
+      break;
     case SearchEnd::Cancelled:
       answer_->setText(QStringLiteral("Cancelled: no speed found"));
       break;
   }
   detail_->setText(QString::fromStdString(BoundaryAnswer(search_, r)));
-  loadButton_->setEnabled(r.End == SearchEnd::Boundary || r.End == SearchEnd::BoundReached);
+  loadButton_->setEnabled(HasAnswer(r.End));
   status_->setText(QStringLiteral("%1 runs").arg(r.Evaluations.size()));
   table_->resizeColumnsToContents();
   Redraw();
-}
-
-// Solvent left at the exit against the speed: the runs that meet the
-// targets, those that miss them, runs that ended without a residual along
-// the top, the residual target across and the speed found upright.
-void FastestSpeedDialog::Redraw() {
-  auto* chart = new QChart;
-  chart->setTitle(QStringLiteral("Solvent left at the exit of each run"));
-  auto scatter = [&](const QString& name, const QColor& colour, QScatterSeries::MarkerShape shape) {
-    auto* s = new QScatterSeries;
-    s->setName(name);
-    s->setColor(colour);
-    s->setBorderColor(colour);
-    s->setMarkerShape(shape);
-    s->setMarkerSize(9);
-    return s;
-  };
-  QScatterSeries* met = scatter(QStringLiteral("meets targets"), QColor(0, 150, 0), QScatterSeries::MarkerShapeCircle);
-  QScatterSeries* missed =
-      scatter(QStringLiteral("misses targets"), QColor(210, 0, 0), QScatterSeries::MarkerShapeRectangle);
-  QScatterSeries* failed =
-      scatter(QStringLiteral("failed (at the top)"), QColor(120, 120, 120), QScatterSeries::MarkerShapeTriangle);
-  const double lower = ValueOf(search_.Lower), upper = std::max(ValueOf(search_.Upper), lower + 1e-9);
-  double top = search_.Goal.MaxResidual ? *search_.Goal.MaxResidual : 0;
-  for (const RowResult& r : rows_)
-    if (auto y = Column(r, "final_residual_percent"); y && r.Outcome == RowOutcome::Finished) top = std::max(top, *y);
-  top = top > 0 ? top * 1.1 : 1;
-  auto* xAxis = new QValueAxis;
-  auto* yAxis = new QValueAxis;
-  xAxis->setTitleText(QStringLiteral("Web speed (m/s)"));
-  yAxis->setTitleText(QStringLiteral("Solvent left at the exit (%)"));
-  xAxis->setRange(lower, upper);
-  xAxis->applyNiceNumbers();
-  yAxis->setRange(0, top);
-  yAxis->applyNiceNumbers();
-  top = yAxis->max();
-  for (const RowResult& r : rows_) {
-    if (r.Row.Number == 0 || r.Row.Values.empty() || r.Outcome == RowOutcome::NotRun ||
-        r.Outcome == RowOutcome::Cancelled) continue;
-    const double x = ValueOf(r.Row.Values[0]);
-    const auto y = Column(r, "final_residual_percent");
-    if (r.Outcome != RowOutcome::Finished || !y)
-      failed->append(x, top);
-    else
-      (MeetsTargets(r, search_.Goal) ? met : missed)->append(x, *y);
-  }
-  chart->addAxis(xAxis, Qt::AlignBottom);
-  chart->addAxis(yAxis, Qt::AlignLeft);
-  auto add = [&](QXYSeries* s) {
-    chart->addSeries(s);
-    s->attachAxis(xAxis);
-    s->attachAxis(yAxis);
-  };
-  if (search_.Goal.MaxResidual) {
-    auto* target = new QLineSeries;
-    target->setName(QStringLiteral("target %1 %").arg(QString::fromStdString(ShortestNumber(*search_.Goal.MaxResidual))));
-    target->setPen(QPen(QColor(210, 0, 0), 1.5, Qt::DashLine));
-    target->append(lower, *search_.Goal.MaxResidual);
-    target->append(upper, *search_.Goal.MaxResidual);
-    add(target);
-  }
-  if (result_.End == SearchEnd::Boundary || result_.End == SearchEnd::BoundReached) {
-    auto* found = new QLineSeries;
-    found->setName(QStringLiteral("fastest %1 m/s").arg(QString::fromStdString(result_.Best)));
-    found->setPen(QPen(QColor(0, 110, 0), 1.5, Qt::DotLine));
-    const double x = ValueOf(result_.Best);
-    found->append(x, 0);
-    found->append(x, top);
-    add(found);
-  }
-  for (QScatterSeries* s : {met, missed, failed}) {
-    if (s->count() > 0)
-      add(s);
-    else
-      delete s;
-  }
-  chart->legend()->setAlignment(Qt::AlignBottom);
-  QFont legend = chart->legend()->font();
-  legend.setPointSizeF(legend.pointSizeF() * 0.9);
-  chart->legend()->setFont(legend);
-  QChart* old = chart_->chart();
-  chart_->setChart(chart);
-  delete old;
 }
 
 void FastestSpeedDialog::LoadSpeed() {

@@ -8,14 +8,12 @@
 // that meet the targets apart from those that miss them, the target drawn
 // across).  "Load this speed" puts the speed found into the Web Speed field.
 
-#include <QDialog>
 #include <functional>
-#include <memory>
-#include <thread>
 #include <vector>
 
 #include "run/FieldTable.h"
 #include "study/BoundarySearch.h"
+#include "ui/StudyRunDialog.h"
 
 class QCheckBox;
 class QChartView;
@@ -27,7 +25,7 @@ class QTableWidget;
 
 namespace kelvane::ui {
 
-class FastestSpeedDialog : public QDialog {
+class FastestSpeedDialog : public StudyRunDialog {
   Q_OBJECT
 
  public:
@@ -37,12 +35,11 @@ class FastestSpeedDialog : public QDialog {
   ~FastestSpeedDialog() override;
 
   void Start();
-  bool Running() const { return worker_.joinable() && !finished_; }
   // The last search's result once it has ended.
   const BoundaryResult& Result() const { return result_; }
   // For tests: called on the search's thread after each run has been handed
   // to the window, before the search goes on.
-  void SetEvaluationHook(std::function<void(const RowResult&)> hook) { hook_ = std::move(hook); }
+  void SetEvaluationHook(std::function<void(const RowResult&)> hook) { afterRow_ = std::move(hook); }
 
  private:
   void Evaluated(const RowResult& row);
@@ -50,7 +47,6 @@ class FastestSpeedDialog : public QDialog {
   void ShowRow(const RowResult& row);
   void Redraw();
   void LoadSpeed();
-  void Stop();
   bool ReadTargets(BoundarySearch& search);
 
   FieldTexts& fields_;
@@ -66,20 +62,13 @@ class FastestSpeedDialog : public QDialog {
   QPushButton* searchButton_ = nullptr;
   QPushButton* cancelButton_ = nullptr;
   QPushButton* loadButton_ = nullptr;
-  QProgressBar* progress_ = nullptr;
   QLabel* answer_ = nullptr;
   QLabel* detail_ = nullptr;
-  QLabel* status_ = nullptr;
-  QTableWidget* table_ = nullptr;
-  QChartView* chart_ = nullptr;
 
   BoundarySearch search_;
   std::vector<RowResult> rows_;  // by run number - 1
   BoundaryResult result_;
-  std::function<void(const RowResult&)> hook_;
-  std::unique_ptr<StudyControl> control_;
-  std::thread worker_;
-  bool finished_ = true;
+
 };
 
 }  // namespace kelvane::ui

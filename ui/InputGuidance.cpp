@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "run/FieldHelp.h"
+#include "ui/BoxPlacement.h"
 #include "run/MessageExplanations.h"
 #include "ui/Kelvane_Main.h"
 
@@ -52,9 +53,15 @@ void ShowField(QTabWidget* pages, const EditFieldTexts& fields, const std::strin
 
 bool FieldMarked(const QLineEdit* edit) { return edit && edit->property(kMarked).toBool(); }
 
+void ClearFieldMarks(const EditFieldTexts& fields) {
+  for (const FieldSpec& f : FieldTable())
+    if (QLineEdit* edit = fields.Edit(f.Component)) Unmark(edit);
+}
+
 bool ExplainedMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& objectName, const std::string& text,
-                         const MessageDetail& detail, bool offerRobust) {
-  QMessageBox box(icon, QStringLiteral("Kelvane"), QString::fromStdString(text), QMessageBox::Ok, parent);
+                         const MessageDetail& detail, bool offerRobust, QWidget* field) {
+  PlacedMessageBox box(icon, QStringLiteral("Kelvane"), QString::fromStdString(text), QMessageBox::Ok, parent);
+  box.SetBeside(field);
   box.setObjectName(objectName);
   const std::string explanation = WindowExplanation(detail);
   if (!explanation.empty()) box.setInformativeText(QString::fromStdString(explanation));
@@ -68,15 +75,16 @@ bool ExplainedMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString&
   return robust && box.clickedButton() == robust;
 }
 
-WarningChoice AskAboutWarnings(QWidget* parent, const std::vector<PlausibilityWarning>& warnings) {
+WarningChoice AskAboutWarnings(QWidget* parent, const std::vector<PlausibilityWarning>& warnings, QWidget* field) {
   QString list;
   for (const PlausibilityWarning& w : warnings) {
     const FieldSpec* f = FindField(w.Field);
     list += QStringLiteral("• ") + (f ? QString::fromStdString(FieldInWindow(*f)) + QStringLiteral(": ") : QString()) +
-            QString::fromStdString(w.Text) + QStringLiteral("\n");
+            QString::fromStdString(w.Text).replace(QStringLiteral(" degC"), QStringLiteral(" ℃")) + QStringLiteral("\n");
   }
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Kelvane"), QStringLiteral("These inputs look wrong:"),
-                  QMessageBox::NoButton, parent);
+  PlacedMessageBox box(QMessageBox::Warning, QStringLiteral("Kelvane"), QStringLiteral("These inputs look wrong:"),
+                       QMessageBox::NoButton, parent);
+  box.SetBeside(field);
   box.setObjectName(QStringLiteral("PlausibilityWarnings"));
   box.setInformativeText(list.trimmed());
   QPushButton* go = box.addButton(QStringLiteral("Go to field"), QMessageBox::ActionRole);

@@ -30,16 +30,21 @@ void InstallFieldGuidance(const EditFieldTexts& fields);
 // text and marks it (a tinted background) until it is edited.
 void ShowField(QTabWidget* pages, const EditFieldTexts& fields, const std::string& component);
 bool FieldMarked(const QLineEdit* edit);
+// Every mark cleared: the causes of earlier messages are gone.
+void ClearFieldMarks(const EditFieldTexts& fields);
 
 // A message box holding `text` with the explanation as its informative
 // text.  With `offerRobust` it has a button "Run again with the robust
-// surface solve"; true when that was chosen.
+// surface solve"; true when that was chosen.  The box opens beside
+// `field` when one is given.
 bool ExplainedMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& objectName, const std::string& text,
-                         const MessageDetail& detail, bool offerRobust);
+                         const MessageDetail& detail, bool offerRobust, QWidget* field = nullptr);
 
 enum class WarningChoice { RunAnyway, GoToField, Cancel };
-// "These inputs look wrong: ..." with [Go to field] [Run anyway] [Cancel].
-WarningChoice AskAboutWarnings(QWidget* parent, const std::vector<PlausibilityWarning>& warnings);
+// "These inputs look wrong: ..." with [Go to field] [Run anyway] [Cancel],
+// beside `field` when one is given.
+WarningChoice AskAboutWarnings(QWidget* parent, const std::vector<PlausibilityWarning>& warnings,
+                               QWidget* field = nullptr);
 
 // "result.txt exists ...; replace it?"  `dontAskAgain` receives the box's
 // check box.

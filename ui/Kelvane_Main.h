@@ -23,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,8 +102,12 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* ResetDefaultsButton() const { return resetButton_; }
   QPushButton* StudyButton() const { return studyButton_; }
   QPushButton* FastestSpeedButton() const { return fastestButton_; }
-  // Every field back to its default text.
+  // Every field back to its default text (the texts of before kept for
+  // UndoReset); AskResetToDefaults asks first, as the button does.
   void ResetToDefaults();
+  void AskResetToDefaults();
+  void UndoReset();
+  QPushButton* UndoResetButton() const { return undoResetButton_; }
   const RunReport& LastRun() const { return lastRun_; }
   // The steps the robust surface solve took over in the last run.
   const std::vector<RescuedStep>& LastRescued() const { return lastRescued_; }
@@ -139,6 +144,7 @@ class TForm1 : public QWidget, public RunHost {
   void AfterRun(const std::string& resultPath);
   void ShowResultsBeside();
   void ShowOutcome(const QString& line);
+  void UpdateOutcome();
   void Note(const QString& text);
   QGroupBox* Group(const std::string& key) const;
   QString ShowOpenFileDialog(const QString& initialDirectory);
@@ -156,6 +162,8 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* openResultButton_ = nullptr;
   QCheckBox* robustBox_ = nullptr;
   QPushButton* resetButton_ = nullptr;
+  QPushButton* undoResetButton_ = nullptr;
+  std::vector<std::vector<std::string>> undoTexts_;  // field texts before each reset
   QString lastWritten_;     // the result file this window's last run wrote
   QString runResultPath_;   // the result file of the run in progress
   bool rerunRobust_ = false;
@@ -173,9 +181,13 @@ class TForm1 : public QWidget, public RunHost {
   QElapsedTimer elapsed_;
   QEventLoop* runLoop_ = nullptr;
   RunReport lastRun_;
+  std::optional<RunTrace> lastTrace_;  // the last run's marched zones, for its summary
   std::vector<RescuedStep> lastRescued_;
   bool lastMarchedAgain_ = false;  // the last run was a robust run marched again
   bool running_ = false;
+  bool marchStarted_ = false;              // the run in progress has begun its march
+  std::vector<std::string> runTexts_;      // the field texts of the run in progress
+  std::vector<std::string> acceptedTexts_; // texts whose plausibility warnings were accepted
   bool closeAfterRun_ = false;
   bool busy_ = false;
   bool centred_ = false;

@@ -31,6 +31,7 @@ class QTabWidget;
 namespace kelvane::ui {
 
 class SummaryPage;
+class SummarySettingsPanel;
 
 class ResultsWindow : public QWidget {
   Q_OBJECT
@@ -44,15 +45,18 @@ class ResultsWindow : public QWidget {
 
   // Plots `data`, read from `source`; `rescued` marks the steps the robust
   // surface solve took over.  Nothing happens when it holds no zone results.
-  // The summary is the run's own when given, else it is formed from `data`.
+  // The summary is formed from the run's own trace when given, else from
+  // `data`, with the settings of the Targets page.
   void Plot(const ResultFileData& data, const QString& source, const std::vector<RescuedStep>& rescued = {},
-            const RunSummary* summary = nullptr);
+            const RunTrace* trace = nullptr);
   // What is shown is an earlier result than the last calculation (`why`
   // says what became of that one): a banner says so until the next Plot.
   void MarkEarlier(const QString& why);
   bool ShowsEarlier() const;
   const RunSummary& Summary() const { return summary_; }
   SummaryPage* SummaryView() const { return summaryPage_; }
+  // The targets and thresholds of the summary, on the page beside it.
+  SummarySettingsPanel* Targets() const { return targets_; }
   void ShowSummary();
   // Puts the cursor on the charts at a warning of the summary and the
   // profile at the nearest row; shows the chart of the warning.
@@ -107,6 +111,7 @@ class ResultsWindow : public QWidget {
     ResultFileData Data;
   };
   void Rebuild();
+  void Summarize();
   void CompareClicked();
   void PlaceCursor();
   double ValueAt(const ResultFileData& data, Chart chart, double x) const;
@@ -143,6 +148,8 @@ class ResultsWindow : public QWidget {
   QComboBox* unitBox_ = nullptr;
   QCheckBox* logBox_ = nullptr;
   SummaryPage* summaryPage_ = nullptr;
+  SummarySettingsPanel* targets_ = nullptr;
+  std::optional<RunTrace> trace_;  // what the summary is formed from
 };
 
 }  // namespace kelvane::ui

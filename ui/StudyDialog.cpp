@@ -1,5 +1,6 @@
 #include "ui/StudyDialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -17,26 +18,18 @@
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
+#include <algorithm>
 #include <map>
 #include <stdexcept>
 
 #include "run/ReadRunParameters.h"
 #include "study/StudyTable.h"
+#include "ui/StudyCaptions.h"
 
 namespace kelvane::ui {
 
-namespace {
-
-// "Zone 2: Outer Temperature (℃)" for zone fields, the caption otherwise.
-QString FieldLabel(const FieldSpec& f) {
-  const QString caption = QString::fromStdString(f.Caption);
-  return f.Zone > 0 ? QStringLiteral("Zone %1: %2").arg(f.Zone).arg(caption) : caption;
-}
-
-}  // namespace
-
 StudyDialog::StudyDialog(FieldTexts& fields, bool robust, QWidget* parent)
-    : QDialog(parent), fields_(fields), robust_(robust) {
+    : StudyRunDialog(parent), fields_(fields) {
   setWindowTitle(QStringLiteral("Study"));
   setObjectName(QStringLiteral("StudyDialog"));
   auto* layout = new QVBoxLayout(this);
@@ -65,28 +58,22 @@ StudyDialog::StudyDialog(FieldTexts& fields, bool robust, QWidget* parent)
   runButton_ = new QPushButton(QStringLiteral("Run"), this);
   cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancelButton_->setEnabled(false);
-  progress_ = new QProgressBar(this);
-  status_ = new QLabel(this);
   outcome_ = new QComboBox(this);
   outcome_->setObjectName(QStringLiteral("StudyOutcome"));
-  for (const SummaryColumn& c : SummaryColumns()) outcome_->addItem(QString::fromLatin1(c.Name));
+  for (const SummaryColumn& c : SummaryColumns()) outcome_->addItem(ColumnCaption(c), QString::fromLatin1(c.Name));
+  robust_ = new QCheckBox(QStringLiteral("Robust surface solve"), this);
+  robust_->setObjectName(QStringLiteral("StudyRobust"));
+  robust_->setChecked(robust);
+  robust_->setToolTip(QStringLiteral("Steps whose surface search does not converge are taken over by a damped "
+                                     "Newton iteration instead of ending the run."));
   buttons->addWidget(runButton_);
   buttons->addWidget(cancelButton_);
   buttons->addWidget(progress_, 1);
+  buttons->addWidget(robust_);
   buttons->addWidget(new QLabel(QStringLiteral("Chart:"), this));
   buttons->addWidget(outcome_);
 
-  table_ = new QTableWidget(this);
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setSelectionMode(QAbstractItemView::SingleSelection);
-  table_->verticalHeader()->hide();
-  chart_ = new QChartView(new QChart, this);
-  chart_->setMinimumSize(460, 300);
-  auto* middle = new QHBoxLayout;
-  middle->addWidget(table_, 1);
-  middle->addWidget(chart_, 1);
-  layout->addLayout(middle, 1);
+  layout->addLayout(TableAndChart(), 1);
 
   auto* bottom = new QHBoxLayout;
   loadButton_ = new QPushButton(QStringLiteral("Load this run"), this);
@@ -100,9 +87,7 @@ StudyDialog::StudyDialog(FieldTexts& fields, bool robust, QWidget* parent)
   resize(1100, 560);
 
   connect(runButton_, &QPushButton::clicked, this, &StudyDialog::Start);
-  connect(cancelButton_, &QPushButton::clicked, this, [this] {
-    if (control_) control_->Cancel = true;
-  });
+  connect(cancelButton_, &QPushButton::clicked, this, [this] { RequestCancel(); });
   connect(outcome_, &QComboBox::currentIndexChanged, this, &StudyDialog::Redraw);
   connect(loadButton_, &QPushButton::clicked, this, &StudyDialog::LoadRow);
   connect(exportButton_, &QPushButton::clicked, this, &StudyDialog::ExportCsv);
@@ -110,11 +95,6 @@ StudyDialog::StudyDialog(FieldTexts& fields, bool robust, QWidget* parent)
 }
 
 StudyDialog::~StudyDialog() { Stop(); }
-
-void StudyDialog::Stop() {
-  if (control_) control_->Cancel = true;
-  if (worker_.joinable()) worker_.join();
-}
 
 void StudyDialog::SetVaried(int which, const QString& field, const QString& values) {
   field_[which]->setCurrentIndex(field_[which]->findData(field));
@@ -140,10 +120,10 @@ void StudyDialog::Start() {
   study_ = s;
   results_.assign(rows_.size(), {});
   have_.assign(rows_.size(), false);
-  QStringList header{QStringLiteral("row")};
-  for (const VariedField& v : study_.Varied) header << QString::fromStdString(v.Name);
-  header << QStringLiteral("outcome") << QStringLiteral("message");
-  for (const SummaryColumn& c : SummaryColumns()) header << QString::fromLatin1(c.Name);
+  QStringList header{QStringLiteral("Row")};
+  for (const VariedField& v : study_.Varied) header << FieldLabel(*v.Field);
+  header << QStringLiteral("Outcome") << QStringLiteral("Message");
+  for (const SummaryColumn& c : SummaryColumns()) header << ColumnCaption(c);
   table_->clear();
   table_->setColumnCount(header.size());
   table_->setHorizontalHeaderLabels(header);
@@ -153,25 +133,21 @@ void StudyDialog::Start() {
   status_->setText(QStringLiteral("%1 runs").arg(rows_.size()));
   runButton_->setEnabled(false);
   cancelButton_->setEnabled(true);
-  finished_ = false;
-  control_ = std::make_unique<StudyControl>();
-  control_->RowDone = [this](const RowResult& r, std::size_t done, std::size_t total) {
-    QMetaObject::invokeMethod(this, [this, r, done, total] { RowDone(r, static_cast<int>(done), static_cast<int>(total)); },
-                              Qt::QueuedConnection);
-  };
   StudyOptions options;
-  options.Robust = robust_;
-  worker_ = std::thread([this, options] {
-    std::vector<RowResult> all = RunStudy(study_, rows_, options, *control_);
-    QMetaObject::invokeMethod(this, [this, all] {
-      for (std::size_t i = 0; i < all.size(); ++i)
-        if (!have_[i]) RowDone(all[i], 0, 0);
-      Finished();
-    }, Qt::QueuedConnection);
-  });
+  options.Robust = robust_->isChecked();
+  StartWork(
+      [this, options](StudyControl& control) {
+        std::vector<RowResult> all = RunStudy(study_, rows_, options, control);
+        QMetaObject::invokeMethod(this, [this, all] {
+          for (std::size_t i = 0; i < all.size(); ++i)
+            if (!have_[i]) RowDone(all[i]);
+          Finished();
+        }, Qt::QueuedConnection);
+      },
+      [this](const RowResult& r) { RowDone(r); });
 }
 
-void StudyDialog::RowDone(const RowResult& r, int done, int total) {
+void StudyDialog::RowDone(const RowResult& r) {
   const int i = static_cast<int>(r.Row.Number) - 1;
   if (i < 0 || i >= static_cast<int>(results_.size())) return;
   results_[static_cast<std::size_t>(i)] = r;
@@ -182,14 +158,13 @@ void StudyDialog::RowDone(const RowResult& r, int done, int total) {
   for (const std::string& v : r.Row.Values) put(QString::fromStdString(v));
   put(QString::fromLatin1(RowOutcomeName(r.Outcome)));
   put(QString::fromStdString(r.Message));
-  for (const auto& v : r.Summary) put(v ? QString::fromStdString(ShortestNumber(*v)) : QString());
-  if (total > 0) progress_->setValue(done);
+  for (const auto& v : r.Summary) put(Readable(v));
+  progress_->setValue(static_cast<int>(std::count(have_.begin(), have_.end(), true)));
   Redraw();
 }
 
 void StudyDialog::Finished() {
-  if (worker_.joinable()) worker_.join();
-  finished_ = true;
+  WorkEnded();
   runButton_->setEnabled(true);
   cancelButton_->setEnabled(false);
   int ok = 0;
@@ -197,7 +172,7 @@ void StudyDialog::Finished() {
   status_->setText(QStringLiteral("%1 of %2 runs finished%3")
                        .arg(ok)
                        .arg(results_.size())
-                       .arg(control_ && control_->Cancel ? QStringLiteral(" (cancelled: the table is incomplete)")
+                       .arg(CancelRequested() ? QStringLiteral(" (cancelled: the table is incomplete)")
                                                          : QString()));
   progress_->setValue(progress_->maximum());
   table_->resizeColumnsToContents();
@@ -218,8 +193,8 @@ void StudyDialog::Redraw() {
     if (!s) {
       s = new QLineSeries;
       s->setPointsVisible(true);
-      s->setName(key.empty() ? QString::fromStdString(study_.Varied[0].Name)
-                             : QString::fromStdString(study_.Varied[1].Name + " = " + key));
+      // The chart's title names the second field; each curve is its value.
+      s->setName(key.empty() ? FieldLabel(*study_.Varied[0].Field) : QString::fromStdString(key));
       order.push_back(key);
     }
     // The window runs in the user's locale, where std::stod may stop at the
@@ -230,7 +205,7 @@ void StudyDialog::Redraw() {
   }
   auto* x = new QValueAxis;
   auto* y = new QValueAxis;
-  x->setTitleText(study_.Varied.empty() ? QString() : QString::fromStdString(study_.Varied[0].Name));
+  x->setTitleText(study_.Varied.empty() ? QString() : FieldLabel(*study_.Varied[0].Field));
   y->setTitleText(outcome_->currentText());
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
@@ -248,13 +223,15 @@ void StudyDialog::Redraw() {
     }
   }
   if (any) {
-    x->setRange(x0, x1 > x0 ? x1 : x0 + 1);
-    y->setRange(std::min(0.0, y0), y1 > y0 ? y1 * 1.05 : y0 + 1);
+    // The first and last runs inside the plot, not on its frame.
+    const double pad = (x1 - x0) * 0.04;
+    RoundAxis(x, x0 >= 0 ? std::max(0.0, x0 - pad) : x0 - pad, x1 + pad);
+    RoundAxis(y, std::min(0.0, y0), y1 > y0 ? y1 * 1.05 : y0 + 1);
   }
   chart->legend()->setVisible(series.size() > 1);
-  QChart* old = chart_->chart();
-  chart_->setChart(chart);
-  delete old;
+  if (study_.Varied.size() > 1)
+    chart->setTitle(QStringLiteral("One curve per %1").arg(FieldLabel(*study_.Varied[1].Field)));
+  ShowChart(chart);
 }
 
 void StudyDialog::LoadRow() {

@@ -6,15 +6,13 @@
 // row's values into the main window; the table exports to CSV.  The work is
 // the study library's; the dialog only shows it.
 
-#include <QDialog>
-#include <atomic>
-#include <memory>
-#include <thread>
 #include <vector>
 
 #include "run/FieldTable.h"
 #include "study/StudyRun.h"
+#include "ui/StudyRunDialog.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QProgressBar;
@@ -25,34 +23,33 @@ class QChartView;
 
 namespace kelvane::ui {
 
-class StudyDialog : public QDialog {
+class StudyDialog : public StudyRunDialog {
   Q_OBJECT
 
  public:
   // `fields` are the main window's field texts: the base case, and where
-  // "Load this run" puts a row.
+  // "Load this run" puts a row.  `robust` is the first state of the dialog's
+  // own "Robust surface solve" box.
   StudyDialog(FieldTexts& fields, bool robust, QWidget* parent = nullptr);
   ~StudyDialog() override;
 
   // For tests: choose the fields and values, start, and read the outcome.
   void SetVaried(int which, const QString& field, const QString& values);
   void Start();
-  bool Running() const { return worker_.joinable() && !finished_; }
   QTableWidget* Table() const { return table_; }
   QChartView* Chart() const { return chart_; }
   QPushButton* RunButton() const { return runButton_; }
   QPushButton* CancelButton() const { return cancelButton_; }
 
  private:
-  void RowDone(const RowResult& row, int done, int total);
+  void RowDone(const RowResult& row);
   void Finished();
   void Redraw();
   void LoadRow();
   void ExportCsv();
-  void Stop();
 
   FieldTexts& fields_;
-  bool robust_;
+  QCheckBox* robust_ = nullptr;
   QComboBox* field_[2] = {};
   QLineEdit* values_[2] = {};
   QComboBox* outcome_ = nullptr;
@@ -60,18 +57,11 @@ class StudyDialog : public QDialog {
   QPushButton* cancelButton_ = nullptr;
   QPushButton* loadButton_ = nullptr;
   QPushButton* exportButton_ = nullptr;
-  QProgressBar* progress_ = nullptr;
-  QLabel* status_ = nullptr;
-  QTableWidget* table_ = nullptr;
-  QChartView* chart_ = nullptr;
 
   StudyDefinition study_;
   std::vector<StudyRow> rows_;
   std::vector<RowResult> results_;
   std::vector<bool> have_;
-  std::unique_ptr<StudyControl> control_;
-  std::thread worker_;
-  bool finished_ = true;
 };
 
 }  // namespace kelvane::ui

@@ -3,74 +3,124 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 #include "summary/SummaryText.h"
 
 namespace kelvane::ui {
 
+QString FixedFigure(double v, int decimals) {
+  QString text = QString::number(v, 'f', decimals);
+  if (text.startsWith(QLatin1Char('-')) && text.toDouble() == 0) text.remove(0, 1);
+  return text;
+}
+
 namespace {
 
 struct Column {
-  const char* Title;
+  const char* Title;  // up to three short lines, the unit last
   QString (*Text)(const ZoneSummary&);
 };
 
-QString Fixed(double v, int decimals) { return QString::number(v, 'f', decimals); }
+QString Dash() { return QStringLiteral("—"); }
 
-const Column kColumns[] = {
+const Column kZoneColumns[] = {
     {"Zone", [](const ZoneSummary& z) { return QString::number(z.Zone) + (z.Complete ? "" : " (stopped)"); }},
-    {"Gas\n℃", [](const ZoneSummary& z) { return Fixed(z.GasTemperature, 1); }},
-    {"Entry\n℃", [](const ZoneSummary& z) { return Fixed(z.EntryTemperature, 1); }},
-    {"Exit\n℃", [](const ZoneSummary& z) { return Fixed(z.ExitTemperature, 1); }},
-    {"Max\n℃", [](const ZoneSummary& z) { return Fixed(z.MaxTemperature.Value, 1); }},
-    {"Near gas\nat m",
-     [](const ZoneSummary& z) { return z.NearGas ? Fixed(z.NearGas->Position, 2) : QStringLiteral("—"); }},
-    {"Left\n%", [](const ZoneSummary& z) { return Fixed(z.RemainingPercent, 2); }},
-    {"Left 1\ng/m²", [](const ZoneSummary& z) { return Fixed(z.Remaining1, 2); }},
-    {"Left 2\ng/m²", [](const ZoneSummary& z) { return Fixed(z.Remaining2, 2); }},
-    {"Evap. 1\ng/m²", [](const ZoneSummary& z) { return Fixed(z.Evaporated1, 2); }},
-    {"Evap. 2\ng/m²", [](const ZoneSummary& z) { return Fixed(z.Evaporated2, 2); }},
-    {"Thickness\nμm", [](const ZoneSummary& z) { return Fixed(z.ExitThickness, 2); }},
-    {"Heat\nkJ/m²", [](const ZoneSummary& z) { return Fixed(z.Heat.FromGas, 2); }},
-    {"Latent\nkJ/m²", [](const ZoneSummary& z) { return Fixed(z.Heat.Latent, 2); }},
-    {"Sensible\nkJ/m²", [](const ZoneSummary& z) { return Fixed(z.Heat.Sensible, 2); }},
-    {"Residual\nkJ/m²", [](const ZoneSummary& z) { return Fixed(z.Heat.Residual, 3); }},
-    {"kJ per kg\nevaporated",
-     [](const ZoneSummary& z) { return z.Heat.SpecificEnergy ? Fixed(*z.Heat.SpecificEnergy, 0) : QStringLiteral("—"); }},
-    {"Boiling margin\nmmHg", [](const ZoneSummary& z) { return Fixed(z.MinBoilingMargin.Value, 1); }},
+    {"Gas\n℃", [](const ZoneSummary& z) { return FixedFigure(z.GasTemperature, 1); }},
+    {"Film at\nentry\n℃", [](const ZoneSummary& z) { return FixedFigure(z.EntryTemperature, 1); }},
+    {"Film at\nexit\n℃", [](const ZoneSummary& z) { return FixedFigure(z.ExitTemperature, 1); }},
+    {"Hottest\nfilm\n℃", [](const ZoneSummary& z) { return FixedFigure(z.MaxTemperature.Value, 1); }},
+    {"Film within\n1 K of gas\nfrom m",
+     [](const ZoneSummary& z) { return z.NearGas ? FixedFigure(z.NearGas->Position, 2) : Dash(); }},
+    {"Solvent\nleft\n%", [](const ZoneSummary& z) { return FixedFigure(z.RemainingPercent, 2); }},
+    {"Left of\nsolvent 1\ng/m²", [](const ZoneSummary& z) { return FixedFigure(z.Remaining1, 2); }},
+    {"Left of\nsolvent 2\ng/m²", [](const ZoneSummary& z) { return FixedFigure(z.Remaining2, 2); }},
+    {"Solvent 1\nevaporated\ng/m²", [](const ZoneSummary& z) { return FixedFigure(z.Evaporated1, 2); }},
+    {"Solvent 2\nevaporated\ng/m²", [](const ZoneSummary& z) { return FixedFigure(z.Evaporated2, 2); }},
+    {"Coating\nat exit\nμm", [](const ZoneSummary& z) { return FixedFigure(z.ExitThickness, 2); }},
+    {"Boiling\nmargin\nmmHg", [](const ZoneSummary& z) { return FixedFigure(z.MinBoilingMargin.Value, 1); }},
 };
-constexpr int kColumnCount = sizeof kColumns / sizeof kColumns[0];
+
+const Column kHeatColumns[] = {
+    {"Zone", [](const ZoneSummary& z) { return QString::number(z.Zone); }},
+    {"Heat from\nthe gas\nkJ/m²", [](const ZoneSummary& z) { return FixedFigure(z.Heat.FromGas, 2); }},
+    {"Latent\n(evaporation)\nkJ/m²", [](const ZoneSummary& z) { return FixedFigure(z.Heat.Latent, 2); }},
+    {"Sensible\n(warming)\nkJ/m²", [](const ZoneSummary& z) { return FixedFigure(z.Heat.Sensible, 2); }},
+    {"Balance\nresidual\nkJ/m²", [](const ZoneSummary& z) { return FixedFigure(z.Heat.Residual, 3); }},
+    {"Heat per kg\nevaporated\nkJ/kg",
+     [](const ZoneSummary& z) { return z.Heat.SpecificEnergy ? FixedFigure(*z.Heat.SpecificEnergy, 0) : Dash(); }},
+    {"Heat over\nthe web width\nkW", [](const ZoneSummary& z) { return z.Heat.Power ? FixedFigure(*z.Heat.Power, 2) : Dash(); }},
+};
+
+template <std::size_t N>
+QTableWidget* NewTable(QWidget* parent, const char* name, const Column (&columns)[N]) {
+  auto* table = new QTableWidget(0, static_cast<int>(N), parent);
+  table->setObjectName(QString::fromLatin1(name));
+  QStringList titles;
+  for (const Column& c : columns) titles << QString::fromUtf8(c.Title);
+  table->setHorizontalHeaderLabels(titles);
+  table->verticalHeader()->hide();
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+  table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  return table;
+}
+
+template <std::size_t N>
+void Fill(QTableWidget* table, const std::vector<ZoneSummary>& zones, const Column (&columns)[N]) {
+  table->setRowCount(static_cast<int>(zones.size()));
+  for (int row = 0; row < static_cast<int>(zones.size()); ++row)
+    for (int c = 0; c < static_cast<int>(N); ++c) {
+      auto* item = new QTableWidgetItem(columns[c].Text(zones[static_cast<std::size_t>(row)]));
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      table->setItem(row, c, item);
+    }
+}
+
+// A table as tall as its header and rows: the page scrolls, not the table.
+void FitTable(QTableWidget* table) {
+  int height = table->horizontalHeader()->height() + 2 * table->frameWidth();
+  for (int r = 0; r < table->rowCount(); ++r) height += table->rowHeight(r);
+  if (table->horizontalScrollBar()->isVisible()) height += table->horizontalScrollBar()->height();
+  table->setFixedHeight(height);
+}
 
 }  // namespace
 
-SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
+SummaryPage::SummaryPage(QWidget* parent) : QScrollArea(parent) {
   setObjectName(QStringLiteral("SummaryPage"));
-  auto* layout = new QVBoxLayout(this);
-  runLine_ = new QLabel(this);
+  setWidgetResizable(true);
+  setFrameShape(QFrame::NoFrame);
+  auto* content = new QWidget(this);
+  auto* layout = new QVBoxLayout(content);
+  runLine_ = new QLabel(content);
   runLine_->setObjectName(QStringLiteral("RunLine"));
   runLine_->setWordWrap(true);
   runLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(runLine_);
 
-  table_ = new QTableWidget(0, kColumnCount, this);
-  table_->setObjectName(QStringLiteral("ZoneTable"));
-  QStringList titles;
-  for (const Column& c : kColumns) titles << QString::fromUtf8(c.Title);
-  table_->setHorizontalHeaderLabels(titles);
-  table_->verticalHeader()->hide();
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  layout->addWidget(table_, 3);
+  table_ = NewTable(content, "ZoneTable", kZoneColumns);
+  layout->addWidget(table_);
+  layout->addWidget(new QLabel(QStringLiteral("Heat taken up from the gas per m² of web:"), content));
+  heat_ = NewTable(content, "HeatTable", kHeatColumns);
+  layout->addWidget(heat_);
 
-  auto* title = new QLabel(QStringLiteral("Warnings (click one to show it on the charts):"), this);
-  layout->addWidget(title);
-  warnings_ = new QListWidget(this);
+  layout->addWidget(new QLabel(QStringLiteral("Warnings (click one to show it on the charts):"), content));
+  warnings_ = new QListWidget(content);
   warnings_->setObjectName(QStringLiteral("WarningList"));
   warnings_->setWordWrap(true);
-  layout->addWidget(warnings_, 2);
+  warnings_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  warnings_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  layout->addWidget(warnings_);
+  layout->addStretch(1);
+  setWidget(content);
   auto chosen = [this](QListWidgetItem* item) {
     if (const int index = item->data(Qt::UserRole).toInt(); index >= 0) emit WarningChosen(index);
   };
@@ -81,6 +131,7 @@ SummaryPage::SummaryPage(QWidget* parent) : QWidget(parent) {
 void SummaryPage::Clear() {
   runLine_->clear();
   table_->setRowCount(0);
+  heat_->setRowCount(0);
   warnings_->clear();
 }
 
@@ -99,24 +150,21 @@ void SummaryPage::Show(const RunSummary& s) {
   QString line = QStringLiteral("%1: %2 % of the solvent left at the exit (%3 g/m², %4 ppm of the dry coating); "
                                 "dry thickness %5 μm; heat from the gas %6 kJ/m²")
                      .arg(state)
-                     .arg(r.ResidualPercent, 0, 'f', 2)
-                     .arg(r.ResidualGrams, 0, 'f', 2)
-                     .arg(r.ResidualPpm, 0, 'f', 0)
-                     .arg(r.DryThickness, 0, 'f', 2)
-                     .arg(r.TotalHeat, 0, 'f', 1);
-  if (r.TotalPower) line += QStringLiteral(" (%1 kW)").arg(*r.TotalPower, 0, 'f', 1);
-  line += QStringLiteral("; %1 s.").arg(r.TotalTime, 0, 'f', 1);
+                     .arg(FixedFigure(r.ResidualPercent, 2))
+                     .arg(FixedFigure(r.ResidualGrams, 2))
+                     .arg(FixedFigure(r.ResidualPpm, 0))
+                     .arg(FixedFigure(r.DryThickness, 2))
+                     .arg(FixedFigure(r.TotalHeat, 1));
+  if (r.TotalPower) line += QStringLiteral(" (%1 kW)").arg(FixedFigure(*r.TotalPower, 1));
+  line += QStringLiteral("; %1 s.").arg(FixedFigure(r.TotalTime, 1));
   if (r.End.Kind != RunEndKind::Finished && !r.End.Message.empty())
     line += ' ' + QString::fromStdString(r.End.Message);
   runLine_->setText(line);
 
-  table_->setRowCount(static_cast<int>(s.Zones.size()));
-  for (int row = 0; row < static_cast<int>(s.Zones.size()); ++row)
-    for (int c = 0; c < kColumnCount; ++c) {
-      auto* item = new QTableWidgetItem(kColumns[c].Text(s.Zones[row]));
-      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      table_->setItem(row, c, item);
-    }
+  Fill(table_, s.Zones, kZoneColumns);
+  Fill(heat_, s.Zones, kHeatColumns);
+  // The kW column only with a web width.
+  heat_->setColumnHidden(static_cast<int>(std::size(kHeatColumns)) - 1, !r.TotalPower);
   for (int i = 0; i < static_cast<int>(s.Warnings.size()); ++i) {
     const Warning& w = s.Warnings[i];
     auto* item = new QListWidgetItem(QString::fromStdString(w.Text), warnings_);
@@ -126,6 +174,25 @@ void SummaryPage::Show(const RunSummary& s) {
   }
   if (s.Warnings.empty()) new QListWidgetItem(QStringLiteral("No warnings."), warnings_);
   if (s.Warnings.empty()) warnings_->item(0)->setData(Qt::UserRole, -1);
+  FitHeights();
+}
+
+void SummaryPage::resizeEvent(QResizeEvent* event) {
+  QScrollArea::resizeEvent(event);
+  FitHeights();
+}
+
+void SummaryPage::FitHeights() {
+  FitTable(table_);
+  FitTable(heat_);
+  // The warnings as tall as their lines wrapped at the list's width.
+  const int width = std::max(100, warnings_->viewport()->width() - 8);
+  int height = 2 * warnings_->frameWidth() + 4;
+  for (int i = 0; i < warnings_->count(); ++i)
+    height += warnings_->fontMetrics()
+                  .boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, warnings_->item(i)->text())
+                  .height() + 4;
+  warnings_->setFixedHeight(std::max(height, warnings_->fontMetrics().height() + 8));
 }
 
 }  // namespace kelvane::ui

@@ -5,6 +5,8 @@
 
 #include "ui/DirectoryChooser.h"
 #include "ui/Kelvane_Main.h"
+#include "ui/ResultsWindow.h"
+#include "ui/SummarySettingsPanel.h"
 
 namespace kelvane::ui {
 
@@ -14,6 +16,7 @@ void RestoreWindowSettings(TForm1& form, QSettings& settings) {
   form.LastDataFile = settings.value(QStringLiteral("dataFile")).toString();
   form.RobustBox()->setChecked(settings.value(QStringLiteral("robust"), false).toBool());
   form.AskBeforeReplacing = settings.value(QStringLiteral("askBeforeReplacing"), true).toBool();
+  form.Results()->Targets()->Restore(settings);
 }
 
 void SaveWindowSettings(TForm1& form, QSettings& settings) {
@@ -21,6 +24,7 @@ void SaveWindowSettings(TForm1& form, QSettings& settings) {
   settings.setValue(QStringLiteral("dataFile"), form.LastDataFile);
   settings.setValue(QStringLiteral("robust"), form.RobustBox()->isChecked());
   settings.setValue(QStringLiteral("askBeforeReplacing"), form.AskBeforeReplacing);
+  form.Results()->Targets()->Save(settings);
   settings.sync();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // What the window remembers between sessions: the folder opened in the
 // folder list, the data file loaded last, the robust surface solve and
-// whether to ask before replacing a result file.
+// whether to ask before replacing a result file, and the summary's targets
+// and thresholds.
 
 #include <QSettings>
 

@@ -113,6 +113,42 @@ class FastestSpeedTest : public QObject {
     QCOMPARE(Points(dialog, "misses targets"), 2);
   }
 
+  // A run that fails is no answer: its row says "failed" with the run's
+  // message, never "missed", shows none of the stopped march's figures, and
+  // its point stands apart along the top of the chart.  The seed's march
+  // fails on 10 layers; the dialog's robust box is its own, on by default.
+  void failedRunsAreNotMisses() {
+    FieldTextMap inputs = ShortDryer();
+    inputs.SetText("Edit20", "10");
+    FastestSpeedDialog dialog(inputs, true);
+    dialog.show();
+    QCheckBox* robust = Child<QCheckBox>(dialog, "SearchRobust");
+    QVERIFY(robust->isChecked());
+    robust->setChecked(false);
+    Child<QLineEdit>(dialog, "MaxResidual")->setText("10");
+    Child<QLineEdit>(dialog, "UpperSpeed")->setText("0.5");
+    QPushButton* search = Child<QPushButton>(dialog, "Search");
+    search->click();
+    QTRY_VERIFY_WITH_TIMEOUT(search->isEnabled(), 120000);
+    QTableWidget* table = Child<QTableWidget>(dialog, "Evaluations");
+    int failed = 0, missed = 0;
+    for (const RowResult& r : dialog.Result().Evaluations) {
+      const int i = static_cast<int>(r.Row.Number) - 1;
+      if (r.Outcome == RowOutcome::Finished) {
+        missed += !MeetsTargets(r, Targets{10, {}, false});
+        continue;
+      }
+      if (r.Outcome != RowOutcome::Failed) continue;
+      ++failed;
+      QCOMPARE(table->item(i, 2)->text(), QStringLiteral("failed"));
+      QCOMPARE(table->item(i, 2)->toolTip(), QString::fromStdString(r.Message));
+      for (int c = 3; c <= 5; ++c) QVERIFY2(table->item(i, c)->text().isEmpty(), qPrintable(table->item(i, c)->text()));
+    }
+    QVERIFY(failed > 0);
+    QCOMPARE(Points(dialog, "misses targets"), missed);
+    QCOMPARE(Points(dialog, "failed (at the top)"), failed);
+  }
+
   // The search waits in its first run's report until Cancel is pressed:
   // the search ends there, with no speed.
   void cancelEndsTheSearchWithoutASpeed() {

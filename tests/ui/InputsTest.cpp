@@ -4,6 +4,7 @@
 // not replaced without asking, and the tooltips and "Reset to defaults".
 
 #include <QApplication>
+#include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
@@ -22,6 +23,7 @@
 #include "ui/F_Form.h"
 #include "ui/InputGuidance.h"
 #include "ui/Kelvane_Main.h"
+#include "ui/ResultsWindow.h"
 #include "ui/WindowSettings.h"
 
 using kelvane::RunOutcome;
@@ -93,6 +95,8 @@ class InputsTest : public QObject {
     QTest::newRow("F5 of solvent 1") << "Edit255" << "x" << 4 << "Input value is not correct!";
     QTest::newRow("zone 2 length") << "Edit22" << "-5" << 0 << "Input value of Zone 2 is not correct!";
     QTest::newRow("density of solvent 2") << "Edit237" << "" << 3 << "Input value is not correct!";
+    // In the middle of the window, where a box centred on it would sit.
+    QTest::newRow("heat capacity of solvent 1") << "Edit221" << "" << 3 << "Input value is not correct!";
   }
   void refusalShowsItsField() {
     QFETCH(QString, field);
@@ -102,13 +106,23 @@ class InputsTest : public QObject {
     QLineEdit* edit = form_->Edit(field.toStdString());
     edit->setText(text);
     QString informative;
+    QRect boxAt, fieldAt;
     ModalCloser closer;
     closer.BeforeClose = [&](const kelvane::ui::test::SeenBox&) {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) informative = box->informativeText();
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        informative = box->informativeText();
+        boxAt = box->frameGeometry();
+        fieldAt = QRect(edit->mapToGlobal(QPoint(0, 0)), edit->size());
+      }
     };
     form_->OkButton()->click();
     QCOMPARE(closer.Describe(), QStringLiteral("[message: %1]").arg(message));
     QVERIFY2(informative.contains(QStringLiteral("Field: \"")), qPrintable(informative));
+    // The box opens beside the field it names: the field stays in sight.
+    QVERIFY(edit->isVisible() && fieldAt.isValid() && boxAt.isValid());
+    QVERIFY2(!boxAt.intersects(fieldAt), qPrintable(QStringLiteral("box %1,%2 %3x%4 over field %5,%6 %7x%8")
+                                                        .arg(boxAt.x()).arg(boxAt.y()).arg(boxAt.width()).arg(boxAt.height())
+                                                        .arg(fieldAt.x()).arg(fieldAt.y()).arg(fieldAt.width()).arg(fieldAt.height())));
     QCOMPARE(form_->PageControl()->currentIndex(), page);
     QCOMPARE(form_->focusWidget(), edit);
     QVERIFY(FieldMarked(edit));
@@ -154,6 +168,45 @@ class InputsTest : public QObject {
     QCOMPARE(form_->LastRun().Outcome, RunOutcome::Finished);
   }
 
+  // One question per decision: inputs accepted with "Run anyway" are not
+  // asked about again.  While the question waits nothing runs, and the
+  // Results window's banner says so instead of "running".
+  void runAnywayIsAskedOnceAndTheBannerTellsTheTruth() {
+    form_->Edit("Edit8")->setText("0.2");
+    form_->Edit("Edit22")->setText("0.2");
+    {
+      Answerer answer([](QMessageBox*) { return nullptr; });
+      form_->OkButton()->click();
+      QCOMPARE(form_->LastRun().Outcome, RunOutcome::Finished);
+    }
+    QLabel* banner = form_->Results()->findChild<QLabel*>(QStringLiteral("EarlierLabel"));
+    QVERIFY(banner);
+    form_->Edit("Edit8")->setText("0.06");  // 3 steps: looks wrong
+    QString duringQuestion;
+    bool shownDuringQuestion = false;
+    {
+      Answerer answer([&](QMessageBox* box) -> QAbstractButton* {
+        if (box->objectName() == QStringLiteral("PlausibilityWarnings")) {
+          duringQuestion = banner->text();
+          shownDuringQuestion = form_->Results()->ShowsEarlier();
+        }
+        return nullptr;  // Run anyway, then OK
+      });
+      form_->OkButton()->click();
+      QCOMPARE(answer.Seen.count(QStringLiteral("These inputs look wrong:")), 1);
+      QCOMPARE(form_->LastRun().Outcome, RunOutcome::Finished);
+    }
+    QVERIFY(shownDuringQuestion);
+    QVERIFY2(duringQuestion.contains(QStringLiteral("question")) && !duringQuestion.contains(QStringLiteral("running")),
+             qPrintable(duringQuestion));
+    {
+      Answerer answer([](QMessageBox*) { return nullptr; });
+      form_->OkButton()->click();
+      QCOMPARE(form_->LastRun().Outcome, RunOutcome::Finished);
+      QVERIFY2(!answer.Seen.contains(QStringLiteral("These inputs look wrong:")), qPrintable(answer.Seen.join('|')));
+    }
+  }
+
   // A result file this window did not write is replaced only when the user
   // says so; the file its last run wrote is replaced without a question.
   void existingResultFileIsNotReplacedUnasked() {
@@ -183,8 +236,9 @@ class InputsTest : public QObject {
     QVERIFY(ReadAll(result_).size() > 1000);
   }
 
-  // Tooltips come from the field table; "Reset to defaults" restores every
-  // text.
+  // Tooltips come from the field table; "Reset to defaults" asks, restores
+  // every text, clears the marks and the line of outcome of the texts that
+  // are gone, and can be undone.
   void tooltipsAndResetToDefaults() {
     const QString tip = form_->Edit("Edit5")->toolTip();
     QVERIFY2(tip.contains(QStringLiteral("Speed of the web")) && tip.contains(QStringLiteral("Typical: 0.05 to 5 m/s")),
@@ -192,9 +246,30 @@ class InputsTest : public QObject {
     form_->Edit("Edit1")->setText("0.01");
     form_->Edit("Edit250")->setText("other.txt");
     form_->Edit("Edit31")->setText("80");
-    form_->ResetDefaultsButton()->click();
+    kelvane::ui::ShowField(form_->PageControl(), static_cast<const kelvane::ui::EditFieldTexts&>(form_->Fields()),
+                           "Edit21");  // a refusal's mark on a text that the reset leaves as it is
+    QVERIFY(FieldMarked(form_->Edit("Edit21")));
+    {
+      Answerer answer([](QMessageBox* box) { return box->button(QMessageBox::Cancel); });
+      form_->ResetDefaultsButton()->click();
+      QCOMPARE(answer.Seen.size(), 1);  // asked first; Cancel changes nothing
+    }
+    QCOMPARE(form_->Edit("Edit1")->text(), QStringLiteral("0.01"));
+    {
+      Answerer answer([](QMessageBox*) { return nullptr; });
+      form_->ResetDefaultsButton()->click();
+    }
     for (const kelvane::FieldSpec& f : kelvane::FieldTable())
       QCOMPARE(form_->Edit(f.Component)->text(), QString::fromStdString(f.DefaultText));
+    QVERIFY(!FieldMarked(form_->Edit("Edit21")));
+    QVERIFY(form_->OutcomeLabel()->text().isEmpty());
+    // Undo brings the texts of before back.
+    QVERIFY(form_->UndoResetButton()->isEnabled());
+    form_->UndoResetButton()->click();
+    QCOMPARE(form_->Edit("Edit1")->text(), QStringLiteral("0.01"));
+    QCOMPARE(form_->Edit("Edit250")->text(), QStringLiteral("other.txt"));
+    QCOMPARE(form_->Edit("Edit31")->text(), QStringLiteral("80"));
+    QVERIFY(!form_->UndoResetButton()->isEnabled());
   }
 
   // The folder, the data file, the robust setting and "don't ask again"

@@ -8,15 +8,20 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
+#include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QLogValueAxis>
 #include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
 
 #include <memory>
 
@@ -27,11 +32,15 @@
 #include "ui/Kelvane_Main.h"
 #include "ui/ResultsWindow.h"
 #include "ui/SummaryPage.h"
+#include "ui/SummarySettingsPanel.h"
+#include "ui/WindowSettings.h"
 #include "ui/WindowPlacement.h"
 
 using kelvane::WarningKind;
 using kelvane::ui::PlaceBeside;
 using kelvane::ui::ResultsWindow;
+using kelvane::ui::SummaryPage;
+using kelvane::ui::SummarySettingsPanel;
 using kelvane::ui::TForm1;
 using kelvane::ui::test::ModalCloser;
 
@@ -81,7 +90,7 @@ class ResultsInsightTest : public QObject {
 
     QVERIFY(std::isnan(results->CursorX()));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
-    QCOMPARE(results->Pages()->currentIndex(), 1 + ResultsWindow::Temperature);
+    QCOMPARE(results->Pages()->currentWidget(), static_cast<QWidget*>(results->ViewAt(ResultsWindow::Temperature)));
     QCOMPARE(results->CursorX(), warnings[0].At.Time);
     QXYSeries* cursor = Series(results, ResultsWindow::Temperature, "Cursor");
     QVERIFY(cursor && cursor->count() == 2 && cursor->at(0).x() == warnings[0].At.Time);
@@ -119,6 +128,13 @@ class ResultsInsightTest : public QObject {
     QCOMPARE(profile.back().x(), 0.0);                    // C10 sits on the base film
     QVERIFY(std::fabs(profile.front().x() - 57.7) < 1e-9);  // C0 is the surface of the 57.7 um wet coating
     for (int i = 1; i < 11; ++i) QVERIFY(profile[i].x() < profile[i - 1].x());
+    // At the exit the height axis fits the dried coating, not the wet one.
+    results->ProfileSlider()->setValue(results->ProfileSlider()->maximum());
+    const double surface = Series(results, ResultsWindow::Profiles, "Solvent 1")->points().front().x();
+    auto* height = qobject_cast<QValueAxis*>(results->ChartAt(ResultsWindow::Profiles)->axes(Qt::Horizontal).front());
+    QVERIFY(height && surface < 30);
+    QVERIFY2(height->max() >= surface && height->max() < 1.2 * surface + 1,
+             qPrintable(QStringLiteral("axis to %1 for a %2 um coating").arg(height->max()).arg(surface)));
   }
 
   // Another result file overlaid, named by its file in the legend; a refused
@@ -147,6 +163,60 @@ class ResultsInsightTest : public QObject {
     form_->Edit("Edit20")->setText("20");
     form_->OkButton()->click();
     QVERIFY(!results->ShowsEarlier());
+  }
+
+  // At 900 px the Summary page of a two-zone run needs no sideways scroll:
+  // every column of both tables is in view.
+  void summaryFitsNineHundredPixels() {
+    ModalCloser closer;
+    form_->OkButton()->click();
+    ResultsWindow* results = form_->Results();
+    results->resize(900, 620);
+    results->ShowSummary();
+    QApplication::processEvents();
+    SummaryPage* page = results->SummaryView();
+    QVERIFY(!page->horizontalScrollBar()->isVisible());
+    for (QTableWidget* t : {page->ZoneTable(), page->HeatTable()}) {
+      QCOMPARE(t->rowCount(), 2);
+      int width = 0;
+      for (int c = 0; c < t->columnCount(); ++c)
+        if (!t->isColumnHidden(c)) width += t->columnWidth(c);
+      QVERIFY2(width <= t->viewport()->width(),
+               qPrintable(QStringLiteral("%1: %2 px of columns in %3 px").arg(t->objectName()).arg(width).arg(t->viewport()->width())));
+    }
+  }
+
+  // The targets beside the Summary page decide the main window's line of
+  // outcome at once, a text that cannot be read is named and changes
+  // nothing, and the settings come back in the next session.
+  void targetsReachTheOutcomeAndComeBack() {
+    ModalCloser closer;
+    form_->OkButton()->click();
+    SummarySettingsPanel* targets = form_->Results()->Targets();
+    QLineEdit* residual = targets->Field(kelvane::SummarySettingField::ResidualTarget);
+    residual->setText("1");
+    QVERIFY(targets->Apply());
+    QVERIFY2(form_->OutcomeLabel()->text().startsWith("Not dry"), qPrintable(form_->OutcomeLabel()->text()));
+    QCOMPARE(form_->Results()->Summary().Run.TargetMet, std::optional<bool>(false));
+    residual->setText("10");
+    QVERIFY(targets->Apply());
+    QVERIFY2(!form_->OutcomeLabel()->text().contains("Not dry"), qPrintable(form_->OutcomeLabel()->text()));
+    QCOMPARE(form_->Results()->Summary().Run.TargetMet, std::optional<bool>(true));
+    targets->Field(kelvane::SummarySettingField::WebWidth)->setText("-2");
+    QVERIFY(!targets->Apply());
+    QVERIFY2(targets->Error().startsWith("Web width"), qPrintable(targets->Error()));
+    QVERIFY(!targets->Settings().WebWidth);
+    QCOMPARE(targets->Settings().ResidualTarget, std::optional<double>(10));
+    targets->Field(kelvane::SummarySettingField::WebWidth)->setText("1.5");
+    QVERIFY(targets->Apply());
+
+    QSettings settings(QDir(folder_.Path()).filePath(QStringLiteral("kelvane.ini")), QSettings::IniFormat);
+    kelvane::ui::SaveWindowSettings(*form_, settings);
+    TForm1 next;
+    kelvane::ui::RestoreWindowSettings(next, settings);
+    const kelvane::SummarySettings& back = next.Results()->Targets()->Settings();
+    QCOMPARE(back.ResidualTarget, std::optional<double>(10));
+    QCOMPARE(back.WebWidth, std::optional<double>(1.5));
   }
 
   // Fourteen zones are labelled by number alone.

@@ -62,16 +62,20 @@ int main(int argc, char* argv[]) {
   form.Directories()->OpenDirectory(folder);
   kelvane::ui::test::ModalCloser closer;
 
-  // A refusal over its marked field, and the question about inputs that
+  // A refusal beside its marked field, and the question about inputs that
   // look wrong: the window with the box drawn where it stands.
   auto saveWithBox = [&](const QString& name) {
     QWidget* box = QApplication::activeModalWidget();
     if (!box) return;
     QApplication::processEvents();
-    QPixmap shot = form.grab();
+    // The window and the box beside it on one canvas, as the screen shows them.
+    const QRect area = form.geometry().united(box->geometry());
+    QPixmap shot(area.size());
+    shot.fill(QColor(0x6b, 0x7b, 0x8c));
     {
       QPainter painter(&shot);
-      painter.drawPixmap(box->frameGeometry().topLeft() - form.geometry().topLeft(), box->grab());
+      painter.drawPixmap(form.geometry().topLeft() - area.topLeft(), form.grab());
+      painter.drawPixmap(box->geometry().topLeft() - area.topLeft(), box->grab());
     }
     const QString path = QDir(folder).filePath(name);
     if (!shot.save(path)) ++failures;
@@ -182,7 +186,7 @@ int main(int argc, char* argv[]) {
 
   // The fastest line speed of the default window that leaves at most 7 % of
   // the solvent, with the robust surface solve.
-  form.ResetDefaultsButton()->click();
+  form.ResetToDefaults();
   form.FastestSpeedButton()->click();
   auto* fastest = form.findChild<kelvane::ui::FastestSpeedDialog*>();
   if (fastest) {

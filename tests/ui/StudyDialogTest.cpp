@@ -3,6 +3,7 @@
 // the second field and loads a chosen row into the inputs.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QPointer>
 #include <QPushButton>
@@ -13,6 +14,8 @@
 #include <QtCharts/QLineSeries>
 
 #include "run/FieldTable.h"
+#include "study/RowSummary.h"
+#include "ui/StudyCaptions.h"
 #include "ui/StudyDialog.h"
 
 using kelvane::FieldTextMap;
@@ -29,6 +32,7 @@ class StudyDialogTest : public QObject {
     inputs.SetText(ZoneComponent(2, 2), "5");
     StudyDialog dialog(inputs, true);
     dialog.show();
+    QVERIFY(dialog.findChild<QCheckBox*>(QStringLiteral("StudyRobust"))->isChecked());
     dialog.SetVaried(0, "WebSpeed", "0.2,0.25");
     dialog.SetVaried(1, "OuterTemperature[2]", "60,80");
     dialog.Start();
@@ -44,6 +48,22 @@ class StudyDialogTest : public QObject {
       QCOMPARE(t->item(r, 2)->text(), QString::fromLatin1(expected[r][1]));
       QCOMPARE(t->item(r, 3)->text(), QStringLiteral("finished"));
     }
+    // Captions with units in the header, figures to 4 significant digits.
+    QCOMPARE(t->horizontalHeaderItem(1)->text(), kelvane::ui::FieldLabel(*kelvane::FindField("Edit5")));
+    QCOMPARE(t->horizontalHeaderItem(2)->text(), QStringLiteral("Zone 2: ") +
+                                                     QString::fromStdString(kelvane::FindField(ZoneComponent(2, 1))->Caption));
+    const int residual = 5 + kelvane::SummaryColumnIndex("final_residual_percent");
+    QCOMPARE(t->horizontalHeaderItem(residual)->text(), QStringLiteral("Solvent left at exit (%)"));
+    for (int r = 0; r < 4; ++r)
+      for (int c = 5; c < t->columnCount(); ++c) {
+        const QString v = t->item(r, c)->text();
+        QString digits = v;
+        digits.remove(QLatin1Char('-')).remove(QLatin1Char('.'));
+        while (digits.startsWith(QLatin1Char('0')) && digits.size() > 1) digits.remove(0, 1);
+        QVERIFY2(v.isEmpty() || (digits.size() <= 4 || v.endsWith(QStringLiteral("00"))) && !v.contains(QLatin1Char('e')),
+                 qPrintable(v));
+      }
+    QCOMPARE(dialog.Chart()->chart()->axes(Qt::Vertical).front()->titleText(), QStringLiteral("Solvent left at exit (%)"));
     // One curve per zone-2 temperature, a point per speed.
     const auto series = dialog.Chart()->chart()->series();
     QCOMPARE(series.size(), 2);

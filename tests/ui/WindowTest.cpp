@@ -122,7 +122,8 @@ class WindowTest : public QObject {
       QCOMPARE(edit->text(), QString::fromStdString(f.Text));
       QVERIFY2(edit->isEnabled() != (greyed.count(f.Component) > 0), qPrintable(name));
     }
-    QCOMPARE(form_->findChildren<QLineEdit*>().size(), static_cast<qsizetype>(defaults.size()));
+    // The input pages' edit boxes (the Results window, a child window, has edits of its own).
+    QCOMPARE(form_->PageControl()->findChildren<QLineEdit*>().size(), static_cast<qsizetype>(defaults.size()));
 
     QVERIFY(form_->OkButton()->isDefault());
     QCOMPARE(form_->OkButton()->objectName(), QStringLiteral("BitBtn1"));
@@ -379,6 +380,24 @@ class WindowTest : public QObject {
     QCOMPARE(QDir::currentPath(), dir_);
     QVERIFY(!chooser->OpenDirectory(QDir(dir_).filePath("no-such-folder")));
     QCOMPARE(QDir::currentPath(), dir_);
+  }
+
+  // The lists follow the open folder: a file and a folder made after it was
+  // opened (a study's CSV, the runner's result) show without reopening it,
+  // and a removed file goes.
+  void directoryListsFollowTheFolder() {
+    auto* chooser = form_->Directories();
+    QVERIFY(chooser->OpenDirectory(dir_));
+    auto listed = [](QListWidget* list, const QString& name) { return !list->findItems(name, Qt::MatchEndsWith).isEmpty(); };
+    QVERIFY(!listed(chooser->FileList(), "study.csv"));
+    QFile made(QDir(dir_).filePath("study.csv"));
+    QVERIFY(made.open(QIODevice::WriteOnly));
+    made.close();
+    QVERIFY(QDir(dir_).mkdir("later"));
+    QTRY_VERIFY_WITH_TIMEOUT(listed(chooser->FileList(), "study.csv"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(listed(chooser->DirectoryList(), "later"), 10000);
+    QVERIFY(made.remove());
+    QTRY_VERIFY_WITH_TIMEOUT(!listed(chooser->FileList(), "study.csv"), 10000);
   }
 
   void finishDialog() {

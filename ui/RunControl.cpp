@@ -1,0 +1,132 @@
+// One calculation from the window: OK starts it on the worker thread, the
+// progress dialog shows its zone, share and time and takes the cancel, and
+// the window waits in an event loop until the worker has ended.
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QPointer>
+#include <QProgressDialog>
+
+#include "ui/Kelvane_Main.h"
+#include "ui/ResultsWindow.h"
+#include "ui/RunWorker.h"
+
+namespace kelvane::ui {
+
+void TForm1::BitBtn1Click() {
+  // A second OK while a run is in progress does nothing.
+  if (running_ || worker_->Running()) return;
+  running_ = true;
+  closeAfterRun_ = false;
+  lastRescued_.clear();
+
+  // The worker reads a copy of the field texts, never the edit boxes.
+  FieldTextMap texts;
+  for (const FieldSpec& f : FieldTable()) texts.SetText(f.Component, fields_.Text(f.Component));
+  // Where the result file goes: a relative name resolves against the
+  // current directory, which cannot change while the run holds the window.
+  std::string resultPath = fields_.Text("Edit250");
+  if (resultPath.empty() || resultPath.front() != '/')
+    resultPath = QFile::encodeName(QDir::currentPath()).toStdString() + "/" + resultPath;
+  runResultPath_ = QFile::decodeName(QByteArray::fromStdString(resultPath));
+  rerunRobust_ = false;
+
+  runTexts_.clear();
+  for (const FieldSpec& f : FieldTable()) runTexts_.push_back(texts.Text(f.Component));
+  marchStarted_ = false;
+
+  QPointer<TForm1> alive(this);
+  QEventLoop loop;
+  runLoop_ = &loop;
+  // The run's zones are recorded for its summary; the results shown so far
+  // are now those of an earlier calculation.
+  recorder_ = {};
+  RunOptions options = Options;
+  options.ZoneMarched = [this](const Calculation& c, int zone, int lastRow, bool complete) {
+    recorder_.Zone(c, zone, lastRow, complete);
+  };
+  outcomeLabel_->clear();
+  if (!worker_->Start(texts, *calc_, options)) {
+    runLoop_ = nullptr;
+    running_ = false;
+    return;
+  }
+  loop.exec();
+  if (!alive) return;  // the window went away during the run
+  runLoop_ = nullptr;
+  lastRun_ = worker_->Report();
+  lastRescued_ = calc_->Rescued;
+  lastMarchedAgain_ = calc_->Stats.Marches > 1;
+  HideProgress();
+  SetBusyCursor(false);
+  running_ = false;
+  const RunOutcome outcome = lastRun_.Outcome;
+  if (outcome != RunOutcome::Refused && outcome != RunOutcome::Declined && outcome != RunOutcome::GeneralError &&
+      QFile::exists(runResultPath_))
+    lastWritten_ = runResultPath_;
+  AfterRun(resultPath);
+  if (closeAfterRun_) {
+    QTimer::singleShot(0, this, &QWidget::close);
+  } else if (rerunRobust_) {
+    // "Run again with the robust surface solve": the box shows it is on.
+    rerunRobust_ = false;
+    robustBox_->setChecked(true);
+    QTimer::singleShot(0, this, &TForm1::BitBtn1Click);
+  }
+}
+
+// After the finish dialog (or the run's last message): the note of the
+// robust surface solve, the word that a cancelled run was cancelled, and the
+
+// ---------------------------------------------------------------------------
+// Progress.
+
+void TForm1::ShowProgress() {
+  if (!progress_) {
+    progress_ = new QProgressDialog(this);
+    progress_->setObjectName(QStringLiteral("ProgressDialog"));
+    progress_->setWindowTitle(QStringLiteral("Kelvane"));
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    progress_->setMinimumDuration(0);
+    progress_->setRange(0, 100);
+    progress_->setMinimumWidth(340);
+    // Cancel, the dialog's close box and Escape all stop the run.
+    auto stop = [this] {
+      worker_->RequestCancel();
+      if (progress_) progress_->setLabelText(QStringLiteral("Stopping after the current step…"));
+    };
+    connect(progress_, &QProgressDialog::canceled, this, stop);
+    connect(progress_, &QDialog::rejected, this, stop);
+  }
+  progress_->setValue(0);
+  UpdateProgress();
+  progress_->show();
+  progressTimer_->start();
+}
+
+void TForm1::HideProgress() {
+  progressTimer_->stop();
+  if (progress_) {
+    progress_->hide();
+    progress_->deleteLater();
+    progress_ = nullptr;
+  }
+}
+
+void TForm1::UpdateProgress() {
+  if (!progress_ || progress_->wasCanceled()) return;
+  const RunProgress p = worker_->Progress();
+  const int percent = p.StepsTotal > 0 ? static_cast<int>(p.StepsDone * 100 / p.StepsTotal) : 0;
+  const qint64 seconds = elapsed_.elapsed() / 1000;
+  const QString time = QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+  const QString zone = p.Zone > 0 ? QStringLiteral("Zone %1 of %2").arg(p.Zone).arg(p.ZoneCount)
+                                  : QStringLiteral("Starting the calculation");
+  progress_->setLabelText(QStringLiteral("%1 — %2 % of the run\nElapsed time %3").arg(zone).arg(percent).arg(time));
+  progress_->setValue(percent);
+}
+
+}  // namespace kelvane::ui

@@ -1,0 +1,96 @@
+// After a run: the notes of the robust surface solve and of a cancel, the
+// line of outcome under OK and Close, and the result handed to the Results
+// window placed beside the main window.
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <map>
+
+#include "files/ResultFileReader.h"
+#include "summary/SummaryText.h"
+#include "ui/DirectoryChooser.h"
+#include "ui/Kelvane_Main.h"
+#include "ui/ResultsWindow.h"
+#include "ui/SummarySettingsPanel.h"
+#include "ui/WindowPlacement.h"
+
+namespace kelvane::ui {
+
+// results window when the file holds results.
+void TForm1::AfterRun(const std::string& resultPath) {
+  if (lastMarchedAgain_) Note(QString::fromUtf8(MarchedAgainNote));
+  if (!lastRescued_.empty()) {
+    std::map<int, int> perZone;
+    for (const RescuedStep& step : lastRescued_) ++perZone[step.Zone];
+    QStringList zones;
+    for (const auto& [zone, count] : perZone) zones << QStringLiteral("zone %1: %2").arg(zone).arg(count);
+    const int total = static_cast<int>(lastRescued_.size());
+    Note(QStringLiteral("The robust surface solve took over %1 step%2 that the secant search could not finish "
+                        "(%3).")
+             .arg(total)
+             .arg(total == 1 ? "" : "s")
+             .arg(zones.join(QStringLiteral(", "))));
+  }
+  if (lastRun_.Outcome == RunOutcome::Cancelled)
+    Note(QStringLiteral("The calculation was cancelled."));
+  // The zones the run marched, for its summary and line of outcome.
+  RunTrace& trace = recorder_.Trace();
+  trace.End = RunEndOf(lastRun_, *calc_);
+  lastTrace_.reset();
+  if (!trace.Zones.empty() && trace.End.Kind != RunEndKind::Refused) lastTrace_ = trace;
+  UpdateOutcome();
+
+  const ResultFileRead read = lastRun_.ZonesWritten < 1 || lastRun_.Outcome == RunOutcome::Refused
+                                  ? ResultFileRead{}
+                                  : ReadResultFile(resultPath);
+  if (!read.Ok || read.Data.Zones.empty()) {
+    results_->MarkEarlier(lastRun_.Outcome == RunOutcome::Declined
+                              ? QStringLiteral("the new calculation was not started.")
+                          : lastRun_.Outcome == RunOutcome::Refused || lastRun_.Outcome == RunOutcome::GeneralError
+                              ? QStringLiteral("the last calculation was refused and wrote nothing.")
+                              : QStringLiteral("the last calculation wrote no zone results."));
+    return;
+  }
+  results_->DefaultFolder = chooser_->Directory();
+  results_->Plot(read.Data, QFile::decodeName(QByteArray::fromStdString(resultPath)), lastRescued_,
+                 lastTrace_ ? &*lastTrace_ : nullptr);
+  ShowResultsBeside();
+}
+
+// The last run's line of outcome with the targets in force.
+void TForm1::UpdateOutcome() {
+  ShowOutcome(lastTrace_ ? QString::fromStdString(OutcomeLine(SummarizeRun(*lastTrace_, results_->Targets()->Settings())))
+                         : QString());
+}
+
+// "Dry: 2.6 % of solvent left at the exit · 1 warning — see Results", the
+// last words a link to the Results window's summary.
+void TForm1::ShowOutcome(const QString& line) {
+  QString html = line.toHtmlEscaped();
+  html.replace(QStringLiteral("see Results"), QStringLiteral("<a href=\"results\">see Results</a>"));
+  outcomeLabel_->setText(html);
+  outcomeLabel_->setToolTip(line);
+}
+
+void TForm1::ShowResultsBeside() {
+  bool behind = false;
+  if (!results_->isVisible()) {
+    QRect available(QPoint(0, 0), QSize(1600, 1200));
+    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+      available = screen->availableGeometry();
+    const Placement place = PlaceBeside(frameGeometry(), results_->size(), available);
+    if (place.MoveMain) move(place.MainTopLeft);
+    results_->resize(place.Results.size());
+    results_->move(place.Results.topLeft());
+    behind = place.Behind;
+  }
+  results_->show();
+  if (behind) raise();
+  else results_->raise();
+}
+
+}  // namespace kelvane::ui

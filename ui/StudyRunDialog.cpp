@@ -1,0 +1,65 @@
+#include "ui/StudyRunDialog.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTableWidget>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+
+namespace kelvane::ui {
+
+StudyRunDialog::StudyRunDialog(QWidget* parent) : QDialog(parent) {
+  progress_ = new QProgressBar(this);
+  status_ = new QLabel(this);
+  table_ = new QTableWidget(this);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->verticalHeader()->hide();
+  chart_ = new QChartView(new QChart, this);
+  chart_->setMinimumSize(460, 300);
+  chart_->setRenderHint(QPainter::Antialiasing);
+}
+
+StudyRunDialog::~StudyRunDialog() { Stop(); }
+
+QHBoxLayout* StudyRunDialog::TableAndChart() {
+  auto* middle = new QHBoxLayout;
+  middle->addWidget(table_, 1);
+  middle->addWidget(chart_, 1);
+  return middle;
+}
+
+void StudyRunDialog::ShowChart(QChart* chart) {
+  QChart* old = chart_->chart();
+  chart_->setChart(chart);
+  delete old;
+}
+
+void StudyRunDialog::StartWork(std::function<void(StudyControl&)> work, std::function<void(const RowResult&)> row) {
+  Stop();
+  finished_ = false;
+  control_ = std::make_unique<StudyControl>();
+  control_->RowDone = [this, row](const RowResult& r, std::size_t, std::size_t) {
+    QMetaObject::invokeMethod(this, [row, r] { row(r); }, Qt::QueuedConnection);
+    if (afterRow_) afterRow_(r);
+  };
+  worker_ = std::thread([this, work = std::move(work)] { work(*control_); });
+}
+
+void StudyRunDialog::WorkEnded() {
+  if (worker_.joinable()) worker_.join();
+  finished_ = true;
+}
+
+void StudyRunDialog::RequestCancel() {
+  if (control_) control_->Cancel = true;
+}
+
+void StudyRunDialog::Stop() {
+  RequestCancel();
+  if (worker_.joinable()) worker_.join();
+}
+
+}  // namespace kelvane::ui

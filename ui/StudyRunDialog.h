@@ -1,0 +1,63 @@
+#pragma once
+// What the Study and Fastest line speed dialogs share: their runs on a
+// worker thread with Cancel, the progress bar and status line, and the
+// table of runs beside a chart of them.  A dialog starts its work with
+// StartWork, hears of each run and of the end through queued calls on its
+// own thread, and stops the work (Stop) before its members go.
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "study/StudyRun.h"
+
+class QChart;
+class QChartView;
+class QHBoxLayout;
+class QLabel;
+class QProgressBar;
+class QTableWidget;
+
+namespace kelvane::ui {
+
+class StudyRunDialog : public QDialog {
+ public:
+  bool Running() const { return worker_.joinable() && !finished_; }
+
+ protected:
+  explicit StudyRunDialog(QWidget* parent);
+  // Stops the work; a derived dialog calls Stop() itself first, since the
+  // work reads its members.
+  ~StudyRunDialog() override;
+
+  // The table beside the chart, half the width each.
+  QHBoxLayout* TableAndChart();
+  // Shows `chart` in place of the chart shown so far.
+  void ShowChart(QChart* chart);
+
+  // Runs `work` on the worker thread with a fresh control; each run's report
+  // reaches `row` and the end reaches `done`, both on the dialog's thread.
+  void StartWork(std::function<void(StudyControl&)> work, std::function<void(const RowResult&)> row);
+  // The work has ended: joins its thread.
+  void WorkEnded();
+  bool CancelRequested() const { return control_ && control_->Cancel; }
+  void RequestCancel();
+  // Cancels the work and waits for it.
+  void Stop();
+
+  QProgressBar* progress_ = nullptr;
+  QLabel* status_ = nullptr;
+  QTableWidget* table_ = nullptr;
+  QChartView* chart_ = nullptr;
+  // Called on the worker thread after each run's report has been sent.
+  std::function<void(const RowResult&)> afterRow_;
+
+ private:
+  std::unique_ptr<StudyControl> control_;
+  std::thread worker_;
+  bool finished_ = true;
+};
+
+}  // namespace kelvane::ui
