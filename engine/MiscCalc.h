@@ -109,6 +109,10 @@ struct Statistics {
   int MaxTrialsPerStep = 0;
   long long SplitSteps = 0;  // robust steps solved in sub-steps
   int Marches = 0;           // 2 when a robust run was marched again
+  // Secant searches handed to the robust solve because their state came
+  // back exactly (a cycle) or a trial's film-side flux was exactly zero.
+  long long CycleTakeovers = 0;
+  long long ZeroFluxTakeovers = 0;
 };
 
 class Calculation {

@@ -148,8 +148,10 @@ Search SolveSurface(Calculation& calc) {
     f1_1 = Residual(st.FilmFlux1, st.GasFlux1);
     f1_2 = Residual(st.FilmFlux2, st.GasFlux2);
     for (;;) {
-      if (calc.Robust && cycle.Repeats({s1, s2, x0_1, f0_1, x1_1, f1_1, x0_2, f0_2, x1_2, f1_2}))
+      if (calc.Robust && cycle.Repeats({s1, s2, x0_1, f0_1, x1_1, f1_1, x0_2, f0_2, x1_2, f1_2})) {
+        ++calc.Stats.CycleTakeovers;
         return Search::Rescue;
+      }
       const double n1 = SecantStep(calc, x1_1, x0_1, f1_1, f0_1);
       if (!calc.ConvergenceOk) return onSecantFailure;
       const double n2 = SecantStep(calc, x1_2, x0_2, f1_2, f0_2);
@@ -158,7 +160,10 @@ Search SolveSurface(Calculation& calc) {
       s2 = n2;
       KELVANE_EVALUATE();
       // A film-side flux of exactly zero faults in the relative test.
-      if (calc.Robust && (st.FilmFlux1 == 0 || st.FilmFlux2 == 0)) return Search::Rescue;
+      if (calc.Robust && (st.FilmFlux1 == 0 || st.FilmFlux2 == 0)) {
+        ++calc.Stats.ZeroFluxTakeovers;
+        return Search::Rescue;
+      }
       const bool c1 = Converged(st.FilmFlux1, st.GasFlux1);
       const bool c2 = Converged(st.FilmFlux2, st.GasFlux2);
       const double r1 = Residual(st.FilmFlux1, st.GasFlux1);

@@ -716,5 +716,24 @@ TEST(RobustSurfaceRules, TrialCapHandsOverTheStepThatReachesIt) {
     }
 }
 
+// The secant search's last two takeovers, both reached by a dryer of the
+// kept list (zone 6 of rescued-41, where solvent 2 is all but gone): a trial
+// whose film-side flux is exactly zero, which the balance test would divide
+// by, and a search that comes back exactly to a state it was in, which would
+// cycle until its trials ran out.  Each hands the step to the robust solve
+// and the run finishes.
+TEST(RobustSurfaceRules, ZeroFilmFluxAndARepeatedStateHandTheStepOver) {
+  for (const auto& [label, setup] : Dryers("rescued-41")) {
+    RecordingHost host;
+    auto calc = std::make_unique<Calculation>(&host);
+    calc->Setup = setup;
+    calc->Robust = true;
+    EXPECT_EQ(enginetest::MarchAll(*calc), 0) << label << ": " << (host.Messages.empty() ? "" : host.Messages.back());
+    EXPECT_GE(calc->Stats.ZeroFluxTakeovers, 1) << label;
+    EXPECT_GE(calc->Stats.CycleTakeovers, 1) << label;
+    EXPECT_LT(calc->Stats.MaxTrialsPerStep, calc->MaxTrialsPerStep) << label;
+  }
+}
+
 }  // namespace
 }  // namespace kelvane
