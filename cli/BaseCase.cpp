@@ -20,7 +20,12 @@ void AddBaseCaseOptions(CLI::App& app, BaseCaseOptions& o) {
 
 bool ApplyBaseCase(const BaseCaseOptions& o, FieldTextMap& fields) {
   ConsoleHost host(false);
-  if (!o.DataFile.empty() && InputDataFile(o.DataFile, fields, host) != DataFileStatus::Applied) return false;
+  if (!o.DataFile.empty()) {
+    std::vector<std::string> warnings;
+    if (InputDataFile(o.DataFile, fields, host, warnings) != DataFileStatus::Applied) return false;
+    for (const std::string& w : warnings)
+      std::fprintf(stderr, "kelvane-run: warning: data file %s: %s\n", o.DataFile.c_str(), w.c_str());
+  }
   for (const std::string& s : o.Settings) {
     const auto eq = s.find('=');
     if (eq == std::string::npos) {

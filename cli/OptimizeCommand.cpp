@@ -5,20 +5,23 @@
 //
 // Exit status: 0 a setting meets the targets; 1 options or base case
 // refused; 3 a file could not be written; 4 no setting in the bounds meets
-// the targets; 130 interrupted; 64 a wrong command line.
+// the targets; 128 + the signal when interrupted; 64 a wrong command line.
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "cli/BaseCase.h"
 #include "cli/Interrupts.h"
+#include "cli/OutputPaths.h"
 #include "cli/RunsProgress.h"
 #include "cli/StudyCommand.h"
 #include "files/DataFile.h"
+#include "files/StagedFile.h"
 #include "run/ReadRunParameters.h"
 #include "study/BoundarySearch.h"
 #include "study/Optimize.h"
@@ -49,16 +52,11 @@ Bounds ParseBounds(const std::string& text, const std::string& what) {
 }
 
 bool WriteEvaluations(const std::string& path, const StudyDefinition& study, const std::vector<RowResult>& rows) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  bool ok = std::fputs(CsvHeader(study).c_str(), f) >= 0;
-  for (const RowResult& r : rows) ok = ok && std::fputs(CsvLine(r).c_str(), f) >= 0;
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok) std::fprintf(stderr, "kelvane-run: writing %s failed\n", path.c_str());
-  return ok;
+  std::string text = CsvHeader(study);
+  for (const RowResult& r : rows) text += CsvLine(r);
+  const StagedWriteResult w = WriteStagedFile(path, text);
+  if (w.Status != WriteStatus::Ok) std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", path.c_str(), w.Reason.c_str());
+  return w.Status == WriteStatus::Ok;
 }
 
 void PrintSummary(const RowResult& r) {
@@ -111,7 +109,8 @@ int OptimizeCommand(int argc, char** argv) {
       "reaching 760 mmHg).\n"
       "\nExit status: 0 a setting meets the targets (printed last as NAME=VALUE); 1 options or base\n"
       "case refused; 3 a file could not be written; 4 no setting in the bounds meets the targets;\n"
-      "130 interrupted; 64 a wrong command line.\n");
+      "128 + the signal when interrupted (130 for Ctrl+C); 64 a wrong command line (--csv and\n"
+      "--write-data on one file, say).\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -121,6 +120,7 @@ int OptimizeCommand(int argc, char** argv) {
     std::fprintf(stderr, "kelvane-run optimize: %s\n", text.c_str());
     return 1;
   };
+  if (!DistinctOutputs("kelvane-run optimize", {{"--csv", csv}, {"--write-data", writeData}})) return 64;
   if (maximize.empty() == minimize.empty()) return refuse("give exactly one of --maximize and --minimize");
   const bool isMax = !maximize.empty();
   const std::string objective = isMax ? maximize : minimize;
@@ -229,7 +229,7 @@ int OptimizeCommand(int argc, char** argv) {
   if (!csv.empty() && !WriteEvaluations(csv, evaluated, evaluations)) return 3;
   if (cancelled) {
     std::fprintf(stderr, "kelvane-run optimize: interrupted after %zu runs\n", evaluations.size());
-    return 130;
+    return InterruptedStatus(InterruptSignal() ? InterruptSignal() : SIGINT);
   }
   if (!found) {
     std::fprintf(stderr, "kelvane-run optimize: %s\n", notFound.c_str());

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files/StagedFile.h"
 #include "summary/SummaryText.h"
 
 namespace kelvane {
@@ -90,19 +91,14 @@ void SummaryOptions::Attach(RunOptions& options) {
 
 namespace {
 
+// The file is replaced whole: a failed write keeps an earlier file as it was.
 bool WriteText(const std::string& path, const std::string& text) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const int err = errno;
-  if (std::fclose(f) != 0 || !ok) {
-    std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", path.c_str(), std::strerror(ok ? errno : err));
-    return false;
-  }
-  return true;
+  const StagedWriteResult r = WriteStagedFile(path, text);
+  if (r.Status == WriteStatus::OpenFailed)
+    std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), r.Reason.c_str());
+  else if (r.Status == WriteStatus::WriteFailed)
+    std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", path.c_str(), r.Reason.c_str());
+  return r.Status == WriteStatus::Ok;
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 
 #include "files/CodePage932.h"
+#include "files/DataFileChecks.h"
 #include "files/FileBytes.h"
+#include "files/StagedFile.h"
 #include "files/InputFile.h"
 #include "files/LabelLine.h"
 
@@ -147,6 +149,13 @@ DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::s
 }
 
 DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, EngineHost& messages) {
+  std::vector<std::string> warnings;
+  return InputDataFile(path, fields, messages, warnings);
+}
+
+DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, EngineHost& messages,
+                             std::vector<std::string>& warnings) {
+  warnings.clear();
   std::vector<std::string> lines;
   const DataFileLinesRead read = ReadDataFileLines(path, lines);
   // The faithful message first; the file and the reason on a line of their
@@ -160,7 +169,9 @@ DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, Engine
       messages.ShowMessage(NotADataFileMessage(path) + "\n" + read.Reason);
       return DataFileStatus::NotADataFile;
   }
-  return ApplyDataFile(lines, path, fields, messages);
+  const DataFileStatus status = ApplyDataFile(lines, path, fields, messages);
+  if (status == DataFileStatus::Applied) warnings = CheckDataFile(lines, fields);
+  return status;
 }
 
 DataFileWriteResult WriteDataFileChecked(const std::string& path, const FieldTexts& fields) {
@@ -175,18 +186,18 @@ DataFileWriteResult WriteDataFileChecked(const std::string& path, const FieldTex
     // and the file at 0x1A: such a text cannot come back as it went out.
     std::string encoded;
     if (text.find_first_of(" \r\n\x1A") != std::string::npos || !Utf8ToCp932(text, encoded))
-      return {Status::UnwritableText, field.Component, 0};
+      return {Status::UnwritableText, field.Component, 0, {}};
     bytes += LabelPrefix(field);
     bytes += encoded;
     bytes += "\r\n";
   }
-  const WriteResult r = WriteFileBytes(path, O_CREAT | O_TRUNC, bytes);
+  const StagedWriteResult r = WriteStagedFile(path, bytes);
   switch (r.Status) {
     case WriteStatus::Ok: return {};
-    case WriteStatus::OpenFailed: return {Status::OpenFailed, {}, r.ErrorCode};
+    case WriteStatus::OpenFailed: return {Status::OpenFailed, {}, r.ErrorCode, r.Reason};
     case WriteStatus::WriteFailed: break;
   }
-  return {Status::WriteFailed, {}, r.ErrorCode};
+  return {Status::WriteFailed, {}, r.ErrorCode, r.Reason};
 }
 
 bool WriteDataFile(const std::string& path, const FieldTexts& fields, char /*decimalSeparator*/) {
