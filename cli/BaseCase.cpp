@@ -39,6 +39,11 @@ bool ApplyBaseCase(const BaseCaseOptions& o, FieldTextMap& fields) {
                    s.c_str(), name.c_str());
       return false;
     }
+    if (ControlByteAt(s) != std::string::npos) {
+      std::fprintf(stderr, "kelvane-run: --set %s: the text holds a control byte (a line end, an escape, ...)\n",
+                   name.c_str());
+      return false;
+    }
     fields.SetText(f->Component, s.substr(eq + 1));
   }
   return true;

@@ -17,6 +17,7 @@
 
 #include "cli/BaseCase.h"
 #include "cli/Interrupts.h"
+#include "cli/OptionChecks.h"
 #include "cli/OutputPaths.h"
 #include "cli/RunsProgress.h"
 #include "cli/StudyCommand.h"
@@ -86,21 +87,25 @@ int OptimizeCommand(int argc, char** argv) {
       ->type_name("NAME=LOWER:UPPER")
       ->allow_extra_args(false);
   app.add_option("--max-residual", maxResidual, "Target: at most PERCENT of the initial solvent left at the exit")
-      ->type_name("PERCENT");
+      ->type_name("PERCENT")
+      ->check(AtLeast(0, false, "(a percentage)"));
   app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")->type_name("DEGC");
   app.add_flag("--no-boiling", noBoiling,
                "Target: no boiling warning (the bubble pressure at the base film stays below 760 mmHg)");
   app.add_option("--tolerance", tolerance,
                  "One field: width of the final bracket (default: a thousandth of the bounds' span, "
                  "rounded down to a power of ten)")
-      ->type_name("X");
-  app.add_option("--max-evaluations", maxEvaluations, "Several fields: runs allowed (default 60)")->type_name("N");
+      ->type_name("X")
+      ->check(Above(0));
+  app.add_option("--max-evaluations", maxEvaluations, "Several fields: runs allowed (default 60)")
+      ->type_name("N")
+      ->check(AtLeast(1, true));
   app.add_option("--csv", csv, "Write every run made (the evaluations) as CSV")->type_name("FILE");
   app.add_option("--write-data", writeData, "Write the base case with the best point as a data file")
       ->type_name("FILE");
   app.add_option("--jobs", jobs, "Runs at once in the one-field search (default: all cores)")
       ->type_name("N")
-      ->check(CLI::NonNegativeNumber);
+      ->check(AtLeast(0, true, "(0: all cores)"));
   app.footer(
       "\nSummary columns usable as objectives: final_residual_percent, residual_g_per_m2,\n"
       "residual_ppm_dry, max_film_temperature_c, min_boiling_margin_mmhg, warnings,\n"

@@ -19,6 +19,7 @@
 
 #include "cli/BaseCase.h"
 #include "cli/Interrupts.h"
+#include "cli/OptionChecks.h"
 #include "cli/OutputPaths.h"
 #include "cli/RunsProgress.h"
 #include "cli/StudyCommand.h"
@@ -109,7 +110,7 @@ int StudyCommand(int argc, char** argv) {
       ->required();
   app.add_option("--csv", csv, "Write the table as CSV to FILE (default: standard output)")->type_name("FILE");
   app.add_option("--jsonl", jsonl, "Also write the table as JSON lines to FILE")->type_name("FILE");
-  app.add_option("--jobs", jobs, "Runs at once (default: all cores)")->type_name("N")->check(CLI::NonNegativeNumber);
+  app.add_option("--jobs", jobs, "Runs at once (default: all cores)")->type_name("N")->check(AtLeast(0, true, "(0: all cores)"));
   app.add_option("--shard", shardText,
                  "Run only rows K, K+N, K+2N, ... of the study; the shards' tables merge by row number")
       ->type_name("K/N");
@@ -147,6 +148,7 @@ int StudyCommand(int argc, char** argv) {
     std::fprintf(stderr, "kelvane-run study: %s\n", e.what());
     return 1;
   }
+  if (!VariedValuesAreNumbers("kelvane-run study", study)) return 1;
 
   StudyOptions options;
   options.Jobs = jobs;

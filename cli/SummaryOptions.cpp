@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/OptionChecks.h"
 #include "files/StagedFile.h"
 #include "summary/SummaryText.h"
 
@@ -15,7 +16,7 @@ void SummaryOptions::Add(CLI::App& app) {
   app.add_option("--summary-csv", csv_, "Write the zone table of the run summary as CSV")->type_name("FILE");
   webWidthOption_ = app.add_option("--web-width", webWidth_, "Web width in m: adds each zone's heat in kW")
                         ->type_name("M")
-                        ->check(CLI::PositiveNumber);
+                        ->check(Above(0, "(metres)"));
   app.add_option("--residual-target", target_,
                  "Residual solvent wanted at the exit: a number with %, g/m2 or ppm (of the dry coating), "
                  "e.g. 1%, 0.5g/m2, 500ppm")

@@ -142,6 +142,9 @@ int main(int argc, char** argv) {
   // A file grown past the size limit (ulimit -f) fails its write with EFBIG,
   // reported like a full disk, instead of killing the process mid-file.
   std::signal(SIGXFSZ, SIG_IGN);
+  // A closed standard output (a pager quit early) fails the printing, not
+  // the run: the status stays the result file's.
+  std::signal(SIGPIPE, SIG_IGN);
   if (argc > 1 && std::strcmp(argv[1], "study") == 0) return StudyCommand(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "optimize") == 0) return OptimizeCommand(argc - 1, argv + 1);
   CLI::App app{"kelvane-run: compute a coated-film dryer without the window.\n"
@@ -212,6 +215,11 @@ int main(int argc, char** argv) {
     if (!f) {
       std::fprintf(stderr, "kelvane-run: --set %s: no field is named \"%s\" (kelvane-run --help lists them)\n",
                    s.c_str(), name.c_str());
+      return 1;
+    }
+    if (ControlByteAt(s) != std::string::npos) {
+      std::fprintf(stderr, "kelvane-run: --set %s: the text holds a control byte (a line end, an escape, ...)\n",
+                   name.c_str());
       return 1;
     }
     fields.SetText(f->Component, s.substr(eq + 1));

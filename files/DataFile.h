@@ -40,7 +40,9 @@ DataFileLinesRead DataFileLinesFromBytes(std::string_view bytes, std::vector<std
 
 // Checks all 141 lines, then puts each value (decoded from Shift_JIS) into
 // the enabled field of its line.  Shows the "not a correct data file"
-// message naming `displayName` and changes nothing when a line has no "=".
+// message naming `displayName` and changes nothing when a line has no "=",
+// a value holds a control byte, or the file is UTF-16 or UTF-32 text (a
+// byte-order mark; the reason on a second line).
 DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::string& displayName,
                              FieldTexts& fields, EngineHost& messages);
 
@@ -62,7 +64,7 @@ DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, Engine
 // earlier file of that name as it was.
 // The texts are written as they stand (already in the locale's form); the
 // separator is not used.  A text that could not be read back unchanged (it
-// holds a space, CR, LF or 0x1A, or a character without a Shift_JIS form)
+// holds a space or a control byte, or a character without a Shift_JIS form)
 // is refused before the file is touched.
 bool WriteDataFile(const std::string& path, const FieldTexts& fields, char decimalSeparator = '.');
 

@@ -321,5 +321,60 @@ TEST_F(RunnerSafetyTest, ZoneWithoutAStepIsNotFinished) {
   EXPECT_EQ(Tree(), std::vector<std::string>{});
 }
 
+// Texts that are not text: a UTF-16 data file, a control byte in --set.
+TEST_F(RunnerSafetyTest, TextThatIsNotTextIsRefused) {
+  ASSERT_EQ(Run({"--write-data", "good.dat"}).status, 0);
+  std::string utf16 = "\xFF\xFE";
+  for (char c : File("good.dat")) utf16 += std::string{c, '\0'};
+  WriteBytes(dir_ / "utf16.dat", utf16);
+  Result r = Run({"--data", "utf16.dat", "--write-data", "out.dat"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("it is UTF-16 text"), std::string::npos) << r.err;
+  r = Run({"--set", "WebSpeed=1.0\x1B", "--write-data", "out.dat"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("--set WebSpeed: the text holds a control byte"), std::string::npos) << r.err;
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"good.dat", "utf16.dat"}));
+}
+
+// A finished run keeps its status when standard output was closed early.
+TEST_F(RunnerSafetyTest, ClosedStandardOutputKeepsTheRunsStatus) {
+  std::string cmd = "cd " + Quote(dir_.string()) + " && (" + Quote(Runner());
+  for (const char* a : {"--set", "ZoneLength[1]=0.2", "--set", "ZoneLength[2]=0.2"}) cmd += " " + Quote(a);
+  cmd += " 2>/dev/null; echo $? >status) | true";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(File("status"), "0\n");
+}
+
+// Option values that would be ignored, replaced or misreported are refused
+// naming the option, with the values it takes written as a person would.
+TEST_F(RunnerSafetyTest, InvalidOptionValuesAreRefusedNamingTheOption) {
+  const std::vector<std::string> search = {"optimize", "--maximize", "WebSpeed", "--between", "0.1:5",
+                                           "--max-residual", "5"};
+  struct Case {
+    std::vector<std::string> args;
+    std::string named;
+  };
+  for (const Case& c : std::vector<Case>{
+           {With(search, {"--max-evaluations", "0"}), "--max-evaluations"},
+           {With(search, {"--tolerance", "0"}), "--tolerance"},
+           {With(search, {"--tolerance", "-1"}), "--tolerance"},
+           {{"optimize", "--maximize", "WebSpeed", "--between", "0.1:5", "--max-residual", "-1"}, "--max-residual"},
+           {{"study", "--jobs", "-1", "--vary", "WebSpeed=1"}, "--jobs"},
+           {{"--web-width", "-3"}, "--web-width"}}) {
+    const Result r = Run(c.args);
+    EXPECT_EQ(r.status, 64) << c.named << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("00000000"), std::string::npos) << "a bound as a person writes it:\n" << r.err;
+  }
+  Result r = Run({"study", "--vary", "WebSpeed=a,b"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("--vary WebSpeed: \"a\" is not a number"), std::string::npos) << r.err;
+
+  r = Run({"--set", "OuterTemperature[1]=60,5"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("\"60,5\" uses a comma as the decimal mark"), std::string::npos) << r.err;
+  EXPECT_EQ(Tree(), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace kelvane

@@ -174,6 +174,9 @@ def run(fields=None, robust=False, result_file=None):
     (KeyboardInterrupt; result_file keeps the zones finished, marked as
     cancelled).
     """
+    # A flag, not anything with a truth value: robust="no" would turn it on.
+    if robust not in (True, False):
+        raise TypeError(f"robust must be True or False, not {robust!r}")
     texts = dict(as_fields(fields))
     # Ctrl-C reaches the march on the main thread only, where the
     # interpreter runs its signal handlers.

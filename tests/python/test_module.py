@@ -88,6 +88,23 @@ def test_refusals_carry_the_exact_message_and_write_nothing(tmp_path):
         kelvane.run({"Webspeed": 1.0})
     with pytest.raises(OSError):
         kelvane.run(result_file=tmp_path / "no-such-folder" / "r.txt")
+    # Neither a NUL in a text nor a flag given as a word is taken silently.
+    with pytest.raises(ValueError, match="Edit5 holds a control byte"):
+        kelvane.run({"WebSpeed": "1.0\x00junk"}, result_file=out)
+    with pytest.raises(TypeError, match="robust must be True or False"):
+        kelvane.run(robust="no", result_file=out)
+    assert not out.exists()
+
+
+def test_a_data_file_through_a_link_replaces_the_linked_file_whole(tmp_path):
+    (tmp_path / "kept").mkdir()
+    target = tmp_path / "kept" / "case.dat"
+    target.write_bytes(b"EARLIER")
+    link = tmp_path / "case.dat"
+    link.symlink_to(target)
+    kelvane.write_data_file(link, {"WebSpeed": "0.5"})
+    assert link.is_symlink() and kelvane.read_data_file(link)["Edit5"] == "0.5"
+    assert sorted(p.name for p in tmp_path.rglob("*")) == ["case.dat", "case.dat", "kept"]
 
 
 def test_a_failing_march_returns_its_outcome_and_the_rescue_finishes_it():
