@@ -2,6 +2,7 @@
 
 import json
 import os
+import resource
 import signal
 import subprocess
 import threading
@@ -102,6 +103,18 @@ def test_a_data_file_through_a_link_replaces_the_linked_file_whole(tmp_path):
     target.write_bytes(b"EARLIER")
     link = tmp_path / "case.dat"
     link.symlink_to(target)
+    # A write cut short (a 1 KiB file-size limit in place of a full disk)
+    # keeps the earlier file behind the link.
+    limit = resource.getrlimit(resource.RLIMIT_FSIZE)
+    xfsz = signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    try:
+        resource.setrlimit(resource.RLIMIT_FSIZE, (1024, limit[1]))
+        with pytest.raises(OSError):
+            kelvane.write_data_file(link, {"WebSpeed": "0.5"})
+    finally:
+        resource.setrlimit(resource.RLIMIT_FSIZE, limit)
+        signal.signal(signal.SIGXFSZ, xfsz)
+    assert target.read_bytes() == b"EARLIER"
     kelvane.write_data_file(link, {"WebSpeed": "0.5"})
     assert link.is_symlink() and kelvane.read_data_file(link)["Edit5"] == "0.5"
     assert sorted(p.name for p in tmp_path.rglob("*")) == ["case.dat", "case.dat", "kept"]
