@@ -94,6 +94,9 @@ def test_refusals_carry_the_exact_message_and_write_nothing(tmp_path):
         kelvane.run({"WebSpeed": "1.0\x00junk"}, result_file=out)
     with pytest.raises(TypeError, match="robust must be True or False"):
         kelvane.run(robust="no", result_file=out)
+    with pytest.raises(ValueError, match="lone surrogate") as e:
+        kelvane.run({"WebSpeed": "1\ud800"}, result_file=out)
+    assert len(str(e.value)) < 200, "the one text named, not all of them"
     assert not out.exists()
 
 
