@@ -1,5 +1,6 @@
 """Running the calculation and reading result files into NumPy arrays."""
 
+import errno
 import json
 import os
 import tempfile
@@ -206,9 +207,12 @@ def read_result_file(path):
     ValueError when the bytes are not a result file, OSError when it cannot
     be read."""
     path = os.fspath(path)
-    if not os.path.isfile(path):
-        raise FileNotFoundError(2, "No such file", path)
     d = _core.read_result_file(path)
+    if not os.path.isfile(path):
+        # The reader's own reason: no such file, a folder, a device, a pipe.
+        code = (errno.ENOENT if not os.path.exists(path)
+                else errno.EISDIR if os.path.isdir(path) else errno.EINVAL)
+        raise OSError(code, d["error"], path)
     if not d["ok"]:
         raise ValueError(f"{path}: {d['error']}")
     return Result(d, "file", (), (), None, *_summary(d))

@@ -100,6 +100,16 @@ def test_refusals_carry_the_exact_message_and_write_nothing(tmp_path):
     assert not out.exists()
 
 
+def test_the_result_reader_says_why_a_path_cannot_be_read(tmp_path):
+    os.mkfifo(tmp_path / "fifo")
+    for path, kind, reason in ((tmp_path / "none.txt", FileNotFoundError, "No such file or directory"),
+                               (tmp_path, IsADirectoryError, "Is a directory"),
+                               (tmp_path / "fifo", OSError, "not a regular file")):
+        with pytest.raises(kind) as e:
+            kelvane.read_result_file(path)
+        assert reason in str(e.value)
+
+
 def test_a_data_file_through_a_link_replaces_the_linked_file_whole(tmp_path):
     (tmp_path / "kept").mkdir()
     target = tmp_path / "kept" / "case.dat"
