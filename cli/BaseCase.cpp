@@ -26,7 +26,12 @@ void AddBaseCaseOptions(CLI::App& app, BaseCaseOptions& o) {
 
 bool ApplyBaseCase(const BaseCaseOptions& o, FieldTextMap& fields) {
   ConsoleHost host(false);
-  if (!o.DataFile.empty() && InputDataFile(o.DataFile, fields, host) != DataFileStatus::Applied) return false;
+  if (!o.DataFile.empty()) {
+    std::vector<std::string> warnings;
+    if (InputDataFile(o.DataFile, fields, host, warnings) != DataFileStatus::Applied) return false;
+    for (const std::string& w : warnings)
+      std::fprintf(stderr, "kelvane-run: warning: data file %s: %s\n", o.DataFile.c_str(), w.c_str());
+  }
   for (const std::string& s : o.Settings) {
     const auto eq = s.find('=');
     if (eq == std::string::npos) {
@@ -38,6 +43,11 @@ bool ApplyBaseCase(const BaseCaseOptions& o, FieldTextMap& fields) {
     if (!f) {
       std::fprintf(stderr, "kelvane-run: --set %s: no field is named \"%s\" (kelvane-run --help lists them)\n",
                    s.c_str(), name.c_str());
+      return false;
+    }
+    if (ControlByteAt(s) != std::string::npos) {
+      std::fprintf(stderr, "kelvane-run: --set %s: the text holds a control byte (a line end, an escape, ...)\n",
+                   name.c_str());
       return false;
     }
     fields.SetText(f->Component, s.substr(eq + 1));

@@ -3,6 +3,8 @@
 #include <csignal>
 #include <initializer_list>
 
+#include "files/StagedFile.h"
+
 namespace kelvane {
 namespace {
 
@@ -17,33 +19,50 @@ void Restore(int signal) {
   sigaction(signal, &action, nullptr);
 }
 
-// Only async-signal-safe work: note the signal and give both signals their
-// default action back, so that the next one ends the process.
+// Only async-signal-safe work.  The first of SIGINT, SIGTERM and SIGHUP
+// notes the signal and asks the run to stop; the next one ends the process
+// at once, as the signal's default would, but without leaving the
+// temporary files of the outputs behind.
 void OnInterrupt(int signal) {
-  if (caught == 0) caught = signal;
-  if (std::atomic<bool>* flag = cancelFlag) flag->store(true);
-  for (int s : {SIGINT, SIGTERM}) {
-    struct sigaction now {};
-    if (sigaction(s, nullptr, &now) == 0 && now.sa_handler == OnInterrupt) Restore(s);
+  if (caught == 0) {
+    caught = signal;
+    if (std::atomic<bool>* flag = cancelFlag) flag->store(true);
+    return;
   }
+  RemoveStagedFilesNow();
+  Restore(signal);
+  raise(signal);  // delivered, with its default action, when the handler returns
+}
+
+// SIGQUIT ends the run at once (with its core dump, where enabled), its
+// temporary files removed first.
+void OnQuit(int signal) {
+  RemoveStagedFilesNow();
+  Restore(signal);
+  raise(signal);
+}
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void Install(int signal, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  for (int s : kStopSignals) sigaddset(&action.sa_mask, s);
+  sigaddset(&action.sa_mask, SIGQUIT);
+  action.sa_flags = SA_RESTART;  // a write under way is completed, not failed
+  // A signal ignored by whoever started us (a background job of a
+  // non-interactive shell, nohup) stays ignored.
+  struct sigaction before {};
+  if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) return;
+  sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
 
 void CatchInterrupts() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaddset(&action.sa_mask, SIGINT);
-  sigaddset(&action.sa_mask, SIGTERM);
-  action.sa_flags = SA_RESTART;  // a write under way is completed, not failed
-  for (int signal : {SIGINT, SIGTERM}) {
-    // A signal ignored by whoever started us (a background job of a
-    // non-interactive shell, nohup) stays ignored.
-    struct sigaction before {};
-    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
-    sigaction(signal, &action, nullptr);
-  }
+  for (int signal : kStopSignals) Install(signal, OnInterrupt);
+  Install(SIGQUIT, OnQuit);
 }
 
 int InterruptSignal() { return caught; }

@@ -1,14 +1,17 @@
 #pragma once
-// SIGINT and SIGTERM stop a run of kelvane-run the way the window's Cancel
-// does: the march stops between steps, the zones completed stay in the
-// result file and the run ends as cancelled; a study or a search stops its
-// runs, keeping the rows done.  A second signal ends the process at once.
+// SIGINT, SIGTERM and SIGHUP (a closed terminal) stop a run of kelvane-run
+// the way the window's Cancel does: the march stops between steps, the
+// zones completed stay in the result file and the run ends as cancelled; a
+// study or a search stops its runs, keeping the rows done.  A second signal
+// ends the process at once, and so does SIGQUIT; both remove the temporary
+// files of the outputs first, so the earlier files stay as they were and
+// nothing is left beside them.
 
 #include <atomic>
 
 namespace kelvane {
 
-// Installs the handlers for SIGINT and SIGTERM.
+// Installs the handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT.
 void CatchInterrupts();
 
 // While it lives, the handlers are installed and the first signal also sets
@@ -25,8 +28,8 @@ class InterruptGuard {
 int InterruptSignal();
 
 // The exit status of a run stopped by `signal`: 128 + the signal's number,
-// as a shell reports a process that a signal ended (130 for SIGINT, 143 for
-// SIGTERM).
+// as a shell reports a process that a signal ended (129 for SIGHUP, 130 for
+// SIGINT, 143 for SIGTERM).
 inline int InterruptedStatus(int signal) { return 128 + signal; }
 
 }  // namespace kelvane

@@ -6,7 +6,7 @@
 // Exit status: 0 a setting meets the targets; 1 options or base case
 // refused; 3 a file could not be written; 4 no setting in the bounds is
 // known to meet the targets (none does, or the run at the lenient bound did
-// not finish); 130 interrupted; 64 a wrong command line.
+// not finish); 128 + the signal when interrupted; 64 a wrong command line.
 //
 // The runs use the robust surface solve unless --plain is given: a run the
 // seed's march cannot finish is no answer to the search.
@@ -15,15 +15,19 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "cli/BaseCase.h"
 #include "cli/Interrupts.h"
+#include "cli/OptionChecks.h"
+#include "cli/OutputPaths.h"
 #include "cli/RunsProgress.h"
 #include "cli/SearchOptions.h"
 #include "cli/StudyCommand.h"
 #include "files/DataFile.h"
+#include "files/StagedFile.h"
 #include "run/ReadRunParameters.h"
 #include "study/BoundarySearch.h"
 #include "study/Optimize.h"
@@ -49,21 +53,25 @@ int OptimizeCommand(int argc, char** argv) {
       ->type_name("NAME=LOWER:UPPER")
       ->allow_extra_args(false);
   app.add_option("--max-residual", maxResidual, "Target: at most PERCENT of the initial solvent left at the exit")
-      ->type_name("PERCENT");
+      ->type_name("PERCENT")
+      ->check(AtLeast(0, false, "(a percentage)"));
   app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")->type_name("DEGC");
   app.add_flag("--no-boiling", noBoiling,
                "Target: no boiling warning (the bubble pressure at the base film stays below 760 mmHg)");
   app.add_option("--tolerance", tolerance,
                  "One field: width of the final bracket (default: a thousandth of the bounds' span, "
                  "rounded down to a power of ten)")
-      ->type_name("X");
-  app.add_option("--max-evaluations", maxEvaluations, "Several fields: runs allowed (default 60)")->type_name("N");
+      ->type_name("X")
+      ->check(Above(0));
+  app.add_option("--max-evaluations", maxEvaluations, "Several fields: runs allowed (default 60)")
+      ->type_name("N")
+      ->check(AtLeast(1, true));
   app.add_option("--csv", csv, "Write every run made (the evaluations) as CSV")->type_name("FILE");
   app.add_option("--write-data", writeData, "Write the base case with the best point as a data file")
       ->type_name("FILE");
   app.add_option("--jobs", jobs, "Runs at once in the one-field search (default: all cores)")
       ->type_name("N")
-      ->check(CLI::NonNegativeNumber);
+      ->check(AtLeast(0, true, "(0: all cores)"));
   app.footer(
       "\nSummary columns usable as objectives: final_residual_percent, residual_g_per_m2,\n"
       "residual_ppm_dry, max_film_temperature_c, min_boiling_margin_mmhg, warnings,\n"
@@ -75,7 +83,8 @@ int OptimizeCommand(int argc, char** argv) {
       "\nExit status: 0 a setting meets the targets (printed last as NAME=VALUE, full precision; the\n"
       "summary lines before it are rounded to 4 significant digits); 1 options or base case refused;\n"
       "3 a file could not be written; 4 no setting in the bounds is known to meet the targets (none\n"
-      "does, or the run at the lenient bound did not finish); 130 interrupted; 64 a wrong command line.\n");
+      "does, or the run at the lenient bound did not finish); 128 + the signal when interrupted (130\n"
+      "for Ctrl+C); 64 a wrong command line (--csv and --write-data on one file, say).\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -85,6 +94,7 @@ int OptimizeCommand(int argc, char** argv) {
     std::fprintf(stderr, "kelvane-run optimize: %s\n", text.c_str());
     return 1;
   };
+  if (!DistinctOutputs("kelvane-run optimize", {{"--csv", csv}, {"--write-data", writeData}})) return 64;
   if (maximize.empty() == minimize.empty()) return refuse("give exactly one of --maximize and --minimize");
   const bool isMax = !maximize.empty();
   const std::string objective = isMax ? maximize : minimize;
@@ -193,7 +203,7 @@ int OptimizeCommand(int argc, char** argv) {
   if (!csv.empty() && !WriteEvaluations(csv, evaluated, evaluations)) return 3;
   if (cancelled) {
     std::fprintf(stderr, "kelvane-run optimize: interrupted after %zu runs\n", evaluations.size());
-    return 130;
+    return InterruptedStatus(InterruptSignal() ? InterruptSignal() : SIGINT);
   }
   if (!found) {
     std::fprintf(stderr, "kelvane-run optimize: %s\n", notFound.c_str());

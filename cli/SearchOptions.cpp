@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "files/StagedFile.h"
 #include "run/ReadRunParameters.h"
 #include "study/StudyTable.h"
 
@@ -26,16 +27,11 @@ Bounds ParseBounds(const std::string& text, const std::string& what) {
 }
 
 bool WriteEvaluations(const std::string& path, const StudyDefinition& study, const std::vector<RowResult>& rows) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  bool ok = std::fputs(CsvHeader(study).c_str(), f) >= 0;
-  for (const RowResult& r : rows) ok = ok && std::fputs(CsvLine(r).c_str(), f) >= 0;
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok) std::fprintf(stderr, "kelvane-run: writing %s failed\n", path.c_str());
-  return ok;
+  std::string text = CsvHeader(study);
+  for (const RowResult& r : rows) text += CsvLine(r);
+  const StagedWriteResult w = WriteStagedFile(path, text);
+  if (w.Status != WriteStatus::Ok) std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", path.c_str(), w.Reason.c_str());
+  return w.Status == WriteStatus::Ok;
 }
 
 void PrintSummary(const RowResult& r) {

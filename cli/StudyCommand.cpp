@@ -2,14 +2,16 @@
 // per run in a fixed order.
 //
 // Exit status: 0 every row ran (whatever its outcome, which is in the
-// table); 1 the options or the base case were refused; 3 the table or a
-// result file's folder could not be written; 130 interrupted (the rows done
-// are in the table, the others marked "not run"); 64 a wrong command line.
+// table); 1 the options or the base case were refused; 3 the table, a
+// result file's folder or a kept result file could not be written; 128 +
+// the signal when interrupted (the rows done are in the table, the others
+// marked "not run"); 64 a wrong command line.
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
@@ -17,9 +19,12 @@
 
 #include "cli/BaseCase.h"
 #include "cli/Interrupts.h"
+#include "cli/OptionChecks.h"
+#include "cli/OutputPaths.h"
 #include "cli/ResumeTable.h"
 #include "cli/RunsProgress.h"
 #include "cli/StudyCommand.h"
+#include "files/StagedStream.h"
 #include "study/StudyTable.h"
 
 namespace kelvane {
@@ -27,39 +32,46 @@ namespace kelvane {
 namespace {
 
 // The table's output: a file or standard output, rows appended in row order
-// as soon as every row before them is done, so that a study stopped hard
-// still leaves its first rows.
+// as soon as every row before them is done.  A file is staged: it takes its
+// name when the study ends, and a study stopped hard leaves an earlier table
+// as it was.
 class TableOutput {
  public:
   bool Open(const std::string& path) {
     if (path.empty() || path == "-") {
-      f_ = stdout;
+      toStdout_ = true;
       return true;
     }
     path_ = path;
-    f_ = std::fopen(path.c_str(), "wb");
-    if (!f_) std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
-    return f_ != nullptr;
+    if (!file_.Open(path))
+      std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), file_.Reason().c_str());
+    return file_.IsOpen();
   }
   void Write(const std::string& text) {
-    if (f_ && std::fputs(text.c_str(), f_) < 0) failed_ = true;
+    if (toStdout_ && std::fputs(text.c_str(), stdout) < 0) failed_ = true;
+    file_.Write(text);
   }
   void Flush() {
-    if (f_ && std::fflush(f_) != 0) failed_ = true;
+    if (toStdout_ && std::fflush(stdout) != 0) failed_ = true;
+    file_.Flush();
   }
   // False (after a message) when any write failed.
   bool Close() {
-    if (f_ && f_ != stdout && std::fclose(f_) != 0) failed_ = true;
-    if (f_ == stdout && std::fflush(f_) != 0) failed_ = true;
-    f_ = nullptr;
-    if (failed_) std::fprintf(stderr, "kelvane-run: writing %s failed\n", path_.empty() ? "the table" : path_.c_str());
+    if (toStdout_ && std::fflush(stdout) != 0) failed_ = true;
+    toStdout_ = false;
+    if (file_.IsOpen() && !file_.Close()) {
+      std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", path_.c_str(), file_.Reason().c_str());
+      return false;
+    }
+    if (failed_) std::fprintf(stderr, "kelvane-run: writing the table failed\n");
     return !failed_;
   }
-  bool IsOpen() const { return f_ != nullptr; }
+  bool IsOpen() const { return toStdout_ || file_.IsOpen(); }
 
  private:
-  std::FILE* f_ = nullptr;
+  StagedStream file_;
   std::string path_;
+  bool toStdout_ = false;
   bool failed_ = false;
 };
 
@@ -99,7 +111,7 @@ int StudyCommand(int argc, char** argv) {
       ->required();
   app.add_option("--csv", csv, "Write the table as CSV to FILE (default: standard output)")->type_name("FILE");
   app.add_option("--jsonl", jsonl, "Also write the table as JSON lines to FILE")->type_name("FILE");
-  app.add_option("--jobs", jobs, "Runs at once (default: all cores)")->type_name("N")->check(CLI::NonNegativeNumber);
+  app.add_option("--jobs", jobs, "Runs at once (default: all cores)")->type_name("N")->check(AtLeast(0, true, "(0: all cores)"));
   app.add_option("--shard", shardText,
                  "Run only rows K, K+N, K+2N, ... of the study; the shards' tables merge by row number")
       ->type_name("K/N");
@@ -115,13 +127,20 @@ int StudyCommand(int argc, char** argv) {
       "\nMerging shards: keep one header and sort the rest by the first column, e.g.\n"
       "  { head -n 1 part-1.csv; tail -q -n +2 part-*.csv | sort -t, -k1,1n; } > study.csv\n"
       "\nExit status: 0 every row ran (each row's outcome is in the table); 1 options or base\n"
-      "case refused; 3 the table or a result folder could not be written; 130 interrupted\n"
-      "(rows not run are marked \"not run\"); 64 a wrong command line.\n");
+      "case refused; 3 the table, a result folder or a row's result file could not be\n"
+      "written; 128 + the signal when interrupted (130 for Ctrl+C; rows not run are marked\n"
+      "\"not run\"); 64 a wrong command line (the table and the JSON lines on one file, or\n"
+      "either inside the --keep-results folder).\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : 64;
   }
+
+  if (!DistinctOutputs("kelvane-run study", {{"--csv", csv}, {"--jsonl", jsonl}}) ||
+      !OutsideFolder("kelvane-run study", {"--csv", csv}, {"--keep-results", keep}) ||
+      !OutsideFolder("kelvane-run study", {"--jsonl", jsonl}, {"--keep-results", keep}))
+    return 64;
 
   StudyDefinition study;
   if (!ApplyBaseCase(base, study.Base)) return 1;
@@ -137,6 +156,7 @@ int StudyCommand(int argc, char** argv) {
     std::fprintf(stderr, "kelvane-run study: %s\n", e.what());
     return 1;
   }
+  if (!VariedValuesAreNumbers("kelvane-run study", study)) return 1;
   std::vector<std::optional<RowResult>> kept(rows.size());
   if (!resume.empty()) {
     if (!LoadResumedTable(resume, study, rows, kept, base.Quiet)) return 1;
@@ -199,9 +219,16 @@ int StudyCommand(int argc, char** argv) {
     for (const RowResult& r : results) ran += r.Outcome != RowOutcome::NotRun && r.Outcome != RowOutcome::Cancelled;
     std::fprintf(stderr, "kelvane-run study: interrupted; %zu of %zu rows ran, the others are marked \"not run\" "
                  "or \"cancelled\"; the table is incomplete\n", ran, results.size());
-    return 130;
+    return InterruptedStatus(InterruptSignal() ? InterruptSignal() : SIGINT);
   }
   if (!ok) return 3;
+  std::size_t unwritten = 0;
+  for (const RowResult& r : results) unwritten += r.Outcome == RowOutcome::FileError;
+  if (!keep.empty() && unwritten > 0) {
+    std::fprintf(stderr, "kelvane-run study: %zu result file%s in %s could not be written (see the table)\n",
+                 unwritten, unwritten == 1 ? "" : "s", keep.c_str());
+    return 3;
+  }
   std::size_t finishedCount = 0;
   for (const RowResult& r : results) finishedCount += r.Outcome == RowOutcome::Finished;
   if (!base.Quiet)

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/OptionChecks.h"
+#include "files/StagedFile.h"
 #include "summary/SummarySettingsText.h"
 #include "summary/SummaryText.h"
 
@@ -15,7 +17,7 @@ void SummaryOptions::Add(CLI::App& app) {
   app.add_option("--summary-csv", csv_, "Write the zone table of the run summary as CSV")->type_name("FILE");
   webWidthOption_ = app.add_option("--web-width", webWidth_, "Web width in m: adds each zone's heat in kW")
                         ->type_name("M")
-                        ->check(CLI::PositiveNumber);
+                        ->check(Above(0, "(metres)"));
   app.add_option("--residual-target", target_,
                  "Residual solvent wanted at the exit: a number with %, g/m2 or ppm (of the dry coating), "
                  "e.g. 1%, 0.5g/m2, 500ppm")
@@ -90,19 +92,14 @@ void SummaryOptions::Attach(RunOptions& options) {
 
 namespace {
 
+// The file is replaced whole: a failed write keeps an earlier file as it was.
 bool WriteText(const std::string& path, const std::string& text) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const int err = errno;
-  if (std::fclose(f) != 0 || !ok) {
-    std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", path.c_str(), std::strerror(ok ? errno : err));
-    return false;
-  }
-  return true;
+  const StagedWriteResult r = WriteStagedFile(path, text);
+  if (r.Status == WriteStatus::OpenFailed)
+    std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), r.Reason.c_str());
+  else if (r.Status == WriteStatus::WriteFailed)
+    std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", path.c_str(), r.Reason.c_str());
+  return r.Status == WriteStatus::Ok;
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
+
+#include "cli/OutputPaths.h"
 
 #include "run/StartRun.h"
 #include "summary/RunSummary.h"
@@ -19,6 +22,8 @@ class SummaryOptions {
   void Add(CLI::App& app);
   // Parses the option texts into settings; false with a message on stderr.
   bool Check();
+  // The summary files asked for, by option.
+  std::vector<NamedOutput> Outputs() const { return {{"--summary-json", json_}, {"--summary-csv", csv_}}; }
   // Records the run's zones (set as RunOptions::ZoneMarched).
   void Attach(RunOptions& options);
   // After the run: prints the table unless quiet, writes the files.  Returns

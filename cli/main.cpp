@@ -7,9 +7,11 @@
 // inputs that look wrong); 2 the calculation stopped on a numerical failure
 // or an arithmetic fault; 3 the result file could not be written (or a
 // summary file); 4 with --warnings-status, a finished run that has
-// warnings; 64 the command line itself is wrong; 130 / 143 cancelled by
-// SIGINT / SIGTERM (the zones completed are in the result file, which ends
-// with a cancellation mark).
+// warnings; 64 the command line itself is wrong (or names one file for two
+// outputs); 129 / 130 / 143 cancelled by SIGHUP / SIGINT / SIGTERM (the
+// zones completed are in the result file, which ends with a cancellation
+// mark).  Every file is written under a temporary name and takes its own
+// name when complete: a failure or a kill keeps the earlier file.
 
 #include <unistd.h>
 
@@ -60,10 +62,12 @@ std::string FieldList() {
          "that look wrong; 2 the calculation stopped on a numerical failure or an\n"
          "arithmetic fault; 3 the result file (or the --write-data file, or a summary\n"
          "file) could not be written; 4 with --warnings-status, a finished run that has\n"
-         "warnings; 64 the command line is wrong; 130 or 143 the run was interrupted by\n"
-         "SIGINT (Ctrl+C) or SIGTERM: it stops between steps like the window's Cancel,\n"
-         "keeps the zones completed and marks the file as cancelled; a second signal\n"
-         "ends the program at once.\n"
+         "warnings; 64 the command line is wrong (two outputs name one file, say); 130,\n"
+         "143 or 129 the run was interrupted by SIGINT (Ctrl+C), SIGTERM or SIGHUP: it\n"
+         "stops between steps like the window's Cancel, keeps the zones completed and\n"
+         "marks the file as cancelled; a second signal ends the program at once.\n"
+         "Each file is written under a temporary name beside it and takes its name when\n"
+         "complete: a failed write or a kill leaves the earlier file as it was.\n"
          "\nAfter a run that marched, the zone table and the warnings follow the finish\n"
          "line on standard output (not with --quiet).\n";
   return out.str();
@@ -82,12 +86,11 @@ int WriteData(const std::string& path, const FieldTexts& fields) {
                    r.Field.c_str());
       return 1;
     case Status::OpenFailed:
-      std::fprintf(stderr, "kelvane-run: cannot create the data file %s: %s\n", path.c_str(),
-                   std::strerror(r.ErrorCode));
+      std::fprintf(stderr, "kelvane-run: cannot write the data file %s: %s\n", path.c_str(), r.Reason.c_str());
       return 3;
     case Status::WriteFailed:
-      std::fprintf(stderr, "kelvane-run: writing the data file %s failed: %s\n", path.c_str(),
-                   std::strerror(r.ErrorCode));
+      std::fprintf(stderr, "kelvane-run: writing the data file %s failed: %s; an earlier file of that name is left as "
+                   "it was\n", path.c_str(), r.Reason.c_str());
       return 3;
   }
   return 3;
@@ -112,7 +115,7 @@ void PrintRescues(const Calculation& calc) {
 int Cancelled(ConsoleHost& host, const RunReport& report, const std::string& resultFile) {
   const int signal = InterruptSignal() ? InterruptSignal() : SIGINT;
   host.ShowMessage("The calculation was cancelled.");
-  host.ShowMessage(std::string("kelvane-run: ") + (signal == SIGTERM ? "SIGTERM" : "SIGINT") + " in zone " +
+  host.ShowMessage(std::string("kelvane-run: ") + (signal == SIGTERM ? "SIGTERM" : signal == SIGHUP ? "SIGHUP" : "SIGINT") + " in zone " +
                    std::to_string(report.FailedZone) + "; " + resultFile + " holds the " +
                    std::to_string(report.ZonesWritten) + " zone" + (report.ZonesWritten == 1 ? "" : "s") +
                    " completed");
@@ -136,6 +139,12 @@ int ExitStatus(RunOutcome outcome) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file grown past the size limit (ulimit -f) fails its write with EFBIG,
+  // reported like a full disk, instead of killing the process mid-file.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // A closed standard output (a pager quit early) fails the printing, not
+  // the run: the status stays the result file's.
+  std::signal(SIGPIPE, SIG_IGN);
   if (argc > 1 && std::strcmp(argv[1], "study") == 0) return StudyCommand(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "optimize") == 0) return OptimizeCommand(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "design") == 0) return DesignCommand(argc - 1, argv + 1);
@@ -175,13 +184,27 @@ int main(int argc, char** argv) {
     return 64;  // the conventional status of a usage error (2 is a failed calculation here)
   }
   if (!summary.Check()) return 1;
+  if (writeData.empty()) {
+    std::vector<NamedOutput> outputs = summary.Outputs();
+    outputs.insert(outputs.begin(), {"-o", resultFile});
+    if (!DistinctOutputs("kelvane-run", outputs)) return 64;
+  }
 
   ConsoleHost host(!quiet && isatty(STDERR_FILENO));
   host.Strict = strict;
   FieldTextMap fields;
   fields.SetText("Edit250", resultFile);
 
-  if (!dataFile.empty() && InputDataFile(dataFile, fields, host) != DataFileStatus::Applied) return 1;
+  if (!dataFile.empty()) {
+    std::vector<std::string> warnings;
+    if (InputDataFile(dataFile, fields, host, warnings) != DataFileStatus::Applied) return 1;
+    for (const std::string& w : warnings)
+      std::fprintf(stderr, "kelvane-run: warning: data file %s: %s\n", dataFile.c_str(), w.c_str());
+    if (strict && !warnings.empty()) {
+      std::fprintf(stderr, "kelvane-run: --strict: the data file above looks wrong; nothing computed\n");
+      return 1;
+    }
+  }
   for (const std::string& s : settings) {
     const auto eq = s.find('=');
     if (eq == std::string::npos) {
@@ -193,6 +216,11 @@ int main(int argc, char** argv) {
     if (!f) {
       std::fprintf(stderr, "kelvane-run: --set %s: no field is named \"%s\" (kelvane-run --help lists them)\n",
                    s.c_str(), name.c_str());
+      return 1;
+    }
+    if (ControlByteAt(s) != std::string::npos) {
+      std::fprintf(stderr, "kelvane-run: --set %s: the text holds a control byte (a line end, an escape, ...)\n",
+                   name.c_str());
       return 1;
     }
     fields.SetText(f->Component, s.substr(eq + 1));

@@ -1,10 +1,13 @@
 #include "files/DataFile.h"
 
 #include <array>
+#include <cstdio>
 #include <fcntl.h>
 
 #include "files/CodePage932.h"
+#include "files/DataFileChecks.h"
 #include "files/FileBytes.h"
+#include "files/StagedFile.h"
 #include "files/InputFile.h"
 #include "files/LabelLine.h"
 
@@ -126,6 +129,20 @@ DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::s
   // Every line is checked before the first field changes, so a refused file
   // leaves the fields as they were.
   std::vector<std::string> values(DataFileLineCount + 1);
+  // Text of another encoding: every other byte of UTF-16 is NUL, so its
+  // values would go into the fields with NULs in them.
+  if (!lines.empty()) {
+    const std::string_view first = lines.front();
+    const char* encoding = first.starts_with(std::string_view("\0\0\xFE\xFF", 4)) || first.starts_with(std::string_view("\xFF\xFE\0\0", 4))
+                               ? "UTF-32"
+                           : first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF") ? "UTF-16"
+                                                                                              : nullptr;
+    if (encoding) {
+      messages.ShowMessage(NotADataFileMessage(displayName) + "\nit is " + encoding +
+                           " text (it begins with a byte-order mark); a data file is Shift_JIS");
+      return DataFileStatus::NotADataFile;
+    }
+  }
   for (int i = 1; i <= DataFileLineCount; ++i) {
     static const std::string missing;
     const std::string& line = static_cast<std::size_t>(i) <= lines.size() ? lines[i - 1] : missing;
@@ -135,6 +152,13 @@ DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::s
       return DataFileStatus::NotADataFile;
     }
     values[i] = LineValue(line, equals);
+    if (const std::size_t at = ControlByteAt(values[i]); at != std::string::npos) {
+      char code[8];
+      std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(values[i][at]));
+      messages.ShowMessage(NotADataFileMessage(displayName) + "\nline " + std::to_string(i) +
+                           " holds the control byte " + code + " in its value");
+      return DataFileStatus::NotADataFile;
+    }
   }
 
   for (int i = 1; i <= DataFileLineCount; ++i) {
@@ -147,6 +171,13 @@ DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::s
 }
 
 DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, EngineHost& messages) {
+  std::vector<std::string> warnings;
+  return InputDataFile(path, fields, messages, warnings);
+}
+
+DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, EngineHost& messages,
+                             std::vector<std::string>& warnings) {
+  warnings.clear();
   std::vector<std::string> lines;
   const DataFileLinesRead read = ReadDataFileLines(path, lines);
   // The faithful message first; the file and the reason on a line of their
@@ -160,7 +191,9 @@ DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, Engine
       messages.ShowMessage(NotADataFileMessage(path) + "\n" + read.Reason);
       return DataFileStatus::NotADataFile;
   }
-  return ApplyDataFile(lines, path, fields, messages);
+  const DataFileStatus status = ApplyDataFile(lines, path, fields, messages);
+  if (status == DataFileStatus::Applied) warnings = CheckDataFile(lines, fields);
+  return status;
 }
 
 DataFileWriteResult WriteDataFileChecked(const std::string& path, const FieldTexts& fields) {
@@ -172,21 +205,23 @@ DataFileWriteResult WriteDataFileChecked(const std::string& path, const FieldTex
     const FieldSpec& field = FieldForDataLine(i);
     const std::string text = fields.Text(field.Component);
     // The reader would cut the value at a space, end the line at CR or LF
-    // and the file at 0x1A: such a text cannot come back as it went out.
+    // and the file at 0x1A, and refuses other control bytes: such a text
+    // cannot come back as it went out.
     std::string encoded;
-    if (text.find_first_of(" \r\n\x1A") != std::string::npos || !Utf8ToCp932(text, encoded))
-      return {Status::UnwritableText, field.Component, 0};
+    if (text.find(' ') != std::string::npos || ControlByteAt(text) != std::string::npos ||
+        !Utf8ToCp932(text, encoded))
+      return {Status::UnwritableText, field.Component, 0, {}};
     bytes += LabelPrefix(field);
     bytes += encoded;
     bytes += "\r\n";
   }
-  const WriteResult r = WriteFileBytes(path, O_CREAT | O_TRUNC, bytes);
+  const StagedWriteResult r = WriteStagedFile(path, bytes);
   switch (r.Status) {
     case WriteStatus::Ok: return {};
-    case WriteStatus::OpenFailed: return {Status::OpenFailed, {}, r.ErrorCode};
+    case WriteStatus::OpenFailed: return {Status::OpenFailed, {}, r.ErrorCode, r.Reason};
     case WriteStatus::WriteFailed: break;
   }
-  return {Status::WriteFailed, {}, r.ErrorCode};
+  return {Status::WriteFailed, {}, r.ErrorCode, r.Reason};
 }
 
 bool WriteDataFile(const std::string& path, const FieldTexts& fields, char /*decimalSeparator*/) {

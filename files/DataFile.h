@@ -40,7 +40,9 @@ DataFileLinesRead DataFileLinesFromBytes(std::string_view bytes, std::vector<std
 
 // Checks all 141 lines, then puts each value (decoded from Shift_JIS) into
 // the enabled field of its line.  Shows the "not a correct data file"
-// message naming `displayName` and changes nothing when a line has no "=".
+// message naming `displayName` and changes nothing when a line has no "=",
+// a value holds a control byte, or the file is UTF-16 or UTF-32 text (a
+// byte-order mark; the reason on a second line).
 DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::string& displayName,
                              FieldTexts& fields, EngineHost& messages);
 
@@ -50,12 +52,19 @@ DataFileStatus ApplyDataFile(const std::vector<std::string>& lines, const std::s
 // second line; a line far too long shows the "not a correct data file"
 // message with the line's number.
 DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, EngineHost& messages);
+// The same, and for an applied file the lines whose label belongs to
+// another line and the fixed fields whose value in the file is not used
+// (CheckDataFile), one text each, in `warnings`.
+DataFileStatus InputDataFile(const std::string& path, FieldTexts& fields, EngineHost& messages,
+                             std::vector<std::string>& warnings);
 
 // Writes the current field texts as a 141-line data file (Shift_JIS, CR LF)
 // that InputDataFile reads back to the same texts.  False on an I/O error.
+// The file is replaced whole or not at all: a failed write leaves an
+// earlier file of that name as it was.
 // The texts are written as they stand (already in the locale's form); the
 // separator is not used.  A text that could not be read back unchanged (it
-// holds a space, CR, LF or 0x1A, or a character without a Shift_JIS form)
+// holds a space or a control byte, or a character without a Shift_JIS form)
 // is refused before the file is touched.
 bool WriteDataFile(const std::string& path, const FieldTexts& fields, char decimalSeparator = '.');
 
@@ -65,6 +74,7 @@ struct DataFileWriteResult {
   Status Result = Status::Ok;
   std::string Field;  // component whose text was refused (UnwritableText)
   int ErrorCode = 0;  // errno (OpenFailed, WriteFailed)
+  std::string Reason;  // the reason, for OpenFailed and WriteFailed
 };
 DataFileWriteResult WriteDataFileChecked(const std::string& path, const FieldTexts& fields);
 

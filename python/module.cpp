@@ -156,7 +156,13 @@ ZoneConditions ConditionsFromParams(const RunParameters& p, int k) {
 
 FieldTextMap TextsFrom(const std::map<std::string, std::string>& texts) {
   FieldTextMap fields;
-  for (const auto& [component, text] : texts) fields.SetText(component, text);
+  for (const auto& [component, text] : texts) {
+    // NUL and line ends are in no field's text: a text with one was
+    // read from something that is not text.
+    if (ControlByteAt(text) != std::string::npos)
+      throw py::value_error("the text of " + component + " holds a control byte (NUL, a line end, ...)");
+    fields.SetText(component, text);
+  }
   return fields;
 }
 

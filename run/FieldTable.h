@@ -74,6 +74,17 @@ std::string ZoneComponent(int zone, int index);
 
 constexpr int DataFileLineCount = 141;
 
+// The position of the first control byte (below 0x20 but a tab, or 0x7F:
+// NUL, line ends, escape) in a field text, or npos.  No field's text holds
+// one; a text that does was read from something that is not text (a UTF-16
+// file, a binary file) and would be cut or misread along the way.  A tab is
+// text, and a data file's value keeps it as the seed's reader does.
+inline std::size_t ControlByteAt(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if ((static_cast<unsigned char>(text[i]) < 0x20 && text[i] != '\t') || text[i] == 0x7F) return i;
+  return std::string_view::npos;
+}
+
 // The window's page of a field, 0-based: 0 "Zone Cond. (1)" .. 4 "General
 // Cond. (2)", and the page captions.
 int FieldPage(const FieldSpec& f);

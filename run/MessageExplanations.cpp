@@ -30,9 +30,16 @@ std::string LocationText(const StepLocation& at) {
          " s after the dryer's entrance";
 }
 
+namespace {
+
+// "at zone 2, step ..." or "before the march".
+std::string AtLocation(const StepLocation& at) { return (at.Zone < 1 ? "" : "at ") + LocationText(at); }
+
+}  // namespace
+
 MessageDetail ExplainEngineMessage(const std::string& text, const StepLocation& at, bool robust) {
   MessageDetail d;
-  const std::string where = "The march stopped at " + LocationText(at) + ". ";
+  const std::string where = "The march stopped " + AtLocation(at) + ". ";
   if (text == TransferFailureMessage) {
     d.Explanation = where +
                     "The surface partial pressure of a solvent could not be evaluated for the trial surface "
@@ -46,7 +53,7 @@ MessageDetail ExplainEngineMessage(const std::string& text, const StepLocation& 
     d.Explanation = where + "The search for the surface composition that balances evaporation and diffusion did "
                             "not settle.";
   } else if (text == FitFailureMessage) {
-    d.Explanation = "The smoothed concentration profile could not be fitted at " + LocationText(at) +
+    d.Explanation = "The smoothed concentration profile could not be fitted " + AtLocation(at) +
                     "; the last good fit is kept and the march goes on.";
     return d;
   } else {
@@ -66,7 +73,7 @@ MessageDetail ExplainFault(FaultKind kind, const StepLocation& at) {
   const char* what = kind == FaultKind::DivisionByZero     ? "Floating-point division by zero"
                      : kind == FaultKind::InvalidOperation ? "Invalid floating-point operation"
                                                            : "Floating-point overflow";
-  d.Explanation = std::string(what) + " at " + LocationText(at) +
+  d.Explanation = std::string(what) + " " + AtLocation(at) +
                   ". Usually an input lies outside the model's range (a zero or negative speed, thickness, "
                   "density or coefficient); check the inputs the plausibility check names.";
   return d;

@@ -78,8 +78,14 @@ std::vector<PlausibilityWarning> CheckPlausibility(const RunSetup& setup) {
                                                     ShortNumber(ps) + " mmHg at " + ShortNumber(T) +
                                                     " degC): the gas is supersaturated."});
     }
+    // A zone of positive length whose increment rounds to no step at all is
+    // passed through unmarched: the worst case of too few steps.
     const int steps = setup.ZoneStepCount[k];
-    if (steps > 0 && steps < FewestStepsPerZone)
+    if (steps <= 0 && p.ZoneLength[k] > 0)
+      out.push_back({ZoneComponent(k, 2), "Zone " + std::to_string(k) + " (" + ShortNumber(p.ZoneLength[k]) +
+                                              " m) gets no marching step of the increment: the film would leave "
+                                              "it as it entered."});
+    else if (steps > 0 && steps < FewestStepsPerZone)
       out.push_back({ZoneComponent(k, 2), "Zone " + std::to_string(k) + " gets only " + std::to_string(steps) +
                                               " marching step" + (steps == 1 ? "" : "s") +
                                               " of the increment; the march needs a handful per zone and the "

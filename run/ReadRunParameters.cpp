@@ -50,10 +50,15 @@ std::string_view TrimBlanks(std::string_view s) {
 
 
 // Why a field's text did not convert.
-std::string NotANumberReason(const std::string& text) {
+std::string NotANumberReason(const std::string& text, char sep) {
   if (TrimBlanks(text).empty()) return "The field is empty; it needs a number.";
   long double v;
-  if (TextToExtended(text, '.', v) || TextToExtended(text, ',', v))
+  const char other = sep == ',' ? '.' : ',';
+  // A number only with the other decimal mark: "60,5" where '.' is the mark.
+  if (!TextToExtended(text, sep, v) && TextToExtended(text, other, v))
+    return "\"" + text + "\" uses " + (other == ',' ? "a comma" : "a point") + " as the decimal mark; this run takes " +
+           (sep == ',' ? "a comma" : "a point") + " (" + (sep == ',' ? "60,5" : "60.5") + ").";
+  if (TextToExtended(text, sep, v))
     return "\"" + text + "\" lies beyond the range of numbers a run can hold (about 1e308).";
   return "\"" + text + "\" is not a number (digits with an optional decimal point and exponent, such as "
          "0.0009228 or -6.01069E2).";
@@ -254,7 +259,7 @@ void ReadRunParameters(const FieldTexts& fields, EngineHost& messages, RunSetup&
   auto readInto = [&](std::string_view component, double& dest) {
     const std::string text = fields.Text(component);
     if (ConvertReal(text, sep, dest)) return true;
-    about(component, NotANumberReason(text));
+    about(component, NotANumberReason(text, sep));
     return false;
   };
   auto read = [&](std::string_view component) { return readInto(component, Slot(p, component)); };

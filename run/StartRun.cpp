@@ -194,7 +194,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
   // failed write the earlier file, if any, is kept whole; without one the
   // partial result takes the name, as an unstaged write leaves it.
   auto written = [&](const WriteResult& w) {
-    const std::string reason = "\n" + result.FinalPath() + ": " + std::strerror(w.ErrorCode);
+    const std::string reason = "\n" + result.FinalPath() + ": " + result.Describe(w.ErrorCode);
     switch (w.Status) {
       case WriteStatus::Ok: return true;
       case WriteStatus::OpenFailed: host.ShowMessage(FileCannotOpenMessage + reason); break;

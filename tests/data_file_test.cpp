@@ -111,6 +111,19 @@ TEST_F(DataFileTest, FilesThatAreNotDataFilesChangeNothing) {
 
   ASSERT_EQ(host.Messages.size(), 4u);
   for (const auto& m : host.Messages) EXPECT_EQ(m, NotADataFile());
+
+  // Text of another encoding, and a NUL in a value: refused with the reason.
+  host.Messages.clear();
+  std::string utf16 = "\xFF\xFE";
+  for (char c : Join(NumberedLines())) utf16 += std::string{c, '\0'};
+  EXPECT_EQ(Load(utf16), DataFileStatus::NotADataFile);
+  lines = NumberedLines();
+  lines[4] = "    line 5 = 6" + std::string(1, '\0') + "0";
+  EXPECT_EQ(Load(Join(lines)), DataFileStatus::NotADataFile);
+  ASSERT_EQ(host.Messages.size(), 2u);
+  EXPECT_EQ(host.Messages[0], NotADataFile() + "\nit is UTF-16 text (it begins with a byte-order mark); a data file is "
+                                               "Shift_JIS");
+  EXPECT_EQ(host.Messages[1], NotADataFile() + "\nline 5 holds the control byte 0x00 in its value");
   EXPECT_EQ(fields.All(), before.All());
 }
 
@@ -274,7 +287,9 @@ TEST_F(DataFileTest, WrittenDataFileReadsBackToTheSameTexts) {
 
 TEST_F(DataFileTest, TextsThatCannotComeBackAreRefused) {
   WriteBytes(Path("saved.txt"), "earlier contents");
-  for (const char* text : {"1.0 m", " 1.0", "1.0\r", "1\n2", "1\x1A", "😀", "\xFF"}) {
+  for (const std::string& text : {std::string("1.0 m"), std::string(" 1.0"), std::string("1.0\r"), std::string("1\n2"),
+                                  std::string("1\x1A"), std::string("😀"), std::string("\xFF"), std::string("1\x1B"),
+                                  std::string("1.0\0junk", 8)}) {
     FieldTextMap source;
     source.SetText("Edit8", text);
     const DataFileWriteResult r = WriteDataFileChecked(Path("saved.txt"), source);

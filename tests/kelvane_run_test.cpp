@@ -115,10 +115,10 @@ class KelvaneRunTest : public filetest::ScratchDir {
   }
   int ended_ = -1;
   // What a run in progress has written so far: its temporary file beside
-  // `name` (".name.kelvane-..."), empty when there is none.
-  std::string Staged(const std::string& name) const {
+  // `name` (".kelvane-PID-N"), empty when there is none.
+  std::string Staged(const std::string& /*name*/) const {
     for (const auto& e : std::filesystem::directory_iterator(dir_))
-      if (e.path().filename().string().rfind("." + name + ".kelvane-", 0) == 0) return ReadBytes(e.path());
+      if (e.path().filename().string().rfind(".kelvane-", 0) == 0) return ReadBytes(e.path());
     return {};
   }
 };

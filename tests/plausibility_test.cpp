@@ -125,10 +125,13 @@ TEST(Plausibility, CrossFieldRulesFireJustPastTheirEdge) {
     f.SetText(e.field, Text(e.past));
     EXPECT_EQ(WarnedFields(f), std::vector<std::string>{e.warned});
   }
-  // A zone of length zero is passed by, not warned about.
+  // A zone of length zero is passed by, not warned about; a zone too short
+  // for one step of the increment (0.8 cm of 2 cm steps) is.
   FieldTextMap f;
   f.SetText("Edit22", "0");
   EXPECT_EQ(WarnedFields(f), std::vector<std::string>{});
+  f.SetText("Edit22", "0.008");
+  EXPECT_EQ(WarnedFields(f), std::vector<std::string>{"Edit22"});
 }
 
 }  // namespace

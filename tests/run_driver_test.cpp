@@ -22,6 +22,7 @@
 #include "files/ResultFileReader.h"
 #include "files_test_support.h"
 #include "run/FieldTable.h"
+#include "run/MessageExplanations.h"
 #include "run/RunHost.h"
 #include "run/StartRun.h"
 #include "tests/support/RunTestSupport.h"
@@ -553,6 +554,22 @@ TEST_F(RunDriverTest, RunKilledInTheMiddleLeavesTheEarlierResultIntact) {
   const auto lines = SplitCrLf(ReadBytes(staged));
   EXPECT_EQ(CountLines(lines, "  [SIMULATION RESULTS]"), 1);
   EXPECT_EQ(CountLines(lines, "  ZONE 2"), 1);
+}
+
+}  // namespace
+}  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+// Where a fault struck reads as a sentence before the march and at a step.
+TEST(MessageExplanations, FaultPlaceReadsAsASentence) {
+  EXPECT_EQ(ExplainFault(FaultKind::Overflow, StepLocation{}).Explanation.rfind(
+                "Floating-point overflow before the march. ", 0),
+            0u);
+  EXPECT_EQ(ExplainFault(FaultKind::DivisionByZero, StepLocation{2, 7, 25, 0.14, 50.14}).Explanation.rfind(
+                "Floating-point division by zero at zone 2, step 7 of 25: 0.140 m into the zone", 0),
+            0u);
 }
 
 }  // namespace

@@ -78,12 +78,12 @@ void TForm1::SaveDataClick() {
       return;
     }
     case Status::OpenFailed:
-      ShowMessage(QStringLiteral("The data file \"%1\" cannot be created: %2.")
-                      .arg(name, QString::fromLocal8Bit(std::strerror(r.ErrorCode)))
+      ShowMessage(QStringLiteral("The data file \"%1\" cannot be written: %2.")
+                      .arg(name, QString::fromLocal8Bit(r.Reason.c_str()))
                       .toStdString());
       return;
     case Status::WriteFailed:
-      ShowMessage(QStringLiteral("Writing the data file \"%1\" failed: %2. The file is incomplete.")
+      ShowMessage(QStringLiteral("Writing the data file \"%1\" failed: %2. An earlier file of that name is left as it was.")
                       .arg(name, QString::fromLocal8Bit(std::strerror(r.ErrorCode)))
                       .toStdString());
       return;

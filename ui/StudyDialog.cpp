@@ -22,6 +22,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "files/StagedFile.h"
 #include "run/ReadRunParameters.h"
 #include "study/StudyTable.h"
 #include "ui/StudyCaptions.h"
@@ -249,9 +250,11 @@ void StudyDialog::ExportCsv() {
   std::string text = CsvHeader(study_);
   for (std::size_t i = 0; i < results_.size(); ++i)
     if (have_[i]) text += CsvLine(results_[i]);
-  QFile f(path);
-  if (!f.open(QIODevice::WriteOnly) || f.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()))
-    QMessageBox::warning(this, QStringLiteral("Study"), QStringLiteral("Cannot write %1").arg(path));
+  // Replaced whole: a failed write keeps an earlier table of that name.
+  const StagedWriteResult w = WriteStagedFile(QFile::encodeName(path).toStdString(), text);
+  if (w.Status != WriteStatus::Ok)
+    QMessageBox::warning(this, QStringLiteral("Study"),
+                         QStringLiteral("Cannot write %1: %2").arg(path, QString::fromLocal8Bit(w.Reason.c_str())));
 }
 
 }  // namespace kelvane::ui

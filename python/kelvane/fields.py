@@ -114,7 +114,15 @@ def as_fields(fields):
         return fields.copy()
     if not isinstance(fields, Mapping):
         raise TypeError("fields must be a mapping of field names to texts")
-    return Fields(fields)
+    fields = Fields(fields)
+    # A text that is no UTF-8 (a lone surrogate from a bad decode) is named
+    # here, not left to the conversion, which would print every text.
+    for name, text in fields.items():
+        try:
+            str(text).encode("utf-8")
+        except UnicodeEncodeError:
+            raise ValueError(f"the text of {name} is not valid Unicode (a lone surrogate): {text!r}") from None
+    return fields
 
 
 def read_data_file(path):

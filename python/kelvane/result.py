@@ -1,5 +1,6 @@
 """Running the calculation and reading result files into NumPy arrays."""
 
+import errno
 import json
 import os
 import tempfile
@@ -174,6 +175,9 @@ def run(fields=None, robust=False, result_file=None):
     (KeyboardInterrupt; result_file keeps the zones finished, marked as
     cancelled).
     """
+    # A flag, not anything with a truth value: robust="no" would turn it on.
+    if robust not in (True, False):
+        raise TypeError(f"robust must be True or False, not {robust!r}")
     texts = dict(as_fields(fields))
     # Ctrl-C reaches the march on the main thread only, where the
     # interpreter runs its signal handlers.
@@ -203,9 +207,12 @@ def read_result_file(path):
     ValueError when the bytes are not a result file, OSError when it cannot
     be read."""
     path = os.fspath(path)
-    if not os.path.isfile(path):
-        raise FileNotFoundError(2, "No such file", path)
     d = _core.read_result_file(path)
+    if not os.path.isfile(path):
+        # The reader's own reason: no such file, a folder, a device, a pipe.
+        code = (errno.ENOENT if not os.path.exists(path)
+                else errno.EISDIR if os.path.isdir(path) else errno.EINVAL)
+        raise OSError(code, d["error"], path)
     if not d["ok"]:
         raise ValueError(f"{path}: {d['error']}")
     return Result(d, "file", (), (), None, *_summary(d))

@@ -3,6 +3,7 @@
 import faulthandler
 import json
 import os
+import resource
 import signal
 import subprocess
 import threading
@@ -88,6 +89,48 @@ def test_refusals_carry_the_exact_message_and_write_nothing(tmp_path):
         kelvane.run({"Webspeed": 1.0})
     with pytest.raises(OSError):
         kelvane.run(result_file=tmp_path / "no-such-folder" / "r.txt")
+    # Neither a NUL in a text nor a flag given as a word is taken silently.
+    with pytest.raises(ValueError, match="Edit5 holds a control byte"):
+        kelvane.run({"WebSpeed": "1.0\x00junk"}, result_file=out)
+    with pytest.raises(TypeError, match="robust must be True or False"):
+        kelvane.run(robust="no", result_file=out)
+    with pytest.raises(ValueError, match="lone surrogate") as e:
+        kelvane.run({"WebSpeed": "1\ud800"}, result_file=out)
+    assert len(str(e.value)) < 200, "the one text named, not all of them"
+    assert not out.exists()
+
+
+def test_the_result_reader_says_why_a_path_cannot_be_read(tmp_path):
+    os.mkfifo(tmp_path / "fifo")
+    for path, kind, reason in ((tmp_path / "none.txt", FileNotFoundError, "No such file or directory"),
+                               (tmp_path, IsADirectoryError, "Is a directory"),
+                               (tmp_path / "fifo", OSError, "not a regular file")):
+        with pytest.raises(kind) as e:
+            kelvane.read_result_file(path)
+        assert reason in str(e.value)
+
+
+def test_a_data_file_through_a_link_replaces_the_linked_file_whole(tmp_path):
+    (tmp_path / "kept").mkdir()
+    target = tmp_path / "kept" / "case.dat"
+    target.write_bytes(b"EARLIER")
+    link = tmp_path / "case.dat"
+    link.symlink_to(target)
+    # A write cut short (a 1 KiB file-size limit in place of a full disk)
+    # keeps the earlier file behind the link.
+    limit = resource.getrlimit(resource.RLIMIT_FSIZE)
+    xfsz = signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    try:
+        resource.setrlimit(resource.RLIMIT_FSIZE, (1024, limit[1]))
+        with pytest.raises(OSError):
+            kelvane.write_data_file(link, {"WebSpeed": "0.5"})
+    finally:
+        resource.setrlimit(resource.RLIMIT_FSIZE, limit)
+        signal.signal(signal.SIGXFSZ, xfsz)
+    assert target.read_bytes() == b"EARLIER"
+    kelvane.write_data_file(link, {"WebSpeed": "0.5"})
+    assert link.is_symlink() and kelvane.read_data_file(link)["Edit5"] == "0.5"
+    assert sorted(p.name for p in tmp_path.rglob("*")) == ["case.dat", "case.dat", "kept"]
 
 
 def test_a_failing_march_returns_its_outcome_and_the_rescue_finishes_it():

@@ -16,11 +16,11 @@ namespace kelvane::runtest {
 
 inline const char* const kFinished = "finish dialog";
 
-// The run's temporary result beside `resultPath` (".result.txt.kelvane-..."),
-// empty when there is none.
+// The run's temporary result beside `resultPath` (".kelvane-PID-N"), empty
+// when there is none.
 inline std::string StagedPath(const std::string& resultPath) {
   const std::filesystem::path final(resultPath);
-  const std::string prefix = "." + final.filename().string() + ".kelvane-";
+  const std::string prefix = ".kelvane-";
   for (const auto& e : std::filesystem::directory_iterator(final.parent_path()))
     if (e.path().filename().string().rfind(prefix, 0) == 0) return e.path().string();
   return {};

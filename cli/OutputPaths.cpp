@@ -1,0 +1,52 @@
+#include "cli/OutputPaths.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "files/StagedFile.h"
+
+namespace kelvane {
+namespace {
+
+bool Named(const NamedOutput& o) { return !o.Path.empty() && o.Path != "-"; }
+
+// A device or a pipe may take several outputs; only files are replaced.
+bool IsSpecial(const std::string& resolved) {
+  struct stat st {};
+  return ::stat(resolved.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+bool DistinctOutputs(const std::string& command, const std::vector<NamedOutput>& outputs) {
+  std::vector<std::string> resolved(outputs.size());
+  for (std::size_t i = 0; i < outputs.size(); ++i)
+    if (Named(outputs[i])) resolved[i] = ResolvedOutputPath(outputs[i].Path);
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    if (resolved[i].empty() || IsSpecial(resolved[i])) continue;
+    for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+      if (resolved[j] != resolved[i]) continue;
+      std::fprintf(stderr, "%s: %s %s and %s %s name the same file; give each output a file of its own\n",
+                   command.c_str(), outputs[i].Option.c_str(), outputs[i].Path.c_str(), outputs[j].Option.c_str(),
+                   outputs[j].Path.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+bool OutsideFolder(const std::string& command, const NamedOutput& file, const NamedOutput& folder) {
+  if (!Named(file) || folder.Path.empty()) return true;
+  std::string dir = ResolvedOutputPath(folder.Path);
+  const std::string path = ResolvedOutputPath(file.Path);
+  if (IsSpecial(path)) return true;
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  if (path.compare(0, dir.size(), dir) != 0) return true;
+  std::fprintf(stderr, "%s: %s %s lies inside the folder of %s %s, where the row files go; write it elsewhere\n",
+               command.c_str(), file.Option.c_str(), file.Path.c_str(), folder.Option.c_str(),
+               folder.Path.c_str());
+  return false;
+}
+
+}  // namespace kelvane
