@@ -12,7 +12,7 @@ BUILD="$ROOT/build"
 PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
   xvfb xauth fonts-ipafont-gothic imagemagick libnlopt-cxx-dev parallel
-  pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib
+  pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib python3-pandas
   dpkg-dev help2man lintian)
 
 # Only the fuzz command needs clang and its libFuzzer runtime.

@@ -7,7 +7,7 @@ import threading
 
 import numpy as np
 
-from . import _core
+from . import _core, table
 from .fields import InputError, as_fields
 
 # Per-row quantities of the result file's tables: name -> unit.
@@ -139,6 +139,22 @@ class Result:
             if zs
             else empty1
         )
+
+    def to_dataframe(self):
+        """The rows as a pandas DataFrame, one row per position (each zone
+        boundary once), the units in the column names; see kelvane.table."""
+        return table.to_dataframe(self)
+
+    def to_csv(self, path):
+        """The rows of to_dataframe() as a CSV file (needs no pandas)."""
+        table.to_csv(self, path)
+
+    def plot(self, ax=None, what="solvent_remaining", x="position"):
+        """Draw the drying curve (what="solvent_remaining"), the film and gas
+        temperatures ("film_temperature"), "thickness" or "solvent_weight"
+        against position or time on a Matplotlib axes (a new figure's when
+        None); returns the axes."""
+        return table.plot(self, ax, what, x)
 
     def __repr__(self):
         return f"<kelvane.Result {self.outcome}: {len(self.zones)} zones, {len(self.time)} rows>"
