@@ -8,7 +8,7 @@ import threading
 import numpy as np
 
 from . import _core, table
-from .fields import InputError, as_fields
+from .fields import InputError, as_fields, field_info
 
 # Per-row quantities of the result file's tables: name -> unit.
 ROW_QUANTITIES = {
@@ -73,6 +73,8 @@ class Result:
         explanations: the English explanation beside each ("" where none).
       input_warnings: (field name, text) of each input that looks wrong (the
         window's "These inputs look wrong" list); the run went ahead.
+        all_warnings gives these and the summary's warnings as one list of
+        dicts.
       zones: a list of Zone, one per zone whose results were written.
       rescued_steps: (zone, step) of the steps the robust surface solve took over.
       summary: the run summary as a dict ("run": the totals and the outcome,
@@ -139,6 +141,16 @@ class Result:
             if zs
             else empty1
         )
+
+    @property
+    def all_warnings(self):
+        """Both kinds of warning as one type, dicts with "kind" and "text":
+        first the inputs that look wrong ({"kind": "input", "field": "Edit9",
+        "record": "PartialPressure1[1]", "text": ...}), then the summary's
+        warnings (kind "boiling", "skinning", ..., with their places)."""
+        inputs = [{"kind": "input", "field": f, "record": field_info(f).record, "text": t}
+                  for f, t in self.input_warnings]
+        return inputs + [dict(w) for w in self.warnings]
 
     def to_dataframe(self):
         """The rows as a pandas DataFrame, one row per position (each zone

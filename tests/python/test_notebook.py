@@ -83,3 +83,15 @@ def test_another_interpreter_is_told_which_one_the_module_was_built_for():
 
     assert f"the kelvane module was built for Python {sys.version_info[0]}.{sys.version_info[1]} ({INTERPRETER})" in p.stderr
     assert "python3-numpy" in p.stderr
+
+
+def test_warnings_of_both_kinds_come_as_one_list_of_dicts():
+    # Steps of 10 m leave each zone a few steps (an input that looks wrong);
+    # the 150 degC gas then heats the film above solvent 1's boiling point.
+    r = kelvane.run({"OuterTemperature[2]": 150, "IncrementZ": 1000, "ZoneLength[1]": 20, "ZoneLength[2]": 40})
+    both = r.all_warnings
+    assert [w["kind"] for w in both[:2]] == ["input", "input"]
+    assert [(w["field"], w["record"]) for w in both[:2]] == [("Edit8", "ZoneLength[1]"), ("Edit22", "ZoneLength[2]")]
+    assert both[0]["text"] == r.input_warnings[0][1]
+    assert both[2:] == r.warnings and {w["kind"] for w in both[2:]} == {"above_boiling_point"}
+    assert all(isinstance(w, dict) and w["text"] for w in both)
