@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "cli/BaseCase.h"
+#include "cli/HelpText.h"
 #include "cli/Interrupts.h"
 #include "cli/RunsProgress.h"
 #include "cli/StudyCommand.h"
@@ -112,6 +113,7 @@ int StudyCommand(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() != 0 && ReportUnknownOption(app, argc, argv, "kelvane-run study")) return 64;
     return app.exit(e) == 0 ? 0 : 64;
   }
 

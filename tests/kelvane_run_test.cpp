@@ -385,25 +385,81 @@ TEST_F(KelvaneRunTest, WrittenDataFileGivesTheSameRun) {
 TEST_F(KelvaneRunTest, HelpListsEveryField) {
   const Result r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
+  // The three commands come first, before the options of the single run.
+  const std::string head = r.out.substr(0, r.out.find("Usage:"));
+  for (const char* command : {"kelvane-run [run]", "kelvane-run study", "kelvane-run optimize"})
+    EXPECT_NE(head.find(command), std::string::npos) << command;
+  // Zones 2 to 14 are one pattern of six rows; every other field has its own
+  // row, its caption below it, on the page that holds it in the window.
   for (const FieldSpec& f : FieldTable()) {
     SCOPED_TRACE(f.Component);
-    const std::string line = "  " + f.Component + std::string(f.Component.size() < 8 ? 8 - f.Component.size() : 0, ' ') +
-                             " " + f.Member;
-    const auto at = r.out.find(line + " ");
+    const std::string component = f.Zone > 1 ? "Edit(10k+" + std::to_string(f.Index) + ")" : f.Component;
+    const std::string member = f.Zone > 1 ? f.Member.substr(0, f.Member.find('[')) + "[k]" : f.Member;
+    const std::string line = "  " + component + std::string(component.size() < 8 ? 8 - component.size() : 0, ' ') +
+                             " " + member + " ";
+    const auto at = r.out.find(line);
     ASSERT_NE(at, std::string::npos);
-    const std::string row = r.out.substr(at, r.out.find('\n', at) - at);
+    EXPECT_EQ(r.out.find(line, at + 1), std::string::npos) << "listed twice";
+    const auto end = r.out.find('\n', at);
+    const std::string row = r.out.substr(at, end - at);
+    const std::string below = r.out.substr(end + 1, r.out.find('\n', end + 1) - end - 1);
     EXPECT_NE(row.find(" " + f.Unit + " "), std::string::npos) << row;
-    EXPECT_NE(row.find("default \"" + f.DefaultText + "\""), std::string::npos) << row;
+    if (f.Zone <= 2) EXPECT_NE(row.find("default \"" + f.DefaultText + "\""), std::string::npos) << row;
+    EXPECT_NE(below.find(f.Caption.substr(0, f.Caption.find(" ="))), std::string::npos) << below;
+    const auto page = r.out.rfind("\nPage \"", at);
+    ASSERT_NE(page, std::string::npos);
+    EXPECT_EQ(r.out.substr(page + 6, r.out.find('\n', page + 1) - page - 6),
+              "\"" + std::string(PageCaption(FieldPage(f.Zone > 1 ? FieldTable()[6] : f))) + "\"");
   }
   // A few rows as a person reads them, written out here rather than taken
   // from the table that printed them.
   for (const char* row : {"  Edit1    InitialCoatingThickness    cm          default \"0.00577\"",
-                          "  Edit21   OuterTemperature[2]        degC        default \"60.0\"",
+                          "  Edit(10k+1) OuterTemperature[k]        degC        default \"60.0\" in zone 2",
                           "  Edit202  Chi2p                      -           default \"0.34\"",
                           "  Edit19   IncrementZ                 cm          default \"2.0\"",
-                          "  Edit250  SaveFileName               -           default \"result.txt\""})
+                          "  Edit250  SaveFileName               -           default \"result.txt\"",
+                          "           \"Number of Layers\": Layers of the coating's diffusion grid: 10, 20, 30 or 40.\n"
+                          "           allowed 10, 20, 30 or 40\n",
+                          "           \"Web Speed (m/s)\": Speed of the web through the dryer.\n"
+                          "           typical 0.05 to 5 m/s; plausible above 0 m/s, at most 30 m/s\n"})
     EXPECT_NE(r.out.find(std::string(row)), std::string::npos) << row;
   EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+// A slip of the keyboard gets the name meant, in the run and in both
+// commands; "run" spells out the single run.
+TEST_F(KelvaneRunTest, MisspeltNamesGetTheNearestOne) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string said;
+  };
+  const std::vector<Case> cases = {
+      {{"--summry-json", "s.json"}, 64, "kelvane-run: unknown option --summry-json (did you mean --summary-json?)\n"},
+      {{"--set", "ZoneLength[1]=1", "--Robust"}, 64, "kelvane-run: unknown option --Robust (did you mean --robust?)\n"},
+      {{"--sumry=1"}, 64, "kelvane-run: unknown option --sumry (--help lists the options)\n"},
+      {{"--set", "Webspeed=2"}, 1, "kelvane-run: --set Webspeed=2: no field is named \"Webspeed\" (did you mean WebSpeed?)\n"},
+      {{"--set", "OuterTemprature[2]=80"}, 1,
+       "kelvane-run: --set OuterTemprature[2]=80: no field is named \"OuterTemprature[2]\" (did you mean "
+       "OuterTemperature[2]?)\n"},
+      {{"--set", "Flux=2"}, 1, "kelvane-run: --set Flux=2: no field is named \"Flux\" (kelvane-run --help lists them)\n"},
+      {{"study", "--vary", "WebSped=1,2", "--csv", "s.csv"}, 1, "did you mean WebSpeed?"},
+      {{"optimize", "--maximze", "WebSpeed", "--between", "0.1:5"}, 64,
+       "kelvane-run optimize: unknown option --maximze (did you mean --maximize?)\n"},
+      {{"optimize", "--maximize", "WebSpeeed", "--between", "0.1:5", "--max-residual", "7"}, 1,
+       "did you mean WebSpeed?"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    const Result r = Run(c.args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(Files(), std::vector<std::string>{});
+  }
+  const Result spelt = Run(With({"run", "-o", "spelt.txt"}, kShort));
+  const Result plain = Run(With({"-o", "plain.txt"}, kShort));
+  EXPECT_EQ(spelt.status, 0) << spelt.err;
+  EXPECT_EQ(File("spelt.txt"), File("plain.txt"));
 }
 
 TEST_F(KelvaneRunTest, ProgressBarOnlyOnATerminal) {
