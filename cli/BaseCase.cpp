@@ -14,7 +14,13 @@ void AddBaseCaseOptions(CLI::App& app, BaseCaseOptions& o) {
   app.add_option("--set", o.Settings, "Set one field of the base case (field name or record name); repeatable")
       ->type_name("NAME=TEXT")
       ->allow_extra_args(false);
-  app.add_flag("--robust", o.Robust, "Robust surface solve in every run");
+  // Many runs answer one question: a run the seed's march cannot finish
+  // must not read as a miss, so the robust surface solve is the default.
+  auto* plain = app.add_flag("--plain", o.Plain,
+                             "The seed's plain march in every run, without the robust surface solve (the default "
+                             "for study and optimize is the robust solve)");
+  app.add_flag("--robust", o.Robust, "The robust surface solve in every run (the default; kept for scripts)")
+      ->excludes(plain);
   app.add_flag("--literal", o.Literal, "The engine's reference path in every run (same results, slower)");
   app.add_flag("--quiet", o.Quiet, "No progress bar");
 }

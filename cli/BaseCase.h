@@ -13,12 +13,13 @@ namespace kelvane {
 struct BaseCaseOptions {
   std::string DataFile;
   std::vector<std::string> Settings;  // NAME=TEXT
-  bool Robust = false;
+  bool Robust = false;  // accepted for scripts; the robust solve is the default
+  bool Plain = false;   // the seed's plain march instead
   bool Literal = false;
   bool Quiet = false;
 };
 
-// Adds --data, --set, --robust, --literal and --quiet to a command.
+// Adds --data, --set, --plain, --robust, --literal and --quiet to a command.
 void AddBaseCaseOptions(CLI::App& app, BaseCaseOptions& options);
 
 // Applies them to `fields`; false after a message on standard error.

@@ -52,7 +52,9 @@ std::string CommandsText() {
          "  kelvane-run study OPTIONS      many runs at once: sweeps over fields, one table row per run\n"
          "                                 (kelvane-run study --help)\n"
          "  kelvane-run optimize OPTIONS   the best setting that meets targets, such as the fastest\n"
-         "                                 line speed (kelvane-run optimize --help)\n";
+         "                                 line speed (kelvane-run optimize --help)\n"
+         "  kelvane-run design OPTIONS     the fastest line speed over every zone's gas temperature:\n"
+         "                                 the dryer's schedule (kelvane-run design --help)\n";
 }
 
 std::string FieldListText() {

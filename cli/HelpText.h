@@ -1,5 +1,5 @@
 #pragma once
-// The texts of kelvane-run --help: the three commands, the fields as the
+// The texts of kelvane-run --help: the commands, the fields as the
 // window's pages hold them, and the nearest option to a misspelt one.  The
 // man page is made from the same --help.
 
@@ -8,7 +8,7 @@
 
 namespace kelvane {
 
-// "Commands:" and one line for each of run, study and optimize.
+// "Commands:" and one line for each of run, study, optimize and design.
 std::string CommandsText();
 
 // Every field with its caption, unit, default, typical and plausible range

@@ -4,8 +4,12 @@
 // line per field, the objective field last.
 //
 // Exit status: 0 a setting meets the targets; 1 options or base case
-// refused; 3 a file could not be written; 4 no setting in the bounds meets
-// the targets; 130 interrupted; 64 a wrong command line.
+// refused; 3 a file could not be written; 4 no setting in the bounds is
+// known to meet the targets (none does, or the run at the lenient bound did
+// not finish); 130 interrupted; 64 a wrong command line.
+//
+// The runs use the robust surface solve unless --plain is given: a run the
+// seed's march cannot finish is no answer to the search.
 
 #include <unistd.h>
 
@@ -18,6 +22,7 @@
 #include "cli/HelpText.h"
 #include "cli/Interrupts.h"
 #include "cli/RunsProgress.h"
+#include "cli/SearchOptions.h"
 #include "cli/StudyCommand.h"
 #include "files/DataFile.h"
 #include "run/NearestName.h"
@@ -27,50 +32,6 @@
 #include "study/StudyTable.h"
 
 namespace kelvane {
-
-namespace {
-
-struct Bounds {
-  std::string Lower, Upper;
-  double Lo = 0, Hi = 0;
-};
-
-Bounds ParseBounds(const std::string& text, const std::string& what) {
-  const auto colon = text.find(':');
-  Bounds b;
-  long double lo = 0, hi = 0;
-  if (colon == std::string::npos || !TextToExtended(text.substr(0, colon), '.', lo) ||
-      !TextToExtended(text.substr(colon + 1), '.', hi))
-    throw std::invalid_argument(what + ": \"" + text + "\" is not LOWER:UPPER");
-  if (!(lo < hi)) throw std::invalid_argument(what + ": the lower bound of \"" + text + "\" is not below the upper");
-  b.Lower = text.substr(0, colon);
-  b.Upper = text.substr(colon + 1);
-  b.Lo = static_cast<double>(lo);
-  b.Hi = static_cast<double>(hi);
-  return b;
-}
-
-bool WriteEvaluations(const std::string& path, const StudyDefinition& study, const std::vector<RowResult>& rows) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  bool ok = std::fputs(CsvHeader(study).c_str(), f) >= 0;
-  for (const RowResult& r : rows) ok = ok && std::fputs(CsvLine(r).c_str(), f) >= 0;
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok) std::fprintf(stderr, "kelvane-run: writing %s failed\n", path.c_str());
-  return ok;
-}
-
-void PrintSummary(const RowResult& r) {
-  const auto& cols = SummaryColumns();
-  for (std::size_t i = 0; i < cols.size(); ++i)
-    if (i < r.Summary.size() && r.Summary[i])
-      std::printf("%s=%s\n", cols[i].Name, ShortestNumber(*r.Summary[i]).c_str());
-}
-
-}  // namespace
 
 int OptimizeCommand(int argc, char** argv) {
   CLI::App app{"kelvane-run optimize: the best setting of one or more fields that meets the targets.\n"
@@ -111,9 +72,12 @@ int OptimizeCommand(int argc, char** argv) {
       "boiling_warnings, total_heat_kj_per_m2, heat_per_kg_solvent_kj, dry_thickness_um, total_time_s.\n"
       "--no-boiling: no boiling warning of the run summary (bubble pressure at the base film\n"
       "reaching 760 mmHg).\n"
-      "\nExit status: 0 a setting meets the targets (printed last as NAME=VALUE); 1 options or base\n"
-      "case refused; 3 a file could not be written; 4 no setting in the bounds meets the targets;\n"
-      "130 interrupted; 64 a wrong command line.\n");
+      "\nEvery run uses the robust surface solve unless --plain is given. A run that does not finish\n"
+      "is no answer: the search passes over it and tries a point near it.\n"
+      "\nExit status: 0 a setting meets the targets (printed last as NAME=VALUE, full precision; the\n"
+      "summary lines before it are rounded to 4 significant digits); 1 options or base case refused;\n"
+      "3 a file could not be written; 4 no setting in the bounds is known to meet the targets (none\n"
+      "does, or the run at the lenient bound did not finish); 130 interrupted; 64 a wrong command line.\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -164,7 +128,7 @@ int OptimizeCommand(int argc, char** argv) {
 
   StudyOptions options;
   options.Jobs = jobs;
-  options.Robust = base.Robust;
+  options.Robust = !base.Plain;
   options.LiteralTrials = base.Literal;
   StudyControl control;
   RunsProgress progress(!base.Quiet && isatty(STDERR_FILENO));
@@ -196,10 +160,10 @@ int OptimizeCommand(int argc, char** argv) {
       const BoundaryResult r = SearchBoundary(study, s, options, control);
       evaluations = r.Evaluations;
       progress.Clear();
-      found = r.End == SearchEnd::Boundary || r.End == SearchEnd::BoundReached;
+      found = HasAnswer(r.End);
       cancelled = r.End == SearchEnd::Cancelled;
       if (found) std::fprintf(stderr, "%s\n", BoundaryAnswer(s, r).c_str());
-      if (r.End == SearchEnd::NoneFeasible) notFound = BoundaryAnswer(s, r);
+      else if (!cancelled) notFound = BoundaryAnswer(s, r);
       if (found) {
         best = {r.Best};
         bestRow = r.BestRow;

@@ -105,6 +105,8 @@ int StudyCommand(int argc, char** argv) {
       ->type_name("K/N");
   app.add_option("--keep-results", keep, "Write each run's result file into DIR as row-NNNN.txt")->type_name("DIR");
   app.footer(
+      "\nEvery run uses the robust surface solve unless --plain is given; a run that does not finish\n"
+      "is marked \"failed\" with its message and has no summary figures.\n"
       "\nMerging shards: keep one header and sort the rest by the first column, e.g.\n"
       "  { head -n 1 part-1.csv; tail -q -n +2 part-*.csv | sort -t, -k1,1n; } > study.csv\n"
       "\nExit status: 0 every row ran (each row's outcome is in the table); 1 options or base\n"
@@ -134,7 +136,7 @@ int StudyCommand(int argc, char** argv) {
 
   StudyOptions options;
   options.Jobs = jobs;
-  options.Robust = base.Robust;
+  options.Robust = !base.Plain;
   options.LiteralTrials = base.Literal;
   if (!keep.empty()) {
     if (!MakeFolder(keep)) return 3;

@@ -126,6 +126,7 @@ int main(int argc, char** argv) {
   }
   if (argc > 1 && std::strcmp(argv[1], "study") == 0) return StudyCommand(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "optimize") == 0) return OptimizeCommand(argc - 1, argv + 1);
+  if (argc > 1 && std::strcmp(argv[1], "design") == 0) return DesignCommand(argc - 1, argv + 1);
   CLI::App app{"kelvane-run: compute a coated-film dryer without the window.\n\n" + CommandsText() +
                    "\nkelvane-run [run] starts from the window's default field texts, applies --data,\n"
                    "then each --set, and runs the calculation as the OK button does.  Messages go\n"

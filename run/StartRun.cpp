@@ -9,8 +9,13 @@
 
 #include "run/StartRun.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/StepLocation.h"
@@ -82,6 +87,59 @@ void ZoneMarched(const Calculation& calc, int zone, const RunOptions& options, b
   const int last = failed ? calc.State.LastStep - 1 : calc.State.LastStep;
   options.ZoneMarched(calc, zone, last, !failed && !calc.Cancelled && last == n);
 }
+
+// True when `path` is the null device: what is written there is gone, so a
+// march may start its output over.
+bool IsNullDevice(const std::string& path) {
+  struct stat a {}, b {};
+  return ::stat(path.c_str(), &a) == 0 && S_ISCHR(a.st_mode) && ::stat("/dev/null", &b) == 0 &&
+         a.st_rdev == b.st_rdev;
+}
+
+// The output of a robust run to a device or pipe (other than the null
+// device) is held in a private file until the run ends, so that a march
+// taken again from the entrance can start the output over; then it is
+// copied to the device in one pass.
+class DeviceBuffer {
+ public:
+  ~DeviceBuffer() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  bool Open() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string tmpl = std::string(dir && *dir ? dir : "/tmp") + "/kelvane-XXXXXX";
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    path_ = tmpl;
+    return true;
+  }
+  bool Active() const { return !path_.empty(); }
+  const std::string& Path() const { return path_; }
+  // Copies the held output to `target`; errno holds the reason of a failure.
+  bool CopyTo(const std::string& target) const {
+    std::FILE* in = std::fopen(path_.c_str(), "rb");
+    if (!in) return false;
+    std::FILE* out = std::fopen(target.c_str(), "wb");
+    if (!out) {
+      const int err = errno;
+      std::fclose(in);
+      errno = err;
+      return false;
+    }
+    char buf[1 << 16];
+    bool ok = true;
+    for (std::size_t n; ok && (n = std::fread(buf, 1, sizeof buf, in)) > 0;) ok = std::fwrite(buf, 1, n, out) == n;
+    const int err = errno;
+    std::fclose(in);
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok && errno == 0) errno = err ? err : EIO;
+    return ok;
+  }
+
+ private:
+  std::string path_;
+};
 
 }  // namespace
 
@@ -157,7 +215,16 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     report.Outcome = RunOutcome::FileError;
     return report;
   }
-  if (!written(WriteInputEcho(result.Path(), calc.Setup, sep))) {
+  DeviceBuffer buffer;
+  if (calc.Robust && !result.Staged() && !StagedFile::RegularFileExists(result.Path()) &&
+      !IsNullDevice(result.Path()))
+    (void)buffer.Open();  // without one the device is written as the march goes
+  auto out = [&]() -> const std::string& { return buffer.Active() ? buffer.Path() : result.Path(); };
+  // A march that may start its output over: a staged or regular file, the
+  // null device, or a device whose output is held until the end.
+  const bool restartable = result.Staged() || StagedFile::RegularFileExists(result.Path()) ||
+                           IsNullDevice(result.Path()) || buffer.Active();
+  if (!written(WriteInputEcho(out(), calc.Setup, sep))) {
     report.Outcome = RunOutcome::FileError;
     return report;
   }
@@ -175,6 +242,9 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     report.FailedZone = zone;
     if (outcome == RunOutcome::Cancelled && result.Existed() && result.Staged() && !host.KeepPartialResult()) {
       result.Discard();
+    } else if (buffer.Active() && !buffer.CopyTo(result.Path())) {
+      written({WriteStatus::WriteFailed, errno});
+      report.Outcome = RunOutcome::FileError;
     } else if (!result.Commit()) {
       written({WriteStatus::WriteFailed, errno});
       report.Outcome = RunOutcome::FileError;
@@ -189,7 +259,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
       setBusy(true);
       for (int k = 1; k <= calc.Setup.ZoneCount && !again; ++k) {
         calc.CurrentZone = k;
-        if (calc.CurrentZone != 1 && !written(AppendZoneConditions(result.Path(), calc.Setup, k, sep))) {
+        if (calc.CurrentZone != 1 && !written(AppendZoneConditions(out(), calc.Setup, k, sep))) {
           setBusy(false);
           report.Outcome = RunOutcome::FileError;
           report.FailedZone = k;
@@ -202,15 +272,15 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
         marching = 0;
         if (!calc.TransferOk || !calc.ConvergenceOk) {
           // A failed robust march is marched again from the entrance, off the
-          // plain path from the first step; its file starts over (a device or
-          // pipe written in place cannot, and keeps the first march).
-          if (calc.Robust && !calc.OffPathFromStart &&
-              (result.Staged() || StagedFile::RegularFileExists(result.Path()))) {
+          // plain path from the first step; its file starts over (held in a
+          // private file for a device or pipe; written in place where none
+          // could be made, it keeps the first march).
+          if (calc.Robust && !calc.OffPathFromStart && restartable) {
             explaining.Drop();
             calc.OffPathFromStart = true;
             calc.TransferOk = calc.ConvergenceOk = true;
             calc.Rescued.clear();
-            if (!written(WriteInputEcho(result.Path(), calc.Setup, sep))) {
+            if (!written(WriteInputEcho(out(), calc.Setup, sep))) {
               setBusy(false);
               report.Outcome = RunOutcome::FileError;
               report.ZonesWritten = 0;
@@ -220,13 +290,15 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
             again = true;
             continue;
           }
+          // The held messages say why the march stopped.
+          explaining.Release();
           return end(RunOutcome::EngineFailed, k);
         }
         explaining.Release();
         if (calc.Cancelled) {
           // The zones completed stay; the mark tells the file from one that
           // stopped on its own.
-          if (!written(AppendCancelledMark(result.Path()))) {
+          if (!written(AppendCancelledMark(out()))) {
             setBusy(false);
             report.Outcome = RunOutcome::Cancelled;
             report.FailedZone = k;
@@ -234,7 +306,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
           }
           return end(RunOutcome::Cancelled, k);
         }
-        if (!written(AppendZoneResults(result.Path(), calc.Setup, calc.State, k, calc.Setup.ZoneStepCount[k], sep))) {
+        if (!written(AppendZoneResults(out(), calc.Setup, calc.State, k, calc.Setup.ZoneStepCount[k], sep))) {
           setBusy(false);
           report.Outcome = RunOutcome::FileError;
           report.FailedZone = k;

@@ -88,7 +88,7 @@ double ObjectiveFn(const std::vector<double>& x, std::vector<double>&, void* dat
 // One constraint per target: its violation, scaled to the target's size.
 struct Constraint {
   Problem* P;
-  int Which;  // 0 residual, 1 film temperature, 2 boiling
+  int Which;  // 0 residual, 1 film temperature, 2 boiling, 3 boiling margin, 4 skinning
 };
 
 double ConstraintFn(const std::vector<double>& x, std::vector<double>&, void* data) {
@@ -98,7 +98,9 @@ double ConstraintFn(const std::vector<double>& x, std::vector<double>&, void* da
   switch (c.Which) {
     case 0: return *v.Residual;
     case 1: return *v.FilmTemperature;
-    default: return *v.Boiling;
+    case 2: return *v.Boiling;
+    case 3: return *v.BoilingMargin;
+    default: return *v.Skinning;
   }
 }
 
@@ -153,6 +155,8 @@ OptimizationResult Optimize(const StudyDefinition& base, const Optimization& opt
   if (opt.Goal.MaxResidual) constraints.push_back({&p, 0});
   if (opt.Goal.MaxFilmTemperature) constraints.push_back({&p, 1});
   if (opt.Goal.NoBoiling) constraints.push_back({&p, 2});
+  if (opt.Goal.MinBoilingMargin) constraints.push_back({&p, 3});
+  if (opt.Goal.NoSkinning) constraints.push_back({&p, 4});
   for (Constraint& c : constraints) o.add_inequality_constraint(ConstraintFn, &c, 1e-9);
   double f = 0;
   try {

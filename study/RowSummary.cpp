@@ -29,17 +29,17 @@ enum Column {
 
 const std::vector<SummaryColumn>& SummaryColumns() {
   static const std::vector<SummaryColumn> columns = {
-      {"final_residual_percent", "%"},
-      {"residual_g_per_m2", "g/m2"},
-      {"residual_ppm_dry", "ppm"},
-      {"max_film_temperature_c", "degC"},
-      {"min_boiling_margin_mmhg", "mmHg"},
-      {"warnings", "-"},
-      {"boiling_warnings", "-"},
-      {"total_heat_kj_per_m2", "kJ/m2"},
-      {"heat_per_kg_solvent_kj", "kJ/kg"},
-      {"dry_thickness_um", "um"},
-      {"total_time_s", "s"},
+      {"final_residual_percent", "%", "Solvent left at exit (%)"},
+      {"residual_g_per_m2", "g/m2", "Solvent left at exit (g/m²)"},
+      {"residual_ppm_dry", "ppm", "Solvent left at exit (ppm of dry coating)"},
+      {"max_film_temperature_c", "degC", "Hottest film (℃)"},
+      {"min_boiling_margin_mmhg", "mmHg", "Smallest boiling margin (mmHg)"},
+      {"warnings", "-", "Warnings"},
+      {"boiling_warnings", "-", "Boiling warnings"},
+      {"total_heat_kj_per_m2", "kJ/m2", "Heat from the gas (kJ/m²)"},
+      {"heat_per_kg_solvent_kj", "kJ/kg", "Heat per kg evaporated (kJ/kg)"},
+      {"dry_thickness_um", "um", "Dry thickness (µm)"},
+      {"total_time_s", "s", "Time in the dryer (s)"},
   };
   return columns;
 }
@@ -53,6 +53,7 @@ int SummaryColumnIndex(const std::string& name) {
 
 void RowSummarizer::Attach(RunOptions& options) {
   recorder_ = {};
+  details_ = {};
   options.ZoneMarched = [this](const Calculation& calc, int zone, int lastRow, bool complete) {
     recorder_.Zone(calc, zone, lastRow, complete);
   };
@@ -60,13 +61,14 @@ void RowSummarizer::Attach(RunOptions& options) {
 
 SummaryValues RowSummarizer::Finish(const Calculation& calc, const RunReport& report) {
   SummaryValues v(ColumnCount);
-  // A refused input marched nothing.
-  if (report.Outcome == RunOutcome::Refused || report.Outcome == RunOutcome::GeneralError ||
-      report.Outcome == RunOutcome::Declined || recorder_.Trace().Zones.empty())
-    return v;
+  // Only a run that marched every zone has results: a refused input
+  // marched nothing, and the figures of a run that stopped (failed,
+  // cancelled) describe the place it stopped at, not the dryer's exit.
+  if (report.Outcome != RunOutcome::Finished || recorder_.Trace().Zones.empty()) return v;
   RunTrace& trace = recorder_.Trace();
   trace.End = RunEndOf(report, calc);
-  const RunSummary s = SummarizeRun(trace);
+  details_ = SummarizeRun(trace);
+  const RunSummary& s = details_;
   v[FinalResidualPercent] = s.Run.ResidualPercent;
   v[ResidualGrams] = s.Run.ResidualGrams;
   v[ResidualPpm] = s.Run.ResidualPpm;

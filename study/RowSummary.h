@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "run/StartRun.h"
+#include "summary/RunSummary.h"
 #include "summary/RunTrace.h"
 
 namespace kelvane {
@@ -16,6 +17,7 @@ namespace kelvane {
 struct SummaryColumn {
   const char* Name;  // CSV header and JSON key: "final_residual_percent"
   const char* Unit;  // "%", "degC", ...
+  const char* Caption;  // for people, with the unit: "Solvent left at exit (%)"
 };
 
 // The columns, in table order.
@@ -33,9 +35,12 @@ class RowSummarizer {
  public:
   void Attach(RunOptions& options);
   SummaryValues Finish(const Calculation& calc, const RunReport& report);
+  // The whole summary behind the columns (no zones unless the run finished).
+  const RunSummary& Details() const { return details_; }
 
  private:
   TraceRecorder recorder_;
+  RunSummary details_;
 };
 
 }  // namespace kelvane

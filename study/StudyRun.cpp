@@ -86,6 +86,7 @@ RowResult RunRowWith(Calculation& calc, const StudyDefinition& study, const Stud
   r.RescuedSteps = static_cast<int>(calc.Rescued.size());
   if (r.Outcome != RowOutcome::Finished && r.Outcome != RowOutcome::Cancelled) r.Message = host.LastMessage();
   r.Summary = summary.Finish(calc, report);
+  r.Details = summary.Details();
   return r;
 }
 

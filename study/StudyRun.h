@@ -35,11 +35,12 @@ struct RowResult {
   int FailedZone = 0;    // zone in which the run stopped, 0 if none
   int RescuedSteps = 0;  // steps the robust surface solve took over
   SummaryValues Summary; // aligned with SummaryColumns()
+  RunSummary Details;    // the run summary behind them (zones and warnings of a finished run)
 };
 
 struct StudyOptions {
   int Jobs = 0;                // threads; 0: one per core
-  bool Robust = false;         // the robust surface solve in every run
+  bool Robust = true;          // the robust surface solve in every run (false: the plain march)
   bool LiteralTrials = false;  // the engine's reference path
   // Result file of a row; empty: the file goes to DiscardFile.
   std::function<std::string(const StudyRow&)> ResultFile;

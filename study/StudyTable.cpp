@@ -1,7 +1,10 @@
 #include "study/StudyTable.h"
 
-#include <charconv>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <charconv>
 
 namespace kelvane {
 
@@ -40,6 +43,29 @@ std::string ShortestNumber(double value) {
   char buf[64];
   const auto r = std::to_chars(buf, buf + sizeof buf, value);
   return std::string(buf, r.ptr);
+}
+
+std::string ReadableNumber(double value) {
+  if (!std::isfinite(value)) return ShortestNumber(value);
+  if (value == 0) return "0";
+  char buf[64];
+  const double a = std::fabs(value);
+  if (a >= 1e-3 && a < 1e6) {
+    // Decimals for 4 significant digits, from the value as it rounds.
+    int decimals = 3 - static_cast<int>(std::floor(std::log10(a)));
+    std::snprintf(buf, sizeof buf, "%.*f", std::max(decimals, 0), value);
+    // 9.99996 rounds to "10.0000": one decimal fewer then.
+    double shown = std::fabs(std::strtod(buf, nullptr));
+    if (decimals > 0 && shown >= std::pow(10.0, 4 - decimals)) std::snprintf(buf, sizeof buf, "%.*f", --decimals, value);
+    std::string t = buf;
+    if (t.find('.') != std::string::npos) {
+      while (t.back() == '0') t.pop_back();
+      if (t.back() == '.') t.pop_back();
+    }
+    return t == "-0" ? "0" : t;
+  }
+  std::snprintf(buf, sizeof buf, "%.4g", value);
+  return buf;
 }
 
 std::string CsvHeader(const StudyDefinition& study) {

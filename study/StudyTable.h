@@ -21,4 +21,9 @@ std::string JsonLine(const StudyDefinition& study, const RowResult& row);
 // A double in its shortest round-trip form ("0.25", "1e-07").
 std::string ShortestNumber(double value);
 
+// A double for people: 4 significant digits, without trailing zeros, in
+// plain notation from 0.001 to a million ("0.4707", "75.24", "149628") and
+// in exponent form beyond ("1.25e-05").  Machine formats keep ShortestNumber.
+std::string ReadableNumber(double value);
+
 }  // namespace kelvane

@@ -11,10 +11,18 @@
 namespace kelvane {
 
 struct Targets {
-  std::optional<double> MaxResidual;         // % of the initial solvent left at the exit
+  std::optional<double> MaxResidual;         // left at the exit, in ResidualIn
+  ResidualUnit ResidualIn = ResidualUnit::PercentOfInitial;
   std::optional<double> MaxFilmTemperature;  // degC
   bool NoBoiling = false;                    // bubble pressure stays below 760 mmHg
+  // The boiling margin (760 mmHg less the base-face bubble pressure) at its
+  // smallest stays at or above this, mmHg.
+  std::optional<double> MinBoilingMargin;
+  bool NoSkinning = false;                   // no skinning warning
 };
+
+// " %", " g/m2" or " ppm": a residual target's unit after its number.
+const char* ResidualUnitSuffix(ResidualUnit unit);
 
 // True when the row meets every target.  Otherwise `why` says what it missed
 // ("failed: <message>", "residual 3.2 % > 2 %", ...).
@@ -23,7 +31,7 @@ bool MeetsTargets(const RowResult& row, const Targets& targets, std::string* why
 // The targets' violations as numbers: <= 0 met, > 0 missed by that much (in
 // the target's unit).  A run that did not finish misses each by `failedBy`.
 struct TargetViolations {
-  std::optional<double> Residual, FilmTemperature, Boiling;
+  std::optional<double> Residual, FilmTemperature, Boiling, BoilingMargin, Skinning;
 };
 TargetViolations Violations(const RowResult& row, const Targets& targets, double failedBy);
 

@@ -112,6 +112,10 @@ RunSummary SummarizeRun(const RunTrace& trace, const SummarySettings& settings) 
       if (!s.NearGas && std::fabs(Tout - b.FilmTemp) <= settings.GasApproach) s.NearGas = at;
       const double margin = 760.0 - BubblePressure(p, b.FilmTemp, b.Base1, b.Base2);
       if (margin < s.MinBoilingMargin.Value) s.MinBoilingMargin = {margin, at};
+      if (b.SolRemain >= settings.SkinSolventRemaining) {
+        const double skin = settings.SkinSurfacePolymer - (1.0 - (b.Surface1 + b.Surface2));
+        if (!s.MinSkinMargin || skin < s.MinSkinMargin->Value) s.MinSkinMargin = ValueAt{skin, at};
+      }
       if (i == 0) continue;
       const TracePoint& a = z.Points[i - 1];
       const double dt = b.Time - a.Time;

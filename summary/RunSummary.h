@@ -77,6 +77,11 @@ struct ZoneSummary {
   double ExitThickness = 0;                             // um
   ZoneHeat Heat;
   ValueAt MinBoilingMargin;  // 760 mmHg minus the base-face bubble pressure
+  // How far the surface's polymer volume fraction stays below the skin
+  // threshold while the skin would still trap solvent (at least the
+  // skinning share of it left), at its smallest; none when the zone never
+  // holds that much solvent.  Negative where the skinning warning fires.
+  std::optional<ValueAt> MinSkinMargin;
 };
 
 struct RunTotals {
@@ -108,8 +113,12 @@ struct Warning {
   double Value = 0; // the value that triggered it (unit in Unit)
   std::string Unit;
   double Worst = 0; // the worst value of the zone
-  std::string Text;
+  std::string Text;   // what was found, where; ends with the advice
+  std::string Advice; // what to do about it, in one sentence
 };
+
+// One sentence of advice for a kind of warning, in the engineer's terms.
+const char* WarningAdvice(WarningKind kind);
 
 struct RunSummary {
   std::vector<ZoneSummary> Zones;

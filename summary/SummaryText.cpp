@@ -132,7 +132,7 @@ std::string SummaryJson(const RunSummary& s) {
     j += ", \"unit\": " + Str(w.Unit);
     j += ", \"worst\": " + Num(w.Worst);
     j += ", \"solvent\": " + (w.Solvent ? std::to_string(w.Solvent) : std::string("null"));
-    j += ", \"text\": " + Str(w.Text) + "}";
+    j += ", \"text\": " + Str(w.Text) + ", \"advice\": " + Str(w.Advice) + "}";
   }
   j += s.Warnings.empty() ? "],\n" : "\n  ],\n";
 
@@ -228,20 +228,55 @@ std::string SummaryTable(const RunSummary& s) {
   return t;
 }
 
+namespace {
+
+// A residual as the outcome line gives it: one decimal where that shows
+// the value, two significant digits for less.
+std::string Residual(double v) { return std::fabs(v) >= 0.1 || v == 0 ? Format("%.1f", v) : Format("%.2g", v); }
+
+// The exit's residual in the target's unit: "6.6 % of the solvent",
+// "12.3 g/m2 of solvent", "149628 ppm of the dry coating".
+std::string ResidualInUnit(const RunSummary& s) {
+  const RunTotals& r = s.Run;
+  switch (s.Settings.ResidualTargetUnit) {
+    case ResidualUnit::GramsPerSquareMetre: return Residual(r.ResidualGrams) + " g/m2 of solvent";
+    case ResidualUnit::PpmOfDryCoating: return Format("%.0f ppm of solvent in the dry coating", r.ResidualPpm);
+    case ResidualUnit::PercentOfInitial: break;
+  }
+  return Residual(r.ResidualPercent) + " % of the solvent";
+}
+
+std::string TargetInUnit(const RunSummary& s) {
+  const double t = *s.Settings.ResidualTarget;
+  switch (s.Settings.ResidualTargetUnit) {
+    case ResidualUnit::GramsPerSquareMetre: return Format("%.4g g/m2", t);
+    case ResidualUnit::PpmOfDryCoating: return Format("%.4g ppm", t);
+    case ResidualUnit::PercentOfInitial: break;
+  }
+  return Format("%.4g %%", t);
+}
+
+}  // namespace
+
 std::string OutcomeLine(const RunSummary& s) {
   const RunTotals& r = s.Run;
   std::string line;
   switch (r.End.Kind) {
     case RunEndKind::Finished:
-      if (r.TargetMet && !*r.TargetMet)
-        line = Format("Not dry: %.1f %% of solvent left at the exit, target missed", r.ResidualPercent);
+      // "Dry" is a claim about a target: without one the line says what
+      // is left and that nothing was checked against it.
+      if (!s.Settings.ResidualTarget || !r.TargetMet)
+        line = "Finished: " + Residual(r.ResidualPercent) + " % of the solvent left at the exit (no residual target set)";
+      else if (*r.TargetMet)
+        line = "Dry: " + ResidualInUnit(s) + " left at the exit, within the target of " + TargetInUnit(s);
       else
-        line = Format("Dry: %.1f %% of solvent left at the exit", r.ResidualPercent);
+        line = "Not dry: " + ResidualInUnit(s) + " left at the exit, above the target of " + TargetInUnit(s);
       break;
     case RunEndKind::Refused: return "No result: the input was refused";
     default:
-      line = Format("Stopped in zone %d at %.2f m with %.1f %% of solvent left", r.StopZone, r.StopPosition,
-                    r.ResidualPercent);
+      // A run that stopped meets no target, whatever it had left.
+      line = Format("Stopped in zone %d at %.2f m with %s %% of the solvent left", r.StopZone, r.StopPosition,
+                    Residual(r.ResidualPercent).c_str());
   }
   const size_t n = s.Warnings.size();
   if (n == 0) return line + " · no warnings";

@@ -15,7 +15,9 @@ std::string SummaryJson(const RunSummary& s);
 std::string SummaryCsv(const RunSummary& s);
 // The zone table and the warnings, for a terminal.
 std::string SummaryTable(const RunSummary& s);
-// "Dry: 2.6 % of solvent left at the exit · 1 warning — see Results"
+// "Finished: 6.6 % of the solvent left at the exit (no residual target set) · no warnings",
+// "Dry: 0.42 % of the solvent left at the exit, within the target of 1 % · 1 warning — see Results",
+// "Not dry: ... above the target of ...", "Stopped in zone 2 at 6.00 m with ...".
 std::string OutcomeLine(const RunSummary& s);
 // "finished", "failed", "cancelled", "stopped", "refused"
 const char* OutcomeName(RunEndKind kind);

@@ -41,6 +41,29 @@ const char* WarningKindName(WarningKind kind) {
   return "";
 }
 
+const char* WarningAdvice(WarningKind kind) {
+  switch (kind) {
+    case WarningKind::Boiling:
+      return "Lower this zone's gas temperature, or stage the temperatures over more zones so that the coating "
+             "loses its solvent before the film gets this hot.";
+    case WarningKind::AboveBoilingPoint:
+      return "Watch for bubbles; if they appear, lower this zone's gas temperature while this solvent is still in "
+             "the coating.";
+    case WarningKind::Skinning:
+      return "Slow the early drying: a cooler gas or some solvent vapour in the gas of the first zones keeps the "
+             "surface open while the solvent below leaves.";
+    case WarningKind::Uptake:
+      return "Lower this solvent's partial pressure in the zone's gas (more fresh air), or dry at a higher "
+             "gas temperature in this zone.";
+    case WarningKind::ResidualTarget:
+      return "Slow the web, lengthen the dryer, or raise the gas temperatures of the later zones (within the "
+             "boiling limits).";
+    case WarningKind::FilmTemperatureLimit:
+      return "Lower this zone's gas temperature or its heat-transfer coefficients.";
+  }
+  return "";
+}
+
 double ResidualIn(ResidualUnit unit, const RunParameters& p, const TracePoint& t) {
   const CoatingMasses m = MassesAt(p, t);
   const double solvent = m.Solvent1 + m.Solvent2;
@@ -84,7 +107,7 @@ class Collector {
     auto it = index_.find(key);
     if (it == index_.end()) {
       index_[key] = list_.size();
-      list_.push_back({kind, solvent, at, value, unit, value, std::move(text)});
+      list_.push_back({kind, solvent, at, value, unit, value, std::move(text), {}});
       return;
     }
     Warning& w = list_[it->second];
@@ -112,11 +135,13 @@ std::vector<Warning> FindWarnings(const RunTrace& trace, RunSummary& summary) {
   Collector c;
   std::optional<Where> targetMet;
 
+  std::map<int, double> zoneMax;  // the zone table's hottest film, degC
   for (const ZoneTrace& z : trace.Zones) {
     const int k = z.Zone;
     for (size_t i = 0; i < z.Points.size(); ++i) {
       const TracePoint& t = z.Points[i];
       const Where at{k, t.Position, t.Time};
+      zoneMax[k] = i == 0 ? t.FilmTemp : std::max(zoneMax[k], t.FilmTemp);
       const double bubble = BubblePressure(p, t.FilmTemp, t.Base1, t.Base2);
       if (bubble >= 760.0)
         c.Fire(WarningKind::Boiling, 0, at, bubble, "mmHg", Higher,
@@ -161,10 +186,12 @@ std::vector<Warning> FindWarnings(const RunTrace& trace, RunSummary& summary) {
                               : TrySurfacePartialPressure(T, phiI, phiJ, V2, V1, p.VaporA2, p.VaporB2, p.VaporC2,
                                                           p.Chi2p, p.Chi1p, p.Chi12))
                           .value_or(0.0);
-          if (surface < gas)
+          // Pressures that agree to the four digits printed are at
+          // equilibrium with the gas, not taking up solvent from it.
+          if (surface < gas && Format("%.4g", surface) != Format("%.4g", gas))
             c.Fire(WarningKind::Uptake, s, at, surface - gas, "mmHg", Lower,
                    Format("%s: solvent %d is taken up from the gas: its equilibrium pressure over the surface, "
-                          "%.2f mmHg, is below the gas's %.2f mmHg.",
+                          "%.4g mmHg, is below the gas's %.4g mmHg.",
                           Place(at).c_str(), s, surface, gas));
         }
       }
@@ -186,8 +213,16 @@ std::vector<Warning> FindWarnings(const RunTrace& trace, RunSummary& summary) {
   for (Warning& w : list)
     if (w.Kind == WarningKind::FilmTemperatureLimit && w.Worst > w.Value)
       w.Text.insert(w.Text.size() - 1, Format(", up to %.1f °C in the zone", w.Worst));
-    else if (w.Kind == WarningKind::AboveBoilingPoint)
-      w.Text += Format(" The film reaches %.1f °C in the zone.", w.Worst);
+    else if (w.Kind == WarningKind::AboveBoilingPoint) {
+      // The hottest film while the solvent is still there, which may be
+      // cooler than the zone's hottest once the solvent has gone.
+      const double hottest = zoneMax[w.At.Zone];
+      const std::string worst = Format("%.1f", w.Worst), zone = Format("%.1f", hottest);
+      w.Text += worst == zone ? Format(" The film reaches %.1f °C in the zone.", w.Worst)
+                              : Format(" While solvent %d is still above %.4g %% of the coating the film reaches "
+                                       "%.1f °C; the zone's hottest film, %.1f °C, comes after it has gone.",
+                                       w.Solvent, 100.0 * set.BoilingPointShare, w.Worst, hottest);
+    }
 
   RunTotals& r = summary.Run;
   if (set.ResidualTarget) {
@@ -207,11 +242,16 @@ std::vector<Warning> FindWarnings(const RunTrace& trace, RunSummary& summary) {
                         finished ? Format("Residual target not met: %.4g %s left at the exit (target %.4g).", value,
                                           unit, *set.ResidualTarget)
                                  : Format("Residual target not met: the run stopped with %.4g %s left (target %.4g).",
-                                          value, unit, *set.ResidualTarget)});
+                                          value, unit, *set.ResidualTarget),
+                        {}});
       }
     } else {
       r.TargetMet = false;
     }
+  }
+  for (Warning& w : list) {
+    w.Advice = WarningAdvice(w.Kind);
+    w.Text += " " + w.Advice;
   }
   return list;
 }

@@ -385,9 +385,9 @@ TEST_F(KelvaneRunTest, WrittenDataFileGivesTheSameRun) {
 TEST_F(KelvaneRunTest, HelpListsEveryField) {
   const Result r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
-  // The three commands come first, before the options of the single run.
+  // The commands come first, before the options of the single run.
   const std::string head = r.out.substr(0, r.out.find("Usage:"));
-  for (const char* command : {"kelvane-run [run]", "kelvane-run study", "kelvane-run optimize"})
+  for (const char* command : {"kelvane-run [run]", "kelvane-run study", "kelvane-run optimize", "kelvane-run design"})
     EXPECT_NE(head.find(command), std::string::npos) << command;
   // Zones 2 to 14 are one pattern of six rows; every other field has its own
   // row, its caption below it, on the page that holds it in the window.
@@ -450,7 +450,9 @@ TEST_F(KelvaneRunTest, MisspeltNamesGetTheNearestOne) {
        "did you mean WebSpeed?"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    std::string trace;
+    for (const std::string& a : c.args) trace += a + " ";
+    SCOPED_TRACE(trace);
     const Result r = Run(c.args);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;

@@ -12,13 +12,19 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <iterator>
+#include <thread>
 
 #include "engine/MiscCalc.h"
 #include "files/ResultFileReader.h"
 #include "run/FieldTable.h"
 #include "run/ReadRunParameters.h"
 #include "run/StartRun.h"
+#include "study/StudyRun.h"
+#include "study/StudyTable.h"
 #include "tests/support/DefaultSetup.h"
 #include "tests/support/EngineTestSupport.h"
 #include "tests/support/RunTestSupport.h"
@@ -433,6 +439,84 @@ TEST(RobustSurface, FailedRobustRunIsMarchedAgainOffThePlainPath) {
     EXPECT_EQ(read.Data.Zones.size(), static_cast<size_t>(calc->Setup.ZoneCount));
     EXPECT_EQ(read.Data.Conditions.size(), static_cast<size_t>(calc->Setup.ZoneCount));
   }
+  std::filesystem::remove_all(dir);
+}
+
+// Every caller and every output take the one run path: a robust run whose
+// first march fails is marched again from the entrance whether it writes a
+// file, the null device or a pipe, and a study row (the runs of a search)
+// is that same run.  A robust run that fails on the null device says why.
+TEST(RobustSurface, MarchedAgainAlikeOnEveryOutputAndCaller) {
+  const auto dryers = DryerSettings("off-path");
+  ASSERT_FALSE(dryers.empty());
+  const auto dir = std::filesystem::temp_directory_path() / ("kelvane-one-path-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  struct Seen {
+    RunOutcome outcome;
+    std::vector<std::string> messages;
+    std::size_t rescued;
+    int marches;
+  };
+  auto single = [&](FieldTextMap fields, const std::string& path) {
+    fields.SetText("Edit250", path);
+    runtest::RecordingRunHost host;
+    auto calc = std::make_unique<Calculation>();
+    RunOptions options;
+    options.Robust = true;
+    const RunReport report = StartRun(fields, host, *calc, options);
+    return Seen{report.Outcome, host.messages, calc->Rescued.size(), calc->Stats.Marches};
+  };
+  const FieldTextMap fields = FieldsFromSettings(dryers.front().second);
+  const std::string file = (dir / "file.txt").string();
+  const Seen toFile = single(fields, file);
+  ASSERT_EQ(toFile.outcome, RunOutcome::Finished);
+  ASSERT_EQ(toFile.marches, 2);
+  const std::string bytes = filetest::ReadBytes(file);
+
+  const Seen toNull = single(fields, "/dev/null");
+  EXPECT_EQ(toNull.outcome, RunOutcome::Finished);
+  EXPECT_EQ(toNull.marches, 2);
+  EXPECT_EQ(toNull.rescued, toFile.rescued);
+
+  // A pipe receives the second march's file only, whole.
+  const std::string fifo = (dir / "pipe").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string piped;
+  std::thread reader([&] {
+    std::ifstream in(fifo, std::ios::binary);
+    piped.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  });
+  const Seen toPipe = single(fields, fifo);
+  reader.join();
+  EXPECT_EQ(toPipe.outcome, RunOutcome::Finished);
+  EXPECT_EQ(toPipe.rescued, toFile.rescued);
+  EXPECT_TRUE(piped == bytes) << piped.size() << " bytes through the pipe, " << bytes.size() << " in the file";
+
+  // A study row, to a file and to nowhere (as a search's runs go).
+  StudyDefinition study;
+  study.Base = fields;
+  study.Varied = {ParseVaried("WebSpeed=" + fields.Text(FindField("WebSpeed")->Component))};
+  StudyOptions options;  // the robust solve by default
+  options.ResultFile = [&](const StudyRow&) { return (dir / "row.txt").string(); };
+  const RowResult row = RunRow(study, RowAt(study, 1), options);
+  EXPECT_EQ(row.Outcome, RowOutcome::Finished) << row.Message;
+  EXPECT_EQ(static_cast<std::size_t>(row.RescuedSteps), toFile.rescued);
+  EXPECT_TRUE(filetest::ReadBytes((dir / "row.txt").string()) == bytes);
+  options.ResultFile = nullptr;
+  const RowResult discarded = RunRow(study, RowAt(study, 1), options);
+  EXPECT_EQ(discarded.Outcome, RowOutcome::Finished) << discarded.Message;
+  EXPECT_EQ(static_cast<std::size_t>(discarded.RescuedSteps), toFile.rescued);
+  EXPECT_EQ(CsvLine(discarded), CsvLine(row));
+
+  // A robust run that fails for good shows its message on every output.
+  FieldTextMap saturated;
+  saturated.SetText(FindField("PartialPressure1[1]")->Component, "5000");
+  const Seen failedFile = single(saturated, (dir / "failed.txt").string());
+  const Seen failedNull = single(saturated, "/dev/null");
+  EXPECT_NE(failedFile.outcome, RunOutcome::Finished);
+  ASSERT_EQ(failedFile.messages.size(), 1u);
+  EXPECT_EQ(failedNull.outcome, failedFile.outcome);
+  EXPECT_EQ(failedNull.messages, failedFile.messages);
   std::filesystem::remove_all(dir);
 }
 

@@ -29,7 +29,8 @@ struct Ran {
 class RunSummaryTest : public filetest::ScratchDir {
  protected:
   // Runs the field texts through the driver, recording the trace.
-  Ran Run(FieldTextMap fields, const SummarySettings& settings = {}, int cancelZone = 0, int cancelStep = 0) {
+  Ran Run(FieldTextMap fields, const SummarySettings& settings = {}, int cancelZone = 0, int cancelStep = 0,
+          bool robust = false) {
     fields.SetText("Edit250", Path("result.txt"));
     RecordingRunHost host;
     host.cancelInZone = cancelZone;
@@ -37,6 +38,7 @@ class RunSummaryTest : public filetest::ScratchDir {
     auto calc = std::make_unique<Calculation>();
     TraceRecorder recorder;
     RunOptions options;
+    options.Robust = robust;
     options.ZoneMarched = [&](const Calculation& c, int zone, int last, bool complete) {
       recorder.Zone(c, zone, last, complete);
     };
@@ -278,6 +280,66 @@ TEST_F(RunSummaryTest, StoppedRunsAndTheCallersFloatingPointState) {
   t.Zones[0].Points[3].Base1 = 0;        // a solvent that is gone
   (void)SummarizeRun(t);
   EXPECT_EQ(std::fetestexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW), 0);
+}
+
+// "Dry" is a claim about a target: never made without one, never for a run
+// that stopped, whatever it had left.
+TEST_F(RunSummaryTest, OutcomeWordsClaimDryOnlyForAMetTarget) {
+  const Ran d = Run(Defaults());
+  ASSERT_EQ(d.Report.Outcome, RunOutcome::Finished);
+  const double left = d.Summary.Run.ResidualPercent;
+  ASSERT_GT(left, 1.0);
+  const std::string free = OutcomeLine(d.Summary);
+  EXPECT_EQ(free.rfind("Finished: ", 0), 0u) << free;
+  EXPECT_NE(free.find("(no residual target set)"), std::string::npos) << free;
+  EXPECT_EQ(free.find("Dry"), std::string::npos) << free;
+
+  SummarySettings set;
+  set.ResidualTarget = left + 0.5;
+  const std::string met = OutcomeLine(SummarizeRun(d.Trace, set));
+  EXPECT_EQ(met.rfind("Dry: ", 0), 0u) << met;
+  set.ResidualTarget = left - 0.5;
+  const std::string missed = OutcomeLine(SummarizeRun(d.Trace, set));
+  EXPECT_EQ(missed.rfind("Not dry: ", 0), 0u) << missed;
+  EXPECT_NE(missed.find("above the target of"), std::string::npos) << missed;
+  // In ppm of the dry coating the words follow the unit of the target.
+  set.ResidualTargetUnit = ResidualUnit::PpmOfDryCoating;
+  set.ResidualTarget = 2 * d.Summary.Run.ResidualPpm;
+  const std::string ppm = OutcomeLine(SummarizeRun(d.Trace, set));
+  EXPECT_EQ(ppm.rfind("Dry: ", 0), 0u) << ppm;
+  EXPECT_NE(ppm.find(" ppm"), std::string::npos) << ppm;
+
+  // Stopped in zone 2 with less left than a generous target: not met.
+  set = {};
+  set.ResidualTarget = 100.0;
+  const Ran stopped = Run(Defaults(), set, 2, 300);
+  ASSERT_TRUE(stopped.Summary.Run.TargetMet.has_value());
+  EXPECT_FALSE(*stopped.Summary.Run.TargetMet);
+  const std::string line = OutcomeLine(stopped.Summary);
+  EXPECT_EQ(line.find("Dry"), std::string::npos) << line;
+  EXPECT_NE(SummaryJson(stopped.Summary).find("\"residual_target_met\": false"), std::string::npos);
+}
+
+// The warnings' figures are the zone table's: a film far above a solvent's
+// boiling point once that solvent has gone is said to be so, with the
+// zone's hottest film; and every warning ends with its advice.
+TEST_F(RunSummaryTest, WarningFiguresAgreeWithTheZoneTable) {
+  FieldTextMap f = Defaults();
+  Set(f, "OuterTemperature[1]", "400");
+  Set(f, "OuterTemperature[2]", "150");
+  const Ran r = Run(f, {}, 0, 0, true);
+  ASSERT_EQ(r.Report.Outcome, RunOutcome::Finished);
+  ASSERT_GT(Count(r.Summary, WarningKind::AboveBoilingPoint), 0);
+  char hottest[32];
+  for (const Warning& w : r.Summary.Warnings) {
+    SCOPED_TRACE(w.Text);
+    ASSERT_FALSE(w.Advice.empty());
+    EXPECT_EQ(w.Text.substr(w.Text.size() - w.Advice.size()), w.Advice);
+    if (w.Kind == WarningKind::AboveBoilingPoint) {
+      std::snprintf(hottest, sizeof hottest, "%.1f °C", r.Summary.Zones[static_cast<std::size_t>(w.At.Zone - 1)].MaxTemperature.Value);
+      EXPECT_NE(w.Text.find(hottest), std::string::npos) << "the zone's hottest film is " << hottest;
+    }
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -82,6 +83,7 @@ TEST_F(StudyTest, RowsAreTheSingleRunsWhateverTheThreads) {
   s.Varied = {ParseVaried("WebSpeed=0.20,0.30,abc,0")};
   const std::vector<StudyRow> rows = ShardRows(s, {});
   StudyOptions o;
+  o.Robust = false;  // the seed's march, as the single runs below make it
   o.Jobs = 2;
   o.ResultFile = [&](const StudyRow& r) { return Path("row" + std::to_string(r.Number) + ".txt"); };
   StudyControl control;
@@ -109,9 +111,10 @@ TEST_F(StudyTest, RowsAreTheSingleRunsWhateverTheThreads) {
     EXPECT_FALSE(host.last.empty() && report.Outcome != RunOutcome::Finished);
     EXPECT_EQ(ReadBytes(Path("row" + std::to_string(i + 1) + ".txt")), ReadBytes(Path("single.txt")));
     std::filesystem::remove(Path("single.txt"));
-    // The summary columns are the single run's summary; a refused run has none.
+    // The summary columns are the single run's summary; a run that did not
+    // finish has none: the figures of the place it stopped are no result.
     const auto column = [&](const char* name) { return table[i].Summary[static_cast<std::size_t>(SummaryColumnIndex(name))]; };
-    if (report.Outcome == RunOutcome::Refused) {
+    if (report.Outcome != RunOutcome::Finished) {
       for (const auto& v : table[i].Summary) EXPECT_FALSE(v);
       continue;
     }
@@ -225,6 +228,57 @@ TEST_F(StudyTest, TheSearchFindsTheBoundaryOfABruteForceSweep) {
   // A target the far end meets is the bound itself.
   search.Goal.MaxResidual = 90;
   EXPECT_EQ(SearchBoundary(s, search, o, control).End, SearchEnd::BoundReached);
+}
+
+// The seed's march fails at 0.3 and 0.4 m/s on the short dryer and finishes
+// 0.2 and 0.45; the robust solve finishes them all.  A failure is no
+// answer: the search passes over it and never takes it for a miss.
+TEST_F(StudyTest, AFailedRunIsNeitherAMissNorAnAnswer) {
+  StudyDefinition s = ShortStudy();
+  StudyOptions plain;
+  plain.Robust = false;
+  plain.Jobs = 1;  // one point a round: the first is the bracket's middle, 0.3
+  StudyControl control;
+  BoundarySearch search;
+  search.Field = ParseVaried("WebSpeed=0");
+  search.Lower = "0.1";
+  search.Upper = "0.45";
+  search.Tolerance = 0.1;
+  search.Goal.MaxResidual = 8.0;
+  const BoundaryResult r = SearchBoundary(s, search, plain, control);
+  ASSERT_EQ(r.End, SearchEnd::Boundary) << BoundaryAnswer(search, r);
+  EXPECT_EQ(r.BestRow.Outcome, RowOutcome::Finished);
+  EXPECT_EQ(r.BeyondRow.Outcome, RowOutcome::Finished) << "a failed run taken for a miss";
+  EXPECT_TRUE(MeetsTargets(r.BestRow, search.Goal));
+  EXPECT_FALSE(MeetsTargets(r.BeyondRow, search.Goal));
+  EXPECT_EQ(r.Best, "0.2");
+  EXPECT_EQ(r.Beyond, "0.45");
+  ASSERT_EQ(r.FailedBetween, V({"0.3", "0.4"}));
+  const std::string answer = BoundaryAnswer(search, r);
+  EXPECT_NE(answer.find("the runs at WebSpeed=0.3, 0.4 between them failed"), std::string::npos) << answer;
+  // The failed point was replaced by its neighbours, each run once.
+  std::set<std::string> once;
+  for (const RowResult& e : r.Evaluations) EXPECT_TRUE(once.insert(e.Row.Values[0]).second) << e.Row.Values[0];
+
+  // The robust solve, the study library's default, finishes that run.
+  StudyOptions robust;
+  robust.Jobs = 1;
+  const BoundaryResult rr = SearchBoundary(s, search, robust, control);
+  EXPECT_TRUE(rr.FailedBetween.empty());
+  EXPECT_EQ(rr.End, SearchEnd::Boundary);
+
+  // A lenient end that fails says so with its message, not "no setting
+  // meets the targets".
+  search.Lower = "0.3";
+  search.Upper = "5";
+  search.Tolerance = 0;
+  const BoundaryResult near = SearchBoundary(s, search, plain, control);
+  EXPECT_EQ(near.End, SearchEnd::NearFailed);
+  EXPECT_FALSE(HasAnswer(near.End));
+  const std::string nearAnswer = BoundaryAnswer(search, near);
+  EXPECT_EQ(nearAnswer.rfind("the run at WebSpeed=0.3, the lenient end of the bounds, did not finish", 0), 0u)
+      << nearAnswer;
+  EXPECT_NE(nearAnswer.find("Sorry"), std::string::npos) << nearAnswer;
 }
 
 TEST_F(StudyTest, CobylaKeepsTheBestRunThatMeetsTheTargets) {

@@ -1,0 +1,179 @@
+// kelvane-run design: the fastest web speed and the zones' gas temperatures
+// that dry the coating to the target without boiling, skinning or an
+// overheated film.  The account goes to standard error; standard output
+// ends with one NAME=VALUE line per designed field, then WebSpeed=V, so that
+// a script can pass the design back as --set arguments.
+//
+// Exit status: 0 a design meets the targets; 1 options or base case
+// refused; 3 a file could not be written; 4 no schedule in the bounds met
+// the targets; 130 interrupted; 64 a wrong command line.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "cli/BaseCase.h"
+#include "cli/HelpText.h"
+#include "cli/Interrupts.h"
+#include "cli/RunsProgress.h"
+#include "cli/SearchOptions.h"
+#include "cli/StudyCommand.h"
+#include "files/DataFile.h"
+#include "run/ReadRunParameters.h"
+#include "study/Design.h"
+
+namespace kelvane {
+
+namespace {
+
+// "7", "7%", "0.5g/m2", "500ppm": the residual target and its unit.
+bool ParseResidual(const std::string& text, Targets& goal) {
+  struct Unit {
+    const char* Suffix;
+    ResidualUnit Value;
+  };
+  for (const Unit& u : {Unit{"g/m2", ResidualUnit::GramsPerSquareMetre}, Unit{"ppm", ResidualUnit::PpmOfDryCoating},
+                        Unit{"%", ResidualUnit::PercentOfInitial}, Unit{"", ResidualUnit::PercentOfInitial}}) {
+    const std::string suffix = u.Suffix;
+    if (text.size() <= suffix.size() || text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0)
+      continue;
+    long double v = 0;
+    if (!TextToExtended(text.substr(0, text.size() - suffix.size()), '.', v) || v < 0) return false;
+    goal.MaxResidual = static_cast<double>(v);
+    goal.ResidualIn = u.Value;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int DesignCommand(int argc, char** argv) {
+  CLI::App app{"kelvane-run design: the fastest web speed, with each zone's gas temperature, that meets the\n"
+               "targets. The common case: kelvane-run design --max-residual 7 --no-boiling --no-skinning\n",
+               "kelvane-run design"};
+  BaseCaseOptions base;
+  AddBaseCaseOptions(app, base);
+  std::string residual, speed = "0.05:5", csv, writeData;
+  std::vector<std::string> over;
+  double maxTemp = -1e300, margin = -1e300, span = 40, lowest = 20, highest = 200, webWidth = 0;
+  bool noBoiling = false, noSkinning = false, nonDecreasing = false;
+  int maxEvaluations = 120;
+  app.add_option("--max-residual", residual,
+                 "Target: at most this much solvent left at the exit, in % of the initial solvent (7 or 7%), "
+                 "g/m2 (0.5g/m2) or ppm of the dry coating (500ppm)")
+      ->type_name("AMOUNT");
+  app.add_flag("--no-boiling", noBoiling, "Target: the bubble pressure at the base film stays below 760 mmHg");
+  app.add_option("--boiling-margin", margin, "Target: the boiling margin never below MMHG (implies --no-boiling)")
+      ->type_name("MMHG");
+  app.add_flag("--no-skinning", noSkinning, "Target: no skinning warning");
+  app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")->type_name("DEGC");
+  app.add_flag("--non-decreasing", nonDecreasing, "The gas temperatures never fall from one zone to the next");
+  app.add_option("--span", span, "Each zone's gas temperature within K of its current value (default 40)")
+      ->type_name("K")
+      ->check(CLI::PositiveNumber);
+  app.add_option("--lowest", lowest, "No gas colder than DEGC (default 20)")->type_name("DEGC");
+  app.add_option("--highest", highest, "No gas hotter than DEGC (default 200)")->type_name("DEGC");
+  app.add_option("--over", over, "A further field designed, with its bounds (a zone's heat-transfer coefficient, "
+                                 "say); repeatable")
+      ->type_name("NAME=LOWER:UPPER")
+      ->allow_extra_args(false);
+  app.add_option("--speed", speed, "Bounds of the web speed, m/s (default 0.05:5)")->type_name("LOWER:UPPER");
+  app.add_option("--web-width", webWidth, "Web width for the power per zone, m")->type_name("M")->check(CLI::PositiveNumber);
+  app.add_option("--max-evaluations", maxEvaluations, "Runs allowed to each of the two starts (default 120)")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
+  app.add_option("--csv", csv, "Write every run made as CSV")->type_name("FILE");
+  app.add_option("--write-data", writeData, "Write the base case with the design as a data file")->type_name("FILE");
+  app.footer(
+      "\nEvery run uses the robust surface solve unless --plain is given. A run that does not finish is\n"
+      "no answer: its point gives way to a neighbour that finishes.\n"
+      "\nExit status: 0 a design meets the targets (the designed fields and WebSpeed printed last as\n"
+      "NAME=VALUE); 1 options or base case refused; 3 a file could not be written; 4 no schedule in\n"
+      "the bounds met the targets; 130 interrupted; 64 a wrong command line.\n");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() != 0 && ReportUnknownOption(app, argc, argv, "kelvane-run design")) return 64;
+    return app.exit(e) == 0 ? 0 : 64;
+  }
+  auto refuse = [](const std::string& text) {
+    std::fprintf(stderr, "kelvane-run design: %s\n", text.c_str());
+    return 1;
+  };
+  StudyDefinition study;
+  if (!ApplyBaseCase(base, study.Base)) return 1;
+  DesignProblem p;
+  if (!residual.empty() && !ParseResidual(residual, p.Goal))
+    return refuse("--max-residual " + residual + ": expected a number that is not negative, with %, g/m2 or ppm");
+  if (maxTemp > -1e300) p.Goal.MaxFilmTemperature = maxTemp;
+  if (margin > -1e300) p.Goal.MinBoilingMargin = margin;
+  p.Goal.NoBoiling = noBoiling;
+  p.Goal.NoSkinning = noSkinning;
+  p.NonDecreasing = nonDecreasing;
+  p.MaxEvaluations = maxEvaluations;
+  if (webWidth > 0) p.WebWidth = webWidth;
+  if (!(lowest < highest)) return refuse("--lowest must be below --highest");
+  try {
+    const Bounds s = ParseBounds(speed, "--speed");
+    p.SpeedLower = s.Lo;
+    p.SpeedUpper = s.Hi;
+    p.Fields = ZoneTemperatureFields(study.Base, span, lowest, highest);
+    for (const std::string& o : over) {
+      const auto eq = o.find('=');
+      if (eq == std::string::npos) throw std::invalid_argument("--over " + o + ": expected NAME=LOWER:UPPER");
+      SearchedField f;
+      f.Field = ParseVaried(o.substr(0, eq) + "=0");
+      const Bounds b = ParseBounds(o.substr(eq + 1), o.substr(0, eq));
+      f.Lower = b.Lo;
+      f.Upper = b.Hi;
+      p.Fields.push_back(f);
+    }
+  } catch (const std::invalid_argument& e) {
+    return refuse(e.what());
+  }
+
+  StudyOptions options;
+  options.Robust = !base.Plain;
+  options.LiteralTrials = base.Literal;
+  StudyControl control;
+  RunsProgress progress(!base.Quiet && isatty(STDERR_FILENO));
+  std::size_t runs = 0;
+  control.RowDone = [&](const RowResult&, std::size_t, std::size_t) { progress.Update(++runs, 0); };
+  DesignResult r;
+  try {
+    InterruptGuard guard(control.Cancel);
+    r = Design(study, p, options, control);
+  } catch (const std::invalid_argument& e) {
+    progress.Clear();
+    return refuse(e.what());
+  }
+  progress.Clear();
+  if (!csv.empty()) {
+    StudyDefinition table;
+    table.Base = study.Base;
+    for (const SearchedField& f : p.Fields) table.Varied.push_back(f.Field);
+    table.Varied.push_back(ParseVaried("WebSpeed=0"));
+    if (!WriteEvaluations(csv, table, r.Evaluations)) return 3;
+  }
+  std::fputs(DesignReport(p, r).c_str(), stderr);
+  if (r.Cancelled) return 130;
+  if (!r.Found) return 4;
+  if (!writeData.empty()) {
+    FieldTextMap f = study.Base;
+    for (std::size_t i = 0; i < p.Fields.size(); ++i) f.SetText(p.Fields[i].Field.Field->Component, r.Best[i]);
+    f.SetText(FindField("WebSpeed")->Component, r.Speed);
+    if (WriteDataFileChecked(writeData, f).Result != DataFileWriteResult::Status::Ok) {
+      std::fprintf(stderr, "kelvane-run design: the data file %s could not be written\n", writeData.c_str());
+      return 3;
+    }
+  }
+  PrintSummary(r.BestRow);
+  for (std::size_t i = 0; i < p.Fields.size(); ++i) std::printf("%s=%s\n", p.Fields[i].Field.Name.c_str(), r.Best[i].c_str());
+  std::printf("WebSpeed=%s\n", r.Speed.c_str());
+  return 0;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,81 @@
+#pragma once
+// The dryer's design: the fastest web speed, with the gas temperature of
+// each zone (and any further field, such as a zone's heat-transfer
+// coefficients standing for its nozzle velocity), at which the coating
+// leaves the last zone below the residual target without boiling at the
+// base film, skinning, or a film hotter than its limit.
+//
+// NLopt's COBYLA maximises the speed over the fields and the speed at once,
+// every target a constraint, from two starts run side by side: the best
+// uniform schedule (every zone at one temperature, its speed found by the
+// boundary search) and the base case's own temperatures.  A run that does
+// not finish is no answer: its point is replaced by the nearest of a few
+// neighbours that finishes, and only when all of them fail does the
+// optimiser see the point as infeasible.  The design is the fastest run
+// that met every target, whatever the optimiser reports last.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "study/Optimize.h"
+#include "study/StudyRun.h"
+#include "study/Targets.h"
+
+namespace kelvane {
+
+struct DesignProblem {
+  std::vector<SearchedField> Fields;  // the zones' gas temperatures and any further field
+  double SpeedLower = 0.05, SpeedUpper = 5;  // m/s
+  Targets Goal;
+  // The gas temperatures (the OuterTemperature fields searched, in zone
+  // order) never fall along the dryer.
+  bool NonDecreasing = false;
+  int MaxEvaluations = 120;  // per start
+  double RelativeTolerance = 1e-3;
+  std::optional<double> WebWidth;  // m: the power per zone in kW
+};
+
+// Each zone of the base case with its gas temperature searched within
+// `span` of its current value, and within [lowest, highest] degC.
+std::vector<SearchedField> ZoneTemperatureFields(const FieldTexts& base, double span = 40, double lowest = 20,
+                                                 double highest = 200);
+
+struct ZoneCost {
+  int Zone = 0;
+  double Heat = 0;                  // kJ/m^2 from the gas
+  std::optional<double> PerKg;      // kJ per kg of solvent evaporated in the zone
+  std::optional<double> Power;      // kW at the web width and the design's speed
+};
+
+struct DesignResult {
+  bool Found = false;
+  bool Cancelled = false;
+  std::vector<std::string> Best;  // texts of the fields at the design
+  std::string Speed;              // the web speed's text
+  RowResult BestRow;
+  std::string Binding;            // which target binds, and where
+  std::vector<ZoneCost> Costs;
+  double TotalHeat = 0;           // kJ/m^2
+  std::optional<double> HeatPerKg;
+  // The best uniform schedule: every searched temperature at one value.
+  bool UniformFound = false;
+  std::string UniformTemperature, UniformSpeed;
+  // A local check of the design: each field moved a small step either way,
+  // at a slightly faster web, breaks a target; one line per move.
+  std::vector<std::string> LocalCheck;
+  bool LocallyOptimal = false;
+  std::string Stop;               // why the optimiser stopped
+  std::vector<RowResult> Evaluations;
+};
+
+// Throws std::invalid_argument for bounds out of order or no target.
+DesignResult Design(const StudyDefinition& base, const DesignProblem& problem, const StudyOptions& options,
+                    StudyControl& control);
+
+// The design in a few lines for people: the speed and schedule, the binding
+// target, the energy by zone, the gain over the uniform schedule and the
+// local check.
+std::string DesignReport(const DesignProblem& problem, const DesignResult& result);
+
+}  // namespace kelvane
