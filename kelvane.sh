@@ -2,8 +2,9 @@
 # Kelvane: set up, build and start (no argument), run the tests (test), the
 # benchmarks (bench), build the Debian package (package), run the whole suite
 # under the address and undefined-behaviour sanitizers (sanitize) or the fuzz
-# targets (fuzz [SECONDS]).  Installs the Debian packages the project needs
-# when they are missing.
+# targets (fuzz [SECONDS]), the studies on a one-node Slurm cluster and a
+# Dask cluster (cluster-test) and their benchmark (cluster-bench).  Installs
+# the Debian packages the project needs when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -12,11 +13,17 @@ BUILD="$ROOT/build"
 PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
   xvfb xauth fonts-ipafont-gothic imagemagick libnlopt-cxx-dev parallel
-  pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib python3-pandas
+  pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib
+  python3-pandas python3-distributed
   dpkg-dev help2man lintian)
 
 # Only the fuzz command needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES=(clang libclang-rt-dev)
+# Only cluster-test and cluster-bench need Slurm and its authentication.
+CLUSTER_PACKAGES=(slurm-wlm munge)
+
+# Root, or sudo without a password: what the cluster's daemons need.
+can_be_root() { [ "$(id -u)" -eq 0 ] || sudo -n true 2>/dev/null; }
 
 install_missing() {
   local missing=()
@@ -140,8 +147,24 @@ case "$cmd" in
     done
     exit $failed
     ;;
+  cluster-test|cluster-bench)
+    # A one-node Slurm cluster (munged, slurmctld, slurmd) in a scratch folder,
+    # stopped at the end: the README's job array, a shard resumed after its
+    # time limit and kelvane.study on a Dask cluster, each against one
+    # machine's table (about 3 minutes); or rows per second across them.
+    if ! can_be_root; then
+      echo "kelvane: $cmd skipped: munged, slurmctld and slurmd need root, and sudo asks for a password here"
+      exit 0
+    fi
+    install_missing "${CLUSTER_PACKAGES[@]}"
+    build --target kelvane-run kelvane_python
+    if [ "$cmd" = cluster-test ]; then
+      exec "$ROOT/tests/cluster/cluster_test.sh" "$BUILD"
+    fi
+    exec "$ROOT/bench/across_machines.sh" "$BUILD"
+    ;;
   *)
-    echo "usage: $0 [start|test|bench|package|sanitize|fuzz [SECONDS]]" >&2
+    echo "usage: $0 [start|test|bench|package|sanitize|fuzz [SECONDS]|cluster-test|cluster-bench]" >&2
     exit 2
     ;;
 esac

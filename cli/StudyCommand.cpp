@@ -18,6 +18,7 @@
 #include "cli/BaseCase.h"
 #include "cli/HelpText.h"
 #include "cli/Interrupts.h"
+#include "cli/ResumeTable.h"
 #include "cli/RunsProgress.h"
 #include "cli/StudyCommand.h"
 #include "study/StudyTable.h"
@@ -89,7 +90,7 @@ int StudyCommand(int argc, char** argv) {
   BaseCaseOptions base;
   AddBaseCaseOptions(app, base);
   std::vector<std::string> varies;
-  std::string csv, jsonl, shardText = "1/1", keep;
+  std::string csv, jsonl, shardText = "1/1", keep, resume;
   int jobs = 0;
   app.add_option("--vary", varies,
                  "A field (field name or record name) and its values: a list 60,70,80 or a range "
@@ -103,6 +104,11 @@ int StudyCommand(int argc, char** argv) {
   app.add_option("--shard", shardText,
                  "Run only rows K, K+N, K+2N, ... of the study; the shards' tables merge by row number")
       ->type_name("K/N");
+  app.add_option("--resume", resume,
+                 "Keep the finished, failed and refused rows of FILE (an earlier table of this study or "
+                 "shard) and run the others; the whole table replaces FILE unless --csv names another "
+                 "(a missing FILE runs every row)")
+      ->type_name("FILE");
   app.add_option("--keep-results", keep, "Write each run's result file into DIR as row-NNNN.txt")->type_name("DIR");
   app.footer(
       "\nEvery run uses the robust surface solve unless --plain is given; a run that does not finish\n"
@@ -133,6 +139,11 @@ int StudyCommand(int argc, char** argv) {
     std::fprintf(stderr, "kelvane-run study: %s\n", e.what());
     return 1;
   }
+  std::vector<std::optional<RowResult>> kept(rows.size());
+  if (!resume.empty()) {
+    if (!LoadResumedTable(resume, study, rows, kept, base.Quiet)) return 1;
+    if (csv.empty()) csv = resume;
+  }
 
   StudyOptions options;
   options.Jobs = jobs;
@@ -144,7 +155,9 @@ int StudyCommand(int argc, char** argv) {
   }
 
   TableOutput table, json;
-  if (!table.Open(csv)) return 3;
+  // A resumed table is written beside its file and renamed over it at the end.
+  const std::string tablePath = resume.empty() ? csv : StagingPath(csv);
+  if (!table.Open(tablePath)) return 3;
   if (!jsonl.empty() && !json.Open(jsonl)) return 3;
   table.Write(CsvHeader(study));
   table.Flush();
@@ -153,6 +166,8 @@ int StudyCommand(int argc, char** argv) {
   RunsProgress progress(!base.Quiet && isatty(STDERR_FILENO));
   std::vector<bool> done(rows.size(), false);
   std::vector<RowResult> finished(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (kept[i]) done[i] = true, finished[i] = *kept[i];
   std::size_t written = 0;
   // Rows arrive in any order; each is written once all rows before it are.
   control.RowDone = [&](const RowResult& r, std::size_t count, std::size_t all) {
@@ -172,14 +187,15 @@ int StudyCommand(int argc, char** argv) {
   std::vector<RowResult> results;
   {
     InterruptGuard guard(control.Cancel);
-    results = RunStudy(study, rows, options, control);
+    results = MergeResumed(kept, RunStudy(study, RowsToRun(rows, kept), options, control));
   }
   progress.Clear();
   for (; written < results.size(); ++written) {
     table.Write(CsvLine(results[written]));
     if (json.IsOpen()) json.Write(JsonLine(study, results[written]));
   }
-  const bool ok = table.Close() & json.Close();
+  const bool tableOk = CommitStaged(tablePath, csv, table.Close());
+  const bool ok = tableOk & json.Close();
   if (control.Cancel.load()) {
     std::size_t ran = 0;
     for (const RowResult& r : results) ran += r.Outcome != RowOutcome::NotRun && r.Outcome != RowOutcome::Cancelled;

@@ -290,6 +290,8 @@ py::list Fields() {
 
 }  // namespace
 
+void AddStudyFunctions(py::module_& m);
+
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The Kelvane calculation (internal; use the kelvane package).";
   m.attr("__version__") = KELVANE_VERSION;
@@ -300,4 +302,5 @@ PYBIND11_MODULE(_core, m) {
   m.def("read_result_file", &ReadResult, py::arg("path"));
   m.def("read_data_file", &ReadData, py::arg("path"));
   m.def("write_data_file", &WriteData, py::arg("path"), py::arg("texts"));
+  AddStudyFunctions(m);
 }

@@ -20,6 +20,7 @@
 #include "files/ResultFileReader.h"
 #include "files_test_support.h"
 #include "run/FieldTable.h"
+#include "tests/support/WindowDefaults.h"
 
 namespace kelvane {
 namespace {
@@ -65,6 +66,54 @@ class KelvaneRunTest : public filetest::ScratchDir {
     return names;
   }
   std::string File(const std::string& name) const { return ReadBytes(dir_ / name); }
+  // Starts kelvane-run with `args` in the scratch folder, its standard error
+  // going to .stderr, SIGTERM at its default action and SIGINT at `sigint`
+  // (the default, or ignored as nohup and a background job leave it).
+  pid_t Start(std::vector<std::string> args, void (*sigint)(int)) {
+    args.insert(args.begin(), KELVANE_RUNNER);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      std::signal(SIGINT, sigint);
+      std::signal(SIGTERM, SIG_DFL);
+      const int err = ::open((dir_ / ".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (::chdir(dir_.c_str()) != 0 || err < 0 || ::dup2(err, 2) < 0) ::_exit(99);
+      std::vector<char*> argv;
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(98);
+    }
+    return pid;
+  }
+  // Waits until the run's temporary result file holds `zones` zones'
+  // results, or the run has ended (then false).  The run marches on while
+  // this looks; it is only a wait for the march to get there.
+  bool AwaitResults(pid_t pid, int zones) {
+    for (;;) {
+      const std::string staged = Staged("result.txt");
+      int found = 0;
+      for (std::size_t at = staged.find("  [SIMULATION RESULTS]"); at != std::string::npos;
+           at = staged.find("  [SIMULATION RESULTS]", at + 1))
+        ++found;
+      if (found >= zones) return true;
+      int status = 0;
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
+        ended_ = status;
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  // The exit status of `pid`, waited for unless AwaitResults saw it end.
+  int Wait(pid_t pid) {
+    int status = ended_;
+    if (status == -1) {
+      EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+    }
+    ended_ = -1;
+    return status;
+  }
+  int ended_ = -1;
   // What a run in progress has written so far: its temporary file beside
   // `name` (".name.kelvane-..."), empty when there is none.
   std::string Staged(const std::string& name) const {
@@ -259,42 +308,31 @@ TEST_F(KelvaneRunTest, UnwritableResultFileEndsWithStatusThree) {
 // SIGINT and SIGTERM are the runner's Cancel: the zones completed stay, the
 // file is marked, the window's note is printed and the status is 128 + the
 // signal.
-TEST_F(KelvaneRunTest, InterruptKeepsTheZonesCompletedAndMarksTheFile) {
-  // Fourteen zones of 50 m: zone 1 is written after about a second, the rest
-  // would take many more.
-  std::vector<std::string> args = {KELVANE_RUNNER, "--quiet"};
+// Fourteen zones of 50 m: zone 1 is written after about a second, the rest
+// take many more.
+std::vector<std::string> FourteenZones() {
+  std::vector<std::string> args = {"--quiet"};
   const char* const members[] = {"OuterTemperature", "ZoneLength", "PartialPressure1", "PartialPressure2",
                                  "BaseHeatTransferCoeff", "CoatHeatTransferCoeff"};
   const char* const zone2[] = {"70", "50", "0", "0", "0.00109440", "0.00109440"};
   for (int k = 3; k <= 14; ++k)
     for (int i = 0; i < 6; ++i)
       args.insert(args.end(), {"--set", std::string(members[i]) + "[" + std::to_string(k) + "]=" + zone2[i]});
+  return args;
+}
+
+TEST_F(KelvaneRunTest, InterruptKeepsTheZonesCompletedAndMarksTheFile) {
+  const std::vector<std::string> args = FourteenZones();
   for (const int signal : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(signal);
     std::filesystem::remove(dir_ / "result.txt");
-    const pid_t pid = ::fork();
+    // Whoever started the tests may ignore the signals; this run must not
+    // inherit that.
+    const pid_t pid = Start(args, SIG_DFL);
     ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      // Whoever started the tests may ignore the signals; the runner must not
-      // inherit that.
-      std::signal(SIGINT, SIG_DFL);
-      std::signal(SIGTERM, SIG_DFL);
-      const int err = ::open((dir_ / ".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (::chdir(dir_.c_str()) != 0 || err < 0 || ::dup2(err, 2) < 0) ::_exit(99);
-      std::vector<char*> argv;
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(98);
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    // The run writes a temporary file beside result.txt until it ends.
-    while (Staged("result.txt").find("  [SIMULATION RESULTS]") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(AwaitResults(pid, 1)) << "the run ended before zone 1 was written";
     ::kill(pid, signal);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    const int status = Wait(pid);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal instead of stopping between steps";
     EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
     const std::string err = File(".stderr");
@@ -310,6 +348,29 @@ TEST_F(KelvaneRunTest, InterruptKeepsTheZonesCompletedAndMarksTheFile) {
     EXPECT_LT(read.Data.Zones.size(), 14u);
     EXPECT_EQ(read.Data.Conditions.size(), read.Data.Zones.size() + 1);
   }
+}
+
+// A run started with SIGINT ignored (by nohup, or as a background job of a
+// script) keeps ignoring it: the march goes on to the next zone.  SIGTERM,
+// left at its default, still stops it the way Cancel does.
+TEST_F(KelvaneRunTest, InterruptIgnoredByTheCallerStaysIgnored) {
+  const pid_t pid = Start(FourteenZones(), SIG_IGN);
+  ASSERT_GE(pid, 0);
+  ASSERT_TRUE(AwaitResults(pid, 1)) << "the run ended before zone 1 was written";
+  ::kill(pid, SIGINT);
+  const bool marchedOn = AwaitResults(pid, 2);
+  ::kill(pid, SIGTERM);
+  const int status = Wait(pid);
+  EXPECT_TRUE(marchedOn) << "SIGINT stopped the run: " << File(".stderr");
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  const std::string err = File(".stderr");
+  EXPECT_NE(err.find("SIGTERM in zone "), std::string::npos) << err;
+  EXPECT_EQ(err.find("SIGINT"), std::string::npos) << err;
+  const ResultFileRead read = ParseResultFile(File("result.txt"));
+  ASSERT_TRUE(read.Ok) << read.Error;
+  EXPECT_TRUE(read.Data.Cancelled);
+  EXPECT_GE(read.Data.Zones.size(), 2u);
 }
 
 TEST_F(KelvaneRunTest, SetTakesFieldNamesAndRecordNames) {
@@ -382,35 +443,53 @@ TEST_F(KelvaneRunTest, WrittenDataFileGivesTheSameRun) {
   EXPECT_NE(r.err.find("no/such/folder/x.dat"), std::string::npos) << r.err;
 }
 
+// --help lists every field of the window, one row each with its record name
+// and default text, as the list written out by hand in the tests' support.
 TEST_F(KelvaneRunTest, HelpListsEveryField) {
   const Result r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
   // The commands come first, before the options of the single run.
-  const std::string head = r.out.substr(0, r.out.find("Usage:"));
+  const std::string commands = r.out.substr(0, r.out.find("Usage:"));
   for (const char* command : {"kelvane-run [run]", "kelvane-run study", "kelvane-run optimize", "kelvane-run design"})
-    EXPECT_NE(head.find(command), std::string::npos) << command;
-  // Zones 2 to 14 are one pattern of six rows; every other field has its own
-  // row, its caption below it, on the page that holds it in the window.
-  for (const FieldSpec& f : FieldTable()) {
+    EXPECT_NE(commands.find(command), std::string::npos) << command;
+  // Every default against the list written out by hand.  Zones 2 to 14 are
+  // one pattern of six rows (zone 2's texts; zones 3 to 14 start empty);
+  // every other field has its own row, its caption below it, on the page
+  // that holds it in the window.
+  const auto fields = fixtures::WindowDefaults();
+  ASSERT_EQ(fields.size(), 142u);
+  for (const fixtures::DefaultField& f : fields) {
     SCOPED_TRACE(f.Component);
-    const std::string component = f.Zone > 1 ? "Edit(10k+" + std::to_string(f.Index) + ")" : f.Component;
-    const std::string member = f.Zone > 1 ? f.Member.substr(0, f.Member.find('[')) + "[k]" : f.Member;
-    const std::string line = "  " + component + std::string(component.size() < 8 ? 8 - component.size() : 0, ' ') +
-                             " " + member + " ";
-    const auto at = r.out.find(line);
+    const FieldSpec* spec = FindField(f.Component);
+    ASSERT_NE(spec, nullptr);
+    const bool pattern = spec->Zone > 1;
+    if (spec->Zone > 2) {
+      EXPECT_EQ(f.Text, "");
+      continue;
+    }
+    const std::string component = pattern ? "Edit(10k+" + std::to_string(spec->Index) + ")" : f.Component;
+    const std::string record = pattern ? f.Record.substr(0, f.Record.find('[')) + "[k]" : f.Record;
+    const std::string head =
+        "\n  " + component + std::string(component.size() < 8 ? 8 - component.size() : 0, ' ') + " " + record + " ";
+    const auto at = r.out.find(head);
     ASSERT_NE(at, std::string::npos);
-    EXPECT_EQ(r.out.find(line, at + 1), std::string::npos) << "listed twice";
-    const auto end = r.out.find('\n', at);
-    const std::string row = r.out.substr(at, end - at);
+    EXPECT_EQ(r.out.find(head, at + 1), std::string::npos) << "listed twice";
+    const auto end = r.out.find('\n', at + 1);
+    const std::string row = r.out.substr(at + 1, end - at - 1);
+    const std::string tail = " default \"" + f.Text + "\"" + (pattern ? " in zone 2" : "") +
+                             (fixtures::GreyedFields().count(f.Component) ? "  (greyed in the window)" : "");
+    EXPECT_TRUE(row.ends_with(tail)) << row;
+    EXPECT_NE(row.find(" " + spec->Unit + " "), std::string::npos) << row;
     const std::string below = r.out.substr(end + 1, r.out.find('\n', end + 1) - end - 1);
-    EXPECT_NE(row.find(" " + f.Unit + " "), std::string::npos) << row;
-    if (f.Zone <= 2) EXPECT_NE(row.find("default \"" + f.DefaultText + "\""), std::string::npos) << row;
-    EXPECT_NE(below.find(f.Caption.substr(0, f.Caption.find(" ="))), std::string::npos) << below;
+    EXPECT_NE(below.find(spec->Caption.substr(0, spec->Caption.find(" ="))), std::string::npos) << below;
     const auto page = r.out.rfind("\nPage \"", at);
     ASSERT_NE(page, std::string::npos);
     EXPECT_EQ(r.out.substr(page + 6, r.out.find('\n', page + 1) - page - 6),
-              "\"" + std::string(PageCaption(FieldPage(f.Zone > 1 ? FieldTable()[6] : f))) + "\"");
+              "\"" + std::string(PageCaption(FieldPage(pattern ? *FindField("Edit7") : *spec))) + "\"");
   }
+  std::size_t rows = 0;
+  for (std::size_t at = r.out.find("\n  Edit"); at != std::string::npos; at = r.out.find("\n  Edit", at + 1)) ++rows;
+  EXPECT_EQ(rows, fields.size() - 13 * 6 + 6);
   // A few rows as a person reads them, written out here rather than taken
   // from the table that printed them.
   for (const char* row : {"  Edit1    InitialCoatingThickness    cm          default \"0.00577\"",
@@ -505,51 +584,14 @@ TEST_F(KelvaneRunTest, RobustRescuesAndReportsTheSteps) {
   EXPECT_EQ(File("plain.txt"), File("robust.txt"));
 }
 
-// An interrupted run never leaves a half-replaced result file: killed in the
-// middle of a zone, or stopped by a write that fails (a file-size limit in
-// place of a full disk), the earlier file keeps every byte.
-TEST_F(KelvaneRunTest, InterruptedRunLeavesTheEarlierResultIntact) {
+// A write that fails half-way (a file-size limit in place of a full disk)
+// keeps the earlier result file whole and removes the temporary one.  (A run
+// killed in the middle is the run driver's test.)
+TEST_F(KelvaneRunTest, FailedWriteLeavesTheEarlierResultIntact) {
   ASSERT_EQ(Run(With(kShort, {"-o", "result.txt"})).status, 0);
   const std::string earlier = File("result.txt");
   ASSERT_FALSE(earlier.empty());
 
-  // 14 zones of 80 m in 1 cm steps with 40 layers: some seconds of march.
-  std::vector<std::string> args = {"--set", "IncrementZ=1.0", "--set", "NumberOfLayers=40", "-o", "result.txt"};
-  for (int z = 1; z <= 14; ++z)
-    for (const std::string& s :
-         {"OuterTemperature[" + std::to_string(z) + "]=60", "ZoneLength[" + std::to_string(z) + "]=80",
-          "PartialPressure1[" + std::to_string(z) + "]=0", "PartialPressure2[" + std::to_string(z) + "]=0",
-          "BaseHeatTransferCoeff[" + std::to_string(z) + "]=0.0009228",
-          "CoatHeatTransferCoeff[" + std::to_string(z) + "]=0.0010944"}) {
-      args.push_back("--set");
-      args.push_back(s);
-    }
-  std::string cmd = "cd " + Quote(dir_.string()) + " && exec " + Quote(KELVANE_RUNNER);
-  for (const std::string& a : args) cmd += " " + Quote(a);
-  cmd += " 2>/dev/null";
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  // Wait until the temporary file holds zone 1's results, then kill.
-  auto stagedSize = [&]() -> std::uintmax_t {
-    for (const auto& e : std::filesystem::directory_iterator(dir_))
-      if (e.path().filename().string().rfind(".result.txt.kelvane-", 0) == 0) return e.file_size();
-    return 0;
-  };
-  for (int i = 0; i < 6000 && stagedSize() < earlier.size(); ++i) ::usleep(10000);
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed";
-  EXPECT_EQ(File("result.txt"), earlier);
-
-  // A write that fails half-way keeps the earlier file and removes the
-  // temporary one.
-  for (const auto& e : std::filesystem::directory_iterator(dir_))
-    if (e.path().filename() != "result.txt") std::filesystem::remove(e.path());
   const std::string limited = "cd " + Quote(dir_.string()) + " && trap '' XFSZ && ulimit -f 64 && " +
                               Quote(KELVANE_RUNNER) + " -o result.txt >.stdout 2>.stderr";
   const int rc = std::system(limited.c_str());

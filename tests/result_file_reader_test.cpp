@@ -273,6 +273,29 @@ TEST(ResultFileReaderValues, NonFiniteAndOutOfRangeValuesAreRefusedNamingTheLine
   }
 }
 
+// Fourteen zones are the most a run has, and what the summary and the
+// results window are sized for: a file that names a fifteenth is refused at
+// that line, whatever follows.
+TEST(ResultFileReaderValues, AFifteenthZoneIsRefused) {
+  std::string bytes =
+      "===\r\nPHISICAL PROPERTIES\r\n===\r\n  Increment of z (cm) = 2.00000\r\n  Number of Layers = 20\r\n"
+      "  Web Speed (m/s) = 0.5\r\n";
+  int lines = 6;
+  for (int k = 1; k <= 14; ++k) {
+    bytes += "  ZONE " + std::to_string(k) + "\r\n  Zone Length (m) = 10.00\r\n";
+    lines += 2;
+  }
+  const ResultFileRead fourteen = ParseResultFile(bytes);
+  ASSERT_TRUE(fourteen.Ok) << fourteen.Error;
+  EXPECT_EQ(fourteen.Data.Conditions.size(), 14u);
+  EXPECT_EQ(fourteen.Data.Conditions.back().Zone, 14);
+
+  bytes += "  ZONE 15\r\n  Zone Length (m) = 10.00\r\n";
+  const ResultFileRead fifteen = ParseResultFile(bytes);
+  EXPECT_FALSE(fifteen.Ok);
+  EXPECT_EQ(fifteen.Error, "line " + std::to_string(lines + 1) + " names no zone from 1 to 14");
+}
+
 // Only a regular file is read, and a large one only when it begins as a
 // result file and stays within any result file's size.
 TEST_F(ResultFileReaderTest, FifosDevicesAndHugeFilesAreRefusedWithoutReadingThem) {

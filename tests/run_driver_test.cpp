@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <fpu_control.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cfenv>
 #include <cstring>
@@ -483,6 +487,72 @@ TEST_F(RunDriverTest, ResultFileIsReplacedWholeWhenTheRunEnds) {
   EXPECT_EQ(Run().Outcome, RunOutcome::Cancelled);
   EXPECT_EQ(host->keepQuestions, 0);
   EXPECT_EQ(Lines().size(), 110u) << "the echo and the cancellation mark";
+}
+
+// A rerun replaces the result file with one of the same mode: a result kept
+// private stays private and a shared one stays shared, whatever the umask.
+// A new file gets the mode the umask gives it.
+TEST_F(RunDriverTest, ReplacedResultKeepsItsMode) {
+  ShortZones("0.2");
+  const mode_t mask = ::umask(022);
+  const auto mode = [&] {
+    struct stat st {};
+    EXPECT_EQ(::stat(result.c_str(), &st), 0);
+    return st.st_mode & 07777;
+  };
+  EXPECT_EQ(Run().Outcome, RunOutcome::Finished);
+  EXPECT_EQ(mode(), 0644u);
+  for (const mode_t kept : {0600, 0640, 0664}) {
+    SCOPED_TRACE(kept);
+    ASSERT_EQ(::chmod(result.c_str(), kept), 0);
+    host = std::make_unique<RecordingRunHost>(result);
+    EXPECT_EQ(Run().Outcome, RunOutcome::Finished);
+    EXPECT_EQ(mode(), kept);
+  }
+  // A run that fails in zone 1 replaces the file too, keeping its mode.
+  fields.SetText("Edit20", "10");
+  host = std::make_unique<RecordingRunHost>(result);
+  EXPECT_EQ(Run().Outcome, RunOutcome::EngineFailed);
+  EXPECT_EQ(Lines().size(), 109u);
+  EXPECT_EQ(mode(), 0664u);
+  ::umask(mask);
+}
+
+// A run killed in the middle of a zone never leaves a half-replaced file:
+// the earlier result keeps every byte; what the run had written is in its
+// temporary file only.  The process kills itself at a known point of the
+// march (zone 2's first progress report), not when a timer fires.
+TEST_F(RunDriverTest, RunKilledInTheMiddleLeavesTheEarlierResultIntact) {
+  ShortZones("0.4");
+  ASSERT_EQ(Run().Outcome, RunOutcome::Finished);
+  const std::string earlier = ReadBytes(result);
+
+  class KilledInZoneTwo : public RecordingRunHost {
+   public:
+    using RecordingRunHost::RecordingRunHost;
+    void Progress(int zone, int zones, int step, int steps) override {
+      if (zone == 2) ::raise(SIGKILL);
+      RecordingRunHost::Progress(zone, zones, step, steps);
+    }
+  };
+  ShortZones("4.0");
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    KilledInZoneTwo killed(result);
+    Calculation fresh;
+    StartRun(fields, killed, fresh);
+    ::_exit(0);  // not reached when the kill works
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the run was not killed in zone 2";
+  EXPECT_EQ(ReadBytes(result), earlier);
+  const std::string staged = StagedPath(result);
+  ASSERT_NE(staged, "") << "the killed run's temporary file";
+  const auto lines = SplitCrLf(ReadBytes(staged));
+  EXPECT_EQ(CountLines(lines, "  [SIMULATION RESULTS]"), 1);
+  EXPECT_EQ(CountLines(lines, "  ZONE 2"), 1);
 }
 
 }  // namespace

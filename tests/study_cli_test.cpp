@@ -46,6 +46,50 @@ TEST_F(StudyCliTest, ShardsByGnuParallelMergeToTheSingleTable) {
   EXPECT_EQ(std::count(part.begin(), part.end(), '\n'), 4);
 }
 
+// What a cluster does to a shard at its time limit: SIGTERM.  The study stops
+// between steps with its table written and the rows it did not finish
+// marked; --resume then completes it to the uninterrupted table, and a second
+// --resume changes nothing.
+TEST_F(StudyCliTest, AStudyStoppedBySigtermResumesToTheUninterruptedTable) {
+  const std::string study = "\"$K\" study --robust --vary WebSpeed=0.5:1.4:0.1";
+  ASSERT_EQ(Shell(study + " --quiet --jobs 2 --csv whole.csv"), 0);
+  const std::string whole = ReadBytes(dir_ / "whole.csv");
+  ASSERT_EQ(std::count(whole.begin(), whole.end(), '\n'), 11);
+
+  // Signalled once two rows are in the table (bounded: about 30 s at most).
+  ASSERT_EQ(Shell("{ " + study + " --quiet --jobs 1 --csv part.csv & }; pid=$!; "
+                  "for i in $(seq 3000); do [ \"$(wc -l 2>/dev/null <part.csv || echo 0)\" -ge 3 ] && break; "
+                  "sleep 0.01; done; kill -TERM $pid; wait $pid; echo $? > status"),
+            0);
+  const int status = std::stoi(ReadBytes(dir_ / "status"));
+  EXPECT_TRUE(status == 130 || status == 143) << status;
+  const std::string part = ReadBytes(dir_ / "part.csv");
+  EXPECT_EQ(std::count(part.begin(), part.end(), '\n'), 11) << part;
+  EXPECT_TRUE(part.find(",cancelled,") != std::string::npos || part.find(",not run,") != std::string::npos)
+      << part;
+  EXPECT_EQ(part.substr(0, part.find("\n3,")), whole.substr(0, whole.find("\n3,")));
+
+  // Only the rows not finished run again: only they leave a result file.
+  ASSERT_EQ(Shell(study + " --jobs 2 --resume part.csv --keep-results kr 2>err.txt"), 0) << ReadBytes(dir_ / "err.txt");
+  EXPECT_EQ(ReadBytes(dir_ / "part.csv"), whole);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "kr/row-0001.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "kr/row-0010.txt"));
+  ASSERT_EQ(Shell(study + " --jobs 2 --resume part.csv 2>err.txt"), 0);
+  EXPECT_NE(ReadBytes(dir_ / "err.txt").find("10 of 10 rows kept from part.csv; 0 to run"), std::string::npos)
+      << ReadBytes(dir_ / "err.txt");
+  EXPECT_EQ(ReadBytes(dir_ / "part.csv"), whole);
+
+  // The table of another study is refused and left as it is: another field,
+  // or the same field over another range.
+  EXPECT_EQ(Shell("\"$K\" study --quiet --vary Edit21=60,70 --resume part.csv 2>err.txt"), 1);
+  EXPECT_NE(ReadBytes(dir_ / "err.txt").find("cannot resume from part.csv: its header"), std::string::npos)
+      << ReadBytes(dir_ / "err.txt");
+  EXPECT_EQ(Shell("\"$K\" study --quiet --vary WebSpeed=0.5:2.0:0.5 --resume part.csv 2>err.txt"), 1);
+  EXPECT_NE(ReadBytes(dir_ / "err.txt").find("line 3 holds row 2 with other values"), std::string::npos)
+      << ReadBytes(dir_ / "err.txt");
+  EXPECT_EQ(ReadBytes(dir_ / "part.csv"), whole);
+}
+
 TEST_F(StudyCliTest, OptimizePrintsTheBestSpeedLastOrFailsVisibly) {
   const std::string base = "\"$K\" optimize --quiet --set 'ZoneLength[1]=5' --set 'ZoneLength[2]=5' --robust "
                            "--maximize WebSpeed --between 0.1:5 --tolerance 0.01";

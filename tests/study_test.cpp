@@ -198,15 +198,19 @@ TEST_F(StudyTest, TheSearchFindsTheBoundaryOfABruteForceSweep) {
   search.Field = ParseVaried("WebSpeed=0");
   search.Lower = "0.1";
   search.Upper = "5";
-  search.Tolerance = 0.001;
   search.Goal = goal;
+  // No tolerance given: the bracket is narrowed to a thousandth of the
+  // bounds' span (4.9 m/s) or finer, never coarser and never needlessly
+  // finer than a power of ten below that.
   const BoundaryResult r = SearchBoundary(s, search, o, control);
   ASSERT_EQ(r.End, SearchEnd::Boundary);
+  EXPECT_LE(r.Tolerance, 4.9 / 1000);
+  EXPECT_GT(r.Tolerance, 4.9 / 10000);
   const double best = std::stod(r.Best), beyond = std::stod(r.Beyond);
-  // A proven bracket no wider than the tolerance, inside the brute-force one.
+  // A proven bracket no wider than that, inside the brute-force one.
   EXPECT_TRUE(MeetsTargets(r.BestRow, goal));
   EXPECT_FALSE(MeetsTargets(r.BeyondRow, goal));
-  EXPECT_LE(beyond - best, 0.001 + 1e-12);
+  EXPECT_LE(beyond - best, 4.9 / 1000 + 1e-12);
   EXPECT_GE(best, lastFeasible);
   EXPECT_LE(beyond, firstInfeasible);
   EXPECT_EQ(r.Evaluations.front().Row.Values[0], "0.1");
@@ -217,6 +221,17 @@ TEST_F(StudyTest, TheSearchFindsTheBoundaryOfABruteForceSweep) {
   EXPECT_EQ(BoundaryAnswer(search, r), "WebSpeed=" + r.Best + " meets the targets and WebSpeed=" + r.Beyond +
                                            " does not: the boundary lies between them (tolerance 0.001; " +
                                            std::to_string(r.Evaluations.size()) + " runs)");
+
+  // A tolerance given is the bracket's width, coarser here than the default.
+  BoundarySearch coarse = search;
+  coarse.Tolerance = 0.01;
+  const BoundaryResult c = SearchBoundary(s, coarse, o, control);
+  ASSERT_EQ(c.End, SearchEnd::Boundary);
+  EXPECT_EQ(c.Tolerance, 0.01);
+  EXPECT_LE(std::stod(c.Beyond) - std::stod(c.Best), 0.01 + 1e-12);
+  EXPECT_GT(std::stod(c.Beyond), lastFeasible);
+  EXPECT_LT(std::stod(c.Best), firstInfeasible);
+  EXPECT_LT(c.Evaluations.size(), r.Evaluations.size());
 
   // A target nothing meets is reported as such, with what the near end missed.
   search.Goal.MaxResidual = 0.01;

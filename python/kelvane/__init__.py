@@ -5,8 +5,9 @@
     r.position, r.film_temperature, r.solvent_remaining   # NumPy arrays
 
 The same calculation as the window and kelvane-run, byte for byte: run()
-writes the identical result file when given result_file.  kelvane.fit fits
-model parameters to a measured drying curve.
+writes the identical result file when given result_file.  kelvane.study runs
+a sweep into a pandas DataFrame; kelvane.fit fits model parameters to a
+measured drying curve.
 """
 
 try:
@@ -25,10 +26,11 @@ except ImportError as _error:
         "(Debian: python3-numpy).") from _error
 from .fields import FIELDS, Fields, FieldInfo, InputError, UnknownFieldError, defaults, field_info, read_data_file, write_data_file
 from .result import ROW_QUANTITIES, Result, Zone, read_result_file, run
+from .studies import study
 
 __all__ = [
-    "__version__", "FIELDS", "Fields", "FieldInfo", "InputError", "UnknownFieldError", "ROW_QUANTITIES", "Result", "Zone",
-    "defaults", "field_info", "read_data_file", "read_result_file", "run", "write_data_file",
+    "__version__", "FIELDS", "Fields", "FieldInfo", "InputError", "UnknownFieldError", "ROW_QUANTITIES", "Result",
+    "Zone", "defaults", "field_info", "read_data_file", "read_result_file", "run", "study", "write_data_file",
 ]
 
 

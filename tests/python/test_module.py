@@ -1,11 +1,11 @@
 """The Python module against the runner and the files it shares with it."""
 
+import faulthandler
 import json
 import os
 import signal
 import subprocess
 import threading
-import time
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
@@ -128,36 +128,95 @@ def test_threads_compute_at_once_and_agree(tmp_path):
         assert np.array_equal(r.film_temperature, alone.film_temperature)
         assert np.array_equal(r.profile_1, alone.profile_1)
 
-    # While a run marches in a thread, this thread runs too: it sees the
-    # result file part-written, which a march holding the interpreter lock
-    # would never let it see (the file is begun and completed inside it).
+    # While a run marches in a thread, Python runs in another: it drains the
+    # run's result file, a pipe that holds a fraction of the file, so the
+    # march can only get to its end if it runs without the interpreter lock.
+    # (A march holding it would wait on the pipe for ever: the guard ends the
+    # process after two minutes instead.)
     first = tmp_path / "first.txt"
     kelvane.run(fields, result_file=first)
-    complete = first.stat().st_size
-    folder = tmp_path / "marching"
-    folder.mkdir()
-    worker = threading.Thread(target=kelvane.run, args=(fields,), kwargs={"result_file": folder / "r.txt"})
-    seen_part_written = False
-    worker.start()
-    while worker.is_alive() and not seen_part_written:
-        sizes = {}
-        for p in folder.iterdir():
-            try:
-                sizes[p.name] = p.stat().st_size
-            except FileNotFoundError:
-                pass
-        seen_part_written = sum(sizes.values()) > 0 and sizes.get("r.txt") != complete
-        time.sleep(0.001)
-    worker.join()
-    assert seen_part_written
+    assert first.stat().st_size > 2 * 65536  # twice what a pipe holds
+    faulthandler.dump_traceback_later(120, exit=True)
+    try:
+        pipe = PipeResult(tmp_path / "pipe")
+        worker = threading.Thread(target=kelvane.run, args=(fields,), kwargs={"result_file": pipe.path})
+        worker.start()
+        worker.join()
+        streamed = pipe.finish()
+    finally:
+        faulthandler.cancel_dump_traceback_later()
+    assert streamed == first.read_bytes()
+
+
+class PipeResult:
+    """A named pipe as a run's result file: the run writes into it in place
+    (it is no regular file) and a thread drains it, calling ``seen`` with the
+    bytes so far after each read.  The pipe holds far less than a result
+    file, so the run waits for the reader.  The reader keeps a writing end of
+    its own, so the run's opening and closing never ends the stream; finish()
+    ends it and returns what the run wrote."""
+
+    END = b"\0end of the run\0"
+
+    def __init__(self, path, seen=lambda data: None):
+        self.path = path
+        os.mkfifo(path)
+        self._fd = os.open(path, os.O_RDWR)
+        self._data = b""
+        self._thread = threading.Thread(target=self._drain, args=(seen,))
+        self._thread.start()
+
+    def _drain(self, seen):
+        while not self._data.endswith(self.END):
+            self._data += os.read(self._fd, 1 << 16)
+            seen(self._data)
+
+    def finish(self):
+        os.write(self._fd, self.END)
+        self._thread.join()
+        os.close(self._fd)
+        return self._data[: -len(self.END)]
 
 
 def test_ctrl_c_stops_the_march_and_keeps_the_zones_done(tmp_path):
+    # Ctrl-C arrives once zone 1's results are written, with the march in
+    # zone 2 of 150 m: a known point of the run, not a time.
+    sent = []
+
+    def interrupt_in_zone_2(data):
+        if not sent and b"[SIMULATION RESULTS]" in data:
+            sent.append(True)
+            os.kill(os.getpid(), signal.SIGINT)
+
+    pipe = PipeResult(tmp_path / "pipe", interrupt_in_zone_2)
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            kelvane.run({"ZoneLength[1]": 150, "ZoneLength[2]": 150}, result_file=pipe.path)
+    finally:
+        streamed = pipe.finish()
+    assert sent
+    # Stopped inside the march, not after it: zone 1's results, zone 2's
+    # conditions, and the mark.
+    assert streamed.count(b"[SIMULATION RESULTS]") == 1
+    assert streamed.endswith(b"[CALCULATION CANCELLED]\r\n")
+
+
+def test_a_robust_run_marched_again_restarts_its_zones(tmp_path):
+    # A dryer whose first robust march fails and whose second, off the plain
+    # path from the entrance, finishes: the result holds the second march
+    # alone, each zone once, its time never going back.
+    source = os.path.join(os.environ.get("KELVANE_SOURCE_DIR", "."), "tests", "data", "plausible-dryers.txt")
+    with open(source) as f:
+        line = next(l for l in f if l.startswith("off-path"))
+    settings = dict(item.split("=", 1) for item in line.rstrip("\n").split("\t")[1:])
     out = tmp_path / "r.txt"
-    timer = threading.Timer(0.2, os.kill, (os.getpid(), signal.SIGINT))
-    timer.start()
-    with pytest.raises(KeyboardInterrupt):
-        kelvane.run({"ZoneLength[1]": 150, "ZoneLength[2]": 150}, result_file=out)
-    timer.join()
-    # Stopped inside the march, not after it: the file ends cancelled.
-    assert out.read_bytes().endswith(b"[CALCULATION CANCELLED]\r\n")
+    r = kelvane.run(settings, robust=True, result_file=out)
+    assert r.finished, r.messages
+    assert [z.zone for z in r.zones] == list(range(1, 8))
+    assert list(np.unique(r.zone)) == list(range(1, 8)) and np.all(np.diff(r.zone) >= 0)
+    assert np.all(np.diff(r.time) >= 0) and np.all(np.diff(r.position) >= 0)
+    assert r.summary["run"]["outcome"] == "finished" and len(r.summary["zones"]) == 7
+    # The same rows as the file the run wrote.
+    f = kelvane.read_result_file(out)
+    assert [z.zone for z in f.zones] == list(range(1, 8)) and f.time.shape == r.time.shape
+    assert np.allclose(f.time, r.time, atol=5e-4)

@@ -3,6 +3,8 @@
 // the second field and loads a chosen row into the inputs.
 
 #include <QApplication>
+#include <QDir>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -57,13 +59,45 @@ class StudyDialogTest : public QObject {
     if (!shot.isEmpty()) QVERIFY(dialog.grab().save(QString::fromLocal8Bit(shot)));
   }
 
+  // Closing the dialog as the window does (it is deleted on close) while its
+  // runs are under way stops them after their current step and waits for
+  // them: no thread of the study outlives the dialog.  Every other row is a
+  // one-zone run of ten steps, the rest fourteen zones of 8000 steps with 40
+  // layers; the rows left would take far longer than this test's timeout,
+  // so a close that let them run on cannot pass.
   void closingDuringAStudyStopsItsRuns() {
     FieldTextMap inputs;
-    auto* dialog = new StudyDialog(inputs, false);
-    dialog->SetVaried(0, "WebSpeed", "0.5:2.0:0.05");
+    inputs.SetText("Edit19", "1.0");
+    inputs.SetText("Edit20", "40");
+    const char* zone[6] = {"60.0", "80.0", "0.0", "0.0", "0.0009228", "0.0010944"};
+    for (int k = 1; k <= kelvane::MaxZones; ++k)
+      for (int i = 1; i <= 6; ++i) inputs.SetText(ZoneComponent(k, i), zone[i - 1]);
+    inputs.SetText(ZoneComponent(1, 2), "0.1");
+
+    QPointer<StudyDialog> dialog = new StudyDialog(inputs, false);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    QApplication::processEvents();
+    const int threads = ThreadCount();
+    dialog->SetVaried(0, "WebSpeed", "0.5:2.0:0.01");
+    dialog->SetVaried(1, "OuterTemperature[2]", "0,60");  // 0: zone 2 and those after it not in use
     dialog->Start();
-    QTest::qWait(200);
-    delete dialog;  // cancels and waits for the runs in progress; must not hang or crash
+    QVERIFY(dialog->Running());
+    // Row 1 (one zone) back in the table: row 2 (fourteen zones) is marching.
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->Table()->item(0, 3), 60000);
+    QCOMPARE(dialog->Table()->item(0, 3)->text(), QStringLiteral("finished"));
+    QVERIFY(dialog->Running());
+    QVERIFY(ThreadCount() > threads);
+
+    dialog->close();
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull(), 60000);
+    QCOMPARE(ThreadCount(), threads);
+  }
+
+ private:
+  // The threads of this process now.
+  static int ThreadCount() {
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
   }
 };
 

@@ -1,0 +1,58 @@
+// kelvane._core's studies: the rows of a sweep, and one row run to its line
+// of the study table, the same line kelvane-run study writes.  A row is a
+// whole calculation marched without the interpreter lock, so that rows run
+// at once on the threads of a pool, or anywhere a Python executor sends
+// them.
+
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "study/StudyRun.h"
+#include "study/StudyTable.h"
+
+namespace py = pybind11;
+using namespace kelvane;
+
+namespace {
+
+// The study of field texts by field name, varied by "NAME=VALUES" texts.
+// ParseVaried's std::invalid_argument reaches Python as ValueError.
+StudyDefinition Study(const std::map<std::string, std::string>& texts, const std::vector<std::string>& varies) {
+  StudyDefinition s;
+  for (const auto& [component, text] : texts) s.Base.SetText(component, text);
+  for (const std::string& v : varies) s.Varied.push_back(ParseVaried(v));
+  return s;
+}
+
+// (the table's header line, the row numbers of the whole study).
+py::tuple StudyPlan(const std::vector<std::string>& varies) {
+  const StudyDefinition s = Study({}, varies);
+  const std::size_t rows = RowCount(s);
+  if (rows > MaxStudyRows) throw py::value_error("the study has more than a million rows");
+  std::vector<std::size_t> numbers(rows);
+  for (std::size_t i = 0; i < rows; ++i) numbers[i] = i + 1;
+  return py::make_tuple(CsvHeader(s), numbers);
+}
+
+// Row `number`'s line of the table, its result file discarded.
+std::string StudyRowLine(const std::map<std::string, std::string>& texts, const std::vector<std::string>& varies,
+                         std::size_t number, bool robust) {
+  const StudyDefinition s = Study(texts, varies);
+  if (number < 1 || number > RowCount(s)) throw py::index_error("no such row in the study");
+  StudyOptions options;
+  options.Robust = robust;
+  py::gil_scoped_release unlocked;
+  return CsvLine(RunRow(s, RowAt(s, number), options));
+}
+
+}  // namespace
+
+void AddStudyFunctions(py::module_& m) {
+  m.def("study_plan", &StudyPlan, py::arg("varies"));
+  m.def("study_row", &StudyRowLine, py::arg("texts"), py::arg("varies"), py::arg("number"),
+        py::arg("robust") = true);
+}

@@ -1,0 +1,63 @@
+"""kelvane.study against kelvane-run study, on a thread pool and on a Dask
+cluster of two worker processes."""
+
+import os
+import subprocess
+
+import pytest
+
+import kelvane
+
+pd = pytest.importorskip("pandas")
+
+RUNNER = os.environ.get("KELVANE_RUNNER")
+
+# A short dryer: 12 rows of two 3 m zones, some of them hot.
+VARY = {"OuterTemperature[2]": [60, 90.5], "WebSpeed": "0.2:0.7:0.1"}
+CLI_VARY = ["--vary", "OuterTemperature[2]=60,90.5", "--vary", "WebSpeed=0.2:0.7:0.1"]
+
+
+def short_dryer():
+    fields = kelvane.defaults()
+    fields["ZoneLength[1]"] = 3
+    fields["ZoneLength[2]"] = 3
+    return fields
+
+
+@pytest.fixture(scope="module")
+def threaded():
+    return kelvane.study(short_dryer(), vary=VARY, robust=True)
+
+
+def test_the_table_is_the_runners_table(threaded, tmp_path):
+    assert len(threaded) == 12
+    assert list(threaded["row"]) == list(range(1, 13))
+    assert list(threaded["WebSpeed"][:6]) == [0.2, 0.3, 0.4, 0.5, 0.6, 0.7]
+    assert (threaded["outcome"] == "finished").all()
+    if not RUNNER:
+        pytest.skip("KELVANE_RUNNER is not set")
+    csv = tmp_path / "cli.csv"
+    subprocess.run([RUNNER, "study", "--quiet", "--robust", "--set", "ZoneLength[1]=3", "--set", "ZoneLength[2]=3",
+                    *CLI_VARY, "--csv", str(csv)], check=True, capture_output=True)
+    cli = pd.read_csv(csv, float_precision="round_trip")
+    pd.testing.assert_frame_equal(threaded, cli, check_exact=True)
+    # A float text in a list is the text the runner's list holds.
+    assert csv.read_text().splitlines()[7].startswith("7,90.5,0.2,finished,")
+
+
+def test_a_dask_cluster_gives_the_thread_pools_rows(threaded):
+    distributed = pytest.importorskip("distributed")
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, distributed.Client(cluster) as client:
+        table = kelvane.study(short_dryer(), vary=VARY, robust=True, executor=client.get_executor())
+        assert [w["nthreads"] for w in client.scheduler_info()["workers"].values()] == [1, 1]
+    pd.testing.assert_frame_equal(table, threaded, check_exact=True)
+
+
+def test_refused_settings_say_what_is_wrong():
+    with pytest.raises(ValueError, match="NoSuchField"):
+        kelvane.study(vary={"NoSuchField": [1, 2]})
+    with pytest.raises(TypeError):
+        kelvane.study(vary={"WebSpeed": [1]}, robust="yes")
+    with pytest.raises(ValueError):
+        kelvane.study(vary={"WebSpeed": []})
