@@ -4,6 +4,7 @@
 
 #include "cli/ConsoleHost.h"
 #include "files/DataFile.h"
+#include "run/NearestName.h"
 
 namespace kelvane {
 
@@ -41,8 +42,8 @@ bool ApplyBaseCase(const BaseCaseOptions& o, FieldTextMap& fields) {
     const std::string name = s.substr(0, eq);
     const FieldSpec* f = FindField(name);
     if (!f) {
-      std::fprintf(stderr, "kelvane-run: --set %s: no field is named \"%s\" (kelvane-run --help lists them)\n",
-                   s.c_str(), name.c_str());
+      std::fprintf(stderr, "kelvane-run: --set %s: %s\n", s.c_str(),
+                   NoSuchField(name, "kelvane-run --help lists them").c_str());
       return false;
     }
     if (ControlByteAt(s) != std::string::npos) {

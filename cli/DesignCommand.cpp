@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "cli/BaseCase.h"
+#include "cli/HelpText.h"
 #include "cli/Interrupts.h"
 #include "cli/RunsProgress.h"
 #include "cli/SearchOptions.h"
@@ -95,6 +96,7 @@ int DesignCommand(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() != 0 && ReportUnknownOption(app, argc, argv, "kelvane-run design")) return 64;
     return app.exit(e) == 0 ? 0 : 64;
   }
   auto refuse = [](const std::string& text) {

@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "cli/BaseCase.h"
+#include "cli/HelpText.h"
 #include "cli/Interrupts.h"
 #include "cli/OptionChecks.h"
 #include "cli/OutputPaths.h"
@@ -28,6 +29,7 @@
 #include "cli/StudyCommand.h"
 #include "files/DataFile.h"
 #include "files/StagedFile.h"
+#include "run/NearestName.h"
 #include "run/ReadRunParameters.h"
 #include "study/BoundarySearch.h"
 #include "study/Optimize.h"
@@ -88,6 +90,7 @@ int OptimizeCommand(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() != 0 && ReportUnknownOption(app, argc, argv, "kelvane-run optimize")) return 64;
     return app.exit(e) == 0 ? 0 : 64;
   }
   auto refuse = [](const std::string& text) {
@@ -115,7 +118,7 @@ int OptimizeCommand(int argc, char** argv) {
       SearchedField f;
       f.Field.Name = name;
       f.Field.Field = FindField(name);
-      if (!f.Field.Field) throw std::invalid_argument("no field is named \"" + name + "\"");
+      if (!f.Field.Field) throw std::invalid_argument(NoSuchField(name));
       const Bounds b = ParseBounds(range, name);
       f.Lower = b.Lo;
       f.Upper = b.Hi;

@@ -18,6 +18,7 @@
 #include <mutex>
 
 #include "cli/BaseCase.h"
+#include "cli/HelpText.h"
 #include "cli/Interrupts.h"
 #include "cli/OptionChecks.h"
 #include "cli/OutputPaths.h"
@@ -134,6 +135,7 @@ int StudyCommand(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() != 0 && ReportUnknownOption(app, argc, argv, "kelvane-run study")) return 64;
     return app.exit(e) == 0 ? 0 : 64;
   }
 

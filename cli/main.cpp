@@ -25,10 +25,12 @@
 
 #include "KelvaneVersion.h"
 #include "cli/ConsoleHost.h"
+#include "cli/HelpText.h"
 #include "cli/Interrupts.h"
 #include "cli/StudyCommand.h"
 #include "cli/SummaryOptions.h"
 #include "files/DataFile.h"
+#include "run/NearestName.h"
 #include "run/FieldHelp.h"
 #include "run/FieldTable.h"
 #include "run/StartRun.h"
@@ -37,27 +39,9 @@ using namespace kelvane;
 
 namespace {
 
-std::string FieldList() {
-  std::ostringstream out;
-  out << "\nFields (NAME for --set: the field name or its record name):\n";
-  char line[256];
-  for (const FieldSpec& f : FieldTable()) {
-    std::snprintf(line, sizeof line, "  %-8s %-26s %-11s default \"%s\"%s\n", f.Component.c_str(), f.Member.c_str(),
-                  f.Unit.c_str(), f.DefaultText.c_str(), f.Enabled ? "" : "  (greyed in the window)");
-    out << line;
-    if (f.Zone > 1) continue;  // zones 2..14 repeat zone 1's ranges
-    const std::string typical = RangeText(f.Typical, f.Unit), valid = RangeText(f.Valid, f.Unit);
-    if (!typical.empty() || !valid.empty())
-      out << "           " << (typical.empty() ? "" : "typical " + typical)
-          << (valid.empty() ? "" : (typical.empty() ? "" : "; ") + std::string("plausible ") + valid) << "\n";
-  }
-  out << "\nGreyed fields cannot be edited in the window and a data file leaves them\n"
-         "alone; --set still changes them.\n"
-         "\nBefore the march the inputs are checked for values that make no physical\n"
-         "sense or lie far outside the model's range (the \"plausible\" ranges above,\n"
-         "room for the polymer, supersaturated gas, gas far above a solvent's boiling\n"
-         "point, fewer than 5 steps in a zone); each is printed as a warning, and\n"
-         "--strict refuses the run.\n"
+// The page's footer: the fields, then what the run does on exit.
+std::string RunFooter() {
+  return FieldListText() +
          "\nExit status: 0 finished; 1 input or data file refused, or with --strict inputs\n"
          "that look wrong; 2 the calculation stopped on a numerical failure or an\n"
          "arithmetic fault; 3 the result file (or the --write-data file, or a summary\n"
@@ -70,7 +54,6 @@ std::string FieldList() {
          "complete: a failed write or a kill leaves the earlier file as it was.\n"
          "\nAfter a run that marched, the zone table and the warnings follow the finish\n"
          "line on standard output (not with --quiet).\n";
-  return out.str();
 }
 
 // --write-data: the field texts as a data file.  Exit status as for a run.
@@ -145,12 +128,18 @@ int main(int argc, char** argv) {
   // A closed standard output (a pager quit early) fails the printing, not
   // the run: the status stays the result file's.
   std::signal(SIGPIPE, SIG_IGN);
+  // "kelvane-run run ..." is the single run spelt out.
+  if (argc > 1 && std::strcmp(argv[1], "run") == 0) {
+    argv[1] = argv[0];
+    --argc, ++argv;
+  }
   if (argc > 1 && std::strcmp(argv[1], "study") == 0) return StudyCommand(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "optimize") == 0) return OptimizeCommand(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "design") == 0) return DesignCommand(argc - 1, argv + 1);
-  CLI::App app{"kelvane-run: compute a coated-film dryer without the window.\n"
-               "Starts from the window's default field texts, applies --data, then each --set,\n"
-               "and runs the calculation as the OK button does.  Messages go to standard error.\n",
+  CLI::App app{"kelvane-run: compute a coated-film dryer without the window.\n\n" + CommandsText() +
+                   "\nkelvane-run [run] starts from the window's default field texts, applies --data,\n"
+                   "then each --set, and runs the calculation as the OK button does.  Messages go\n"
+                   "to standard error.\n",
                "kelvane-run"};
   std::string dataFile, resultFile = "result.txt", writeData;
   std::vector<std::string> settings;
@@ -174,13 +163,13 @@ int main(int argc, char** argv) {
                "takes the step over; runs that finish without it are unchanged");
   app.add_flag("--strict", strict, "Refuse inputs that look wrong (the plausibility warnings) with status 1");
   app.set_version_flag("--version", "kelvane-run " KELVANE_VERSION);
-  app.footer(FieldList());
+  app.footer(RunFooter());
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
     return app.exit(e);  // --help, --version
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    if (!ReportUnknownOption(app, argc, argv, "kelvane-run")) app.exit(e);
     return 64;  // the conventional status of a usage error (2 is a failed calculation here)
   }
   if (!summary.Check()) return 1;
@@ -214,8 +203,8 @@ int main(int argc, char** argv) {
     const std::string name = s.substr(0, eq);
     const FieldSpec* f = FindField(name);
     if (!f) {
-      std::fprintf(stderr, "kelvane-run: --set %s: no field is named \"%s\" (kelvane-run --help lists them)\n",
-                   s.c_str(), name.c_str());
+      std::fprintf(stderr, "kelvane-run: --set %s: %s\n", s.c_str(),
+                   NoSuchField(name, "kelvane-run --help lists them").c_str());
       return 1;
     }
     if (ControlByteAt(s) != std::string::npos) {

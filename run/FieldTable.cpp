@@ -95,6 +95,7 @@ void DescribeField(FieldSpec& f) {
       {"SaveFileName", {}, {}, "Name of the result file; a relative name goes into the folder opened below."},
   };
   const std::string base = BaseMember(f.Member);
+  if (base == "NumberOfLayers") f.Allowed = "10, 20, 30 or 40";
   for (const Row& r : rows) {
     if (base != r.member) continue;
     f.Valid = r.valid;

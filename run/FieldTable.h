@@ -55,6 +55,7 @@ struct FieldSpec {
   ValueRange Valid{};
   ValueRange Typical{};
   std::string Meaning{};    // one English sentence on what the field is
+  std::string Allowed{};    // the only values accepted, where only some are: "10, 20, 30 or 40"
 };
 
 // All 142 fields: general, zone 1 .. zone 14, fitting, properties,

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "run/NearestName.h"
 #include "run/ReadRunParameters.h"
 
 namespace kelvane {
@@ -92,7 +93,7 @@ VariedField ParseVaried(std::string_view text) {
   VariedField v;
   v.Name = Trimmed(text.substr(0, eq));
   v.Field = FindField(v.Name);
-  if (!v.Field) throw std::invalid_argument("no field is named \"" + v.Name + "\"");
+  if (!v.Field) throw std::invalid_argument(NoSuchField(v.Name));
   try {
     v.Values = ExpandValues(text.substr(eq + 1));
   } catch (const std::invalid_argument& e) {

@@ -448,32 +448,99 @@ TEST_F(KelvaneRunTest, WrittenDataFileGivesTheSameRun) {
 TEST_F(KelvaneRunTest, HelpListsEveryField) {
   const Result r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
+  // The commands come first, before the options of the single run.
+  const std::string commands = r.out.substr(0, r.out.find("Usage:"));
+  for (const char* command : {"kelvane-run [run]", "kelvane-run study", "kelvane-run optimize", "kelvane-run design"})
+    EXPECT_NE(commands.find(command), std::string::npos) << command;
+  // Every default against the list written out by hand.  Zones 2 to 14 are
+  // one pattern of six rows (zone 2's texts; zones 3 to 14 start empty);
+  // every other field has its own row, its caption below it, on the page
+  // that holds it in the window.
   const auto fields = fixtures::WindowDefaults();
   ASSERT_EQ(fields.size(), 142u);
   for (const fixtures::DefaultField& f : fields) {
     SCOPED_TRACE(f.Component);
+    const FieldSpec* spec = FindField(f.Component);
+    ASSERT_NE(spec, nullptr);
+    const bool pattern = spec->Zone > 1;
+    if (spec->Zone > 2) {
+      EXPECT_EQ(f.Text, "");
+      continue;
+    }
+    const std::string component = pattern ? "Edit(10k+" + std::to_string(spec->Index) + ")" : f.Component;
+    const std::string record = pattern ? f.Record.substr(0, f.Record.find('[')) + "[k]" : f.Record;
     const std::string head =
-        "\n  " + f.Component + std::string(f.Component.size() < 8 ? 8 - f.Component.size() : 0, ' ') + " " + f.Record + " ";
+        "\n  " + component + std::string(component.size() < 8 ? 8 - component.size() : 0, ' ') + " " + record + " ";
     const auto at = r.out.find(head);
     ASSERT_NE(at, std::string::npos);
     EXPECT_EQ(r.out.find(head, at + 1), std::string::npos) << "listed twice";
-    const std::string row = r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
-    const std::string tail = " default \"" + f.Text + "\"" +
+    const auto end = r.out.find('\n', at + 1);
+    const std::string row = r.out.substr(at + 1, end - at - 1);
+    const std::string tail = " default \"" + f.Text + "\"" + (pattern ? " in zone 2" : "") +
                              (fixtures::GreyedFields().count(f.Component) ? "  (greyed in the window)" : "");
     EXPECT_TRUE(row.ends_with(tail)) << row;
+    EXPECT_NE(row.find(" " + spec->Unit + " "), std::string::npos) << row;
+    const std::string below = r.out.substr(end + 1, r.out.find('\n', end + 1) - end - 1);
+    EXPECT_NE(below.find(spec->Caption.substr(0, spec->Caption.find(" ="))), std::string::npos) << below;
+    const auto page = r.out.rfind("\nPage \"", at);
+    ASSERT_NE(page, std::string::npos);
+    EXPECT_EQ(r.out.substr(page + 6, r.out.find('\n', page + 1) - page - 6),
+              "\"" + std::string(PageCaption(FieldPage(pattern ? *FindField("Edit7") : *spec))) + "\"");
   }
   std::size_t rows = 0;
   for (std::size_t at = r.out.find("\n  Edit"); at != std::string::npos; at = r.out.find("\n  Edit", at + 1)) ++rows;
-  EXPECT_EQ(rows, fields.size());
+  EXPECT_EQ(rows, fields.size() - 13 * 6 + 6);
   // A few rows as a person reads them, written out here rather than taken
   // from the table that printed them.
   for (const char* row : {"  Edit1    InitialCoatingThickness    cm          default \"0.00577\"",
-                          "  Edit21   OuterTemperature[2]        degC        default \"60.0\"",
+                          "  Edit(10k+1) OuterTemperature[k]        degC        default \"60.0\" in zone 2",
                           "  Edit202  Chi2p                      -           default \"0.34\"",
                           "  Edit19   IncrementZ                 cm          default \"2.0\"",
-                          "  Edit250  SaveFileName               -           default \"result.txt\""})
+                          "  Edit250  SaveFileName               -           default \"result.txt\"",
+                          "           \"Number of Layers\": Layers of the coating's diffusion grid: 10, 20, 30 or 40.\n"
+                          "           allowed 10, 20, 30 or 40\n",
+                          "           \"Web Speed (m/s)\": Speed of the web through the dryer.\n"
+                          "           typical 0.05 to 5 m/s; plausible above 0 m/s, at most 30 m/s\n"})
     EXPECT_NE(r.out.find(std::string(row)), std::string::npos) << row;
   EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+// A slip of the keyboard gets the name meant, in the run and in both
+// commands; "run" spells out the single run.
+TEST_F(KelvaneRunTest, MisspeltNamesGetTheNearestOne) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string said;
+  };
+  const std::vector<Case> cases = {
+      {{"--summry-json", "s.json"}, 64, "kelvane-run: unknown option --summry-json (did you mean --summary-json?)\n"},
+      {{"--set", "ZoneLength[1]=1", "--Robust"}, 64, "kelvane-run: unknown option --Robust (did you mean --robust?)\n"},
+      {{"--sumry=1"}, 64, "kelvane-run: unknown option --sumry (--help lists the options)\n"},
+      {{"--set", "Webspeed=2"}, 1, "kelvane-run: --set Webspeed=2: no field is named \"Webspeed\" (did you mean WebSpeed?)\n"},
+      {{"--set", "OuterTemprature[2]=80"}, 1,
+       "kelvane-run: --set OuterTemprature[2]=80: no field is named \"OuterTemprature[2]\" (did you mean "
+       "OuterTemperature[2]?)\n"},
+      {{"--set", "Flux=2"}, 1, "kelvane-run: --set Flux=2: no field is named \"Flux\" (kelvane-run --help lists them)\n"},
+      {{"study", "--vary", "WebSped=1,2", "--csv", "s.csv"}, 1, "did you mean WebSpeed?"},
+      {{"optimize", "--maximze", "WebSpeed", "--between", "0.1:5"}, 64,
+       "kelvane-run optimize: unknown option --maximze (did you mean --maximize?)\n"},
+      {{"optimize", "--maximize", "WebSpeeed", "--between", "0.1:5", "--max-residual", "7"}, 1,
+       "did you mean WebSpeed?"},
+  };
+  for (const Case& c : cases) {
+    std::string trace;
+    for (const std::string& a : c.args) trace += a + " ";
+    SCOPED_TRACE(trace);
+    const Result r = Run(c.args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(Files(), std::vector<std::string>{});
+  }
+  const Result spelt = Run(With({"run", "-o", "spelt.txt"}, kShort));
+  const Result plain = Run(With({"-o", "plain.txt"}, kShort));
+  EXPECT_EQ(spelt.status, 0) << spelt.err;
+  EXPECT_EQ(File("spelt.txt"), File("plain.txt"));
 }
 
 TEST_F(KelvaneRunTest, ProgressBarOnlyOnATerminal) {

@@ -11,15 +11,29 @@ and the zones' gas temperatures that meet the targets; kelvane.fit fits model pa
 measured drying curve.
 """
 
-from ._core import __version__
-from .fields import FIELDS, Fields, FieldInfo, InputError, defaults, field_info, read_data_file, write_data_file
+try:
+    from ._core import __version__
+    import numpy  # noqa: F401  (the arrays of every Result)
+except ImportError as _error:
+    # Another interpreter than the one the extension was built for: say which.
+    import sys as _sys
+
+    from ._built_for import INTERPRETER as _INTERPRETER, VERSION as _VERSION
+
+    raise ImportError(
+        f"the kelvane module was built for Python {_VERSION} ({_INTERPRETER}) with NumPy; "
+        f"{_sys.executable} (Python {_sys.version_info[0]}.{_sys.version_info[1]}) cannot load it "
+        f"({_error}). Run it with {_INTERPRETER}, or install NumPy for that interpreter "
+        "(Debian: python3-numpy).") from _error
+from .fields import FIELDS, Fields, FieldInfo, InputError, UnknownFieldError, defaults, field_info, read_data_file, write_data_file
 from .result import ROW_QUANTITIES, Result, Zone, read_result_file, run
 from .design import Design, design
 from .studies import study
 
 __all__ = [
-    "__version__", "FIELDS", "Design", "Fields", "FieldInfo", "InputError", "ROW_QUANTITIES", "Result", "Zone",
-    "defaults", "design", "field_info", "read_data_file", "read_result_file", "run", "study", "write_data_file",
+    "__version__", "FIELDS", "Design", "Fields", "FieldInfo", "InputError", "UnknownFieldError", "ROW_QUANTITIES",
+    "Result", "Zone", "defaults", "design", "field_info", "read_data_file", "read_result_file", "run", "study",
+    "write_data_file",
 ]
 
 

@@ -1,5 +1,6 @@
 """The 142 input fields: their texts, data files, and the refusal of an input."""
 
+import difflib
 import errno
 import os
 from collections.abc import Mapping, MutableMapping
@@ -42,12 +43,36 @@ _BY_ANY_NAME = {f.name: f for f in FIELDS}
 _BY_ANY_NAME.update({f.record: f for f in FIELDS})
 
 
+class UnknownFieldError(InputError, KeyError):
+    """A field name that no field has; ``error.explanation`` names the
+    nearest one ("did you mean WebSpeed?") where a slip of the keyboard
+    explains it.  It is an InputError and, as before, a KeyError."""
+
+    __str__ = InputError.__str__
+
+
+def _nearest(name):
+    """The name meant: letter case ignored, or a near spelling."""
+    if not isinstance(name, str):
+        return None
+    folded = {n.lower(): n for n in _BY_ANY_NAME}
+    if name.lower() in folded:
+        return folded[name.lower()]
+    close = difflib.get_close_matches(name.lower(), folded, n=1, cutoff=0.85)
+    return folded[close[0]] if close else None
+
+
 def field_info(name):
-    """The FieldInfo of a field given by field name ("Edit19") or record name ("IncrementZ")."""
+    """The FieldInfo of a field given by field name ("Edit19") or record name ("IncrementZ").
+
+    Raises UnknownFieldError (an InputError and a KeyError) for a name no field has."""
     try:
         return _BY_ANY_NAME[name]
     except (KeyError, TypeError):
-        raise KeyError(f"no field is named {name!r} (kelvane.FIELDS lists them)") from None
+        near = _nearest(name)
+        hint = f"did you mean {near}?" if near else "kelvane.FIELDS lists them"
+        raise UnknownFieldError(f"no field is named {name!r} ({hint})",
+                                explanation=hint if near else "") from None
 
 
 def _text(value):
@@ -102,7 +127,12 @@ class Fields(MutableMapping):
 
 
 def defaults():
-    """The window's default texts of all 142 fields, as a Fields mapping."""
+    """The window's default texts of all 142 fields, as a Fields mapping.
+
+    The texts are what the calculation reads, as the window's fields hold
+    them; a number may be assigned and is kept as its text
+    (``f["WebSpeed"] = 1.2`` then ``f["WebSpeed"] == "1.2"``).  A misspelt
+    name raises UnknownFieldError, an InputError naming the nearest field."""
     return Fields()
 
 

@@ -8,8 +8,8 @@ import threading
 
 import numpy as np
 
-from . import _core
-from .fields import InputError, as_fields
+from . import _core, table
+from .fields import InputError, as_fields, field_info
 
 # Per-row quantities of the result file's tables: name -> unit.
 ROW_QUANTITIES = {
@@ -74,6 +74,8 @@ class Result:
         explanations: the English explanation beside each ("" where none).
       input_warnings: (field name, text) of each input that looks wrong (the
         window's "These inputs look wrong" list); the run went ahead.
+        all_warnings gives these and the summary's warnings as one list of
+        dicts.
       zones: a list of Zone, one per zone whose results were written.
       rescued_steps: (zone, step) of the steps the robust surface solve took over.
       summary: the run summary as a dict ("run": the totals and the outcome,
@@ -140,6 +142,32 @@ class Result:
             if zs
             else empty1
         )
+
+    @property
+    def all_warnings(self):
+        """Both kinds of warning as one type, dicts with "kind" and "text":
+        first the inputs that look wrong ({"kind": "input", "field": "Edit9",
+        "record": "PartialPressure1[1]", "text": ...}), then the summary's
+        warnings (kind "boiling", "skinning", ..., with their places)."""
+        inputs = [{"kind": "input", "field": f, "record": field_info(f).record, "text": t}
+                  for f, t in self.input_warnings]
+        return inputs + [dict(w) for w in self.warnings]
+
+    def to_dataframe(self):
+        """The rows as a pandas DataFrame, one row per position (each zone
+        boundary once), the units in the column names; see kelvane.table."""
+        return table.to_dataframe(self)
+
+    def to_csv(self, path):
+        """The rows of to_dataframe() as a CSV file (needs no pandas)."""
+        table.to_csv(self, path)
+
+    def plot(self, ax=None, what="solvent_remaining", x="position"):
+        """Draw the drying curve (what="solvent_remaining"), the film and gas
+        temperatures ("film_temperature"), "thickness" or "solvent_weight"
+        against position or time on a Matplotlib axes (a new figure's when
+        None); returns the axes."""
+        return table.plot(self, ax, what, x)
 
     def __repr__(self):
         return f"<kelvane.Result {self.outcome}: {len(self.zones)} zones, {len(self.time)} rows>"

@@ -29,8 +29,16 @@ for f in usr/bin/kelvane usr/bin/kelvane-run usr/share/applications/kelvane.desk
          usr/share/doc/kelvane/examples/default.dat usr/share/doc/kelvane/examples/fit_drying_curve.py; do
   [ -f "$root/$f" ] || fail "$f is not in the package"
 done
+# Every example and picture the installed README names is installed beside it.
+doc=$root/usr/share/doc/kelvane
+for f in $(grep -oE '(docs|examples)/[A-Za-z0-9_.-]+\.[a-z]+' "$doc/README.md" | sort -u); do
+  [ -f "$doc/$f" ] || fail "the installed README names $f, which the package does not ship"
+done
 # The man pages are the programs' --help: an option of each is in it.
 zcat "$root/usr/share/man/man1/kelvane-run.1.gz" | grep -q -- 'robust' || fail "kelvane-run.1 lacks --robust"
+for text in 'STUDY COMMAND' 'OPTIMIZE COMMAND' 'Commands:' 'allowed 10, 20, 30 or 40'; do
+  zcat "$root/usr/share/man/man1/kelvane-run.1.gz" | grep -q -- "$text" || fail "kelvane-run.1 lacks $text"
+done
 zcat "$root/usr/share/man/man1/kelvane.1.gz" | grep -q -- 'platform' || fail "kelvane.1 lacks -platform"
 
 for program in kelvane kelvane-run; do
