@@ -56,9 +56,10 @@ TEST_F(StudyCliTest, AStudyStoppedBySigtermResumesToTheUninterruptedTable) {
   const std::string whole = ReadBytes(dir_ / "whole.csv");
   ASSERT_EQ(std::count(whole.begin(), whole.end(), '\n'), 11);
 
-  // Signalled once two rows are in the table (bounded: about 30 s at most).
+  // Signalled once two rows are in the table, which is written under its
+  // temporary name until the study ends (bounded: about 30 s at most).
   ASSERT_EQ(Shell("{ " + study + " --quiet --jobs 1 --csv part.csv & }; pid=$!; "
-                  "for i in $(seq 3000); do [ \"$(wc -l 2>/dev/null <part.csv || echo 0)\" -ge 3 ] && break; "
+                  "for i in $(seq 3000); do [ \"$(cat part.csv .kelvane-* 2>/dev/null | wc -l)\" -ge 3 ] && break; "
                   "sleep 0.01; done; kill -TERM $pid; wait $pid; echo $? > status"),
             0);
   const int status = std::stoi(ReadBytes(dir_ / "status"));
