@@ -460,14 +460,14 @@ TEST_F(KelvaneRunTest, HelpListsEveryField) {
   ASSERT_EQ(fields.size(), 142u);
   for (const fixtures::DefaultField& f : fields) {
     SCOPED_TRACE(f.Component);
-    const FieldSpec* spec = FindField(f.Component);
-    ASSERT_NE(spec, nullptr);
-    const bool pattern = spec->Zone > 1;
-    if (spec->Zone > 2) {
+    const FieldSpec* field = FindField(f.Component);
+    ASSERT_NE(field, nullptr);
+    const bool pattern = field->Zone > 1;
+    if (field->Zone > 2) {
       EXPECT_EQ(f.Text, "");
       continue;
     }
-    const std::string component = pattern ? "Edit(10k+" + std::to_string(spec->Index) + ")" : f.Component;
+    const std::string component = pattern ? "Edit(10k+" + std::to_string(field->Index) + ")" : f.Component;
     const std::string record = pattern ? f.Record.substr(0, f.Record.find('[')) + "[k]" : f.Record;
     const std::string head =
         "\n  " + component + std::string(component.size() < 8 ? 8 - component.size() : 0, ' ') + " " + record + " ";
@@ -479,13 +479,13 @@ TEST_F(KelvaneRunTest, HelpListsEveryField) {
     const std::string tail = " default \"" + f.Text + "\"" + (pattern ? " in zone 2" : "") +
                              (fixtures::GreyedFields().count(f.Component) ? "  (greyed in the window)" : "");
     EXPECT_TRUE(row.ends_with(tail)) << row;
-    EXPECT_NE(row.find(" " + spec->Unit + " "), std::string::npos) << row;
+    EXPECT_NE(row.find(" " + field->Unit + " "), std::string::npos) << row;
     const std::string below = r.out.substr(end + 1, r.out.find('\n', end + 1) - end - 1);
-    EXPECT_NE(below.find(spec->Caption.substr(0, spec->Caption.find(" ="))), std::string::npos) << below;
+    EXPECT_NE(below.find(field->Caption.substr(0, field->Caption.find(" ="))), std::string::npos) << below;
     const auto page = r.out.rfind("\nPage \"", at);
     ASSERT_NE(page, std::string::npos);
     EXPECT_EQ(r.out.substr(page + 6, r.out.find('\n', page + 1) - page - 6),
-              "\"" + std::string(PageCaption(FieldPage(pattern ? *FindField("Edit7") : *spec))) + "\"");
+              "\"" + std::string(PageCaption(FieldPage(pattern ? *FindField("Edit7") : *field))) + "\"");
   }
   std::size_t rows = 0;
   for (std::size_t at = r.out.find("\n  Edit"); at != std::string::npos; at = r.out.find("\n  Edit", at + 1)) ++rows;
