@@ -18,11 +18,7 @@ namespace kelvane {
 
 namespace {
 
-std::string Text(double x) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.6g", x);
-  return buf;
-}
+std::string Text(double x) { return FieldValueText(x, 6); }
 
 double Number(const std::string& t) { return std::strtod(t.c_str(), nullptr); }
 

@@ -1,5 +1,7 @@
 #include "study/Optimize.h"
 
+#include "study/StudyTable.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,11 +15,7 @@ namespace {
 
 // Fields are written with ten significant digits: short texts that read
 // back to the value run.
-std::string FieldText(double x) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10g", x);
-  return buf;
-}
+std::string FieldText(double x) { return FieldValueText(x, 10); }
 
 struct Problem {
   Problem(const Optimization& o, const StudyOptions& so, StudyControl& c, OptimizationResult& r)

@@ -65,6 +65,12 @@ std::string ReadableNumber(double value) {
   return text;
 }
 
+std::string FieldValueText(double value, int digits) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits);
+  return std::string(buf, r.ptr);
+}
+
 std::string CsvHeader(const StudyDefinition& study) {
   std::string h = "row";
   for (const VariedField& v : study.Varied) h += "," + CsvField(v.Name);

@@ -25,4 +25,9 @@ std::string ShortestNumber(double value);
 // 10^9, never "-0" ("0.4707", "6.998", "149600", "1.2e-05").
 std::string ReadableNumber(double value);
 
+// A field's value as a short text with `digits` significant digits
+// ("0.667514", "159.999"), the same whatever the process locale: the text a
+// search runs and prints.
+std::string FieldValueText(double value, int digits);
+
 }  // namespace kelvane
