@@ -87,7 +87,7 @@ void TForm1::BuildToolsPage() {
           QStringLiteral("Puts the default text back into every input field of the five pages, the save file "
                          "name included, after asking. \"Undo reset\" brings the texts of before back while "
                          "the window stays open."),
-          QRect(298, 12, 390, 62));
+          QRect(298, 20, 390, 56));
   connect(resetButton_, &QPushButton::clicked, this, &TForm1::AskResetToDefaults);
   connect(undoResetButton_, &QPushButton::clicked, this, &TForm1::UndoReset);
 
