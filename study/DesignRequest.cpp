@@ -121,6 +121,12 @@ Reading ReadDesignRequest(const DesignRequest& q, const FieldTexts& base) {
   if (!(v >= 1 && v <= 100000 && v == std::floor(v)))
     return RequestRefusal{RequestInput::MaxEvaluations, "Runs per start: a whole number from 1 to 100000."};
   p.MaxEvaluations = static_cast<int>(v);
+
+  if (!Blank(q.WebWidth)) {
+    if (!Number(q.WebWidth, v)) return NotANumber(RequestInput::WebWidth, "Web width", q.WebWidth);
+    if (!(v > 0)) return RequestRefusal{RequestInput::WebWidth, "Web width: a width above 0 m, or none."};
+    p.WebWidth = v;
+  }
   return p;
 }
 

@@ -28,6 +28,7 @@ struct DesignRequest {
   std::string CoefficientShare;
   std::string SpeedLower = "0.05", SpeedUpper = "5";  // m/s
   std::string MaxEvaluations = "120";                 // runs for each start of the optimiser
+  std::string WebWidth;                               // m: each zone's power in kW; empty: none
 };
 
 // The input a refusal is about.
@@ -42,6 +43,7 @@ enum class RequestInput {
   SpeedLower,
   SpeedUpper,
   MaxEvaluations,
+  WebWidth,
   Targets,  // no target chosen
   Zones,    // a zone with no gas temperature to search
 };

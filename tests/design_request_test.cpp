@@ -42,6 +42,7 @@ TEST(DesignRequestTest, TheRequestBecomesTheProblemOverTheZonesInUse) {
   q.SpeedLower = "0.1";
   q.SpeedUpper = "2";
   q.MaxEvaluations = "30";
+  q.WebWidth = "1.5";
   const auto read = ReadDesignRequest(q, base);
   ASSERT_TRUE(std::holds_alternative<DesignProblem>(read)) << std::get<RequestRefusal>(read).Text;
   const DesignProblem& p = std::get<DesignProblem>(read);
@@ -66,6 +67,8 @@ TEST(DesignRequestTest, TheRequestBecomesTheProblemOverTheZonesInUse) {
   EXPECT_DOUBLE_EQ(p.SpeedLower, 0.1);
   EXPECT_DOUBLE_EQ(p.SpeedUpper, 2);
   EXPECT_EQ(p.MaxEvaluations, 30);
+  EXPECT_EQ(p.WebWidth, std::optional<double>(1.5));
+  EXPECT_FALSE(std::get<DesignProblem>(ReadDesignRequest(DesignRequest{}, base)).WebWidth);
 }
 
 TEST(DesignRequestTest, ARefusalNamesTheInputAtFault) {
@@ -95,6 +98,7 @@ TEST(DesignRequestTest, ARefusalNamesTheInputAtFault) {
   add("share of 100 %", RequestInput::CoefficientShare, "Heat-transfer", [](DesignRequest& q) { q.CoefficientShare = "100"; });
   add("speed from 0", RequestInput::SpeedLower, "Web speed from: 0 m/s", [](DesignRequest& q) { q.SpeedLower = "0"; });
   add("speeds upside down", RequestInput::SpeedUpper, "Web speed to: 0.01", [](DesignRequest& q) { q.SpeedUpper = "0.01"; });
+  add("no width", RequestInput::WebWidth, "Web width: a width above 0 m", [](DesignRequest& q) { q.WebWidth = "0"; });
   add("runs not whole", RequestInput::MaxEvaluations, "Runs per start", [](DesignRequest& q) { q.MaxEvaluations = "2.5"; });
   for (const Case& c : cases) {
     const RequestRefusal r = Refused(c.q, base);

@@ -84,6 +84,8 @@ DesignDialog::DesignDialog(FieldTexts& fields, bool robust, QWidget* parent)
   coefficientShare_->setEnabled(false);
   nonDecreasing_ = box("NonDecreasing", QStringLiteral("The gas never cooler than in the zone before"), false);
   evaluations_ = edit("RunsPerStart", defaults.MaxEvaluations, RequestInput::MaxEvaluations);
+  webWidth_ = edit("WebWidth", defaults.WebWidth, RequestInput::WebWidth);
+  webWidth_->setPlaceholderText(QStringLiteral("none"));
   robust_ = box("DesignRobust", QStringLiteral("Robust surface solve"), robust);
   grid->setColumnMinimumWidth(3, 24);
   grid->addWidget(label(QStringLiteral("Each zone's gas within ±")), 0, 4);
@@ -103,6 +105,8 @@ DesignDialog::DesignDialog(FieldTexts& fields, bool robust, QWidget* parent)
   grid->addWidget(nonDecreasing_, 3, 4, 1, 3);
   grid->addWidget(label(QStringLiteral("Runs per start")), 3, 7, 1, 2, Qt::AlignRight);
   grid->addWidget(evaluations_, 3, 9);
+  grid->addWidget(label(QStringLiteral("Web width for each zone's power in kW (m)")), 4, 4, 1, 2);
+  grid->addWidget(webWidth_, 4, 6);
   grid->addWidget(robust_, 4, 0);
   grid->setColumnStretch(11, 1);
   connect(residualBox_, &QCheckBox::toggled, residual_, &QLineEdit::setEnabled);
@@ -197,6 +201,7 @@ DesignRequest DesignDialog::Request() const {
   q.SpeedLower = text(lower_);
   q.SpeedUpper = text(upper_);
   q.MaxEvaluations = text(evaluations_);
+  q.WebWidth = text(webWidth_);
   return q;
 }
 

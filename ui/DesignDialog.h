@@ -72,6 +72,7 @@ class DesignDialog : public StudyRunDialog {
   QLineEdit* lower_ = nullptr;
   QLineEdit* upper_ = nullptr;
   QLineEdit* evaluations_ = nullptr;
+  QLineEdit* webWidth_ = nullptr;
   QCheckBox* robust_ = nullptr;
   QPushButton* designButton_ = nullptr;
   QPushButton* cancelButton_ = nullptr;

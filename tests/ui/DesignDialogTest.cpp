@@ -86,6 +86,7 @@ class DesignDialogTest : public QObject {
     Type(*dialog, "HighestGas", "160");
     Type(*dialog, "UpperSpeed", "2");
     Type(*dialog, "RunsPerStart", "15");
+    Type(*dialog, "WebWidth", "1.2");
     ModalCloser closer;
     QPushButton* start = Child<QPushButton>(*dialog, "Design");
     start->click();
@@ -101,10 +102,12 @@ class DesignDialogTest : public QObject {
     QCOMPARE(p.Goal.MaxFilmTemperature, std::optional<double>(75));
     QCOMPARE(p.Fields[0].Upper, 160.0);
     QCOMPARE(p.MaxEvaluations, 15);
+    QCOMPARE(p.WebWidth, std::optional<double>(1.2));
     QCOMPARE(Child<QLabel>(*dialog, "DesignAnswer")->text(), QString::fromStdString(DesignHeadline(r)));
     const QString report = Child<QPlainTextEdit>(*dialog, "DesignReport")->toPlainText();
     QVERIFY2(report.startsWith(QStringLiteral("Design: WebSpeed=")) && report.contains(QStringLiteral("Binding: ")) &&
-                 report.contains(QStringLiteral("Local check: ")) && report.contains(QStringLiteral("kJ/kg evaporated")),
+                 report.contains(QStringLiteral("Local check: ")) && report.contains(QStringLiteral("kJ/kg evaporated")) &&
+                 report.contains(QStringLiteral(" kW")),
              qPrintable(report));
     QVERIFY2(!report.contains(QStringLiteral("degC")), qPrintable(report));
     QCOMPARE(Child<QTableWidget>(*dialog, "Evaluations")->rowCount(), static_cast<int>(r.Evaluations.size()));
