@@ -56,7 +56,13 @@ std::vector<ZoneGas> GasSchedule(const DesignProblem& p, const DesignResult& r, 
 }
 
 bool DesignFeasible(const DesignProblem& p, const RowResult& r, std::string* why) {
+  // The targets first: a run that did not finish has no heat to compare.
   if (!MeetsTargets(r, p.Goal, why)) return false;
+  if (p.MaxHeat && !(r.Details.Run.TotalHeat <= *p.MaxHeat)) {
+    if (why)
+      *why = "heat " + ReadableNumber(r.Details.Run.TotalHeat) + " kJ/m2 > " + ReadableNumber(*p.MaxHeat) + " kJ/m2";
+    return false;
+  }
   if (!p.NonDecreasing) return true;
   const SearchedField* before = nullptr;
   double last = 0;

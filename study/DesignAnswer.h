@@ -37,9 +37,9 @@ struct ZoneGas {
 // zone order; nothing when no design was found.
 std::vector<ZoneGas> GasSchedule(const DesignProblem& problem, const DesignResult& result, const FieldTexts& base);
 
-// True when a run of the design meets every target and, where the plant
-// rule is asked for, its gas never cools from one zone to the next;
-// otherwise `why` says what it missed.
+// True when a run of the design meets every target, keeps within the
+// energy cap where one is set and, where the plant rule is asked for, its gas
+// never cools from one zone to the next; otherwise `why` says what it missed.
 bool DesignFeasible(const DesignProblem& problem, const RowResult& row, std::string* why = nullptr);
 
 // "Fastest line speed: 0.6675 m/s, +108.6 % over the best uniform schedule",
