@@ -192,7 +192,28 @@ bool NegativeProfile(const Calculation& calc) {
   return false;
 }
 
-// The surface solve of one step, with the rescue in robust mode.
+// The surface solve of one step, with the rescue in robust mode.  Off the
+// plain path the step goes first to the continuation solve; what it cannot
+// settle goes through the secant search and the full rescue, each with its
+// whole budget of trials.
+bool SolveStep(Calculation& calc, int zone, int step);
+
+bool SolveRobustStep(Calculation& calc, int zone, int step) {
+  StepState& st = calc.Step;
+  if (calc.LeftPlainPath) {
+    if (ContinueRescue(calc, zone, step)) {
+      calc.Rescued.push_back({zone, step});
+      return true;
+    }
+    const int continued = st.Trials;
+    st.Trials = 0;
+    const bool solved = SolveStep(calc, zone, step);
+    st.Trials += continued;
+    return solved;
+  }
+  return SolveStep(calc, zone, step);
+}
+
 bool SolveStep(Calculation& calc, int zone, int step) {
   if (!calc.Robust) return SolveSurface(calc) == Search::Solved;
   calc.Best = {};
@@ -253,7 +274,8 @@ void MarchZone(Calculation& calc, int zone) {
     if (calc.Robust && calc.LeftPlainPath) DropExhaustedSolvents(calc);
     if (!calc.LiteralTrials) PrepareStep(calc);
 
-    const bool solved = SolveStep(calc, zone, j);
+    const bool solved = calc.Robust ? SolveRobustStep(calc, zone, j) : SolveStep(calc, zone, j);
+    if (solved && calc.Robust) RememberSurface(calc, zone, j);
     calc.Stats.Trials += st.Trials;
     if (st.Trials > calc.Stats.MaxTrialsPerStep) calc.Stats.MaxTrialsPerStep = st.Trials;
     if (!solved) return;
