@@ -59,7 +59,7 @@ std::vector<Dryer> LoadDryers() {
 
 struct MarchResult {
   bool Finished = false;
-  long long Steps = 0, Trials = 0, Rescued = 0;
+  long long Steps = 0, Trials = 0, Rescued = 0, Split = 0;
   int MaxTrials = 0;
   double ExitSolvent = 0, ExitTemperature = 0;
 };
@@ -94,6 +94,7 @@ MarchResult March(Calculation& calc) {
   r.Steps = calc.Stats.Steps;
   r.Trials = calc.Stats.Trials;
   r.MaxTrials = calc.Stats.MaxTrialsPerStep;
+  r.Split = calc.Stats.SplitSteps;
   r.Rescued = static_cast<long long>(calc.Rescued.size());
   return r;
 }
@@ -154,6 +155,7 @@ void RunDryer(benchmark::State& state, const Dryer& d, bool robust) {
   state.counters["finished"] = r.Finished;
   state.counters["steps"] = static_cast<double>(r.Steps);
   state.counters["taken over"] = static_cast<double>(r.Rescued);
+  state.counters["split"] = static_cast<double>(r.Split);
   state.counters["trials/step"] = r.Steps ? static_cast<double>(r.Trials) / static_cast<double>(r.Steps) : 0;
   state.counters["max trials"] = r.MaxTrials;
   state.counters["us/step"] = perStep * 1e6;

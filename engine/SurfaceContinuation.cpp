@@ -167,14 +167,22 @@ bool Continuation::Run(int zone, int step) {
     if (trials_ >= kTrialBudget) return false;
     double d[2] = {0, 0};
     const double r0 = x.r[active_[0]], r1 = n_ == 2 ? x.r[active_[1]] : 0;
-    if (n_ == 1) {
-      if (!(std::isfinite(J[0][0]) && J[0][0] != 0)) return false;
-      d[0] = -r0 / J[0][0];
+    const double det = n_ == 1 ? J[0][0] : J[0][0] * J[1][1] - J[0][1] * J[1][0];
+    const double size = n_ == 1 ? std::fabs(J[0][0]) : std::fabs(J[0][0] * J[1][1]) + std::fabs(J[0][1] * J[1][0]);
+    if (std::isfinite(det) && std::fabs(det) > 1e-9 * size) {
+      if (n_ == 1) {
+        d[0] = -r0 / J[0][0];
+      } else {
+        d[0] = -(J[1][1] * r0 - J[0][1] * r1) / det;
+        d[1] = -(-J[1][0] * r0 + J[0][0] * r1) / det;
+      }
     } else {
-      const double det = J[0][0] * J[1][1] - J[0][1] * J[1][0];
-      if (!(std::isfinite(det) && det != 0)) return false;
-      d[0] = -(J[1][1] * r0 - J[0][1] * r1) / det;
-      d[1] = -(-J[1][0] * r0 + J[0][0] * r1) / det;
+      // A solvent whose balance does not feel its own surface value (a
+      // trace held inside the coating, its evaporation diffusion-limited
+      // and within the absolute tolerance) stays where it is; the others
+      // move along their own slopes.
+      for (int a = 0; a < n_; ++a)
+        if (std::isfinite(J[a][a]) && J[a][a] != 0) d[a] = -x.r[active_[a]] / J[a][a];
     }
     double big = 0;
     for (int a = 0; a < n_; ++a) big = std::max(big, std::fabs(d[a]));
