@@ -143,7 +143,7 @@ class Calculation {
   // path.  Both give identical bits.
   bool LiteralTrials = false;
   // Upper bound on the trials of one step (the secant search has none).
-  int MaxTrialsPerStep = 10000;
+  int MaxTrialsPerStep = 100000;
   // Robust surface solve: where the secant search fails, a damped 2x2
   // Newton iteration takes over the step.  Steps the secant search finishes
   // are untouched.
@@ -158,6 +158,10 @@ class Calculation {
   // fractions above one near the surface) long before a step fails.  The
   // second march is off the plain path from its first step.
   bool OffPathFromStart = false;
+  // Off the plain path every step goes first to the continuation solve
+  // (ContinueRescue); without it, straight to the secant search and the full
+  // rescue.
+  bool ContinuationSolve = true;
   int RobustSecantTrials = 60;
   int MaxRescueTrials = 4000;
   std::vector<RescuedStep> Rescued;  // reserved before the march

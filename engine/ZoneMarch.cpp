@@ -200,7 +200,7 @@ bool SolveStep(Calculation& calc, int zone, int step);
 
 bool SolveRobustStep(Calculation& calc, int zone, int step) {
   StepState& st = calc.Step;
-  if (calc.LeftPlainPath) {
+  if (calc.LeftPlainPath && calc.ContinuationSolve) {
     if (ContinueRescue(calc, zone, step)) {
       calc.Rescued.push_back({zone, step});
       return true;
