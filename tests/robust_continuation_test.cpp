@@ -1,6 +1,6 @@
 // The robust solve off the plain path: the film side of a trial gives the
 // values of the literal elimination, and the continuation solve settles the
-// steps as the full rescue does, with a fraction of its trials.
+// steps as the full rescue does.
 
 #include <gtest/gtest.h>
 
@@ -101,7 +101,7 @@ std::vector<std::pair<std::string, RunSetup>> RobustOnlyDryers() {
 struct Exit {
   bool finished = false;
   double solvent = 0, temperature = 0;
-  long long steps = 0, trials = 0;
+  long long steps = 0;
 };
 
 Exit MarchRobust(const RunSetup& setup, bool offPathFromStart, bool continuation) {
@@ -120,13 +120,12 @@ Exit MarchRobust(const RunSetup& setup, bool offPathFromStart, bool continuation
     }
   }) == 0;
   e.steps = calc->Stats.Steps;
-  e.trials = calc->Stats.Trials;
   return e;
 }
 
 // On every robust-only dryer the continuation solve ends the run within the
 // increment's own convergence (0.01 percentage points of solvent, 0.05 K) of
-// the full rescue, with fewer trials.
+// the full rescue.
 TEST(RobustOffPath, ContinuationAgreesWithTheFullRescue) {
   for (const auto& [label, setup] : RobustOnlyDryers()) {
     const bool offPath = label.rfind("off-path", 0) == 0;
@@ -137,7 +136,6 @@ TEST(RobustOffPath, ContinuationAgreesWithTheFullRescue) {
     EXPECT_EQ(fast.steps, full.steps) << label;
     EXPECT_NEAR(fast.solvent, full.solvent, 0.01) << label;
     EXPECT_NEAR(fast.temperature, full.temperature, 0.05) << label;
-    EXPECT_LT(fast.trials, full.trials) << label;
   }
 }
 
