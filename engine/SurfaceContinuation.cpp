@@ -287,7 +287,11 @@ bool ContinueRescue(Calculation& calc, int zone, int step) {
       p.PartialPressure2[zone] >= VaporPressure(p.VaporA2, p.VaporB2, p.VaporC2, st.T))
     return false;
   Continuation c(calc);
-  if (!c.Run(zone, step)) {
+  const bool solved = c.Run(zone, step);
+  // The iteration's own arithmetic (a merit or a Broyden quotient that
+  // overflows) must not leave fault flags for the march's checkpoints.
+  ClearFaults();
+  if (!solved) {
     calc.History.JacobianValid = false;
     return false;
   }

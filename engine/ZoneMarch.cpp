@@ -192,26 +192,23 @@ bool NegativeProfile(const Calculation& calc) {
   return false;
 }
 
-// The surface solve of one step, with the rescue in robust mode.  Off the
-// plain path the step goes first to the continuation solve; what it cannot
-// settle goes through the secant search and the full rescue, each with its
-// whole budget of trials.
+// The surface solve of one step, with the rescue in robust mode.
 bool SolveStep(Calculation& calc, int zone, int step);
 
 bool SolveRobustStep(Calculation& calc, int zone, int step) {
-  StepState& st = calc.Step;
-  if (calc.LeftPlainPath && calc.ContinuationSolve) {
-    if (ContinueRescue(calc, zone, step)) {
-      calc.Rescued.push_back({zone, step});
-      return true;
-    }
-    const int continued = st.Trials;
-    st.Trials = 0;
-    const bool solved = SolveStep(calc, zone, step);
-    st.Trials += continued;
-    return solved;
-  }
-  return SolveStep(calc, zone, step);
+  if (!calc.LeftPlainPath || !calc.ContinuationSolve) return SolveStep(calc, zone, step);
+  // Off the plain path a step the continuation settles counts as marched:
+  // the run has already been reported as taken over, and its steps are
+  // solved by the same rules.  What it cannot settle goes straight to the
+  // full rescue (the secant search, which can fault on such a step, is not
+  // tried again) and counts as taken over.
+  if (ContinueRescue(calc, zone, step)) return true;
+  calc.Best = {};
+  calc.TransferOk = true;
+  calc.ConvergenceOk = true;
+  if (!RescueStep(calc)) return false;
+  calc.Rescued.push_back({zone, step});
+  return true;
 }
 
 bool SolveStep(Calculation& calc, int zone, int step) {
