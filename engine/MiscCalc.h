@@ -149,9 +149,10 @@ class Calculation {
   // are untouched.
   bool Robust = false;
   // Once a step has been taken over the run has left the plain march's path;
-  // from then on the secant search gets this many trials per step before the
-  // robust solve takes over, and exhausted solvents are dropped at the start
-  // of every step.
+  // from then on exhausted solvents are dropped at the start of every step,
+  // and each step goes to the continuation solve (ContinuationSolve) or, with
+  // it off, to the secant search with RobustSecantTrials trials before the
+  // robust solve takes over.
   bool LeftPlainPath = false;
   // A robust run marched again after it failed: the plain path's balances
   // can carry an oscillating implicit profile beyond physical bounds (mass
