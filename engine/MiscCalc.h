@@ -334,6 +334,9 @@ bool RescueStep(Calculation& calc);
 // gas-side flux as RescueStep adds it); false leaves the step to the full
 // solve, with the step's start state untouched.
 bool ContinueRescue(Calculation& calc, int zone, int step);
+// The zone's gas at or above either solvent's saturation pressure at the
+// step's film temperature (liquid would condense on the coating).
+bool GasSupersaturated(const Calculation& calc);
 // Keeps the balanced surface values of a solved step for the next one.
 void RememberSurface(Calculation& calc, int zone, int step);
 // Solvent k's (0 or 1) content per unit area of the start-of-step coating,

@@ -622,6 +622,13 @@ bool RescueSolventBalanced(double F, double G, double scale) {
   return r < kRelativeTol * std::fabs(F) || r <= scale;
 }
 
+bool GasSupersaturated(const Calculation& calc) {
+  const RunParameters& p = calc.Params();
+  const StepState& st = calc.Step;
+  return p.PartialPressure1[st.Zone] >= VaporPressure(p.VaporA1, p.VaporB1, p.VaporC1, st.T) ||
+         p.PartialPressure2[st.Zone] >= VaporPressure(p.VaporA2, p.VaporB2, p.VaporC2, st.T);
+}
+
 bool RescueStep(Calculation& calc) {
   const RunParameters& p = calc.Params();
   StepState& st = calc.Step;

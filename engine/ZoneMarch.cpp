@@ -208,6 +208,11 @@ bool SolveRobustStep(Calculation& calc, int zone, int step) {
   // full rescue (the secant search, which can fault on such a step, is not
   // tried again) and counts as taken over.
   if (ContinueRescue(calc, zone, step)) return true;
+  // In a gas supersaturated at the film temperature the full rescue reports
+  // condensation at once; the secant search, which may still balance such a
+  // step (uptake at a surface below saturation), is tried first, as on the
+  // way off the plain path.
+  if (GasSupersaturated(calc)) return SolveStep(calc, zone, step);
   calc.Best = {};
   calc.TransferOk = true;
   calc.ConvergenceOk = true;
