@@ -250,7 +250,7 @@ bool Continuation::Run(int zone, int step) {
   // A step settled just inside the tolerance, from the same side step after
   // step (the extrapolated start lags the drying), biases the evaporation
   // over a run: on a short two-zone dryer by 0.02 percentage points of
-  // solvent and 0.04 K at the exit.  The quasi-Newton iteration therefore
+  // solvent and 0.03 K at the exit, against the same steps settled tightly.  The quasi-Newton iteration therefore
   // goes on, its Jacobian corrected as before, until the imbalance is a
   // hundredth of the tolerance, or a trial no longer improves, or the trials
   // run out.  The step's state must be that of the best trial: a last trial
