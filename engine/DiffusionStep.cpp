@@ -546,9 +546,11 @@ void SolveLiterally(const DiffusionPlan& plan, double cnew0, NodeRow& ci) {
 }
 
 // The replayed solution, or the literal one where the replay cannot vouch for
-// the sign of a zero.
-void FinishSolution(const DiffusionPlan& plan, double cnew0, const SystemVector& replayed, NodeRow& ci) {
-  if (AnyZero(replayed, plan.N)) {
+// the sign of a zero (and the caller needs it: the values themselves are the
+// same either way, as only products with a zero factor are skipped).
+void FinishSolution(const DiffusionPlan& plan, double cnew0, const SystemVector& replayed, NodeRow& ci,
+                    bool zeroSigns) {
+  if (zeroSigns && AnyZero(replayed, plan.N)) {
     SolveLiterally(plan, cnew0, ci);
     return;
   }
@@ -558,7 +560,7 @@ void FinishSolution(const DiffusionPlan& plan, double cnew0, const SystemVector&
 }  // namespace
 
 void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, double rhoP, double wsi, double wsj,
-                        NodeRow& ci) {
+                        NodeRow& ci, bool zeroSigns) {
   const double cnew0 = MassFracToConc(wsi, wsj, rhoI, rhoJ, rhoP);
   ci[0] = cnew0;
   if (!plan.Valid) {
@@ -568,14 +570,14 @@ void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, dou
   SystemVector b;
   TrialRhs(plan, cnew0, b);
   ReplayBand(plan, b);
-  FinishSolution(plan, cnew0, b, ci);
+  FinishSolution(plan, cnew0, b, ci, zeroSigns);
 }
 
 void ApplyDiffusionPlans(const DiffusionPlan& plan1, const DiffusionPlan& plan2, double rho1, double rho2,
-                         double rhoP, double ws1, double ws2, NodeRow& c1, NodeRow& c2) {
+                         double rhoP, double ws1, double ws2, NodeRow& c1, NodeRow& c2, bool zeroSigns) {
   if (!plan1.Valid || !plan2.Valid || plan1.N != plan2.N) {
-    ApplyDiffusionPlan(plan1, rho1, rho2, rhoP, ws1, ws2, c1);
-    ApplyDiffusionPlan(plan2, rho2, rho1, rhoP, ws2, ws1, c2);
+    ApplyDiffusionPlan(plan1, rho1, rho2, rhoP, ws1, ws2, c1, zeroSigns);
+    ApplyDiffusionPlan(plan2, rho2, rho1, rhoP, ws2, ws1, c2, zeroSigns);
     return;
   }
   double cnew1, cnew2;
@@ -588,8 +590,8 @@ void ApplyDiffusionPlans(const DiffusionPlan& plan1, const DiffusionPlan& plan2,
   // Diagonally dominant systems never exchange rows.
   if (plan1.Swapped || plan2.Swapped) ReplayBandPair<true>(plan1, b1, plan2, b2);
   else ReplayBandPair<false>(plan1, b1, plan2, b2);
-  FinishSolution(plan1, cnew1, b1, c1);
-  FinishSolution(plan2, cnew2, b2, c2);
+  FinishSolution(plan1, cnew1, b1, c1, zeroSigns);
+  FinishSolution(plan2, cnew2, b2, c2, zeroSigns);
 }
 
 }  // namespace kelvane

@@ -69,6 +69,7 @@ void InitializeFilmState(Calculation& calc) {
   const int N = p.TotalLayerCount;
   // A new run starts on the plain path, a second march off it.
   calc.LeftPlainPath = calc.OffPathFromStart;
+  calc.History = {};
   ++calc.Stats.Marches;
 
   int rows = 1;

@@ -74,6 +74,19 @@ struct TrialRecord {
   double Merit = 0;               // sum |F - G| / (|F| + |G|)
 };
 
+// Robust surface solve off the plain path: the balanced surface fractions of
+// the last two steps (0 the latest; 0 for a solvent gone) and the Jacobian
+// d(F - G)/d(ln s) of the last step solved by continuation, over the solvents
+// not gone then, in their order.
+struct SurfaceHistory {
+  int Count = 0;  // consecutive steps remembered (0, 1 or 2)
+  int Zone = 0, Step = 0;  // of the latest
+  double S[2][2] = {{0, 0}, {0, 0}};
+  bool JacobianValid = false;
+  bool Gone[2] = {false, false};
+  double J[2][2] = {{0, 0}, {0, 0}};
+};
+
 struct RescuedStep {
   int Zone = 0;
   int Step = 0;
@@ -134,25 +147,31 @@ class Calculation {
   // path.  Both give identical bits.
   bool LiteralTrials = false;
   // Upper bound on the trials of one step (the secant search has none).
-  int MaxTrialsPerStep = 10000;
+  int MaxTrialsPerStep = 100000;
   // Robust surface solve: where the secant search fails, a damped 2x2
   // Newton iteration takes over the step.  Steps the secant search finishes
   // are untouched.
   bool Robust = false;
   // Once a step has been taken over the run has left the plain march's path;
-  // from then on the secant search gets this many trials per step before the
-  // robust solve takes over, and exhausted solvents are dropped at the start
-  // of every step.
+  // from then on exhausted solvents are dropped at the start of every step,
+  // and each step goes to the continuation solve (ContinuationSolve) or, with
+  // it off, to the secant search with RobustSecantTrials trials before the
+  // robust solve takes over.
   bool LeftPlainPath = false;
   // A robust run marched again after it failed: the plain path's balances
   // can carry an oscillating implicit profile beyond physical bounds (mass
   // fractions above one near the surface) long before a step fails.  The
   // second march is off the plain path from its first step.
   bool OffPathFromStart = false;
+  // Off the plain path every step goes first to the continuation solve
+  // (ContinueRescue); without it, straight to the secant search and the full
+  // rescue.
+  bool ContinuationSolve = true;
   int RobustSecantTrials = 60;
   int MaxRescueTrials = 4000;
   std::vector<RescuedStep> Rescued;  // reserved before the march
   TrialRecord Best;
+  SurfaceHistory History;  // reset by InitializeFilmState
   // While the secant search runs in robust mode its failure messages are
   // held back: the rescue may still finish the step.
   bool DeferMessages = false;
@@ -267,12 +286,15 @@ void PlanDiffusionStep(const NodeRow& wi, const NodeRow& wj, const NodeRow& D, c
 void PlanDiffusionSteps(const NodeRow& w1, const NodeRow& w2, const NodeRow& D1, const NodeRow& D2,
                         const NodeRow& dz, double rho1, double rho2, double rhoP, int N, double incrementZ,
                         double webSpeedCm, DiffusionPlan& plan1, DiffusionPlan& plan2);
+// zeroSigns: where the replayed solution holds an exact zero, the literal
+// elimination decides its sign (the other values are the same bits either
+// way); without it the replay's zero stands.
 void ApplyDiffusionPlan(const DiffusionPlan& plan, double rhoI, double rhoJ, double rhoP, double wsi, double wsj,
-                        NodeRow& ci);
+                        NodeRow& ci, bool zeroSigns = true);
 // Both solvents of a trial at once (their eliminations interleaved): the
 // same bits as two calls of ApplyDiffusionPlan.
 void ApplyDiffusionPlans(const DiffusionPlan& plan1, const DiffusionPlan& plan2, double rho1, double rho2,
-                         double rhoP, double ws1, double ws2, NodeRow& c1, NodeRow& c2);
+                         double rhoP, double ws1, double ws2, NodeRow& c1, NodeRow& c2, bool zeroSigns = true);
 
 // ---------------------------------------------------------------------------
 // Film averages and profile fit.
@@ -305,6 +327,21 @@ void PrepareZone(Calculation& calc);
 // evaluated); false with the failure message shown and ConvergenceOk
 // cleared.
 bool RescueStep(Calculation& calc);
+// Off the plain path: the step solved by continuation from the previous
+// steps' surface values and Jacobian (see SurfaceContinuation.cpp), in the
+// rescue's own rules.  True when a trial balancing both solvents was found
+// (the last trial evaluated, with what a dropped solvent left added to the
+// gas-side flux as RescueStep adds it); false leaves the step to the full
+// solve, with the step's start state untouched.
+bool ContinueRescue(Calculation& calc, int zone, int step);
+// The zone's gas at or above either solvent's saturation pressure at the
+// step's film temperature (liquid would condense on the coating).
+bool GasSupersaturated(const Calculation& calc);
+// Keeps the balanced surface values of a solved step for the next one.
+void RememberSurface(Calculation& calc, int zone, int step);
+// Solvent k's (0 or 1) content per unit area of the start-of-step coating,
+// g/cm^2.
+double RescueSolventContent(const Calculation& calc, int k);
 // Drops the solvents whose content has fallen below the exhaustion threshold
 // (robust mode; see SurfaceRescue.cpp); true when the start-of-step state
 // changed.

@@ -67,18 +67,7 @@ struct Point {
   double r(int k) const { return static_cast<double>(static_cast<LD>(F[k]) - G[k]); }
 };
 
-// Solvent content per unit area of the start-of-step coating, g/cm^2, from
-// the layer-mean volume fractions.
-double Content(const Calculation& calc, int k) {
-  const RunParameters& p = calc.Params();
-  const StepState& st = calc.Step;
-  const NodeRow& phi = k == 0 ? st.OldVolFrac1 : st.OldVolFrac2;
-  const double rho = k == 0 ? p.Density1 : p.Density2;
-  LD sum = 0;
-  for (int i = 1; i <= p.TotalLayerCount; ++i)
-    sum += static_cast<LD>(calc.State.OldLayerThick[i]) * ((static_cast<LD>(phi[i - 1]) + phi[i]) / 2);
-  return static_cast<double>(sum * rho);
-}
+double Content(const Calculation& calc, int k) { return RescueSolventContent(calc, k); }
 
 double StepTime(const Calculation& calc) {
   return static_cast<double>(static_cast<LD>(calc.Params().IncrementZ) / calc.State.WebSpeedCm);
@@ -631,6 +620,13 @@ double RescueBalanceScale(double E, double content, double dt) {
 bool RescueSolventBalanced(double F, double G, double scale) {
   const double r = std::fabs(static_cast<double>(static_cast<LD>(F) - G));
   return r < kRelativeTol * std::fabs(F) || r <= scale;
+}
+
+bool GasSupersaturated(const Calculation& calc) {
+  const RunParameters& p = calc.Params();
+  const StepState& st = calc.Step;
+  return p.PartialPressure1[st.Zone] >= VaporPressure(p.VaporA1, p.VaporB1, p.VaporC1, st.T) ||
+         p.PartialPressure2[st.Zone] >= VaporPressure(p.VaporA2, p.VaporB2, p.VaporC2, st.T);
 }
 
 bool RescueStep(Calculation& calc) {

@@ -198,6 +198,29 @@ bool NegativeProfile(const Calculation& calc) {
 }
 
 // The surface solve of one step, with the rescue in robust mode.
+bool SolveStep(Calculation& calc, int zone, int step);
+
+bool SolveRobustStep(Calculation& calc, int zone, int step) {
+  if (!calc.LeftPlainPath || !calc.ContinuationSolve) return SolveStep(calc, zone, step);
+  // Off the plain path a step the continuation settles counts as marched:
+  // the run has already been reported as taken over, and its steps are
+  // solved by the same rules.  What it cannot settle goes straight to the
+  // full rescue (the secant search, which can fault on such a step, is not
+  // tried again) and counts as taken over.
+  if (ContinueRescue(calc, zone, step)) return true;
+  // In a gas supersaturated at the film temperature the full rescue reports
+  // condensation at once; the secant search, which may still balance such a
+  // step (uptake at a surface below saturation), is tried first, as on the
+  // way off the plain path.
+  if (GasSupersaturated(calc)) return SolveStep(calc, zone, step);
+  calc.Best = {};
+  calc.TransferOk = true;
+  calc.ConvergenceOk = true;
+  if (!RescueStep(calc)) return false;
+  calc.Rescued.push_back({zone, step});
+  return true;
+}
+
 bool SolveStep(Calculation& calc, int zone, int step) {
   if (!calc.Robust) return SolveSurface(calc) == Search::Solved;
   calc.Best = {};
@@ -258,7 +281,8 @@ void MarchZone(Calculation& calc, int zone) {
     if (calc.Robust && calc.LeftPlainPath) DropExhaustedSolvents(calc);
     if (!calc.LiteralTrials) PrepareStep(calc);
 
-    const bool solved = SolveStep(calc, zone, j);
+    const bool solved = calc.Robust ? SolveRobustStep(calc, zone, j) : SolveStep(calc, zone, j);
+    if (solved && calc.Robust) RememberSurface(calc, zone, j);
     calc.Stats.Trials += st.Trials;
     if (st.Trials > calc.Stats.MaxTrialsPerStep) calc.Stats.MaxTrialsPerStep = st.Trials;
     if (!solved) return;

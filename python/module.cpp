@@ -166,9 +166,13 @@ FieldTextMap TextsFrom(const std::map<std::string, std::string>& texts) {
   return fields;
 }
 
-py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool interruptible) {
+py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool interruptible, bool continuation) {
   FieldTextMap fields = TextsFrom(texts);
   auto calc = std::make_unique<Calculation>();
+  // Off the plain path: the continuation solve first (fast), or the secant
+  // search and the full robust solve, whose steps move smoothly with the
+  // inputs where a run crosses between the plain path and off it.
+  calc->ContinuationSolve = continuation;
   CollectingHost host;
   host.Interruptible = interruptible;
   RunOptions options;
@@ -305,6 +309,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("field_table", &Fields,
         "Every field as (field name, record name, unit, caption, default text, editable in the window).");
   m.def("run", &Run, py::arg("texts"), py::arg("robust") = false, py::arg("interruptible") = false,
+        py::arg("continuation") = true,
         "Run the calculation on field texts by field name; the result file goes to the text of Edit250.");
   m.def("read_result_file", &ReadResult, py::arg("path"));
   m.def("read_data_file", &ReadData, py::arg("path"));

@@ -20,7 +20,7 @@ import numpy as np
 from scipy.optimize import least_squares
 
 from .fields import as_fields, field_info
-from .result import run
+from .result import _run
 
 # What a curve may measure, and its unit.
 QUANTITIES = {
@@ -150,6 +150,19 @@ class FitReport:
         return "\n".join(lines)
 
 
+def model_run(fields=None, robust=True):
+    """The run the fit makes of ``fields`` (a Result, as kelvane.run gives).
+
+    Once a robust run has left the plain path its steps go to the secant
+    search and the full robust solve, not to the faster continuation solve:
+    the secant search settles a step anywhere inside its 0.5 % balance test,
+    the continuation solve close to the balance's root, so a run whose
+    parameters cross from finishing on the plain path to leaving it would
+    otherwise move by up to about 0.01 percentage points of solvent at once,
+    and a finite-difference Jacobian would see that step."""
+    return _run(fields, robust, None, continuation=False)
+
+
 def fit(curve, parameters, fields=None, bounds=None, robust=True, diff_step=1e-4, **options):
     """Fit ``parameters`` (field or record names; a list, or a dict of
     initial values) to a measured ``curve`` (a Curve or a CSV path).
@@ -159,7 +172,10 @@ def fit(curve, parameters, fields=None, bounds=None, robust=True, diff_step=1e-4
     bounds: dict name -> (lower, upper); unbounded when not given.
     robust: run with the robust surface solve (the default: a search tries
       parameters far from where the secant search of a step is sure to
-      converge; steps it finishes are computed exactly as without).
+      converge; steps it finishes are computed exactly as without).  Once
+      a run has left the plain path its steps go to the secant search and
+      the full robust solve, not to the faster continuation solve of studies
+      and single runs: the model must move smoothly with the parameters.
     diff_step: relative step of the finite-difference Jacobian; each run's
       iterations converge to a tolerance, so steps much smaller than 1e-4
       would see that tolerance rather than the slope.
@@ -207,7 +223,7 @@ def fit(curve, parameters, fields=None, bounds=None, robust=True, diff_step=1e-4
         f = base.copy()
         for n, v in zip(names, u * scale):
             f[n] = float(v)
-        r = run(f, robust=robust)
+        r = model_run(f, robust=robust)
         last["u"], last["result"] = u.copy(), r
         return model_curve(r, curve) - curve.y
 

@@ -203,6 +203,14 @@ def run(fields=None, robust=False, result_file=None):
     (KeyboardInterrupt; result_file keeps the zones finished, marked as
     cancelled).
     """
+    return _run(fields, robust, result_file)
+
+
+def _run(fields, robust, result_file, continuation=True):
+    """run(), with the choice of how a robust run solves its steps once it
+    has left the plain path: the continuation solve (continuation=True), or
+    the secant search with the full robust solve behind it (False; see
+    kelvane.fit.model_run)."""
     # A flag, not anything with a truth value: robust="no" would turn it on.
     if robust not in (True, False):
         raise TypeError(f"robust must be True or False, not {robust!r}")
@@ -212,11 +220,11 @@ def run(fields=None, robust=False, result_file=None):
     interruptible = threading.current_thread() is threading.main_thread()
     if result_file is not None:
         texts["Edit250"] = os.fspath(result_file)
-        d = _core.run(texts, bool(robust), interruptible)
+        d = _core.run(texts, bool(robust), interruptible, bool(continuation))
     else:
         with tempfile.TemporaryDirectory(prefix="kelvane-") as scratch:
             texts["Edit250"] = os.path.join(scratch, "result.txt")
-            d = _core.run(texts, bool(robust), interruptible)
+            d = _core.run(texts, bool(robust), interruptible, bool(continuation))
     outcome, messages = d["outcome"], d["messages"]
     if outcome in ("refused", "general_error"):
         explanation, field = d["details"][-1] if d["details"] else ("", "")

@@ -44,7 +44,7 @@ def slopes(report, fields=None, step=1e-2):
                 f[n] = report.values[n]
             h = step * abs(report.values[name])
             f[name] = report.values[name] + sign * h
-            ends.append(kf.model_curve(kelvane.run(f, robust=True), report.curve))
+            ends.append(kf.model_curve(kf.model_run(f), report.curve))
         columns.append((ends[0] - ends[1]) / (2 * h))
     return np.column_stack(columns)
 
@@ -68,6 +68,29 @@ def test_standard_errors_are_in_the_factors_own_terms():
     s = np.sqrt(np.sum(report.residuals ** 2) / (len(t) - 1))
     assert report.standard_errors["Keff1"] == pytest.approx(s / np.sqrt(np.sum(g ** 2)), rel=0.05)
     assert abs(report.values["Keff1"] - 1.3) < 3 * report.standard_errors["Keff1"]
+
+
+def test_the_model_moves_smoothly_where_runs_leave_the_plain_path():
+    # The short dryer at Keff1 = 1.2911 and 1.2913 takes a step over and
+    # leaves the plain path; at 1.2905 and 1.2917 it finishes on it.  The
+    # fit's model must lie on the line through its neighbours (the runs on
+    # the plain path settle each step anywhere inside the balance test, and
+    # so must the runs off it, or a Jacobian's differences see a step).
+    fields = {"ZoneLength[1]": 10, "ZoneLength[2]": 10}
+    t = np.linspace(1.0, 20.0, 15)
+    curve = kf.Curve(t, np.zeros(t.size))
+
+    def model(keff):
+        r = kf.model_run({**fields, "Keff1": keff})
+        return r, kf.model_curve(r, curve)
+
+    (lo, ylo), (hi, yhi) = model(1.2905), model(1.2917)
+    assert lo.rescued_steps == [] and hi.rescued_steps == []
+    for keff in (1.2911, 1.2913):
+        r, y = model(keff)
+        assert r.finished and r.rescued_steps
+        line = ylo + (yhi - ylo) * (keff - 1.2905) / (1.2917 - 1.2905)
+        assert np.max(np.abs(y - line)) < 0.003, keff
 
 
 def test_curve_files_and_the_film_weight_model(tmp_path):
