@@ -50,7 +50,7 @@ bool ParseResidual(const std::string& text, Targets& goal) {
 
 }  // namespace
 
-int DesignCommand(int argc, char** argv) {
+int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   CLI::App app{"kelvane-run design: the fastest web speed, with each zone's gas temperature, that meets the\n"
                "targets. The common case: kelvane-run design --max-residual 7 --no-boiling --no-skinning\n",
                "kelvane-run design"};
@@ -135,6 +135,7 @@ int DesignCommand(int argc, char** argv) {
     return refuse(e.what());
   }
 
+  if (runner.OptionsOnly) return 0;
   StudyOptions options;
   options.Robust = !base.Plain;
   options.LiteralTrials = base.Literal;
