@@ -11,7 +11,7 @@ ROOT=$(pwd)
 BUILD="$ROOT/build"
 
 PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
+  libcli11-dev qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev strace
   xvfb xauth fonts-ipafont-gothic imagemagick libnlopt-cxx-dev parallel
   pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib
   python3-pandas python3-distributed

@@ -129,6 +129,9 @@ int RunnerMain(int argc, char** argv, const RunnerOptions& runner) {
   // A closed standard output (a pager quit early) fails the printing, not
   // the run: the status stays the result file's.
   std::signal(SIGPIPE, SIG_IGN);
+  // A signal before a run (or with none, as --write-data) leaves no
+  // temporary file beside an output.
+  if (!runner.OptionsOnly) EndAtOnceOnInterrupts();
   // "kelvane-run run ..." is the single run spelt out.
   if (argc > 1 && std::strcmp(argv[1], "run") == 0) {
     argv[1] = argv[0];

@@ -267,6 +267,44 @@ TEST_F(RunnerSafetyTest, SignalsLeaveNoTemporaryFile) {
   }
 }
 
+// A signal that comes while a file is written before any run (the data file
+// of --write-data) ends the program at once, as the signal's default does,
+// but removes the temporary file first: the earlier file stays, alone.  The
+// moment is made certain by holding the write of the data for seconds.
+TEST_F(RunnerSafetyTest, ASignalBeforeAnyRunLeavesNoTemporaryFile) {
+  if (std::system("command -v strace >/dev/null") != 0) GTEST_SKIP() << "needs strace";
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    Earlier("out.dat");
+    const std::string cmd = "cd " + Quote(dir_.string()) +
+                            " && exec strace -f -o /dev/null -e trace=write -e inject=write:delay_enter=2000000 "
+                            "sh -c 'echo $$ >..pid; exec \"$0\" --write-data out.dat' " + Quote(Runner()) +
+                            " >/dev/null 2>&1";
+    const pid_t tracer = ::fork();
+    ASSERT_GE(tracer, 0);
+    if (tracer == 0) {
+      std::signal(signal, SIG_DFL);
+      ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+      ::_exit(98);
+    }
+    auto staged = [&] {
+      for (const auto& e : fs::directory_iterator(dir_))
+        if (e.path().filename().string().rfind(".kelvane-", 0) == 0) return true;
+      return false;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!staged() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(staged());
+    ::kill(std::stoi(File("..pid")), signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(tracer, &status, 0), tracer);
+    fs::remove(dir_ / "..pid");
+    EXPECT_EQ(File("out.dat"), kEarlier);
+    EXPECT_EQ(Tree(), std::vector<std::string>{"out.dat"});
+  }
+}
+
 // A study, an optimisation and a design stopped by SIGTERM (a cluster's time
 // limit) or a hang-up end with 128 + the signal, as a single run does.
 TEST_F(RunnerSafetyTest, InterruptedSubCommandsEndWith128PlusTheSignal) {
