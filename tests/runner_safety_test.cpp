@@ -270,20 +270,26 @@ TEST_F(RunnerSafetyTest, SignalsLeaveNoTemporaryFile) {
 // A signal that comes while a file is written before any run (the data file
 // of --write-data) ends the program at once, as the signal's default does,
 // but removes the temporary file first: the earlier file stays, alone.  The
-// moment is made certain by holding the write of the data for seconds.
+// moment is made certain by holding a system call of the runner for seconds.
 TEST_F(RunnerSafetyTest, ASignalBeforeAnyRunLeavesNoTemporaryFile) {
   if (std::system("command -v strace >/dev/null") != 0) GTEST_SKIP() << "needs strace";
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-    SCOPED_TRACE(signal);
+  // Held: the mode given to the new temporary file (the moment just after it
+  // is made), or the write of the data into it.
+  const struct {
+    const char* held;
+    int signal;
+  } cases[] = {{"fchmod", SIGTERM}, {"write", SIGTERM}, {"write", SIGINT}, {"write", SIGHUP}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.held) + " " + std::to_string(c.signal));
     Earlier("out.dat");
-    const std::string cmd = "cd " + Quote(dir_.string()) +
-                            " && exec strace -f -o /dev/null -e trace=write -e inject=write:delay_enter=2000000 "
+    const std::string cmd = "cd " + Quote(dir_.string()) + " && exec strace -f -o /dev/null -e trace=" + c.held +
+                            " -e inject=" + c.held + ":delay_enter=2000000 "
                             "sh -c 'echo $$ >..pid; exec \"$0\" --write-data out.dat' " + Quote(Runner()) +
                             " >/dev/null 2>&1";
     const pid_t tracer = ::fork();
     ASSERT_GE(tracer, 0);
     if (tracer == 0) {
-      std::signal(signal, SIG_DFL);
+      std::signal(c.signal, SIG_DFL);
       ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
       ::_exit(98);
     }
@@ -296,12 +302,14 @@ TEST_F(RunnerSafetyTest, ASignalBeforeAnyRunLeavesNoTemporaryFile) {
     while (!staged() && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(staged());
-    ::kill(std::stoi(File("..pid")), signal);
+    ::kill(std::stoi(File("..pid")), c.signal);
     int status = 0;
     ASSERT_EQ(::waitpid(tracer, &status, 0), tracer);
     fs::remove(dir_ / "..pid");
     EXPECT_EQ(File("out.dat"), kEarlier);
     EXPECT_EQ(Tree(), std::vector<std::string>{"out.dat"});
+    for (const auto& e : fs::directory_iterator(dir_))
+      if (e.path().filename() != "out.dat") fs::remove(e.path());
   }
 }
 
