@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   char name[] = "/tmp/kelvane-fuzz-options-XXXXXX";
   if (!::mkdtemp(name) || ::chdir(name) != 0) std::abort();
   scratch = name;
+  std::atexit([] { ::rmdir(scratch.c_str()); });
   return 0;
 }
 
