@@ -51,7 +51,8 @@ bool LineReader::Fill(std::size_t& begin) {
 // Cuts the line that begins at `begin`, reading on until its LF and one
 // byte past it (so that IsLast is known).
 void LineReader::Find(std::size_t begin) {
-  if (begin + 1 < data_.size() && data_[begin] == '\n') {  // an empty line, not the last: the common case of a blank run
+  // An empty line that is not the last: the quick case of a run of blank lines.
+  if (begin + 1 < data_.size() && data_[begin] == '\n') {
     next_ = begin + 1;
     current_ = data_.substr(begin, 0);
     return;

@@ -249,6 +249,7 @@ def main():
             table[(hazard, outcome)] += 1
             if flags:
                 flagged.append((i, hazard, flags, command))
+                print("outputs soak: run %d (%s): %s" % (i, hazard, "; ".join(flags)), file=sys.stderr, flush=True)
             if (i + 1) % 100 == 0:
                 print("outputs soak: %d runs, %d flagged (%.0f s)" % (i + 1, len(flagged), time.monotonic() - started),
                       file=sys.stderr, flush=True)
