@@ -125,7 +125,9 @@ TEST_F(RunnerMainTest, RefusedCommandLinesGetTheProgramsStatusAndWordsEveryCall)
       {"design", "--speed", "fast", "--max-residual", "7"},
   };
   for (const auto& args : lines) {
-    SCOPED_TRACE(args[0] + " " + args[1]);
+    std::string line;
+    for (const std::string& a : args) line += " " + a;
+    SCOPED_TRACE(line);
     const Outcome program = Program(args, scratch_);
     ASSERT_TRUE(program.status == 1 || program.status == 64) << program.status << ": " << program.err;
     for (int call = 0; call < 2; ++call) {
