@@ -20,12 +20,16 @@
 #include "cli/HelpText.h"
 #include "cli/Interrupts.h"
 #include "cli/OptionChecks.h"
+#include "cli/OutputPaths.h"
 #include "cli/RunsProgress.h"
 #include "cli/SearchOptions.h"
 #include "cli/StudyCommand.h"
 #include "files/DataFile.h"
 #include "run/ReadRunParameters.h"
 #include "study/Design.h"
+#include "study/DesignFront.h"
+#include "study/StudyTable.h"
+#include "files/StagedFile.h"
 
 namespace kelvane {
 
@@ -59,7 +63,8 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
                "kelvane-run design"};
   BaseCaseOptions base;
   AddBaseCaseOptions(app, base);
-  std::string residual, speed = "0.05:5", csv, writeData;
+  std::string residual, speed = "0.05:5", csv, writeData, frontCsv;
+  int front = 0;
   std::vector<std::string> over;
   double maxTemp = -1e300, margin = -1e300, span = 40, lowest = 20, highest = 200, webWidth = 0;
   bool noBoiling = false, noSkinning = false, nonDecreasing = false;
@@ -89,6 +94,12 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
       ->type_name("N")
       ->check(AtLeast(1, true));
   app.add_option("--csv", csv, "Write every run made as CSV")->type_name("FILE");
+  app.add_option("--front", front,
+                 "Also N designs trading speed against energy: each with the heat per m2 capped, the caps spread "
+                 "from the cheapest run that dried to the unconstrained design's heat")
+      ->type_name("N")
+      ->check(CLI::Range(2, 100));
+  app.add_option("--front-csv", frontCsv, "Write the front as CSV (needs --front)")->type_name("FILE");
   app.add_option("--write-data", writeData, "Write the base case with the design as a data file")->type_name("FILE");
   app.footer(
       "\nEvery run uses the robust surface solve unless --plain is given. A run that does not finish is\n"
@@ -107,6 +118,12 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
     std::fprintf(stderr, "kelvane-run design: %s\n", text.c_str());
     return 1;
   };
+  if (!frontCsv.empty() && front == 0) {
+    std::fprintf(stderr, "kelvane-run design: --front-csv needs --front N\n");
+    return 64;
+  }
+  if (!DistinctOutputs("kelvane-run design", {{"--csv", csv}, {"--front-csv", frontCsv}, {"--write-data", writeData}}))
+    return 64;
   StudyDefinition study;
   if (!ApplyBaseCase(base, study.Base)) return 1;
   DesignProblem p;
@@ -148,9 +165,17 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   std::size_t runs = 0;
   control.RowDone = [&](const RowResult&, std::size_t, std::size_t) { progress.Update(++runs, 0); };
   DesignResult r;
+  DesignFrontResult fr;
   try {
     InterruptGuard guard(control.Cancel);
-    r = Design(study, p, options, control);
+    if (front > 0) {
+      fr = DesignFront(study, p, front, options, control);
+      r = fr.Unconstrained;
+      r.Evaluations = fr.Evaluations;  // the table holds every run the front made
+      r.Cancelled = fr.Cancelled;
+    } else {
+      r = Design(study, p, options, control);
+    }
   } catch (const std::invalid_argument& e) {
     progress.Clear();
     return refuse(e.what());
@@ -163,7 +188,24 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
     table.Varied.push_back(ParseVaried("WebSpeed=0"));
     if (!WriteEvaluations(csv, table, r.Evaluations)) return 3;
   }
+  if (!frontCsv.empty() && r.Found && !r.Cancelled) {
+    const StagedWriteResult w = WriteStagedFile(frontCsv, FrontCsv(p, fr));
+    if (w.Status != WriteStatus::Ok) {
+      std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", frontCsv.c_str(), w.Reason.c_str());
+      return 3;
+    }
+  }
   std::fputs(DesignReport(p, r).c_str(), stderr);
+  if (front > 0 && r.Found && !r.Cancelled) {
+    std::fputs("Front (speed against the heat from the gas):\n", stderr);
+    for (const FrontPoint& f : fr.Points)
+      if (f.Found)
+        std::fprintf(stderr, "  at most %s kJ/m2: WebSpeed=%s m/s, %s kJ/m2; %s\n", ReadableNumber(f.Cap).c_str(),
+                     ReadableNumber(std::strtod(f.Row.Row.Values.back().c_str(), nullptr)).c_str(),
+                     ReadableNumber(f.Heat).c_str(), f.Binding.c_str());
+      else
+        std::fprintf(stderr, "  at most %s kJ/m2: no run met the targets\n", ReadableNumber(f.Cap).c_str());
+  }
   if (r.Cancelled) return InterruptedStatus(InterruptSignal() ? InterruptSignal() : SIGINT);
   if (!r.Found) return 4;
   if (!writeData.empty()) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "study/Design.h"
+#include "study/DesignFront.h"
 #include "study/StudyTable.h"
 
 namespace py = pybind11;
@@ -30,7 +31,8 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
                     bool noSkinning, std::optional<double> maxFilmTemperature, double span, double lowest,
                     double highest, double speedLower, double speedUpper,
                     const std::vector<std::tuple<std::string, double, double>>& over, bool nonDecreasing,
-                    std::optional<double> webWidth, bool robust, int maxEvaluations) {
+                    std::optional<double> webWidth, bool robust, int maxEvaluations, int front) {
+  if (front == 1 || front < 0) throw py::value_error("front must be at least 2 points, not " + std::to_string(front));
   StudyDefinition base;
   for (const auto& [component, text] : texts) base.Base.SetText(component, text);
   DesignProblem p;
@@ -57,9 +59,16 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   options.Robust = robust;
   StudyControl control;
   DesignResult r;
+  DesignFrontResult fr;
   {
     py::gil_scoped_release unlocked;
-    r = Design(base, p, options, control);
+    if (front >= 2) {
+      fr = DesignFront(base, p, front, options, control);
+      r = fr.Unconstrained;
+      r.Evaluations = fr.Evaluations;
+    } else {
+      r = Design(base, p, options, control);
+    }
   }
   StudyDefinition table;
   for (const SearchedField& f : p.Fields) table.Varied.push_back(f.Field);
@@ -90,6 +99,7 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   d["locally_optimal"] = r.LocallyOptimal;
   d["report"] = DesignReport(p, r);
   d["table"] = csv;
+  d["front"] = front >= 2 && r.Found ? py::cast(FrontCsv(p, fr)) : py::none();
   return d;
 }
 
@@ -100,5 +110,5 @@ void AddDesignFunctions(py::module_& m) {
         py::arg("no_boiling"), py::arg("boiling_margin"), py::arg("no_skinning"), py::arg("max_film_temperature"),
         py::arg("span"), py::arg("lowest"), py::arg("highest"), py::arg("speed_lower"), py::arg("speed_upper"),
         py::arg("over"), py::arg("non_decreasing"), py::arg("web_width"), py::arg("robust"),
-        py::arg("max_evaluations"));
+        py::arg("max_evaluations"), py::arg("front") = 0);
 }

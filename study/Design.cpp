@@ -12,6 +12,7 @@
 
 #include "run/ReadRunParameters.h"
 #include "study/BoundarySearch.h"
+#include "study/DesignAnswer.h"
 #include "study/StudyTable.h"
 
 namespace kelvane {
@@ -57,10 +58,10 @@ class Runs {
     const double v = Number(r.Row.Values.back());
     if (!best_ || v > Number(best_->Row.Values.back())) best_ = r;
   }
-  // Meets every target and keeps the gas temperatures in order.
-  bool Feasible(const RowResult& r) const {
-    if (!MeetsTargets(r, problem_.Goal)) return false;
-    return OrderViolation(r.Row.Values) <= 0;
+  bool Feasible(const RowResult& r) const { return DesignFeasible(problem_, r); }
+  // The heat from the gas beyond the cap, kJ/m^2 (finished runs only).
+  double HeatOver(const RowResult& r) const {
+    return problem_.MaxHeat ? r.Details.Run.TotalHeat - *problem_.MaxHeat : -1;
   }
   // The largest fall of the gas temperature from one zone to the next, K.
   double OrderViolation(const std::vector<std::string>& values) const {
@@ -143,7 +144,7 @@ double Objective(const std::vector<double>& u, std::vector<double>&, void* data)
 
 struct Constraint {
   Start* S;
-  int Which;  // 0 residual, 1 film temperature, 2 boiling, 3 boiling margin, 4 skinning, 5 order
+  int Which;  // 0 residual, 1 film temperature, 2 boiling, 3 boiling margin, 4 skinning, 5 order, 6 heat
 };
 
 // The constraint's violation, scaled to about one for a clear miss.
@@ -169,7 +170,8 @@ double Scaled(const Constraint& c, const RowResult& r) {
     case 2: return *v.Boiling / 760.0;
     case 3: return *v.BoilingMargin / 760.0;
     case 4: return *v.Skinning * 10.0;
-    default: return c.S->runs.OrderViolation(r.Row.Values) / 40.0;
+    case 5: return c.S->runs.OrderViolation(r.Row.Values) / 40.0;
+    default: return c.S->runs.HeatOver(r) / std::max(*c.S->problem.MaxHeat, 1e-9);
   }
 }
 
@@ -190,6 +192,7 @@ void RunStart(Start& s, std::vector<double> u0, int maxEvaluations, double tol, 
   if (t.MinBoilingMargin) constraints.push_back({&s, 3});
   if (t.NoSkinning) constraints.push_back({&s, 4});
   if (s.problem.NonDecreasing) constraints.push_back({&s, 5});
+  if (s.problem.MaxHeat) constraints.push_back({&s, 6});
   for (Constraint& c : constraints) o.add_inequality_constraint(ConstraintValue, &c, 1e-9);
   double f = 0;
   try {
@@ -257,8 +260,9 @@ void Uniform(Runs& runs, const DesignProblem& p, DesignResult& result) {
   }
 }
 
-// Which target has the least room left at the design, and where.
-std::string Binding(const DesignProblem& p, const RowResult& r) {
+}  // namespace
+
+std::string DesignBinding(const DesignProblem& p, const RowResult& r) {
   const Targets& t = p.Goal;
   const RunSummary& s = r.Details;
   double least = std::numeric_limits<double>::infinity();
@@ -300,6 +304,11 @@ std::string Binding(const DesignProblem& p, const RowResult& r) {
                   skin->Zone, ReadableNumber(skin->MinSkinMargin->Value).c_str());
     consider(skin->MinSkinMargin->Value * 10.0, buf);
   }
+  if (p.MaxHeat) {
+    std::snprintf(buf, sizeof buf, "the energy: %s kJ/m2 from the gas of the %s kJ/m2 allowed",
+                  ReadableNumber(s.Run.TotalHeat).c_str(), ReadableNumber(*p.MaxHeat).c_str());
+    consider((*p.MaxHeat - s.Run.TotalHeat) / std::max(*p.MaxHeat, 1e-9), buf);
+  }
   // Fields held at a bound bind too.
   std::string bounds;
   for (std::size_t i = 0; i < p.Fields.size() && i < r.Row.Values.size(); ++i) {
@@ -313,6 +322,8 @@ std::string Binding(const DesignProblem& p, const RowResult& r) {
   if (Number(r.Row.Values.back()) >= p.SpeedUpper * (1 - 1e-3)) bounds += "; the web speed at its upper bound";
   return (text.empty() ? std::string("no target") : text) + bounds;
 }
+
+namespace {
 
 void LocalCheck(Runs& runs, const DesignProblem& p, DesignResult& result) {
   const std::vector<std::string>& at = result.BestRow.Row.Values;
@@ -358,7 +369,7 @@ void LocalCheck(Runs& runs, const DesignProblem& p, DesignResult& result) {
       result.LocallyOptimal = false;
       result.LocalCheck.push_back(what[i] + ": still meets every target: the design is not a local optimum");
     } else {
-      if (MeetsTargets(r, p.Goal, &why)) why = "the gas temperatures fall along the dryer";
+      if (MeetsTargets(r, p.Goal, &why)) DesignFeasible(p, r, &why);  // the cap or the order of the gas
       result.LocalCheck.push_back(what[i] + ": breaks a target (" + why + ")");
     }
   }
@@ -394,6 +405,9 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
   const Targets& t = p.Goal;
   if (!t.MaxResidual && !t.MaxFilmTemperature && !t.NoBoiling && !t.MinBoilingMargin && !t.NoSkinning)
     throw std::invalid_argument("give at least one target");
+  if (p.MaxHeat && !(*p.MaxHeat > 0)) throw std::invalid_argument("the energy cap is not above zero");
+  if (!p.Start.empty() && p.Start.size() != p.Fields.size() + 1)
+    throw std::invalid_argument("the start needs a value for each field and the speed");
 
   StudyDefinition study;
   study.Base = base.Base;
@@ -421,20 +435,23 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
   }
   ua.push_back((v0 - p.SpeedLower) / (p.SpeedUpper - p.SpeedLower));
   ub.push_back(ua.back());
+  if (!p.Start.empty())
+    for (std::size_t i = 0; i < ub.size(); ++i)
+      ub[i] = std::clamp((Number(p.Start[i]) - a.lower[i]) / (a.upper[i] - a.lower[i]), 0.0, 1.0);
   std::string stopA, stopB;
   if (!runs.Cancelled()) {
     std::thread second([&] { RunStart(b, ub, p.MaxEvaluations, p.RelativeTolerance, stopB); });
     RunStart(a, ua, p.MaxEvaluations, p.RelativeTolerance, stopA);
     second.join();
   }
-  result.Stop = stopA == stopB ? stopA : stopA + " (uniform start), " + stopB + " (base start)";
+  result.Stop = stopA == stopB ? stopA : stopA + " (uniform start), " + stopB + (p.Start.empty() ? " (base start)" : " (given start)");
   result.Cancelled = runs.Cancelled();
   if (const auto best = runs.Best(); best && !result.Cancelled) {
     result.Found = true;
     result.BestRow = *best;
     result.Best.assign(best->Row.Values.begin(), best->Row.Values.end() - 1);
     result.Speed = best->Row.Values.back();
-    result.Binding = Binding(p, *best);
+    result.Binding = DesignBinding(p, *best);
     const double speed = Number(result.Speed);
     for (const ZoneSummary& z : best->Details.Zones) {
       ZoneCost c;

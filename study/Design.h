@@ -34,6 +34,12 @@ struct DesignProblem {
   int MaxEvaluations = 120;  // per start
   double RelativeTolerance = 1e-3;
   std::optional<double> WebWidth;  // m: the power per zone in kW
+  // An energy cap: the heat from the gas at most this, kJ/m^2 (a further
+  // target; the best uniform schedule is still found without it).
+  std::optional<double> MaxHeat;
+  // The second start in place of the base case's values: the fields' texts,
+  // then the speed's (a design already made, say).  Empty: the base case.
+  std::vector<std::string> Start;
 };
 
 // Each zone of the base case with its gas temperature searched within
@@ -72,6 +78,10 @@ struct DesignResult {
 // Throws std::invalid_argument for bounds out of order or no target.
 DesignResult Design(const StudyDefinition& base, const DesignProblem& problem, const StudyOptions& options,
                     StudyControl& control);
+
+// Which target has the least room left at a run that meets them, and in
+// which zone; then the fields (and the speed) held at a bound.
+std::string DesignBinding(const DesignProblem& problem, const RowResult& row);
 
 // The design in a few lines for people: the speed and schedule, the binding
 // target, the energy by zone, the gain over the uniform schedule and the

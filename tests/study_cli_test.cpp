@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "files_test_support.h"
@@ -114,6 +115,21 @@ TEST_F(StudyCliTest, OptimizePrintsTheBestSpeedLastOrFailsVisibly) {
   EXPECT_EQ(Shell(base + " --max-residual 0.01 >out2.txt 2>err2.txt"), 4);
   EXPECT_EQ(ReadBytes(dir_ / "out2.txt"), "");
   EXPECT_NE(ReadBytes(dir_ / "err2.txt").find("no setting in the bounds meets the targets"), std::string::npos);
+}
+
+// Two of the design's outputs that are one file would destroy each other:
+// refused as a wrong command line before any run, as a front's table asked
+// for without the front.
+TEST_F(StudyCliTest, DesignRefusesOutputsThatAreOneFile) {
+  const std::string design = "\"$K\" design --quiet --max-residual 8 ";
+  EXPECT_EQ(Shell(design + "--csv runs.csv --write-data ./runs.csv 2>err.txt"), 64);
+  EXPECT_NE(ReadBytes(dir_ / "err.txt").find("--write-data"), std::string::npos) << ReadBytes(dir_ / "err.txt");
+  EXPECT_EQ(Shell(design + "--front 3 --csv f.csv --front-csv f.csv 2>err.txt"), 64);
+  EXPECT_NE(ReadBytes(dir_ / "err.txt").find("--front-csv"), std::string::npos) << ReadBytes(dir_ / "err.txt");
+  EXPECT_EQ(Shell(design + "--front-csv f.csv 2>err.txt"), 64);
+  EXPECT_EQ(ReadBytes(dir_ / "err.txt"), "kelvane-run design: --front-csv needs --front N\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "runs.csv"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "f.csv"));
 }
 
 }  // namespace

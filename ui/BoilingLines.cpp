@@ -21,6 +21,26 @@ double BubblePoint(const RunParameters& p, double phi1, double phi2) {
   return 0.5 * (lo + hi);
 }
 
+QLineSeries* BubblePointLine(const RunTrace& trace, const std::function<double(int, const TracePoint&)>& x) {
+  auto* line = new QLineSeries;
+  line->setName(QStringLiteral("Bubble point at the base film"));
+  QPen pen(QColor(0x80, 0x20, 0x80));
+  pen.setStyle(Qt::DashLine);
+  pen.setWidthF(1.3);
+  line->setPen(pen);
+  std::size_t count = 0;
+  for (const ZoneTrace& z : trace.Zones) count += z.Points.size();
+  const std::size_t stride = std::max<std::size_t>(1, count / 400);  // about 400 points
+  std::size_t k = 0;
+  for (const ZoneTrace& z : trace.Zones)
+    for (const TracePoint& t : z.Points)
+      if (k++ % stride == 0)
+        if (const double T = BubblePoint(trace.Params, t.Base1, t.Base2); std::isfinite(T)) line->append(x(z.Zone, t), T);
+  if (line->count() > 0) return line;
+  delete line;
+  return nullptr;
+}
+
 std::vector<QLineSeries*> BoilingLines(const RunTrace& trace, const RunSummary& summary, bool time,
                                        const ResultFileData& data) {
   std::vector<QLineSeries*> lines;
@@ -51,24 +71,8 @@ std::vector<QLineSeries*> BoilingLines(const RunTrace& trace, const RunSummary& 
     line->append(x1, boil);
     lines.push_back(line);
   }
-  if (bubble) {
-    auto* line = new QLineSeries;
-    line->setName(QStringLiteral("Bubble point at the base film"));
-    QPen pen(QColor(0x80, 0x20, 0x80));
-    pen.setStyle(Qt::DashLine);
-    pen.setWidthF(1.3);
-    line->setPen(pen);
-    std::size_t count = 0;
-    for (const ZoneTrace& z : trace.Zones) count += z.Points.size();
-    const std::size_t stride = std::max<std::size_t>(1, count / 400);  // about 400 points
-    std::size_t k = 0;
-    for (const ZoneTrace& z : trace.Zones)
-      for (const TracePoint& t : z.Points)
-        if (k++ % stride == 0)
-          if (const double T = BubblePoint(p, t.Base1, t.Base2); std::isfinite(T)) line->append(x(z.Zone, t), T);
-    if (line->count() > 0) lines.push_back(line);
-    else delete line;
-  }
+  if (bubble)
+    if (QLineSeries* line = BubblePointLine(trace, x)) lines.push_back(line);
   return lines;
 }
 

@@ -6,6 +6,7 @@
 // pressure there reaches 760 mmHg) along the web.  Drawn only where the
 // summary holds such a warning.
 
+#include <functional>
 #include <vector>
 
 #include "files/ResultFileReader.h"
@@ -19,6 +20,10 @@ namespace kelvane::ui {
 // warning.
 std::vector<QLineSeries*> BoilingLines(const RunTrace& trace, const RunSummary& summary, bool time,
                                        const ResultFileData& data);
+
+// The bubble point at the base film along the web, dashed, `x` placing each
+// point of the trace; null where it is not found anywhere.
+QLineSeries* BubblePointLine(const RunTrace& trace, const std::function<double(int zone, const TracePoint&)>& x);
 
 // The temperature at which the bubble pressure of the base-film composition
 // (phi1, phi2) reaches 760 mmHg, degC; NaN when it does not between -100

@@ -59,12 +59,13 @@ void ClearFieldMarks(const EditFieldTexts& fields) {
 }
 
 bool ExplainedMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& objectName, const std::string& text,
-                         const MessageDetail& detail, bool offerRobust, QWidget* field) {
+                         const MessageDetail& detail, bool offerRobust, QWidget* field, const QString& notes) {
   PlacedMessageBox box(icon, QStringLiteral("Kelvane"), QString::fromStdString(text), QMessageBox::Ok, parent);
   box.SetBeside(field);
   box.setObjectName(objectName);
-  const std::string explanation = WindowExplanation(detail);
-  if (!explanation.empty()) box.setInformativeText(QString::fromStdString(explanation));
+  QString informative = QString::fromStdString(WindowExplanation(detail));
+  if (!notes.isEmpty()) informative += (informative.isEmpty() ? QString() : QStringLiteral("\n\n")) + notes;
+  if (!informative.isEmpty()) box.setInformativeText(informative);
   QPushButton* robust = nullptr;
   if (offerRobust) {
     robust = box.addButton(QStringLiteral("Run again with the robust surface solve"), QMessageBox::ActionRole);

@@ -36,9 +36,11 @@ void ClearFieldMarks(const EditFieldTexts& fields);
 // A message box holding `text` with the explanation as its informative
 // text.  With `offerRobust` it has a button "Run again with the robust
 // surface solve"; true when that was chosen.  The box opens beside
-// `field` when one is given.
+// `field` when one is given; `notes` (what else the run did) follow the
+// explanation.
 bool ExplainedMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& objectName, const std::string& text,
-                         const MessageDetail& detail, bool offerRobust, QWidget* field = nullptr);
+                         const MessageDetail& detail, bool offerRobust, QWidget* field = nullptr,
+                         const QString& notes = QString());
 
 enum class WarningChoice { RunAnyway, GoToField, Cancel };
 // "These inputs look wrong: ..." with [Go to field] [Run anyway] [Cancel],

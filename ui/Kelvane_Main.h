@@ -102,6 +102,7 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* ResetDefaultsButton() const { return resetButton_; }
   QPushButton* StudyButton() const { return studyButton_; }
   QPushButton* FastestSpeedButton() const { return fastestButton_; }
+  QPushButton* DesignButton() const { return designButton_; }
   // Every field back to its default text (the texts of before kept for
   // UndoReset); AskResetToDefaults asks first, as the button does.
   void ResetToDefaults();
@@ -146,6 +147,12 @@ class TForm1 : public QWidget, public RunHost {
   void ShowOutcome(const QString& line);
   void UpdateOutcome();
   void Note(const QString& text);
+  // What the run did beyond its message: marched again, steps the robust
+  // surface solve took over.  Told once per run: in the box that ends a
+  // failed run, else in one note after it.
+  QString RunNotes() const;
+  QString TakeRunNotes();
+  QString EndingNotes();
   QGroupBox* Group(const std::string& key) const;
   QString ShowOpenFileDialog(const QString& initialDirectory);
 
@@ -159,6 +166,7 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* saveDataButton_ = nullptr;
   QPushButton* studyButton_ = nullptr;
   QPushButton* fastestButton_ = nullptr;
+  QPushButton* designButton_ = nullptr;
   QPushButton* openResultButton_ = nullptr;
   QCheckBox* robustBox_ = nullptr;
   QPushButton* resetButton_ = nullptr;
@@ -183,9 +191,10 @@ class TForm1 : public QWidget, public RunHost {
   RunReport lastRun_;
   std::optional<RunTrace> lastTrace_;  // the last run's marched zones, for its summary
   std::vector<RescuedStep> lastRescued_;
-  bool lastMarchedAgain_ = false;  // the last run was a robust run marched again
   bool running_ = false;
   bool marchStarted_ = false;              // the run in progress has begun its march
+  bool notesTold_ = false;                 // the run's notes were shown in its message
+  bool cancelTold_ = false;                // the run's cancel was told in a question
   std::vector<std::string> runTexts_;      // the field texts of the run in progress
   std::vector<std::string> acceptedTexts_; // texts whose plausibility warnings were accepted
   bool closeAfterRun_ = false;

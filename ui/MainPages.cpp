@@ -292,7 +292,7 @@ void TForm1::BuildPages() {
 
   okButton_ = new QPushButton(ResourceIcon(QStringLiteral("check.svg")), QStringLiteral("OK"), page1);
   okButton_->setObjectName(QStringLiteral("BitBtn1"));
-  okButton_->setGeometry(409, 461, 110, 41);
+  okButton_->setGeometry(409, 458, 110, 41);
   okButton_->setFont(WindowFont(15));
   okButton_->setIconSize(QSize(18, 18));
   okButton_->setFocusPolicy(Qt::NoFocus);
@@ -301,17 +301,20 @@ void TForm1::BuildPages() {
 
   closeButton_ = new QPushButton(ResourceIcon(QStringLiteral("door.svg")), QStringLiteral("&Close"), page1);
   closeButton_->setObjectName(QStringLiteral("BitBtn2"));
-  closeButton_->setGeometry(556, 459, 110, 41);
+  closeButton_->setGeometry(556, 456, 110, 41);
   closeButton_->setFont(WindowFont(15));
   closeButton_->setIconSize(QSize(18, 18));
   closeButton_->setFocusPolicy(Qt::NoFocus);
   connect(closeButton_, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
 
-  // One line of outcome along the bottom of the page after each run.
+  // One line of outcome under OK and Close after each run, in the page's
+  // type: it ends under Close and reaches as far left as it needs.  OK and
+  // Close stand three pixels higher than drawn for it.
   outcomeLabel_ = new QLabel(page1);
   outcomeLabel_->setObjectName(QStringLiteral("OutcomeLabel"));
-  outcomeLabel_->setGeometry(10, 501, 710, 16);
-  outcomeLabel_->setFont(WindowFont(12));
+  outcomeLabel_->setGeometry(8, 499, 658, 16);
+  outcomeLabel_->setFont(WindowFont(13));
+  outcomeLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   outcomeLabel_->setTextFormat(Qt::RichText);
   connect(outcomeLabel_, &QLabel::linkActivated, this, [this] {
     if (!results_->HasData()) return;

@@ -36,6 +36,8 @@ void TForm1::BitBtn1Click() {
   runTexts_.clear();
   for (const FieldSpec& f : FieldTable()) runTexts_.push_back(texts.Text(f.Component));
   marchStarted_ = false;
+  notesTold_ = false;
+  cancelTold_ = false;
 
   QPointer<TForm1> alive(this);
   QEventLoop loop;
@@ -58,7 +60,6 @@ void TForm1::BitBtn1Click() {
   runLoop_ = nullptr;
   lastRun_ = worker_->Report();
   lastRescued_ = calc_->Rescued;
-  lastMarchedAgain_ = calc_->Stats.Marches > 1;
   HideProgress();
   SetBusyCursor(false);
   running_ = false;
@@ -76,9 +77,6 @@ void TForm1::BitBtn1Click() {
     QTimer::singleShot(0, this, &TForm1::BitBtn1Click);
   }
 }
-
-// After the finish dialog (or the run's last message): the note of the
-// robust surface solve, the word that a cancelled run was cancelled, and the
 
 // ---------------------------------------------------------------------------
 // Progress.

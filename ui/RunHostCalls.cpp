@@ -17,12 +17,17 @@ namespace kelvane::ui {
 // ---------------------------------------------------------------------------
 // The run's host.
 
+// A message after the march began ends the run: it carries the run's notes,
+// so that a failed run ends in one box.
+QString TForm1::EndingNotes() { return running_ && marchStarted_ ? TakeRunNotes() : QString(); }
+
 void TForm1::ShowMessage(const std::string& text) {
   // The message needs a pointer the user can aim with, even mid-run.
   if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kelvane"), QString::fromStdString(text), QMessageBox::Ok,
                   this);
   box.setObjectName(QStringLiteral("MessageBox"));
+  if (const QString notes = EndingNotes(); !notes.isEmpty()) box.setInformativeText(notes);
   box.exec();
   if (busy_) QApplication::restoreOverrideCursor();
 }
@@ -56,7 +61,7 @@ void TForm1::ShowExplainedMessage(const std::string& text, const MessageDetail& 
   if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
   const bool offer = detail.SuggestRobust && !Options.Robust && running_;
   if (ExplainedMessageBox(this, QMessageBox::NoIcon, QStringLiteral("MessageBox"), text, detail, offer,
-                          fields_.Edit(detail.Field)))
+                          fields_.Edit(detail.Field), EndingNotes()))
     rerunRobust_ = true;
   if (busy_) QApplication::restoreOverrideCursor();
 }
@@ -65,7 +70,7 @@ void TForm1::ShowExplainedErrorReport(const std::string& text, const MessageDeta
   SetBusyCursor(false);
   if (!detail.Field.empty()) ShowField(pages_, fields_, detail.Field);
   ExplainedMessageBox(this, QMessageBox::Critical, QStringLiteral("ErrorReport"), text, detail, false,
-                      fields_.Edit(detail.Field));
+                      fields_.Edit(detail.Field), EndingNotes());
 }
 
 // Asked once per set of inputs: after "Run anyway", the same inputs run
@@ -95,6 +100,8 @@ bool TForm1::ReplaceResult(const std::string& path) {
 
 bool TForm1::KeepPartialResult() {
   if (busy_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  // The question says that the run was cancelled: no note repeats it.
+  cancelTold_ = true;
   const bool keep = AskKeepPartial(this, QDir::toNativeSeparators(runResultPath_));
   if (busy_) QApplication::restoreOverrideCursor();
   return keep;
@@ -111,6 +118,7 @@ void TForm1::ShowErrorReport(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Kelvane"), QString::fromStdString(text), QMessageBox::Ok,
                   this);
   box.setObjectName(QStringLiteral("ErrorReport"));
+  if (const QString notes = EndingNotes(); !notes.isEmpty()) box.setInformativeText(notes);
   box.exec();
 }
 

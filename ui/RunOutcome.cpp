@@ -20,23 +20,16 @@
 
 namespace kelvane::ui {
 
-// results window when the file holds results.
+// After the finish dialog (or the run's last message): the notes of the
+// robust surface solve and of a cancel, the line of outcome, and the results
+// window when the file holds results.
 void TForm1::AfterRun(const std::string& resultPath) {
-  if (lastMarchedAgain_) Note(QString::fromUtf8(MarchedAgainNote));
-  if (!lastRescued_.empty()) {
-    std::map<int, int> perZone;
-    for (const RescuedStep& step : lastRescued_) ++perZone[step.Zone];
-    QStringList zones;
-    for (const auto& [zone, count] : perZone) zones << QStringLiteral("zone %1: %2").arg(zone).arg(count);
-    const int total = static_cast<int>(lastRescued_.size());
-    Note(QStringLiteral("The robust surface solve took over %1 step%2 that the secant search could not finish "
-                        "(%3).")
-             .arg(total)
-             .arg(total == 1 ? "" : "s")
-             .arg(zones.join(QStringLiteral(", "))));
-  }
-  if (lastRun_.Outcome == RunOutcome::Cancelled)
-    Note(QStringLiteral("The calculation was cancelled."));
+  // One note for all the run did beyond its message, unless the message
+  // that ended it told it already.
+  QStringList notes;
+  if (const QString told = TakeRunNotes(); !told.isEmpty()) notes << told;
+  if (lastRun_.Outcome == RunOutcome::Cancelled && !cancelTold_) notes << QStringLiteral("The calculation was cancelled.");
+  if (!notes.isEmpty()) Note(notes.join(QStringLiteral("\n\n")));
   // The zones the run marched, for its summary and line of outcome.
   RunTrace& trace = recorder_.Trace();
   trace.End = RunEndOf(lastRun_, *calc_);
@@ -59,6 +52,31 @@ void TForm1::AfterRun(const std::string& resultPath) {
   results_->Plot(read.Data, QFile::decodeName(QByteArray::fromStdString(resultPath)), lastRescued_,
                  lastTrace_ ? &*lastTrace_ : nullptr);
   ShowResultsBeside();
+}
+
+QString TForm1::RunNotes() const {
+  QStringList notes;
+  if (calc_->Stats.Marches > 1) notes << QString::fromUtf8(MarchedAgainNote);
+  if (!calc_->Rescued.empty()) {
+    std::map<int, int> perZone;
+    for (const RescuedStep& step : calc_->Rescued) ++perZone[step.Zone];
+    QStringList zones;
+    for (const auto& [zone, count] : perZone) zones << QStringLiteral("zone %1: %2").arg(zone).arg(count);
+    const int total = static_cast<int>(calc_->Rescued.size());
+    notes << QStringLiteral("The robust surface solve took over %1 step%2 that the secant search could not finish "
+                            "(%3).")
+                 .arg(total)
+                 .arg(total == 1 ? "" : "s")
+                 .arg(zones.join(QStringLiteral(", ")));
+  }
+  return notes.join(QStringLiteral("\n\n"));
+}
+
+// The notes, unless told already; told from now on.
+QString TForm1::TakeRunNotes() {
+  if (notesTold_) return QString();
+  notesTold_ = true;
+  return RunNotes();
 }
 
 // The last run's line of outcome with the targets in force.

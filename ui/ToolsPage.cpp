@@ -7,6 +7,7 @@
 
 #include "run/FieldTable.h"
 #include "ui/Controls.h"
+#include "ui/DesignDialog.h"
 #include "ui/FastestSpeedDialog.h"
 #include "ui/InputGuidance.h"
 #include "ui/Kelvane_Main.h"
@@ -44,23 +45,23 @@ void TForm1::BuildToolsPage() {
     return b;
   };
 
-  QGroupBox* data = NewGroup(panel, QStringLiteral("  Data File  "), Red, QRect(10, 10, 699, 88));
+  QGroupBox* data = NewGroup(panel, QStringLiteral("  Data File  "), Red, QRect(10, 8, 699, 78));
   saveDataButton_ = button(data, QStringLiteral("Save Data File…"), "SaveDataFile", QRect(16, 30, 160, 31));
   explain(data,
           QStringLiteral("Writes the texts of the input fields as a data file of 141 lines, which "
                          "\"Input Data File\" on the first page reads back."),
-          QRect(196, 26, 490, 44));
+          QRect(196, 24, 490, 44));
   connect(saveDataButton_, &QPushButton::clicked, this, &TForm1::SaveDataClick);
 
-  QGroupBox* result = NewGroup(panel, QStringLiteral("  Result File  "), Red, QRect(10, 108, 699, 88));
+  QGroupBox* result = NewGroup(panel, QStringLiteral("  Result File  "), Red, QRect(10, 94, 699, 78));
   openResultButton_ = button(result, QStringLiteral("Open Result File…"), "OpenResultFile", QRect(16, 30, 160, 31));
   explain(result,
           QStringLiteral("Plots the tables of a result file written earlier in the Results window. "
                          "The Results window also opens by itself after each calculation."),
-          QRect(196, 26, 490, 44));
+          QRect(196, 24, 490, 44));
   connect(openResultButton_, &QPushButton::clicked, this, &TForm1::OpenResultClick);
 
-  QGroupBox* options = NewGroup(panel, QStringLiteral("  Calculation  "), Red, QRect(10, 206, 699, 110));
+  QGroupBox* options = NewGroup(panel, QStringLiteral("  Calculation  "), Red, QRect(10, 180, 699, 110));
   robustBox_ = new QCheckBox(QStringLiteral("Robust surface solve"), options);
   robustBox_->setObjectName(QStringLiteral("RobustSurfaceSolve"));
   robustBox_->setGeometry(18, 30, 170, 22);
@@ -76,7 +77,7 @@ void TForm1::BuildToolsPage() {
                          "the search alone."),
           QRect(196, 26, 490, 70));
 
-  QGroupBox* inputs = NewGroup(panel, QStringLiteral("  Inputs  "), Red, QRect(10, 326, 699, 88));
+  QGroupBox* inputs = NewGroup(panel, QStringLiteral("  Inputs  "), Red, QRect(10, 298, 699, 78));
   resetButton_ = button(inputs, QStringLiteral("Reset to defaults"), "ResetToDefaults", QRect(16, 30, 160, 31));
   undoResetButton_ = button(inputs, QStringLiteral("Undo reset"), "UndoReset", QRect(16, 30, 160, 31));
   resetButton_->setGeometry(16, 30, 150, 31);
@@ -86,18 +87,21 @@ void TForm1::BuildToolsPage() {
           QStringLiteral("Puts the default text back into every input field of the five pages, the save file "
                          "name included, after asking. \"Undo reset\" brings the texts of before back while "
                          "the window stays open."),
-          QRect(298, 22, 390, 62));
+          QRect(298, 20, 390, 56));
   connect(resetButton_, &QPushButton::clicked, this, &TForm1::AskResetToDefaults);
   connect(undoResetButton_, &QPushButton::clicked, this, &TForm1::UndoReset);
 
-  QGroupBox* studies = NewGroup(panel, QStringLiteral("  Studies  "), Red, QRect(10, 424, 699, 88));
-  studyButton_ = button(studies, QStringLiteral("Study…"), "Study", QRect(16, 30, 110, 31));
+  QGroupBox* studies = NewGroup(panel, QStringLiteral("  Studies  "), Red, QRect(10, 384, 699, 126));
+  studyButton_ = button(studies, QStringLiteral("Study…"), "Study", QRect(16, 28, 110, 31));
   fastestButton_ =
-      button(studies, QStringLiteral("Fastest line speed…"), "FastestLineSpeed", QRect(136, 30, 180, 31));
+      button(studies, QStringLiteral("Fastest line speed…"), "FastestLineSpeed", QRect(136, 28, 180, 31));
+  designButton_ =
+      button(studies, QStringLiteral("Design the dryer…"), "DesignTheDryer", QRect(326, 28, 170, 31));
   explain(studies,
           QStringLiteral("Study: the current inputs with one or two fields varied, as a table and a chart. "
-                         "Fastest line speed: the largest web speed that meets your targets."),
-          QRect(330, 26, 356, 58));
+                         "Fastest line speed: the largest web speed that meets your targets. Design the dryer: "
+                         "the fastest web speed with each zone's gas temperature chosen for it, and its energy."),
+          QRect(16, 66, 670, 54));
   // The dialogs that run many calculations start with the robust surface
   // solve on, each in its own box; OK's single run keeps this page's box.
   connect(studyButton_, &QPushButton::clicked, this, [this] {
@@ -107,6 +111,11 @@ void TForm1::BuildToolsPage() {
   });
   connect(fastestButton_, &QPushButton::clicked, this, [this] {
     auto* dialog = new FastestSpeedDialog(fields_, true, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+  });
+  connect(designButton_, &QPushButton::clicked, this, [this] {
+    auto* dialog = new DesignDialog(fields_, true, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
   });

@@ -14,7 +14,10 @@ class Design:
     the fastest run found that met every target; ``binding`` names the
     target with the least room left; ``costs`` gives the heat by zone;
     ``local_check`` the moves tried around the design; ``table`` every run
-    made (a pandas DataFrame where pandas is installed, else the CSV text)."""
+    made (a pandas DataFrame where pandas is installed, else the CSV text);
+    ``front``, when asked for, the speed/energy front in the same form: one
+    row per energy cap, with the speed, the heat per m2 and per kg, the
+    schedule and the binding target."""
 
     found: bool
     speed: float = None
@@ -28,12 +31,13 @@ class Design:
     local_check: list = field(default_factory=list)
     report: str = ""
     table: object = None
+    front: object = None
 
 
 def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, boiling_margin=None,
            no_skinning=False, max_film_temperature=None, span=40.0, lowest=20.0, highest=200.0,
            speed=(0.05, 5.0), over=None, non_decreasing=False, web_width=None, robust=True,
-           max_evaluations=120):
+           max_evaluations=120, front=None):
     """Design the dryer: maximise the web speed over every zone's gas
     temperature (within ``span`` K of its value in ``fields`` and within
     ``lowest``..``highest`` degC) and the fields of ``over`` (a mapping of
@@ -41,7 +45,12 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     in ``residual_unit`` ("%", "g/m2" or "ppm"), ``no_boiling`` or
     ``boiling_margin`` (mmHg), ``no_skinning``, ``max_film_temperature``
     (degC), and with ``non_decreasing`` gas temperatures along the dryer.
-    The runs use the robust surface solve unless ``robust=False``."""
+    The runs use the robust surface solve unless ``robust=False``.
+
+    ``front=N`` (at least 2) also designs N points trading speed against the
+    heat from the gas, as ``kelvane-run design --front N``: each a design
+    with the heat per m2 capped, the caps spread from the cheapest run that
+    dried to the unconstrained design's heat."""
     for name, flag in (("no_boiling", no_boiling), ("no_skinning", no_skinning),
                        ("non_decreasing", non_decreasing), ("robust", robust)):
         if not isinstance(flag, bool):
@@ -53,17 +62,24 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
                      None if boiling_margin is None else float(boiling_margin), no_skinning,
                      None if max_film_temperature is None else float(max_film_temperature), float(span),
                      float(lowest), float(highest), float(lo), float(hi), bounds, non_decreasing,
-                     None if web_width is None else float(web_width), robust, int(max_evaluations))
-    try:
-        import pandas as pd
+                     None if web_width is None else float(web_width), robust, int(max_evaluations),
+                     0 if front is None else int(front))
 
-        table = pd.read_csv(io.StringIO(d["table"]), float_precision="round_trip")
-    except ImportError:
-        table = d["table"]
+    def frame(text):
+        if text is None:
+            return None
+        try:
+            import pandas as pd
+
+            return pd.read_csv(io.StringIO(text), float_precision="round_trip")
+        except ImportError:
+            return text
+
+    table = frame(d["table"])
     number = lambda t: None if t is None else float(t)  # noqa: E731
     return Design(found=d["found"], speed=number(d["speed"] or None),
                   schedule={k: float(v) for k, v in d["schedule"].items()}, binding=d["binding"],
                   costs=d["costs"], total_heat_kj_per_m2=d["total_heat_kj_per_m2"],
                   uniform_temperature=number(d["uniform_temperature"]), uniform_speed=number(d["uniform_speed"]),
                   locally_optimal=d["locally_optimal"], local_check=list(d["local_check"]), report=d["report"],
-                  table=table)
+                  table=table, front=frame(d["front"]))

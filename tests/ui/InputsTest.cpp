@@ -19,6 +19,7 @@
 #include "ModalCloser.h"
 #include "WindowFolder.h"
 #include "run/FieldTable.h"
+#include "run/StartRun.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/F_Form.h"
 #include "ui/InputGuidance.h"
@@ -144,6 +145,62 @@ class InputsTest : public QObject {
     QCOMPARE(answer.Seen.first(), QStringLiteral("Sorry, this condition does not cnoverge! CONSIDER TO REDUCE OR "
                                                  "INCREASE \"Increment of z\"."));
     QVERIFY(answer.Seen.contains(QStringLiteral("finish")));
+  }
+
+  // A failed run ends in one box: the failure, with what else the run did
+  // (marched again) told in it, not in boxes of their own; the question
+  // about inputs that look wrong is asked once for the same inputs, the
+  // robust rerun included.
+  void aFailedRunEndsInOneBox() {
+    form_->Edit("Edit9")->setText("200");  // supersaturated gas: even the robust solve fails
+    form_->RobustBox()->setChecked(true);
+    QStringList informative;
+    int mostAtOnce = 0;
+    auto answer = [&](const char* choice) {
+      return std::make_unique<Answerer>([&, choice](QMessageBox* box) -> QAbstractButton* {
+        informative << box->informativeText();
+        int shown = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) shown += qobject_cast<QMessageBox*>(w) && w->isVisible();
+        mostAtOnce = std::max(mostAtOnce, shown);
+        return choice ? Named(box, choice) : nullptr;
+      });
+    };
+    const QString failed = QStringLiteral("Sorry, this condition does not converge !!");
+    const QString again = QString::fromUtf8(kelvane::MarchedAgainNote);
+    {
+      auto a = answer(nullptr);  // Run anyway, then OK
+      form_->OkButton()->click();
+      QCOMPARE(form_->LastRun().Outcome, RunOutcome::EngineFailed);
+      QCOMPARE(a->Seen.size(), 2);
+      QCOMPARE(a->Seen[0], QStringLiteral("These inputs look wrong:"));
+      QVERIFY2(a->Seen[1].startsWith(failed), qPrintable(a->Seen[1]));
+      QVERIFY2(informative[1].contains(again), qPrintable(informative[1]));
+    }
+    {
+      informative.clear();
+      auto a = answer(nullptr);
+      form_->OkButton()->click();
+      QCOMPARE(form_->LastRun().Outcome, RunOutcome::EngineFailed);
+      QCOMPARE(a->Seen.size(), 1);
+      QVERIFY2(a->Seen[0].startsWith(failed), qPrintable(a->Seen[0]));
+      QVERIFY2(informative[0].contains(again), qPrintable(informative[0]));
+    }
+    // Without the robust solve the failure offers it; the rerun fails too
+    // and says so in one box.
+    form_->RobustBox()->setChecked(false);
+    {
+      informative.clear();
+      auto a = answer("RunAgainRobust");
+      form_->OkButton()->click();
+      QTRY_COMPARE_WITH_TIMEOUT(a->Seen.size(), 2, 60000);
+      QTRY_VERIFY_WITH_TIMEOUT(!form_->RunInProgress(), 60000);
+      QCOMPARE(form_->LastRun().Outcome, RunOutcome::EngineFailed);
+      QVERIFY(form_->RobustBox()->isChecked());
+      QVERIFY2(a->Seen[0].startsWith(QStringLiteral("Sorry, this condition does not cnoverge!")), qPrintable(a->Seen[0]));
+      QVERIFY2(a->Seen[1].startsWith(failed) && informative[1].contains(again), qPrintable(a->Seen.join('|')));
+      QCOMPARE(a->Seen.size(), 2);
+    }
+    QCOMPARE(mostAtOnce, 1);
   }
 
   // Inputs that look wrong: "Go to field" shows the field and runs nothing,

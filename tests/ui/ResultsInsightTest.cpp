@@ -186,6 +186,33 @@ class ResultsInsightTest : public QObject {
     }
   }
 
+  // The line of outcome stands under OK and Close in the page's type, and
+  // even a missed target's line, with a warning, is whole: it ends under
+  // Close and reaches left under OK.
+  void outcomeLineSitsUnderOkAndClose() {
+    ModalCloser closer;
+    form_->Edit(kelvane::ZoneComponent(2, 1))->setText("150.0");  // warnings
+    form_->OkButton()->click();
+    QVERIFY(form_->Results()->Targets()->Field(kelvane::SummarySettingField::ResidualTarget));
+    form_->Results()->Targets()->Field(kelvane::SummarySettingField::ResidualTarget)->setText("0.01");
+    QVERIFY(form_->Results()->Targets()->Apply());
+    QLabel* line = form_->OutcomeLabel();
+    const QString plain = line->toolTip();
+    QVERIFY2(plain.startsWith("Not dry") && plain.contains("warning") && plain.endsWith("see Results"), qPrintable(plain));
+    QVERIFY(line->isVisible());
+    const QRect ok = form_->OkButton()->geometry(), close = form_->CloseButton()->geometry(), at = line->geometry();
+    QCOMPARE(line->parentWidget(), form_->OkButton()->parentWidget());
+    QVERIFY2(at.top() > ok.bottom() && at.top() > close.bottom(),
+             qPrintable(QStringLiteral("line at %1, buttons end at %2 and %3").arg(at.top()).arg(ok.bottom()).arg(close.bottom())));
+    QVERIFY(at.bottom() < line->parentWidget()->height());
+    QVERIFY2(line->font().pixelSize() >= 13, qPrintable(QString::number(line->font().pixelSize())));
+    QVERIFY(line->alignment() & Qt::AlignRight);
+    const int width = QFontMetrics(line->font()).horizontalAdvance(plain);
+    QVERIFY2(width <= line->contentsRect().width(), qPrintable(QStringLiteral("%1 px in %2").arg(width).arg(line->contentsRect().width())));
+    QVERIFY(at.right() >= close.left() && at.right() <= close.right() + 2);
+    QVERIFY(at.right() - width <= ok.right());
+  }
+
   // The targets beside the Summary page decide the main window's line of
   // outcome at once, a text that cannot be read is named and changes
   // nothing, and the settings come back in the next session.

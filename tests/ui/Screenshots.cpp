@@ -19,6 +19,7 @@
 
 #include "ModalCloser.h"
 #include "run/FieldTable.h"
+#include "ui/DesignDialog.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/FastestSpeedDialog.h"
 #include "ui/F_Form.h"
@@ -197,6 +198,32 @@ int main(int argc, char* argv[]) {
     while (!search->isEnabled()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
     save(fastest, QStringLiteral("kelvane-fastest-line-speed.png"));
     fastest->close();
+  } else {
+    ++failures;
+  }
+  // The dryer's design on the default window with its two zones shortened
+  // to 5 m: at most 8 % of the solvent left, no boiling, the film at or
+  // below 75 degC, each gas within 100 K of its value and at most 160 degC.
+  form.ResetToDefaults();
+  form.Edit(kelvane::ZoneComponent(1, 2))->setText(QStringLiteral("5"));
+  form.Edit(kelvane::ZoneComponent(2, 2))->setText(QStringLiteral("5"));
+  form.DesignButton()->click();
+  auto* design = form.findChild<kelvane::ui::DesignDialog*>();
+  if (design) {
+    auto text = [&](const char* name, const char* value) {
+      design->findChild<QLineEdit*>(QString::fromLatin1(name))->setText(QString::fromLatin1(value));
+    };
+    text("MaxResidual", "8");
+    design->findChild<QCheckBox*>(QStringLiteral("TemperatureTarget"))->setChecked(true);
+    text("MaxFilmTemperature", "75");
+    text("TemperatureSpan", "100");
+    text("HighestGas", "160");
+    text("UpperSpeed", "2");
+    auto* start = design->findChild<QPushButton*>(QStringLiteral("Design"));
+    start->click();
+    while (!start->isEnabled()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    save(design, QStringLiteral("kelvane-design.png"));
+    design->close();
   } else {
     ++failures;
   }

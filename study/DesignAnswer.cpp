@@ -1,0 +1,136 @@
+#include "study/DesignAnswer.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "engine/MiscCalc.h"
+#include "run/StartRun.h"
+#include "study/BoundarySearch.h"
+#include "study/StudyTable.h"
+
+namespace kelvane {
+
+namespace {
+
+double Number(const std::string& t) { return std::strtod(t.c_str(), nullptr); }
+
+bool IsGasTemperature(const SearchedField& f) { return f.Field.Field && f.Field.Field->Index == 1 && f.Field.Field->Zone > 0; }
+
+// The host of the traced run: the messages are kept, never shown; the
+// design's cancel stops it.
+class QuietHost : public RunHost {
+ public:
+  explicit QuietHost(const std::atomic<bool>* cancel) : cancel_(cancel) {}
+  void ShowMessage(const std::string&) override {}
+  void ShowFinishDialog() override {}
+  void ShowErrorReport(const std::string&) override {}
+  bool CancelRequested() override { return cancel_ && cancel_->load(std::memory_order_relaxed); }
+
+ private:
+  const std::atomic<bool>* cancel_;
+};
+
+}  // namespace
+
+std::vector<FieldSetting> DesignSettings(const DesignProblem& p, const DesignResult& r) {
+  std::vector<FieldSetting> out;
+  if (!r.Found || r.Best.size() != p.Fields.size()) return out;
+  for (std::size_t i = 0; i < p.Fields.size(); ++i) out.push_back({p.Fields[i].Field.Field->Component, r.Best[i]});
+  out.push_back({FindField("WebSpeed")->Component, r.Speed});
+  return out;
+}
+
+void ApplySettings(const std::vector<FieldSetting>& settings, FieldTexts& fields) {
+  for (const FieldSetting& s : settings) fields.SetText(s.Component, s.Text);
+}
+
+std::vector<ZoneGas> GasSchedule(const DesignProblem& p, const DesignResult& r, const FieldTexts& base) {
+  std::vector<ZoneGas> out;
+  if (!r.Found || r.Best.size() != p.Fields.size()) return out;
+  for (std::size_t i = 0; i < p.Fields.size(); ++i) {
+    const SearchedField& f = p.Fields[i];
+    if (!IsGasTemperature(f)) continue;
+    out.push_back({f.Field.Field->Zone, Number(base.Text(f.Field.Field->Component)), Number(r.Best[i])});
+  }
+  return out;
+}
+
+bool DesignFeasible(const DesignProblem& p, const RowResult& r, std::string* why) {
+  // The targets first: a run that did not finish has no heat to compare.
+  if (!MeetsTargets(r, p.Goal, why)) return false;
+  if (p.MaxHeat && !(r.Details.Run.TotalHeat <= *p.MaxHeat)) {
+    if (why)
+      *why = "heat " + ReadableNumber(r.Details.Run.TotalHeat) + " kJ/m2 > " + ReadableNumber(*p.MaxHeat) + " kJ/m2";
+    return false;
+  }
+  if (!p.NonDecreasing) return true;
+  const SearchedField* before = nullptr;
+  double last = 0;
+  for (std::size_t i = 0; i < p.Fields.size() && i < r.Row.Values.size(); ++i) {
+    if (!IsGasTemperature(p.Fields[i])) continue;
+    const double t = Number(r.Row.Values[i]);
+    if (before && t < last) {
+      if (why)
+        *why = "the gas cools from zone " + std::to_string(before->Field.Field->Zone) + " to zone " +
+               std::to_string(p.Fields[i].Field.Field->Zone);
+      return false;
+    }
+    before = &p.Fields[i];
+    last = t;
+  }
+  return true;
+}
+
+std::string DesignHeadline(const DesignResult& r) {
+  if (r.Cancelled) return "Cancelled: no design";
+  if (!r.Found) return "No schedule in the bounds meets the targets";
+  std::string s = "Fastest line speed: " + ReadableNumber(Number(r.Speed)) + " m/s";
+  if (r.UniformFound && Number(r.UniformSpeed) > 0) {
+    const double gain = 100 * (Number(r.Speed) / Number(r.UniformSpeed) - 1);
+    s += ", " + std::string(gain >= 0 ? "+" : "") + ReadableNumber(gain) + " % over the best uniform schedule";
+  }
+  return s;
+}
+
+std::size_t ExpectedDesignRuns(const DesignProblem& p, int threads) {
+  BoundarySearch speed;
+  speed.Field = ParseVaried("WebSpeed=0");
+  speed.Lower = ShortestNumber(p.SpeedLower);
+  speed.Upper = ShortestNumber(p.SpeedUpper);
+  speed.Tolerance = (p.SpeedUpper - p.SpeedLower) / 500;
+  speed.Maximize = true;
+  // Five uniform temperatures and the two beside the best; both starts'
+  // allowance; the speed and each field moved either way.
+  return 7 * ExpectedRuns(speed, threads) + 2 * static_cast<std::size_t>(p.MaxEvaluations) + 1 + 2 * p.Fields.size();
+}
+
+RunTrace TraceDesign(const StudyDefinition& base, const DesignProblem& p, const DesignResult& r,
+                     const StudyOptions& options, const std::atomic<bool>* cancel) {
+  RunTrace none;
+  const std::vector<FieldSetting> settings = DesignSettings(p, r);
+  if (settings.empty()) return none;
+  FieldTextMap fields = base.Base;
+  ApplySettings(settings, fields);
+  fields.SetText("Edit250", options.DiscardFile);
+  TraceRecorder recorder;
+  RunOptions run;
+  run.Robust = options.Robust;
+  run.LiteralTrials = options.LiteralTrials;
+  run.ZoneMarched = [&recorder](const Calculation& calc, int zone, int lastRow, bool complete) {
+    recorder.Zone(calc, zone, lastRow, complete);
+  };
+  auto calc = std::make_unique<Calculation>();
+  QuietHost host(cancel);
+  RunReport report;
+  try {
+    report = StartRun(fields, host, *calc, run);
+  } catch (const std::exception&) {
+    return none;  // exhausted memory: no curves, the design stands
+  }
+  if (report.Outcome != RunOutcome::Finished) return none;
+  RunTrace trace = recorder.Trace();
+  trace.End = RunEndOf(report, *calc);
+  return trace;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,179 @@
+// "Design the dryer" from the Tools page: a small design finishes in the
+// background and shows the library's answer in its words, its bars and its
+// curves; "Load this schedule" puts it into the zone fields and runs
+// nothing; Cancel stops the design; an input that cannot be read is named
+// and starts nothing.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QtCharts/QBarSeries>
+#include <QtCharts/QBarSet>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+
+#include <memory>
+
+#include "ModalCloser.h"
+#include "WindowFolder.h"
+#include "run/FieldTable.h"
+#include "ui/DesignDialog.h"
+#include "ui/DirectoryChooser.h"
+#include "ui/Kelvane_Main.h"
+
+using namespace kelvane;
+using kelvane::ui::DesignDialog;
+using kelvane::ui::TForm1;
+using kelvane::ui::test::ModalCloser;
+
+namespace {
+
+template <class T>
+T* Child(QObject& parent, const char* name) {
+  T* w = parent.findChild<T*>(QString::fromLatin1(name));
+  if (!w) qFatal("no child %s", name);
+  return w;
+}
+
+void Type(QObject& d, const char* name, const char* text) { Child<QLineEdit>(d, name)->setText(QString::fromLatin1(text)); }
+
+QStringList SeriesNames(QChartView* view) {
+  QStringList names;
+  for (QAbstractSeries* s : view->chart()->series()) names << s->name();
+  return names;
+}
+
+}  // namespace
+
+class DesignDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    form_ = std::make_unique<TForm1>();
+    QVERIFY(folder_.OpenIn(*form_));
+    // Two 5 m zones: a run takes a few tens of milliseconds.
+    form_->Edit(ZoneComponent(1, 2))->setText("5");
+    form_->Edit(ZoneComponent(2, 2))->setText("5");
+    form_->show();
+  }
+  void cleanup() {
+    form_.reset();
+    folder_.Close();
+  }
+
+  // The film kept at or below 75 degC: the design, in the background,
+  // answers as the library does; its bars stand over the current gas; the
+  // film curve comes with the bubble point; "Load this schedule" writes the
+  // gas temperatures and the speed into the fields and starts no run.
+  void aDesignFinishesAndLoadsIntoTheZoneFields() {
+    form_->DesignButton()->click();
+    auto* dialog = form_->findChild<DesignDialog*>();
+    QVERIFY(dialog && dialog->isVisible());
+    QVERIFY(Child<QCheckBox>(*dialog, "DesignRobust")->isChecked());
+    Type(*dialog, "MaxResidual", "8");
+    Child<QCheckBox>(*dialog, "TemperatureTarget")->setChecked(true);
+    Type(*dialog, "MaxFilmTemperature", "75");
+    Type(*dialog, "TemperatureSpan", "100");
+    Type(*dialog, "HighestGas", "160");
+    Type(*dialog, "UpperSpeed", "2");
+    Type(*dialog, "RunsPerStart", "15");
+    Type(*dialog, "WebWidth", "1.2");
+    ModalCloser closer;
+    QPushButton* start = Child<QPushButton>(*dialog, "Design");
+    start->click();
+    QVERIFY(dialog->Running());
+    QVERIFY(!start->isEnabled());
+    QVERIFY(Child<QPushButton>(*dialog, "CancelDesign")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), 120000);
+
+    const DesignResult& r = dialog->Result();
+    const DesignProblem& p = dialog->Problem();
+    QVERIFY2(r.Found, r.Stop.c_str());
+    QCOMPARE(p.Fields.size(), std::size_t(2));
+    QCOMPARE(p.Goal.MaxFilmTemperature, std::optional<double>(75));
+    QCOMPARE(p.Fields[0].Upper, 160.0);
+    QCOMPARE(p.MaxEvaluations, 15);
+    QCOMPARE(p.WebWidth, std::optional<double>(1.2));
+    QCOMPARE(Child<QLabel>(*dialog, "DesignAnswer")->text(), QString::fromStdString(DesignHeadline(r)));
+    const QString report = Child<QPlainTextEdit>(*dialog, "DesignReport")->toPlainText();
+    QVERIFY2(report.startsWith(QStringLiteral("Design: WebSpeed=")) && report.contains(QStringLiteral("Binding: ")) &&
+                 report.contains(QStringLiteral("Local check: ")) && report.contains(QStringLiteral("kJ/kg evaporated")) &&
+                 report.contains(QStringLiteral(" kW")),
+             qPrintable(report));
+    QVERIFY2(!report.contains(QStringLiteral("degC")), qPrintable(report));
+    QCOMPARE(Child<QTableWidget>(*dialog, "Evaluations")->rowCount(), static_cast<int>(r.Evaluations.size()));
+
+    // The bars: the current gas and the design's, zone by zone.
+    auto* schedule = Child<QChartView>(*dialog, "ScheduleChart");
+    QCOMPARE(schedule->chart()->series().size(), 1);
+    auto* bars = qobject_cast<QBarSeries*>(schedule->chart()->series().front());
+    QVERIFY(bars && bars->count() == 2);
+    for (int zone = 0; zone < 2; ++zone) {
+      QCOMPARE(bars->barSets()[0]->at(zone), 60.0);
+      QCOMPARE(bars->barSets()[1]->at(zone), std::stod(r.Best[static_cast<std::size_t>(zone)]));
+    }
+    // The film along the dryer at the design, under its limit, with the
+    // bubble point at the base film.
+    QVERIFY(!dialog->Trace().Zones.empty());
+    QCOMPARE(dialog->Trace().Params.WebSpeed, std::stod(r.Speed));
+    const QStringList curves = SeriesNames(Child<QChartView>(*dialog, "FilmTemperatureChart"));
+    QVERIFY2(curves.contains("film") && curves.contains("bubble point") && curves.contains(QStringLiteral("limit 75 ℃")),
+             qPrintable(curves.join('|')));
+
+    QPushButton* load = Child<QPushButton>(*dialog, "LoadSchedule");
+    QVERIFY(load->isEnabled());
+    const QString result = QDir(form_->Directories()->Directory()).filePath(QStringLiteral("result.txt"));
+    load->click();
+    QCOMPARE(form_->Edit(ZoneComponent(1, 1))->text(), QString::fromStdString(r.Best[0]));
+    QCOMPARE(form_->Edit(ZoneComponent(2, 1))->text(), QString::fromStdString(r.Best[1]));
+    QCOMPARE(form_->Edit("Edit5")->text(), QString::fromStdString(r.Speed));
+    QCOMPARE(form_->Edit(ZoneComponent(1, 2))->text(), QStringLiteral("5"));
+    QVERIFY(!form_->RunInProgress());
+    QVERIFY(!QFile::exists(result));
+    QVERIFY2(closer.Seen().isEmpty(), qPrintable(closer.Describe()));
+  }
+
+  // An input that cannot be read is named in one box and starts nothing;
+  // Cancel ends a design in the middle with nothing to load.
+  void aRefusalStartsNothingAndCancelStops() {
+    form_->DesignButton()->click();
+    auto* dialog = form_->findChild<DesignDialog*>();
+    QVERIFY(dialog);
+    QPushButton* start = Child<QPushButton>(*dialog, "Design");
+    Type(*dialog, "LowerSpeed", "fast");
+    {
+      ModalCloser closer;
+      start->click();
+      QCOMPARE(closer.Describe(), QStringLiteral("[message: Web speed from: \"fast\" is not a number.]"));
+    }
+    QVERIFY(!dialog->Running());
+    QVERIFY(start->isEnabled());
+    QCOMPARE(dialog->focusWidget(), Child<QLineEdit>(*dialog, "LowerSpeed"));
+
+    Type(*dialog, "LowerSpeed", "0.05");
+    start->click();
+    QVERIFY(dialog->Running());
+    Child<QPushButton>(*dialog, "CancelDesign")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), 120000);
+    QVERIFY(dialog->Result().Cancelled);
+    QCOMPARE(Child<QLabel>(*dialog, "DesignAnswer")->text(), QStringLiteral("Cancelled: no design"));
+    QVERIFY(!Child<QPushButton>(*dialog, "LoadSchedule")->isEnabled());
+    QCOMPARE(form_->Edit("Edit5")->text(), QStringLiteral("1.0"));
+  }
+
+ private:
+  WindowFolder folder_;
+  std::unique_ptr<TForm1> form_;
+};
+
+QTEST_MAIN(DesignDialogTest)
+#include "DesignDialogTest.moc"
