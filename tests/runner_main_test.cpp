@@ -97,6 +97,7 @@ TEST_F(RunnerMainTest, CommandLinesThatWouldRunStopAfterTheirChecksWithNothingWr
       {"optimize", "--maximize", "WebSpeed", "--between", "0.1:1", "--max-residual", "5", "--csv", "e.csv",
        "--write-data", "b.dat"},
       {"design", "--max-residual", "7", "--no-boiling", "--csv", "d.csv", "--write-data", "d.dat"},
+      {"design", "--max-residual", "7", "--front", "3", "--front-csv", "f.csv"},
   };
   for (const auto& args : lines) {
     SCOPED_TRACE(args.empty() ? "(no options)" : args[0] + " ...");
@@ -123,6 +124,8 @@ TEST_F(RunnerMainTest, RefusedCommandLinesGetTheProgramsStatusAndWordsEveryCall)
       {"design", "--lowest", "300", "--max-residual", "7"},
       {"design", "--web-width", "-3"},
       {"design", "--speed", "fast", "--max-residual", "7"},
+      {"design", "--max-residual", "7", "--front-csv", "f.csv"},
+      {"design", "--max-residual", "7", "--front", "3", "--front-csv", "f.csv", "--csv", "f.csv"},
   };
   for (const auto& args : lines) {
     std::string line;
