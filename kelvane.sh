@@ -11,7 +11,7 @@ ROOT=$(pwd)
 BUILD="$ROOT/build"
 
 PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
+  libcli11-dev qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev strace
   xvfb xauth fonts-ipafont-gothic imagemagick libnlopt-cxx-dev parallel
   pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib
   python3-pandas python3-distributed
@@ -130,14 +130,19 @@ case "$cmd" in
     install_missing "${FUZZ_PACKAGES[@]}"
     FUZZ="$ROOT/build-fuzz"
     CC=clang CXX=clang++ cmake -S "$ROOT" -B "$FUZZ" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_FUZZ=ON >/dev/null
-    targets=(data_file result_file run_parameters number_forms)
+    targets=(data_file result_file run_parameters number_forms runner_options)
     cmake --build "$FUZZ" --target "${targets[@]/#/fuzz_}"
     mkdir -p "$FUZZ/findings"
     failed=0
     for t in "${targets[@]}"; do
       mkdir -p "$FUZZ/corpus/$t"
       echo "kelvane: fuzzing $t for $seconds s"
-      if ! "$FUZZ/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 \
+      # A target with a dictionary gets it; kelvane-run's command line
+      # prints its help and refusals, which are closed off.
+      extra=()
+      [ -f "$ROOT/tests/fuzz/$t.dict" ] && extra+=(-dict="$ROOT/tests/fuzz/$t.dict")
+      [ "$t" = runner_options ] && extra+=(-close_fd_mask=3)
+      if ! "$FUZZ/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 "${extra[@]}" \
           -artifact_prefix="$FUZZ/findings/$t-" "$FUZZ/corpus/$t" "$ROOT/tests/fuzz/corpus/$t" \
           >"$FUZZ/$t.log" 2>&1; then
         echo "kelvane: fuzz_$t found a fault; see $FUZZ/$t.log and $FUZZ/findings/" >&2

@@ -6,10 +6,12 @@
 //
 // Exit status: 0 a design meets the targets; 1 options or base case
 // refused; 3 a file could not be written; 4 no schedule in the bounds met
-// the targets; 130 interrupted; 64 a wrong command line.
+// the targets; 128 + the signal when interrupted (130 for Ctrl+C); 64 a wrong
+// command line.
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -17,6 +19,7 @@
 #include "cli/BaseCase.h"
 #include "cli/HelpText.h"
 #include "cli/Interrupts.h"
+#include "cli/OptionChecks.h"
 #include "cli/OutputPaths.h"
 #include "cli/RunsProgress.h"
 #include "cli/SearchOptions.h"
@@ -54,7 +57,7 @@ bool ParseResidual(const std::string& text, Targets& goal) {
 
 }  // namespace
 
-int DesignCommand(int argc, char** argv) {
+int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   CLI::App app{"kelvane-run design: the fastest web speed, with each zone's gas temperature, that meets the\n"
                "targets. The common case: kelvane-run design --max-residual 7 --no-boiling --no-skinning\n",
                "kelvane-run design"};
@@ -78,7 +81,7 @@ int DesignCommand(int argc, char** argv) {
   app.add_flag("--non-decreasing", nonDecreasing, "The gas temperatures never fall from one zone to the next");
   app.add_option("--span", span, "Each zone's gas temperature within K of its current value (default 40)")
       ->type_name("K")
-      ->check(CLI::PositiveNumber);
+      ->check(Above(0));
   app.add_option("--lowest", lowest, "No gas colder than DEGC (default 20)")->type_name("DEGC");
   app.add_option("--highest", highest, "No gas hotter than DEGC (default 200)")->type_name("DEGC");
   app.add_option("--over", over, "A further field designed, with its bounds (a zone's heat-transfer coefficient, "
@@ -86,10 +89,10 @@ int DesignCommand(int argc, char** argv) {
       ->type_name("NAME=LOWER:UPPER")
       ->allow_extra_args(false);
   app.add_option("--speed", speed, "Bounds of the web speed, m/s (default 0.05:5)")->type_name("LOWER:UPPER");
-  app.add_option("--web-width", webWidth, "Web width for the power per zone, m")->type_name("M")->check(CLI::PositiveNumber);
+  app.add_option("--web-width", webWidth, "Web width for the power per zone, m")->type_name("M")->check(Above(0));
   app.add_option("--max-evaluations", maxEvaluations, "Runs allowed to each of the two starts (default 120)")
       ->type_name("N")
-      ->check(CLI::PositiveNumber);
+      ->check(AtLeast(1, true));
   app.add_option("--csv", csv, "Write every run made as CSV")->type_name("FILE");
   app.add_option("--front", front,
                  "Also N designs trading speed against energy: each with the heat per m2 capped, the caps spread "
@@ -103,7 +106,8 @@ int DesignCommand(int argc, char** argv) {
       "no answer: its point gives way to a neighbour that finishes.\n"
       "\nExit status: 0 a design meets the targets (the designed fields and WebSpeed printed last as\n"
       "NAME=VALUE); 1 options or base case refused; 3 a file could not be written; 4 no schedule in\n"
-      "the bounds met the targets; 130 interrupted; 64 a wrong command line.\n");
+      "the bounds met the targets; 128 + the signal when interrupted (130 for Ctrl+C); 64 a wrong\n"
+      "command line.\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -152,6 +156,7 @@ int DesignCommand(int argc, char** argv) {
     return refuse(e.what());
   }
 
+  if (runner.OptionsOnly) return 0;
   StudyOptions options;
   options.Robust = !base.Plain;
   options.LiteralTrials = base.Literal;
@@ -201,7 +206,7 @@ int DesignCommand(int argc, char** argv) {
       else
         std::fprintf(stderr, "  at most %s kJ/m2: no run met the targets\n", ReadableNumber(f.Cap).c_str());
   }
-  if (r.Cancelled) return 130;
+  if (r.Cancelled) return InterruptedStatus(InterruptSignal() ? InterruptSignal() : SIGINT);
   if (!r.Found) return 4;
   if (!writeData.empty()) {
     FieldTextMap f = study.Base;

@@ -35,7 +35,7 @@ void OnInterrupt(int signal) {
 }
 
 // SIGQUIT ends the run at once (with its core dump, where enabled), its
-// temporary files removed first.
+// temporary files removed first; so does any of the four before the run.
 void OnQuit(int signal) {
   RemoveStagedFilesNow();
   Restore(signal);
@@ -59,6 +59,11 @@ void Install(int signal, void (*handler)(int)) {
 }
 
 }  // namespace
+
+void EndAtOnceOnInterrupts() {
+  for (int signal : kStopSignals) Install(signal, OnQuit);
+  Install(SIGQUIT, OnQuit);
+}
 
 void CatchInterrupts() {
   for (int signal : kStopSignals) Install(signal, OnInterrupt);

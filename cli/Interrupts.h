@@ -11,6 +11,11 @@
 
 namespace kelvane {
 
+// Until CatchInterrupts: SIGINT, SIGTERM, SIGHUP and SIGQUIT end the
+// program at once, as their default does, but remove the temporary files of
+// the outputs first (a data file, a study's table written before its runs).
+void EndAtOnceOnInterrupts();
+
 // Installs the handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT.
 void CatchInterrupts();
 

@@ -37,7 +37,7 @@
 
 namespace kelvane {
 
-int OptimizeCommand(int argc, char** argv) {
+int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
   CLI::App app{"kelvane-run optimize: the best setting of one or more fields that meets the targets.\n"
                "The common case: kelvane-run optimize --maximize WebSpeed --between 0.1:5 --max-residual 5\n",
                "kelvane-run optimize"};
@@ -136,6 +136,7 @@ int OptimizeCommand(int argc, char** argv) {
   }
   if (fields.empty()) return refuse("no field to search: give --between for the objective field, or --over");
 
+  if (runner.OptionsOnly) return 0;
   StudyOptions options;
   options.Jobs = jobs;
   options.Robust = !base.Plain;

@@ -94,7 +94,7 @@ std::string RowFileName(std::size_t number, std::size_t total) {
 
 }  // namespace
 
-int StudyCommand(int argc, char** argv) {
+int StudyCommand(int argc, char** argv, const RunnerOptions& runner) {
   CLI::App app{"kelvane-run study: run a sweep of one or more fields over a base case, in parallel,\n"
                "one table row per run.  The rows are the cartesian product of the --vary values, the\n"
                "first --vary changing slowest; column `row` numbers them in the whole study.\n",
@@ -165,6 +165,7 @@ int StudyCommand(int argc, char** argv) {
     if (csv.empty()) csv = resume;
   }
 
+  if (runner.OptionsOnly) return 0;
   StudyOptions options;
   options.Jobs = jobs;
   options.Robust = !base.Plain;

@@ -3,28 +3,15 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "files/InputFile.h"
+#include "files/LineReader.h"
 #include "files/ResultFile.h"
 
 namespace kelvane {
 
 namespace {
-
-std::vector<std::string_view> SplitLines(std::string_view bytes) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    const bool last = end == std::string_view::npos;
-    if (last) end = bytes.size();
-    std::string_view line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -93,22 +80,33 @@ bool OpeningLines(std::string_view first, std::string_view second) {
          Trim(second) == "PHISICAL PROPERTIES";
 }
 
+// Passes the rule and the title; whether they are there and a line follows.
+bool OpensAsResultFile(LineReader& lines) {
+  const std::string rule(lines.Current());
+  lines.Advance();
+  if (lines.AtEnd() || !OpeningLines(rule, lines.Current())) return false;
+  lines.Advance();
+  return !lines.AtEnd();
+}
+
 class Parser {
  public:
-  explicit Parser(std::string_view bytes) : lines_(SplitLines(bytes)) {}
+  explicit Parser(LineReader& lines) : lines_(lines) {}
 
   ResultFileRead Run() {
     ResultFileRead read;
-    if (lines_.size() < 3 || !OpeningLines(lines_[0], lines_[1]))
-      return Fail("it does not begin with the input echo of a result file");
+    // The rule and the title match none of the lines looked for below.
+    if (!OpensAsResultFile(lines_)) return Fail("it does not begin with the input echo of a result file");
     ResultFileData& d = read.Data;
     bool haveIncrement = false, haveLayers = false, haveSpeed = false;
     ZoneConditions* zone = nullptr;
     double layers = 0;
 
-    for (pos_ = 0; pos_ < lines_.size(); ++pos_) {
-      const std::string_view line = lines_[pos_];
+    for (bool stay = false; !lines_.AtEnd(); stay ? void() : lines_.Advance()) {
+      stay = false;
+      const std::string_view line = lines_.Current();
       const std::string_view trimmed = Trim(line);
+      if (trimmed.empty()) continue;  // a blank line carries nothing here
       Label label = Label::Absent;
       auto is = [&](std::string_view labelStart, double& value) {
         label = LabelValue(line, labelStart, value);
@@ -121,10 +119,10 @@ class Parser {
       } else if (StartsWith(trimmed, "ZONE ")) {
         const auto k = Number(Trim(trimmed.substr(5)));
         if (!k || *k < 1 || *k > MaxZone || *k != std::floor(*k))
-          return Fail(LineRef(pos_) + " names no zone from 1 to 14");
+          return Fail(LineRef(lines_.Index()) + " names no zone from 1 to 14");
         const int number = static_cast<int>(*k);
         const int expected = d.Conditions.empty() ? 1 : d.Conditions.back().Zone + 1;
-        if (number != expected) return Fail(LineRef(pos_) + " starts zone " + std::to_string(number) +
+        if (number != expected) return Fail(LineRef(lines_.Index()) + " starts zone " + std::to_string(number) +
                                             " where zone " + std::to_string(expected) + " was due");
         d.Conditions.push_back({});
         zone = &d.Conditions.back();
@@ -135,9 +133,9 @@ class Parser {
       } else if (auto echo = EchoLine(line)) {
         d.Echo.push_back(std::move(*echo));
       } else if (trimmed == "[SIMULATION RESULTS]") {
-        if (!zone) return Fail(LineRef(pos_) + " holds results before any zone's conditions");
+        if (!zone) return Fail(LineRef(lines_.Index()) + " holds results before any zone's conditions");
         if (!d.Zones.empty() && d.Zones.back().Zone == zone->Zone)
-          return Fail(LineRef(pos_) + " repeats the results of zone " + std::to_string(zone->Zone));
+          return Fail(LineRef(lines_.Index()) + " repeats the results of zone " + std::to_string(zone->Zone));
         ZoneResults results;
         results.Zone = zone->Zone;
         std::string error;
@@ -148,14 +146,14 @@ class Parser {
           break;
         }
         d.Zones.push_back(std::move(results));
-        --pos_;  // the loop steps past the section's last line
+        stay = true;  // the section stopped on the line after its own
       }
       if (label == Label::Bad) {
-        if (pos_ + 1 == lines_.size()) {  // cut off after the "="
+        if (lines_.IsLast()) {  // cut off after the "="
           d.Truncated = true;
           break;
         }
-        return Fail(LineRef(pos_) + " holds no finite number after \"=\"");
+        return Fail(LineRef(lines_.Index()) + " holds no finite number after \"=\"");
       }
     }
     if (!haveIncrement || !haveLayers || !haveSpeed || d.Conditions.empty())
@@ -205,19 +203,19 @@ class Parser {
     return EchoValue{std::string(label), *v};
   }
 
-  bool AtEnd() const { return pos_ >= lines_.size(); }
+  bool AtEnd() const { return lines_.AtEnd(); }
 
   // Expects a line starting with `text` (after leading blanks).  At the end
   // of the file the section is truncated; another line breaks it.
   Section Expect(std::string_view text, std::string& error, const char* what) {
     if (AtEnd()) return Section::Truncated;
-    const std::string_view line = Trim(lines_[pos_]);
+    const std::string_view line = Trim(lines_.Current());
     if (!StartsWith(line, text)) {
-      if (pos_ + 1 == lines_.size() && StartsWith(text, line)) return Section::Truncated;  // cut off mid-line
-      error = LineRef(pos_) + " should hold " + what;
+      if (lines_.IsLast() && StartsWith(text, line)) return Section::Truncated;  // cut off mid-line
+      error = LineRef(lines_.Index()) + " should hold " + what;
       return Section::Broken;
     }
-    ++pos_;
+    lines_.Advance();
     return Section::Complete;
   }
 
@@ -228,30 +226,30 @@ class Parser {
   Section Rows(size_t count, bool last, std::string& error, const char* table, Store store) {
     std::vector<double> numbers;
     while (!AtEnd()) {
-      const std::string_view line = lines_[pos_];
+      const std::string_view line = lines_.Current();
       if (Trim(line).empty()) {
-        if (!last) ++pos_;
+        if (!last) lines_.Advance();
         return Section::Complete;
       }
       if (!RowNumbers(line, count, numbers)) {
-        if (pos_ + 1 == lines_.size()) return Section::Truncated;
-        error = LineRef(pos_) + " is not a row of " + table;
+        if (lines_.IsLast()) return Section::Truncated;
+        error = LineRef(lines_.Index()) + " is not a row of " + table;
         return Section::Broken;
       }
       store(numbers);
-      ++pos_;
+      lines_.Advance();
     }
     return last ? Section::Complete : Section::Truncated;
   }
 
   Section ResultsSection(ZoneResults& r, std::string& error) {
-    ++pos_;  // "[SIMULATION RESULTS]"
+    lines_.Advance();  // "[SIMULATION RESULTS]"
     Section s;
     const std::string zoneName = "zone " + std::to_string(r.Zone);
     if ((s = Expect("TIME     LENGTH     TEMP", error, "the column names of the results")) != Section::Complete)
       return s;
     if ((s = Expect("(s)", error, "the units of the results")) != Section::Complete) return s;
-    if (!AtEnd() && Trim(lines_[pos_]).empty()) ++pos_;
+    if (!AtEnd() && Trim(lines_.Current()).empty()) lines_.Advance();
     s = Rows(7, false, error, "the results table", [&](const std::vector<double>& v) {
       r.Rows.push_back({v[0], v[1], v[2], v[3], v[4], v[5], v[6]});
     });
@@ -294,8 +292,7 @@ class Parser {
     return Section::Complete;
   }
 
-  std::vector<std::string_view> lines_;
-  size_t pos_ = 0;
+  LineReader& lines_;
 };
 
 }  // namespace
@@ -313,32 +310,38 @@ double ResultFileData::ZoneStart(int zone) const {
   return start;
 }
 
-ResultFileRead ParseResultFile(std::string_view bytes) { return Parser(bytes).Run(); }
+ResultFileRead ParseResultFile(std::string_view bytes) {
+  LineReader lines(bytes);
+  return Parser(lines).Run();
+}
 
 ResultFileRead ReadResultFile(const std::string& path) {
   ResultFileRead read;
   InputFile file(path);
-  std::string bytes;
-  std::vector<char> buffer(65536);
-  long n = 0;
-  // The opening lines are checked on the first block, before the rest of a
-  // possibly large file that is not ours is read.
-  for (bool first = true; file.IsOpen() && (n = file.Read(buffer.data(), buffer.size())) > 0; first = false) {
-    bytes.append(buffer.data(), static_cast<size_t>(n));
-    if (first) {
-      const std::vector<std::string_view> head = SplitLines(std::string_view(bytes).substr(0, 4096));
-      if (head.size() < 3 || !OpeningLines(head[0], head[1])) return ParseResultFile(std::string_view());
-    }
-    if (bytes.size() > static_cast<size_t>(MaxResultFileBytes) || file.Size() > MaxResultFileBytes) {
-      read.Error = "it is far larger than any result file";
-      return read;
-    }
-  }
-  if (!file.IsOpen() || n < 0) {
+  std::string first(65536, '\0');
+  const long n = file.IsOpen() ? file.Read(first.data(), first.size()) : -1;
+  if (n < 0) {
     read.Error = "it cannot be read (" + file.Reason() + ")";
     return read;
   }
-  return ParseResultFile(bytes);
+  first.resize(static_cast<size_t>(n));
+  // The opening lines are checked on the first block, before the rest of a
+  // possibly large file that is not ours is read.
+  LineReader head(std::string_view(first).substr(0, 4096));
+  if (!OpensAsResultFile(head)) return ParseResultFile(std::string_view());
+  if (file.Size() > MaxResultFileBytes) {
+    read.Error = "it is far larger than any result file";
+    return read;
+  }
+  // Then line by line: what is held is the rows kept, whatever the file's
+  // length.
+  LineReader lines(std::move(first), file, MaxResultFileBytes);
+  read = Parser(lines).Run();
+  if (lines.ReadFailed() || lines.TooLarge()) {
+    read = ResultFileRead();
+    read.Error = lines.TooLarge() ? "it is far larger than any result file" : "it cannot be read (" + file.Reason() + ")";
+  }
+  return read;
 }
 
 }  // namespace kelvane

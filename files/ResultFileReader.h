@@ -90,6 +90,7 @@ constexpr long long MaxResultFileBytes = 64LL << 20;
 // Refuses any value that is not a finite number, a zone number other than
 // 1..14 and a layer count other than 10, 20, 30 or 40, naming the line.
 ResultFileRead ParseResultFile(std::string_view bytes);
+// Reads line by line, holding the rows kept and one block of the file.
 // Ok is false with "cannot be read (reason)" when the file cannot be opened
 // or is not a regular file, and without reading on when its opening lines
 // or its size are not a result file's.

@@ -113,6 +113,8 @@ bool StagedFile::Open() {
     char base[48];
     std::snprintf(base, sizeof base, ".kelvane-%ld-%u", static_cast<long>(::getpid()), counter++);
     const std::string candidate = folder + base;
+    // Listed before it is made: a fatal signal the moment after finds it.
+    int slot = Register(candidate);
     // Created like the final file would be: mode 0666 less the umask.
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
@@ -120,11 +122,12 @@ bool StagedFile::Open() {
       if (existed_) (void)::fchmod(fd, st.st_mode & 07777);
       ::close(fd);
       temp_ = candidate;
-      slot_ = Register(temp_);
+      slot_ = slot;
       staged_ = true;
       return true;
     }
     err = errno;
+    Unregister(slot);
     if (err != EEXIST) break;
   }
   if (!existed_) return true;  // nothing to lose: the writer's open decides

@@ -6,12 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include <new>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "engine/MiscCalc.h"
@@ -314,6 +319,96 @@ TEST_F(ResultFileReaderTest, FifosDevicesAndHugeFilesAreRefusedWithoutReadingThe
   filetest::WriteBytes(big, "===\r\nPHISICAL PROPERTIES\r\n===\r\n");
   fs::resize_file(big, 1LL << 30);
   EXPECT_EQ(ReadResultFile(big.string()).Error, "it is far larger than any result file");
+}
+
+
+// The file is read in blocks of 64 KiB: a file cut at any byte around a
+// block's end (a line end split between blocks, a row's last digit or its
+// CR alone in the next block, the file ending exactly there) reads as the
+// same bytes held whole.
+TEST_F(ResultFileReaderTest, ReadingByBlocksAgreesWithTheWholeBytesAtEveryCutNearABlocksEnd) {
+  const std::string whole = ReadAll(Run(FieldTextMap(), "whole.txt", RunOutcome::Finished));
+  ASSERT_GT(whole.size(), 3u * 65536);
+  const fs::path cutFile = dir_ / "cut.txt";
+  for (const size_t block : {size_t{65536}, size_t{2 * 65536}}) {
+    for (size_t cut = block - 160; cut <= block + 160; ++cut) {
+      const std::string_view bytes = std::string_view(whole).substr(0, cut);
+      filetest::WriteBytes(cutFile, std::string(bytes));
+      const ResultFileRead streamed = ReadResultFile(cutFile.string());
+      const ResultFileRead held = ParseResultFile(bytes);
+      SCOPED_TRACE(cut);
+      ASSERT_EQ(streamed.Ok, held.Ok) << streamed.Error << " / " << held.Error;
+      EXPECT_EQ(streamed.Error, held.Error);
+      EXPECT_EQ(streamed.Data.Truncated, held.Data.Truncated);
+      ASSERT_EQ(streamed.Data.Zones.size(), held.Data.Zones.size());
+      ASSERT_EQ(streamed.Data.Echo.size(), held.Data.Echo.size());
+      for (size_t z = 0; z < held.Data.Zones.size(); ++z) {
+        ASSERT_EQ(streamed.Data.Zones[z].Rows.size(), held.Data.Zones[z].Rows.size());
+        EXPECT_EQ(streamed.Data.Zones[z].Rows.back().Temp, held.Data.Zones[z].Rows.back().Temp);
+        EXPECT_EQ(streamed.Data.Zones[z].Solvent2.back().Conc, held.Data.Zones[z].Solvent2.back().Conc);
+      }
+    }
+  }
+  // A damaged row whose line end is a block's last byte is no cut-off
+  // write: lines follow it.
+  std::string damaged = whole;
+  const size_t start = damaged.rfind('\n', 65534) + 1;
+  damaged.replace(start, damaged.find('\n', start) - start, "x" + std::string(65535 - start - 1, ' '));
+  ASSERT_EQ(damaged[65535], '\n');
+  filetest::WriteBytes(cutFile, damaged);
+  EXPECT_FALSE(ParseResultFile(damaged).Ok);
+  EXPECT_EQ(ReadResultFile(cutFile.string()).Error, ParseResultFile(damaged).Error);
+  // Ending on a full block, then one line end more.
+  const std::string_view exact = std::string_view(whole).substr(0, 65536 + whole.substr(65536).find('\n') + 1);
+  for (const std::string& bytes : {std::string(exact), std::string(exact) + "\n"}) {
+    filetest::WriteBytes(cutFile, bytes);
+    EXPECT_EQ(ReadResultFile(cutFile.string()).Data.Truncated, ParseResultFile(bytes).Data.Truncated);
+  }
+}
+
+// A file of 63 MiB that opens as a result file and holds nothing but line
+// ends is read line by line: refused for its missing echo while the reader's
+// memory stays within a small multiple of the file (here: under four times
+// its size of address space, where holding every line would take over a
+// gigabyte).
+TEST_F(ResultFileReaderTest, ALargeFileOfLineEndsIsRefusedInASmallMultipleOfItsSize) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves its shadow memory in the address space limited here";
+#else
+  const fs::path path = dir_ / "line-ends.txt";
+  const long long size = 63LL << 20;
+  {
+    std::ofstream out(path, std::ios::binary);
+    const std::string head = "===\r\nPHISICAL PROPERTIES\r\n";
+    out << head << std::string(static_cast<size_t>(size) - head.size(), '\n');
+  }
+  ASSERT_EQ(static_cast<long long>(fs::file_size(path)), size);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The address space in use now, then room for four copies of the file.
+    long pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    const rlim_t limit = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + 4 * static_cast<rlim_t>(size);
+    const rlimit rl{limit, limit};
+    if (pages == 0 || ::setrlimit(RLIMIT_AS, &rl) != 0) ::_exit(10);
+    try {
+      const ResultFileRead read = ReadResultFile(path.string());
+      ::_exit(read.Ok ? 11 : read.Error == "its input echo lacks the calculation accuracy, the web speed or zone 1's "
+                                           "conditions" ? 0 : 12);
+    } catch (const std::bad_alloc&) {
+      ::_exit(13);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the reader died by signal " << WTERMSIG(status);
+  // 13: out of memory; 12: another reason; 11: accepted; 10: no limit set.
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
 }
 
 }  // namespace
