@@ -211,6 +211,20 @@ std::vector<SearchedField> ZoneTemperatureFields(const FieldTexts& base, double 
   return out;
 }
 
+std::string UnsearchableZone(const FieldTexts& base, double span, double lowest, double highest) {
+  constexpr double Anything = std::numeric_limits<double>::max() / 4;
+  const std::vector<SearchedField> inUse = ZoneTemperatureFields(base, Anything, -Anything, Anything);
+  const std::vector<SearchedField> searched = ZoneTemperatureFields(base, span, lowest, highest);
+  for (std::size_t i = 0; i < inUse.size(); ++i) {
+    const FieldSpec& f = *inUse[i].Field.Field;
+    if (i < searched.size() && searched[i].Field.Field == &f) continue;
+    return "Zone " + std::to_string(f.Zone) + ": its gas temperature, " + base.Text(f.Component) +
+           " ℃, lies more than " + ReadableNumber(span) + " K outside " + ReadableNumber(lowest) + "–" +
+           ReadableNumber(highest) + " ℃.";
+  }
+  return {};
+}
+
 DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const StudyOptions& options,
                     StudyControl& control) {
   if (p.Fields.empty()) throw std::invalid_argument("no field to design");

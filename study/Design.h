@@ -51,6 +51,12 @@ struct DesignProblem {
 std::vector<SearchedField> ZoneTemperatureFields(const FieldTexts& base, double span = 40, double lowest = 20,
                                                  double highest = 200);
 
+// The first zone in use whose gas temperature has no range to search
+// (its current value lies more than `span` outside [lowest, highest]), which
+// ZoneTemperatureFields leaves out: a sentence naming the zone, its value
+// and the range.  Empty when every zone in use has a range.
+std::string UnsearchableZone(const FieldTexts& base, double span = 40, double lowest = 20, double highest = 200);
+
 struct ZoneCost {
   int Zone = 0;
   double Heat = 0;                  // kJ/m^2 from the gas

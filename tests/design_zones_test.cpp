@@ -53,5 +53,25 @@ TEST(DesignZonesTest, EightZonesAreNoSlowerThanTwoOfTheSameDryer) {
   EXPECT_TRUE(eight.LocallyOptimal) << DesignReport(p8, eight);
 }
 
+// A zone whose gas lies further than the span outside the allowed range has
+// no temperature to search; the design must not quietly hold it as it is.
+TEST(DesignZonesTest, AZoneWithNoRangeToSearchIsNamed) {
+  StudyDefinition s = Dryer(3);
+  EXPECT_EQ(UnsearchableZone(s.Base), "");
+  s.Base.SetText(ZoneComponent(2, 1), "250");
+  EXPECT_EQ(ZoneTemperatureFields(s.Base).size(), 2u);  // zones 1 and 3 only
+  EXPECT_EQ(UnsearchableZone(s.Base), "Zone 2: its gas temperature, 250 ℃, lies more than 40 K outside 20–200 ℃.");
+  // Within a wider span, or a higher ceiling, it has a range again.
+  EXPECT_EQ(UnsearchableZone(s.Base, 60), "");
+  EXPECT_EQ(UnsearchableZone(s.Base, 40, 20, 300), "");
+  // Below the floor, and the last zone in use, count as much.
+  s.Base.SetText(ZoneComponent(2, 1), "70");
+  s.Base.SetText(ZoneComponent(3, 1), "-30");
+  EXPECT_EQ(UnsearchableZone(s.Base, 40, 20, 200).rfind("Zone 3: its gas temperature, -30 ℃", 0), 0u);
+  // A zone at the edge of its reach keeps a range, however short.
+  s.Base.SetText(ZoneComponent(3, 1), "239");
+  EXPECT_EQ(UnsearchableZone(s.Base), "");
+}
+
 }  // namespace
 }  // namespace kelvane
