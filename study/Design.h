@@ -9,10 +9,11 @@
 // every target a constraint, from two starts run side by side: the best
 // uniform schedule (every zone at one temperature, its speed found by the
 // boundary search) and the base case's own temperatures.  With more than
-// two zones the uniform start first designs a coarse schedule, the zones in
-// two blocks of neighbours, and goes on to every zone on its own from there:
-// COBYLA started at once in many temperatures from the uniform schedule
-// settles far from the fastest schedule.  A run that does
+// two zones the uniform start first designs coarser schedules, the zones in
+// 2, then 4, 8, ... blocks of neighbours, each from the last, and goes on to
+// every zone on its own from there: COBYLA started at once in many
+// temperatures from the uniform schedule settles far from the fastest
+// schedule, short of a target it cannot come back to.  A run that does
 // not finish is no answer: its point is replaced by the nearest of a few
 // neighbours that finishes, and only when all of them fail does the
 // optimiser see the point as infeasible.  The design is the fastest run

@@ -9,10 +9,11 @@ namespace {
 // scaled variables), alternating in sign.
 constexpr double NudgeStep = 0.01;
 constexpr int Nudges = 3;
-// The coarse schedule's blocks of neighbouring zones, and the fine
-// design's first step from the coarse one (in the scaled variables).
+// The coarsest schedule's blocks of neighbouring zones (each finer schedule
+// has twice as many), and each finer schedule's first step from the
+// coarser one's design (in the scaled variables; a fresh start takes 0.1).
 constexpr std::size_t Blocks = 2;
-constexpr double FineStep = 0.02;
+constexpr double FinerStep = 0.05;
 
 }  // namespace
 
@@ -120,43 +121,43 @@ std::vector<double> Scaled(const Start& s, const std::vector<std::string>& value
 
 void CoarseThenFine(Start& fine, const std::vector<double>& u0, int maxEvaluations, double tol, std::string& stop) {
   const std::size_t n = u0.size();
-  std::vector<int> block(n, -1);  // each variable's block, or -1: its own
   std::vector<std::size_t> gas;
   for (std::size_t i = 0; i + 1 < n; ++i)
     if (IsGasTemperature(fine.problem.Fields[i])) gas.push_back(i);
-  if (gas.size() <= Blocks) {
-    RunStart(fine, u0, maxEvaluations, tol, stop);
-    return;
-  }
-  for (std::size_t j = 0; j < gas.size(); ++j) block[gas[j]] = static_cast<int>(j * Blocks / gas.size());
-  std::vector<std::size_t> own;
-  for (std::size_t i = 0; i < n; ++i)
-    if (block[i] < 0) own.push_back(i);
-  Start coarse(fine.runs, fine.problem);
-  coarse.Expand = [=](const std::vector<double>& v) {
-    std::vector<double> u(n);
+  std::vector<double> u = u0;
+  double step = 0.1;
+  for (std::size_t blocks = Blocks; blocks < gas.size(); blocks *= 2) {
+    std::vector<int> block(n, -1);  // each variable's block, or -1: its own
+    for (std::size_t j = 0; j < gas.size(); ++j) block[gas[j]] = static_cast<int>(j * blocks / gas.size());
+    std::vector<std::size_t> own;
     for (std::size_t i = 0; i < n; ++i)
-      if (block[i] >= 0) u[i] = v[static_cast<std::size_t>(block[i])];
-    for (std::size_t k = 0; k < own.size(); ++k) u[own[k]] = v[Blocks + k];
-    return u;
-  };
-  // Each block starts at the mean place of its zones.
-  std::vector<double> c(Blocks, 0.0), count(Blocks, 0.0);
-  for (std::size_t i = 0; i < n; ++i)
-    if (block[i] >= 0) c[block[i]] += u0[i], count[block[i]] += 1;
-  for (std::size_t b = 0; b < Blocks; ++b) c[b] /= count[b];
-  for (std::size_t i : own) c.push_back(u0[i]);
-  std::string coarseStop;
-  RunStart(coarse, c, maxEvaluations, tol, coarseStop);
-  if (coarseStop == "cancelled") {
-    stop = coarseStop;
-    return;
+      if (block[i] < 0) own.push_back(i);
+    Start coarse(fine.runs, fine.problem);
+    coarse.Expand = [=](const std::vector<double>& v) {
+      std::vector<double> x(n);
+      for (std::size_t i = 0; i < n; ++i)
+        if (block[i] >= 0) x[i] = v[static_cast<std::size_t>(block[i])];
+      for (std::size_t k = 0; k < own.size(); ++k) x[own[k]] = v[blocks + k];
+      return x;
+    };
+    // Each block starts at the mean place of its zones.
+    std::vector<double> c(blocks, 0.0), count(blocks, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+      if (block[i] >= 0) c[block[i]] += u[i], count[block[i]] += 1;
+    for (std::size_t b = 0; b < blocks; ++b) c[b] /= count[b];
+    for (std::size_t i : own) c.push_back(u[i]);
+    std::string coarseStop;
+    RunStart(coarse, c, maxEvaluations, tol, coarseStop, step);
+    if (coarseStop == "cancelled") {
+      stop = coarseStop;
+      return;
+    }
+    // The next schedule starts from this one's fastest run that met the
+    // targets, a short step away: a long first step in every block at once
+    // would undo what the coarser schedule found.
+    if (coarse.best) u = Scaled(fine, coarse.best->Row.Values), step = FinerStep;
   }
-  // The coarse start's fastest run that met the targets: the fine design starts there, a
-  // short step away, for a long first step in every zone at once undoes
-  // what the coarse schedule found.
-  RunStart(fine, coarse.best ? Scaled(fine, coarse.best->Row.Values) : u0, maxEvaluations, tol, stop,
-           coarse.best ? FineStep : 0.1);
+  RunStart(fine, u, maxEvaluations, tol, stop, step);
 }
 
 }  // namespace kelvane::design_search

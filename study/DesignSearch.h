@@ -1,7 +1,7 @@
 #pragma once
 // The search behind the dryer's design: the runs every start shares, one
-// start of COBYLA in variables scaled to [0, 1], and the coarse schedule
-// that leads the uniform start to the fine one.
+// start of COBYLA in variables scaled to [0, 1], and the coarser schedules
+// that lead the uniform start to the fine one.
 
 #include <algorithm>
 #include <cstdlib>
@@ -123,11 +123,11 @@ void RunStart(Start& s, std::vector<double> u0, int maxEvaluations, double tol, 
 // The variables of a run, scaled to [0, 1] by the start's bounds.
 std::vector<double> Scaled(const Start& s, const std::vector<std::string>& values);
 
-// The uniform start through a coarse schedule: the zones' gas temperatures
-// in two blocks of neighbouring zones, each block at one temperature (its
-// place within each zone's own range), designed first; then every zone on
-// its own from the best coarse run that met the targets, with a short
-// first step.  Without more than two zones, the fine design alone.
+// The uniform start through coarser schedules: the zones' gas temperatures
+// in 2 blocks of neighbouring zones, each block at one place within each of
+// its zones' own ranges, designed first; then 4 blocks from that design,
+// then 8, ..., while there are fewer blocks than zones; then every zone on
+// its own.  With two zones or fewer, the fine design alone.
 void CoarseThenFine(Start& fine, const std::vector<double>& u0, int maxEvaluations, double tol, std::string& stop);
 
 }  // namespace kelvane::design_search
