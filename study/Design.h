@@ -36,7 +36,7 @@ struct DesignProblem {
   // The gas temperatures (the OuterTemperature fields searched, in zone
   // order) never fall along the dryer.
   bool NonDecreasing = false;
-  int MaxEvaluations = 120;  // per start
+  int MaxEvaluations = 120;  // per start, and per coarser stage of the uniform start
   double RelativeTolerance = 1e-3;
   std::optional<double> WebWidth;  // m: the power per zone in kW
   // An energy cap: the heat from the gas at most this, kJ/m^2 (a further
