@@ -17,12 +17,12 @@
 #include "study/StudyTable.h"
 
 namespace kelvane::design_search {
+
 inline std::string Text(double x) { return FieldValueText(x, 6); }
 
 inline double Number(const std::string& t) { return std::strtod(t.c_str(), nullptr); }
 
 inline bool IsGasTemperature(const SearchedField& f) { return f.Field.Field && f.Field.Field->Index == 1 && f.Field.Field->Zone > 0; }
-
 
 // Everything the starts share: the runs made and the best design.
 class Runs {
