@@ -141,6 +141,8 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
     const Bounds s = ParseBounds(speed, "--speed");
     p.SpeedLower = s.Lo;
     p.SpeedUpper = s.Hi;
+    if (const std::string zone = UnsearchableZone(study.Base, span, lowest, highest); !zone.empty())
+      throw std::invalid_argument(zone);
     p.Fields = ZoneTemperatureFields(study.Base, span, lowest, highest);
     for (const std::string& o : over) {
       const auto eq = o.find('=');

@@ -47,6 +47,9 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   p.NonDecreasing = nonDecreasing;
   p.WebWidth = webWidth;
   p.MaxEvaluations = maxEvaluations;
+  if (!(lowest < highest)) throw py::value_error("lowest must be below highest");
+  if (const std::string zone = UnsearchableZone(base.Base, span, lowest, highest); !zone.empty())
+    throw py::value_error(zone);
   p.Fields = ZoneTemperatureFields(base.Base, span, lowest, highest);
   for (const auto& [name, lo, hi] : over) {
     SearchedField f;

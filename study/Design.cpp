@@ -5,209 +5,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <mutex>
-#include <nlopt.hpp>
 #include <stdexcept>
 #include <thread>
 
 #include "run/ReadRunParameters.h"
 #include "study/BoundarySearch.h"
 #include "study/DesignAnswer.h"
+#include "study/DesignSearch.h"
 #include "study/StudyTable.h"
 
 namespace kelvane {
 
 namespace {
 
-std::string Text(double x) { return FieldValueText(x, 6); }
+using namespace design_search;
 
-double Number(const std::string& t) { return std::strtod(t.c_str(), nullptr); }
-
-bool IsGasTemperature(const SearchedField& f) { return f.Field.Field && f.Field.Field->Index == 1 && f.Field.Field->Zone > 0; }
-
-// A neighbour of a point that failed: a small step of one field (in the
-// scaled variables), alternating in sign.
-constexpr double NudgeStep = 0.01;
-constexpr int Nudges = 3;
 // The local check's steps: the speed this much faster, each field moved
 // by this share of its span.
 constexpr double CheckSpeedStep = 0.005;
 constexpr double CheckFieldStep = 0.01;
-
-// Everything the starts share: the runs made and the best design.
-class Runs {
- public:
-  Runs(const StudyDefinition& study, const DesignProblem& p, const StudyOptions& o, StudyControl& c)
-      : study_(study), problem_(p), options_(o), control_(c) {
-    options_.Jobs = 1;
-  }
-
-  // Runs the texts of one point (the fields, then the speed).
-  RowResult Run(const std::vector<std::string>& values) {
-    std::vector<StudyRow> rows{{0, values}};
-    RowResult r = RunStudy(study_, rows, options_, control_)[0];
-    Record(r);
-    return r;
-  }
-  void Record(RowResult& r) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    r.Row.Number = evaluations_.size() + 1;
-    evaluations_.push_back(r);
-    if (r.Outcome == RowOutcome::Cancelled || r.Outcome == RowOutcome::NotRun) cancelled_ = true;
-    if (!Feasible(r)) return;
-    const double v = Number(r.Row.Values.back());
-    if (!best_ || v > Number(best_->Row.Values.back())) best_ = r;
-  }
-  bool Feasible(const RowResult& r) const { return DesignFeasible(problem_, r); }
-  // The heat from the gas beyond the cap, kJ/m^2 (finished runs only).
-  double HeatOver(const RowResult& r) const {
-    return problem_.MaxHeat ? r.Details.Run.TotalHeat - *problem_.MaxHeat : -1;
-  }
-  // The largest fall of the gas temperature from one zone to the next, K.
-  double OrderViolation(const std::vector<std::string>& values) const {
-    if (!problem_.NonDecreasing) return -1;
-    double worst = -std::numeric_limits<double>::infinity(), last = 0;
-    bool any = false;
-    for (std::size_t i = 0; i < problem_.Fields.size(); ++i) {
-      if (!IsGasTemperature(problem_.Fields[i])) continue;
-      const double t = Number(values[i]);
-      if (any) worst = std::max(worst, last - t);
-      last = t;
-      any = true;
-    }
-    return any ? worst : -1;
-  }
-  bool Cancelled() const { return cancelled_ || control_.Cancel.load(); }
-  std::vector<RowResult> Evaluations() const { return evaluations_; }
-  std::optional<RowResult> Best() const { return best_; }
-  StudyControl& Control() { return control_; }
-  const StudyDefinition& Study() const { return study_; }
-  StudyOptions& Options() { return options_; }
-
- private:
-  const StudyDefinition& study_;
-  const DesignProblem& problem_;
-  StudyOptions options_;
-  StudyControl& control_;
-  std::mutex mutex_;
-  std::vector<RowResult> evaluations_;
-  std::optional<RowResult> best_;
-  bool cancelled_ = false;
-};
-
-// One start of COBYLA, in variables scaled to [0, 1]: the fields, then the speed.
-struct Start {
-  Start(Runs& r, const DesignProblem& p) : runs(r), problem(p) {
-    for (const SearchedField& f : p.Fields) {
-      lower.push_back(f.Lower);
-      upper.push_back(f.Upper);
-    }
-    lower.push_back(p.SpeedLower);
-    upper.push_back(p.SpeedUpper);
-  }
-  Runs& runs;
-  const DesignProblem& problem;
-  std::vector<double> lower, upper;
-  std::vector<double> lastU;
-  RowResult last;
-  bool lastFailed = false;
-
-  std::vector<std::string> Texts(const std::vector<double>& u) const {
-    std::vector<std::string> t;
-    for (std::size_t i = 0; i < u.size(); ++i)
-      t.push_back(Text(lower[i] + std::clamp(u[i], 0.0, 1.0) * (upper[i] - lower[i])));
-    return t;
-  }
-  // The run at u, or at the nearest neighbour that finishes.
-  const RowResult& At(const std::vector<double>& u) {
-    if (u == lastU) return last;
-    lastU = u;
-    last = runs.Run(Texts(u));
-    lastFailed = false;
-    for (int k = 0; k < Nudges && last.Outcome != RowOutcome::Finished && !runs.Cancelled(); ++k) {
-      std::vector<double> n = u;
-      const std::size_t i = static_cast<std::size_t>(k) % n.size();
-      n[i] = std::clamp(n[i] + (k % 2 == 0 ? NudgeStep : -NudgeStep), 0.0, 1.0);
-      last = runs.Run(Texts(n));
-    }
-    if (runs.Cancelled()) throw nlopt::forced_stop();
-    lastFailed = last.Outcome != RowOutcome::Finished;
-    return last;
-  }
-};
-
-double Objective(const std::vector<double>& u, std::vector<double>&, void* data) {
-  Start& s = *static_cast<Start*>(data);
-  (void)s.At(u);
-  return -u.back();  // the fastest web
-}
-
-struct Constraint {
-  Start* S;
-  int Which;  // 0 residual, 1 film temperature, 2 boiling, 3 boiling margin, 4 skinning, 5 order, 6 heat
-};
-
-// The constraint's violation, scaled to about one for a clear miss.
-double Scaled(const Constraint& c, const RowResult& r);
-constexpr double ConstraintRoom = 2e-4;
-
-double ConstraintValue(const std::vector<double>& u, std::vector<double>&, void* data) {
-  const Constraint& c = *static_cast<Constraint*>(data);
-  const RowResult& r = c.S->At(u);
-  // Every neighbour failed too: infeasible, so that the optimiser leaves.
-  if (c.S->lastFailed) return 1.0;
-  // COBYLA settles on a constraint from either side; the design must be a
-  // run that meets the targets, so each is asked with a little room.
-  return Scaled(c, r) + ConstraintRoom;
-}
-
-double Scaled(const Constraint& c, const RowResult& r) {
-  const Targets& t = c.S->problem.Goal;
-  const TargetViolations v = Violations(r, t, 1.0);
-  switch (c.Which) {
-    case 0: return *v.Residual / std::max(*t.MaxResidual, 1e-9);
-    case 1: return *v.FilmTemperature / 50.0;
-    case 2: return *v.Boiling / 760.0;
-    case 3: return *v.BoilingMargin / 760.0;
-    case 4: return *v.Skinning * 10.0;
-    case 5: return c.S->runs.OrderViolation(r.Row.Values) / 40.0;
-    default: return c.S->runs.HeatOver(r) / std::max(*c.S->problem.MaxHeat, 1e-9);
-  }
-}
-
-void RunStart(Start& s, std::vector<double> u0, int maxEvaluations, double tol, std::string& stop) {
-  const std::size_t n = u0.size();
-  nlopt::opt o(nlopt::LN_COBYLA, static_cast<unsigned>(n));
-  o.set_lower_bounds(std::vector<double>(n, 0.0));
-  o.set_upper_bounds(std::vector<double>(n, 1.0));
-  o.set_initial_step(std::vector<double>(n, 0.1));
-  o.set_maxeval(maxEvaluations);
-  o.set_xtol_rel(tol);
-  o.set_min_objective(Objective, &s);
-  std::vector<Constraint> constraints;
-  const Targets& t = s.problem.Goal;
-  if (t.MaxResidual) constraints.push_back({&s, 0});
-  if (t.MaxFilmTemperature) constraints.push_back({&s, 1});
-  if (t.NoBoiling) constraints.push_back({&s, 2});
-  if (t.MinBoilingMargin) constraints.push_back({&s, 3});
-  if (t.NoSkinning) constraints.push_back({&s, 4});
-  if (s.problem.NonDecreasing) constraints.push_back({&s, 5});
-  if (s.problem.MaxHeat) constraints.push_back({&s, 6});
-  for (Constraint& c : constraints) o.add_inequality_constraint(ConstraintValue, &c, 1e-9);
-  double f = 0;
-  try {
-    switch (o.optimize(u0, f)) {
-      case nlopt::XTOL_REACHED: stop = "fields settled within the tolerance"; break;
-      case nlopt::MAXEVAL_REACHED: stop = "evaluation limit reached"; break;
-      case nlopt::FTOL_REACHED: stop = "speed no longer improving"; break;
-      default: stop = "converged"; break;
-    }
-  } catch (const nlopt::forced_stop&) {
-    stop = "cancelled";
-  } catch (const std::exception& e) {
-    stop = std::string("the optimiser stopped: ") + e.what();
-  }
-}
 
 // The best uniform schedule: every searched gas temperature at one value,
 // its speed by the boundary search (which needs the slowest speed to meet
@@ -395,6 +211,20 @@ std::vector<SearchedField> ZoneTemperatureFields(const FieldTexts& base, double 
   return out;
 }
 
+std::string UnsearchableZone(const FieldTexts& base, double span, double lowest, double highest) {
+  constexpr double Anything = std::numeric_limits<double>::max() / 4;
+  const std::vector<SearchedField> inUse = ZoneTemperatureFields(base, Anything, -Anything, Anything);
+  const std::vector<SearchedField> searched = ZoneTemperatureFields(base, span, lowest, highest);
+  for (std::size_t i = 0; i < inUse.size(); ++i) {
+    const FieldSpec& f = *inUse[i].Field.Field;
+    if (i < searched.size() && searched[i].Field.Field == &f) continue;
+    return "Zone " + std::to_string(f.Zone) + ": its gas temperature, " + base.Text(f.Component) +
+           " ℃, lies more than " + ReadableNumber(span) + " K outside " + ReadableNumber(lowest) + "–" +
+           ReadableNumber(highest) + " ℃.";
+  }
+  return {};
+}
+
 DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const StudyOptions& options,
                     StudyControl& control) {
   if (p.Fields.empty()) throw std::invalid_argument("no field to design");
@@ -441,7 +271,7 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
   std::string stopA, stopB;
   if (!runs.Cancelled()) {
     std::thread second([&] { RunStart(b, ub, p.MaxEvaluations, p.RelativeTolerance, stopB); });
-    RunStart(a, ua, p.MaxEvaluations, p.RelativeTolerance, stopA);
+    CoarseThenFine(a, ua, p.MaxEvaluations, p.RelativeTolerance, stopA);
     second.join();
   }
   result.Stop = stopA == stopB ? stopA : stopA + " (uniform start), " + stopB + (p.Start.empty() ? " (base start)" : " (given start)");

@@ -8,7 +8,12 @@
 // NLopt's COBYLA maximises the speed over the fields and the speed at once,
 // every target a constraint, from two starts run side by side: the best
 // uniform schedule (every zone at one temperature, its speed found by the
-// boundary search) and the base case's own temperatures.  A run that does
+// boundary search) and the base case's own temperatures.  With more than
+// two zones the uniform start first designs coarser schedules, the zones in
+// 2, then 4, 8, ... blocks of neighbours, each from the last, and goes on to
+// every zone on its own from there: COBYLA started at once in many
+// temperatures from the uniform schedule settles far from the fastest
+// schedule, short of a target it cannot come back to.  A run that does
 // not finish is no answer: its point is replaced by the nearest of a few
 // neighbours that finishes, and only when all of them fail does the
 // optimiser see the point as infeasible.  The design is the fastest run
@@ -31,7 +36,7 @@ struct DesignProblem {
   // The gas temperatures (the OuterTemperature fields searched, in zone
   // order) never fall along the dryer.
   bool NonDecreasing = false;
-  int MaxEvaluations = 120;  // per start
+  int MaxEvaluations = 120;  // per start, and per coarser stage of the uniform start
   double RelativeTolerance = 1e-3;
   std::optional<double> WebWidth;  // m: the power per zone in kW
   // An energy cap: the heat from the gas at most this, kJ/m^2 (a further
@@ -46,6 +51,12 @@ struct DesignProblem {
 // `span` of its current value, and within [lowest, highest] degC.
 std::vector<SearchedField> ZoneTemperatureFields(const FieldTexts& base, double span = 40, double lowest = 20,
                                                  double highest = 200);
+
+// The first zone in use whose gas temperature has no range to search
+// (its current value lies more than `span` outside [lowest, highest]), which
+// ZoneTemperatureFields leaves out: a sentence naming the zone, its value
+// and the range.  Empty when every zone in use has a range.
+std::string UnsearchableZone(const FieldTexts& base, double span = 40, double lowest = 20, double highest = 200);
 
 struct ZoneCost {
   int Zone = 0;

@@ -66,20 +66,11 @@ Reading ReadDesignRequest(const DesignRequest& q, const FieldTexts& base) {
 
   p.NonDecreasing = q.NonDecreasing;
 
-  // Every zone in use gets a gas temperature to search; a zone whose
-  // current gas lies further than the span outside the range has none, and
-  // a design that left it as it is would not be the one asked for.
-  constexpr double Anything = std::numeric_limits<double>::max() / 4;
-  const std::vector<SearchedField> inUse = ZoneTemperatureFields(base, Anything, -Anything, Anything);
+  // Every zone in use gets a gas temperature to search; a design that
+  // left one as it is would not be the one asked for.
+  if (const std::string zone = UnsearchableZone(base, span, lowest, highest); !zone.empty())
+    return RequestRefusal{RequestInput::Zones, zone};
   p.Fields = ZoneTemperatureFields(base, span, lowest, highest);
-  for (std::size_t i = 0; i < inUse.size(); ++i) {
-    const FieldSpec& f = *inUse[i].Field.Field;
-    if (i < p.Fields.size() && p.Fields[i].Field.Field == &f) continue;
-    return RequestRefusal{RequestInput::Zones, "Zone " + std::to_string(f.Zone) + ": its gas temperature, " +
-                                                   base.Text(f.Component) + " ℃, lies more than " +
-                                                   ReadableNumber(span) + " K outside " + ReadableNumber(lowest) +
-                                                   "–" + ReadableNumber(highest) + " ℃."};
-  }
 
   if (!Blank(q.CoefficientShare)) {
     double share = 0;

@@ -132,5 +132,17 @@ TEST_F(StudyCliTest, DesignRefusesOutputsThatAreOneFile) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "f.csv"));
 }
 
+// A zone whose gas temperature is out of the design's reach is refused by
+// name, before any run, as the dialog refuses it; the design is never one
+// that held the zone as it was.
+TEST_F(StudyCliTest, DesignRefusesAZoneItCannotSearch) {
+  const std::string design = "\"$K\" design --quiet --max-residual 8 --set 'ZoneLength[1]=3' --set 'ZoneLength[2]=3' ";
+  EXPECT_EQ(Shell(design + "--set 'OuterTemperature[2]=250' --csv runs.csv >out.txt 2>err.txt"), 1);
+  EXPECT_EQ(ReadBytes(dir_ / "err.txt"),
+            "kelvane-run design: Zone 2: its gas temperature, 250 ℃, lies more than 40 K outside 20–200 ℃.\n");
+  EXPECT_EQ(ReadBytes(dir_ / "out.txt"), "");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "runs.csv"));
+}
+
 }  // namespace
 }  // namespace kelvane

@@ -50,7 +50,11 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     ``front=N`` (at least 2) also designs N points trading speed against the
     heat from the gas, as ``kelvane-run design --front N``: each a design
     with the heat per m2 capped, the caps spread from the cheapest run that
-    dried to the unconstrained design's heat."""
+    dried to the unconstrained design's heat.
+
+    Raises ValueError naming a zone whose gas temperature lies more than
+    ``span`` K outside ``lowest``..``highest``: it would have no range to
+    search."""
     for name, flag in (("no_boiling", no_boiling), ("no_skinning", no_skinning),
                        ("non_decreasing", non_decreasing), ("robust", robust)):
         if not isinstance(flag, bool):

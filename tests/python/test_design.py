@@ -58,3 +58,10 @@ def test_front_is_the_runners_front(tmp_path):
         assert rows(f.read()) == front
     with pytest.raises(ValueError, match="front must be at least 2"):
         kelvane.design(SHORT, max_residual=8, front=1)
+
+
+def test_a_zone_out_of_reach_is_refused_by_name():
+    with pytest.raises(ValueError, match="Zone 2: its gas temperature, 250 ℃, lies more than 40 K outside 20–200 ℃"):
+        kelvane.design(dict(SHORT, **{"OuterTemperature[2]": "250"}), max_residual=8)
+    with pytest.raises(ValueError, match="lowest must be below highest"):
+        kelvane.design(SHORT, max_residual=8, lowest=90, highest=90)

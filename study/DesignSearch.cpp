@@ -1,0 +1,163 @@
+#include "study/DesignSearch.h"
+
+#include <nlopt.hpp>
+
+namespace kelvane::design_search {
+
+namespace {
+// A neighbour of a point that failed: a small step of one field (in the
+// scaled variables), alternating in sign.
+constexpr double NudgeStep = 0.01;
+constexpr int Nudges = 3;
+// The coarsest schedule's blocks of neighbouring zones (each finer schedule
+// has twice as many), and each finer schedule's first step from the
+// coarser one's design (in the scaled variables; a fresh start takes 0.1).
+constexpr std::size_t Blocks = 2;
+constexpr double FinerStep = 0.05;
+
+}  // namespace
+
+const RowResult& Start::At(const std::vector<double>& u) {
+  if (u == lastU) return last;
+  lastU = u;
+  last = runs.Run(Texts(u));
+  lastFailed = false;
+  for (int k = 0; k < Nudges && last.Outcome != RowOutcome::Finished && !runs.Cancelled(); ++k) {
+    std::vector<double> n = u;
+    const std::size_t i = static_cast<std::size_t>(k) % n.size();
+    n[i] = std::clamp(n[i] + (k % 2 == 0 ? NudgeStep : -NudgeStep), 0.0, 1.0);
+    last = runs.Run(Texts(n));
+  }
+  if (runs.Cancelled()) throw nlopt::forced_stop();
+  lastFailed = last.Outcome != RowOutcome::Finished;
+  if (!lastFailed && runs.Feasible(last) &&
+      (!best || Number(last.Row.Values.back()) > Number(best->Row.Values.back())))
+    best = last;
+  return last;
+}
+
+namespace {
+
+double Objective(const std::vector<double>& u, std::vector<double>&, void* data) {
+  Start& s = *static_cast<Start*>(data);
+  (void)s.At(u);
+  return -u.back();  // the fastest web
+}
+
+struct Constraint {
+  Start* S;
+  int Which;  // 0 residual, 1 film temperature, 2 boiling, 3 boiling margin, 4 skinning, 5 order, 6 heat
+};
+
+// The constraint's violation, scaled to about one for a clear miss.
+double Scaled(const Constraint& c, const RowResult& r);
+constexpr double ConstraintRoom = 2e-4;
+
+double ConstraintValue(const std::vector<double>& u, std::vector<double>&, void* data) {
+  const Constraint& c = *static_cast<Constraint*>(data);
+  const RowResult& r = c.S->At(u);
+  // Every neighbour failed too: infeasible, so that the optimiser leaves.
+  if (c.S->lastFailed) return 1.0;
+  // COBYLA settles on a constraint from either side; the design must be a
+  // run that meets the targets, so each is asked with a little room.
+  return Scaled(c, r) + ConstraintRoom;
+}
+
+double Scaled(const Constraint& c, const RowResult& r) {
+  const Targets& t = c.S->problem.Goal;
+  const TargetViolations v = Violations(r, t, 1.0);
+  switch (c.Which) {
+    case 0: return *v.Residual / std::max(*t.MaxResidual, 1e-9);
+    case 1: return *v.FilmTemperature / 50.0;
+    case 2: return *v.Boiling / 760.0;
+    case 3: return *v.BoilingMargin / 760.0;
+    case 4: return *v.Skinning * 10.0;
+    case 5: return c.S->runs.OrderViolation(r.Row.Values) / 40.0;
+    default: return c.S->runs.HeatOver(r) / std::max(*c.S->problem.MaxHeat, 1e-9);
+  }
+}
+
+}  // namespace
+
+void RunStart(Start& s, std::vector<double> u0, int maxEvaluations, double tol, std::string& stop, double step) {
+  const std::size_t n = u0.size();
+  nlopt::opt o(nlopt::LN_COBYLA, static_cast<unsigned>(n));
+  o.set_lower_bounds(std::vector<double>(n, 0.0));
+  o.set_upper_bounds(std::vector<double>(n, 1.0));
+  o.set_initial_step(std::vector<double>(n, step));
+  o.set_maxeval(maxEvaluations);
+  o.set_xtol_rel(tol);
+  o.set_min_objective(Objective, &s);
+  std::vector<Constraint> constraints;
+  const Targets& t = s.problem.Goal;
+  if (t.MaxResidual) constraints.push_back({&s, 0});
+  if (t.MaxFilmTemperature) constraints.push_back({&s, 1});
+  if (t.NoBoiling) constraints.push_back({&s, 2});
+  if (t.MinBoilingMargin) constraints.push_back({&s, 3});
+  if (t.NoSkinning) constraints.push_back({&s, 4});
+  if (s.problem.NonDecreasing) constraints.push_back({&s, 5});
+  if (s.problem.MaxHeat) constraints.push_back({&s, 6});
+  for (Constraint& c : constraints) o.add_inequality_constraint(ConstraintValue, &c, 1e-9);
+  double f = 0;
+  try {
+    switch (o.optimize(u0, f)) {
+      case nlopt::XTOL_REACHED: stop = "fields settled within the tolerance"; break;
+      case nlopt::MAXEVAL_REACHED: stop = "evaluation limit reached"; break;
+      case nlopt::FTOL_REACHED: stop = "speed no longer improving"; break;
+      default: stop = "converged"; break;
+    }
+  } catch (const nlopt::forced_stop&) {
+    stop = "cancelled";
+  } catch (const std::exception& e) {
+    stop = std::string("the optimiser stopped: ") + e.what();
+  }
+}
+
+std::vector<double> Scaled(const Start& s, const std::vector<std::string>& values) {
+  std::vector<double> u;
+  for (std::size_t i = 0; i < s.lower.size(); ++i) u.push_back((Number(values[i]) - s.lower[i]) / (s.upper[i] - s.lower[i]));
+  return u;
+}
+
+void CoarseThenFine(Start& fine, const std::vector<double>& u0, int maxEvaluations, double tol, std::string& stop) {
+  const std::size_t n = u0.size();
+  std::vector<std::size_t> gas;
+  for (std::size_t i = 0; i + 1 < n; ++i)
+    if (IsGasTemperature(fine.problem.Fields[i])) gas.push_back(i);
+  std::vector<double> u = u0;
+  double step = 0.1;
+  for (std::size_t blocks = Blocks; blocks < gas.size(); blocks *= 2) {
+    std::vector<int> block(n, -1);  // each variable's block, or -1: its own
+    for (std::size_t j = 0; j < gas.size(); ++j) block[gas[j]] = static_cast<int>(j * blocks / gas.size());
+    std::vector<std::size_t> own;
+    for (std::size_t i = 0; i < n; ++i)
+      if (block[i] < 0) own.push_back(i);
+    Start coarse(fine.runs, fine.problem);
+    coarse.Expand = [=](const std::vector<double>& v) {
+      std::vector<double> x(n);
+      for (std::size_t i = 0; i < n; ++i)
+        if (block[i] >= 0) x[i] = v[static_cast<std::size_t>(block[i])];
+      for (std::size_t k = 0; k < own.size(); ++k) x[own[k]] = v[blocks + k];
+      return x;
+    };
+    // Each block starts at the mean place of its zones.
+    std::vector<double> c(blocks, 0.0), count(blocks, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+      if (block[i] >= 0) c[block[i]] += u[i], count[block[i]] += 1;
+    for (std::size_t b = 0; b < blocks; ++b) c[b] /= count[b];
+    for (std::size_t i : own) c.push_back(u[i]);
+    std::string coarseStop;
+    RunStart(coarse, c, maxEvaluations, tol, coarseStop, step);
+    if (coarseStop == "cancelled") {
+      stop = coarseStop;
+      return;
+    }
+    // The next schedule starts from this one's fastest run that met the
+    // targets, a short step away: a long first step in every block at once
+    // would undo what the coarser schedule found.
+    if (coarse.best) u = Scaled(fine, coarse.best->Row.Values), step = FinerStep;
+  }
+  RunStart(fine, u, maxEvaluations, tol, stop, step);
+}
+
+}  // namespace kelvane::design_search

@@ -1,0 +1,77 @@
+// The dryer's design with many zones: a dryer cut into more zones can copy
+// the schedule of the same dryer in fewer, so its design is no slower; and
+// a zone whose gas temperature cannot be searched is named, not left out.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "study/Design.h"
+#include "study/StudyTable.h"
+
+namespace kelvane {
+namespace {
+
+// A 14 m dryer in `zones` equal zones of 70 degC gas, marched at 5 cm steps.
+StudyDefinition Dryer(int zones) {
+  StudyDefinition s;
+  const std::string length = FieldValueText(14.0 / zones, 6);
+  const char* const members[] = {"OuterTemperature", "ZoneLength", "PartialPressure1", "PartialPressure2",
+                                 "BaseHeatTransferCoeff", "CoatHeatTransferCoeff"};
+  const char* const values[] = {"70", nullptr, "0", "0", "0.00109440", "0.00109440"};
+  for (int k = 1; k <= zones; ++k)
+    for (int i = 0; i < 6; ++i)
+      s.Base.SetText(ParseVaried(std::string(members[i]) + "[" + std::to_string(k) + "]=0").Field->Component,
+                     values[i] ? values[i] : length);
+  s.Base.SetText(FindField("IncrementZ")->Component, "5");
+  return s;
+}
+
+DesignResult DesignOf(const StudyDefinition& s, DesignProblem& p) {
+  p.Fields = ZoneTemperatureFields(s.Base, 100, 20, 160);
+  p.SpeedLower = 0.05;
+  p.SpeedUpper = 3;
+  p.Goal.MaxResidual = 8;
+  p.Goal.MaxFilmTemperature = 75;
+  StudyOptions options;
+  StudyControl control;
+  return Design(s, p, options, control);
+}
+
+TEST(DesignZonesTest, EightZonesAreNoSlowerThanTwoOfTheSameDryer) {
+  DesignProblem p2, p8;
+  const DesignResult two = DesignOf(Dryer(2), p2);
+  const DesignResult eight = DesignOf(Dryer(8), p8);
+  ASSERT_TRUE(two.Found && eight.Found) << DesignReport(p8, eight);
+  ASSERT_EQ(p8.Fields.size(), 8u);
+  // The two-zone design is well above the uniform schedule here, so a
+  // many-zone design stuck near the uniform one fails this.
+  ASSERT_GT(std::stod(two.Speed), 1.5 * std::stod(two.UniformSpeed)) << DesignReport(p2, two);
+  EXPECT_GE(std::stod(eight.Speed), std::stod(two.Speed) * (1 - 1e-3)) << DesignReport(p8, eight);
+  EXPECT_TRUE(MeetsTargets(eight.BestRow, p8.Goal));
+  EXPECT_TRUE(eight.LocallyOptimal) << DesignReport(p8, eight);
+}
+
+// A zone whose gas lies further than the span outside the allowed range has
+// no temperature to search; the design must not quietly hold it as it is.
+TEST(DesignZonesTest, AZoneWithNoRangeToSearchIsNamed) {
+  StudyDefinition s = Dryer(3);
+  EXPECT_EQ(UnsearchableZone(s.Base), "");
+  s.Base.SetText(ZoneComponent(2, 1), "250");
+  EXPECT_EQ(ZoneTemperatureFields(s.Base).size(), 2u);  // zones 1 and 3 only
+  EXPECT_EQ(UnsearchableZone(s.Base), "Zone 2: its gas temperature, 250 ℃, lies more than 40 K outside 20–200 ℃.");
+  // Within a wider span, or a higher ceiling, it has a range again.
+  EXPECT_EQ(UnsearchableZone(s.Base, 60), "");
+  EXPECT_EQ(UnsearchableZone(s.Base, 40, 20, 300), "");
+  // Below the floor, and the last zone in use, count as much.
+  s.Base.SetText(ZoneComponent(2, 1), "70");
+  s.Base.SetText(ZoneComponent(3, 1), "-30");
+  EXPECT_EQ(UnsearchableZone(s.Base, 40, 20, 200).rfind("Zone 3: its gas temperature, -30 ℃", 0), 0u);
+  // A zone at the edge of its reach keeps a range, however short.
+  s.Base.SetText(ZoneComponent(3, 1), "239");
+  EXPECT_EQ(UnsearchableZone(s.Base), "");
+}
+
+}  // namespace
+}  // namespace kelvane
