@@ -96,6 +96,16 @@ const char* UnitName(ResidualUnit u) {
   return "";
 }
 
+// The unit's symbol, as the target is written (1%, 0.5g/m2, 500ppm).
+const char* UnitSymbol(ResidualUnit u) {
+  switch (u) {
+    case ResidualUnit::PercentOfInitial: return "%";
+    case ResidualUnit::GramsPerSquareMetre: return "g/m2";
+    case ResidualUnit::PpmOfDryCoating: return "ppm";
+  }
+  return "";
+}
+
 // One warning per kind, solvent and zone: the first point, the worst value.
 class Collector {
  public:
@@ -238,11 +248,12 @@ std::vector<Warning> FindWarnings(const RunTrace& trace, RunSummary& summary) {
       if (!*r.TargetMet) {
         const Where at{lastZone->Zone, exit.Position, exit.Time};
         const char* unit = UnitName(set.ResidualTargetUnit);
+        const char* symbol = UnitSymbol(set.ResidualTargetUnit);
         list.push_back({WarningKind::ResidualTarget, 0, at, value, unit, value,
-                        finished ? Format("Residual target not met: %.4g %s left at the exit (target %.4g).", value,
-                                          unit, *set.ResidualTarget)
-                                 : Format("Residual target not met: the run stopped with %.4g %s left (target %.4g).",
-                                          value, unit, *set.ResidualTarget),
+                        finished ? Format("Residual target not met: %.4g %s left at the exit (target %.4g %s).", value,
+                                          unit, *set.ResidualTarget, symbol)
+                                 : Format("Residual target not met: the run stopped with %.4g %s left (target %.4g %s).",
+                                          value, unit, *set.ResidualTarget, symbol),
                         {}});
       }
     } else {

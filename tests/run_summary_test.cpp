@@ -302,6 +302,15 @@ TEST_F(RunSummaryTest, OutcomeWordsClaimDryOnlyForAMetTarget) {
   const std::string missed = OutcomeLine(SummarizeRun(d.Trace, set));
   EXPECT_EQ(missed.rfind("Not dry: ", 0), 0u) << missed;
   EXPECT_NE(missed.find("above the target of"), std::string::npos) << missed;
+  // The warning names the target in its unit, as the engineer gave it.
+  set.ResidualTargetUnit = ResidualUnit::GramsPerSquareMetre;
+  set.ResidualTarget = 0.5;
+  const RunSummary grams = SummarizeRun(d.Trace, set);
+  ASSERT_EQ(Count(grams, WarningKind::ResidualTarget), 1);
+  for (const Warning& w : grams.Warnings)
+    if (w.Kind == WarningKind::ResidualTarget) {
+      EXPECT_NE(w.Text.find("(target 0.5 g/m2)"), std::string::npos) << w.Text;
+    }
   // In ppm of the dry coating the words follow the unit of the target.
   set.ResidualTargetUnit = ResidualUnit::PpmOfDryCoating;
   set.ResidualTarget = 2 * d.Summary.Run.ResidualPpm;
