@@ -114,24 +114,11 @@ DesignDialog::DesignDialog(FieldTexts& fields, bool robust, QWidget* parent)
   connect(temperatureBox_, &QCheckBox::toggled, temperature_, &QLineEdit::setEnabled);
   connect(coefficientBox_, &QCheckBox::toggled, coefficientShare_, &QLineEdit::setEnabled);
 
-  auto* buttons = new QHBoxLayout;
-  layout->addLayout(buttons);
-  designButton_ = new QPushButton(QStringLiteral("Design"), this);
-  designButton_->setObjectName(QStringLiteral("Design"));
-  cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
-  cancelButton_->setObjectName(QStringLiteral("CancelDesign"));
-  cancelButton_->setEnabled(false);
-  buttons->addWidget(designButton_);
-  buttons->addWidget(cancelButton_);
-  buttons->addWidget(progress_, 1);
+  StartRow(layout, QStringLiteral("Design"), QStringLiteral("Design"), designButton_, QStringLiteral("CancelDesign"),
+           cancelButton_);
 
   // The answer beside the schedule and the film temperature.
-  answer_ = new QLabel(this);
-  answer_->setObjectName(QStringLiteral("DesignAnswer"));
-  QFont big = answer_->font();
-  big.setBold(true);
-  big.setPointSizeF(big.pointSizeF() * 1.25);
-  answer_->setFont(big);
+  answer_ = Headline(QStringLiteral("DesignAnswer"));
   answer_->setWordWrap(true);
   report_ = new QPlainTextEdit(this);
   report_->setObjectName(QStringLiteral("DesignReport"));

@@ -76,23 +76,10 @@ FastestSpeedDialog::FastestSpeedDialog(FieldTexts& fields, bool robust, QWidget*
   connect(temperatureBox_, &QCheckBox::toggled, temperature_, &QLineEdit::setEnabled);
   connect(residualBox_, &QCheckBox::toggled, residual_, &QLineEdit::setEnabled);
 
-  auto* buttons = new QHBoxLayout;
-  layout->addLayout(buttons);
-  searchButton_ = new QPushButton(QStringLiteral("Search"), this);
-  searchButton_->setObjectName(QStringLiteral("Search"));
-  cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
-  cancelButton_->setObjectName(QStringLiteral("CancelSearch"));
-  cancelButton_->setEnabled(false);
-  buttons->addWidget(searchButton_);
-  buttons->addWidget(cancelButton_);
-  buttons->addWidget(progress_, 1);
+  StartRow(layout, QStringLiteral("Search"), QStringLiteral("Search"), searchButton_, QStringLiteral("CancelSearch"),
+           cancelButton_);
 
-  answer_ = new QLabel(this);
-  answer_->setObjectName(QStringLiteral("SpeedAnswer"));
-  QFont big = answer_->font();
-  big.setBold(true);
-  big.setPointSizeF(big.pointSizeF() * 1.25);
-  answer_->setFont(big);
+  answer_ = Headline(QStringLiteral("SpeedAnswer"));
   detail_ = new QLabel(this);
   detail_->setObjectName(QStringLiteral("SpeedDetail"));
   detail_->setWordWrap(true);

@@ -54,11 +54,8 @@ StudyDialog::StudyDialog(FieldTexts& fields, bool robust, QWidget* parent)
   field_[0]->setCurrentIndex(field_[0]->findData(QStringLiteral("WebSpeed")));
   values_[0]->setText(QStringLiteral("0.5:2.0:0.25"));
 
-  auto* buttons = new QHBoxLayout;
-  layout->addLayout(buttons);
-  runButton_ = new QPushButton(QStringLiteral("Run"), this);
-  cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
-  cancelButton_->setEnabled(false);
+  QHBoxLayout* buttons =
+      StartRow(layout, QStringLiteral("Run"), QStringLiteral("StudyRun"), runButton_, QString(), cancelButton_);
   outcome_ = new QComboBox(this);
   outcome_->setObjectName(QStringLiteral("StudyOutcome"));
   for (const SummaryColumn& c : SummaryColumns()) outcome_->addItem(ColumnCaption(c), QString::fromLatin1(c.Name));
@@ -67,9 +64,6 @@ StudyDialog::StudyDialog(FieldTexts& fields, bool robust, QWidget* parent)
   robust_->setChecked(robust);
   robust_->setToolTip(QStringLiteral("Steps whose surface search does not converge are taken over by a damped "
                                      "Newton iteration instead of ending the run."));
-  buttons->addWidget(runButton_);
-  buttons->addWidget(cancelButton_);
-  buttons->addWidget(progress_, 1);
   buttons->addWidget(robust_);
   buttons->addWidget(new QLabel(QStringLiteral("Chart:"), this));
   buttons->addWidget(outcome_);

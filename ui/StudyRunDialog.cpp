@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -23,6 +24,31 @@ StudyRunDialog::StudyRunDialog(QWidget* parent) : QDialog(parent) {
 }
 
 StudyRunDialog::~StudyRunDialog() { Stop(); }
+
+QHBoxLayout* StudyRunDialog::StartRow(QBoxLayout* into, const QString& caption, const QString& name,
+                                      QPushButton*& start, const QString& cancelName, QPushButton*& cancel) {
+  auto* row = new QHBoxLayout;
+  into->addLayout(row);
+  start = new QPushButton(caption, this);
+  start->setObjectName(name);
+  cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  if (!cancelName.isEmpty()) cancel->setObjectName(cancelName);
+  cancel->setEnabled(false);
+  row->addWidget(start);
+  row->addWidget(cancel);
+  row->addWidget(progress_, 1);
+  return row;
+}
+
+QLabel* StudyRunDialog::Headline(const QString& name) {
+  auto* label = new QLabel(this);
+  label->setObjectName(name);
+  QFont big = label->font();
+  big.setBold(true);
+  big.setPointSizeF(big.pointSizeF() * 1.25);
+  label->setFont(big);
+  return label;
+}
 
 QHBoxLayout* StudyRunDialog::TableAndChart() {
   auto* middle = new QHBoxLayout;

@@ -15,7 +15,9 @@
 
 class QChart;
 class QChartView;
+class QBoxLayout;
 class QHBoxLayout;
+class QPushButton;
 class QLabel;
 class QProgressBar;
 class QTableWidget;
@@ -31,6 +33,13 @@ class StudyRunDialog : public QDialog {
   // Stops the work; a derived dialog calls Stop() itself first, since the
   // work reads its members.
   ~StudyRunDialog() override;
+
+  // The row that starts the work: its button, Cancel (off until the work
+  // starts) and the progress bar; the caller adds what follows on the row.
+  QHBoxLayout* StartRow(QBoxLayout* into, const QString& caption, const QString& name, QPushButton*& start,
+                        const QString& cancelName, QPushButton*& cancel);
+  // The answer's headline: bold and a quarter larger than the dialog's type.
+  QLabel* Headline(const QString& name);
 
   // The table beside the chart, half the width each.
   QHBoxLayout* TableAndChart();

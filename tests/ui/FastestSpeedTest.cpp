@@ -135,7 +135,9 @@ class FastestSpeedTest : public QObject {
     for (const RowResult& r : dialog.Result().Evaluations) {
       const int i = static_cast<int>(r.Row.Number) - 1;
       if (r.Outcome == RowOutcome::Finished) {
-        missed += !MeetsTargets(r, Targets{10, {}, false});
+        Targets goal;
+        goal.MaxResidual = 10;
+        missed += !MeetsTargets(r, goal);
         continue;
       }
       if (r.Outcome != RowOutcome::Failed) continue;

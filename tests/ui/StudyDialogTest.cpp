@@ -60,7 +60,7 @@ class StudyDialogTest : public QObject {
         QString digits = v;
         digits.remove(QLatin1Char('-')).remove(QLatin1Char('.'));
         while (digits.startsWith(QLatin1Char('0')) && digits.size() > 1) digits.remove(0, 1);
-        QVERIFY2(v.isEmpty() || (digits.size() <= 4 || v.endsWith(QStringLiteral("00"))) && !v.contains(QLatin1Char('e')),
+        QVERIFY2(v.isEmpty() || ((digits.size() <= 4 || v.endsWith(QStringLiteral("00"))) && !v.contains(QLatin1Char('e'))),
                  qPrintable(v));
       }
     QCOMPARE(dialog.Chart()->chart()->axes(Qt::Vertical).front()->titleText(), QStringLiteral("Solvent left at exit (%)"));
