@@ -83,6 +83,9 @@ DesignDialog::DesignDialog(FieldTexts& fields, bool robust, QWidget* parent)
   coefficientShare_->setEnabled(false);
   nonDecreasing_ = box("NonDecreasing", QStringLiteral("The gas never cooler than in the zone before"), false);
   evaluations_ = edit("RunsPerStart", defaults.MaxEvaluations, RequestInput::MaxEvaluations);
+  evaluations_->setToolTip(QStringLiteral(
+      "Runs COBYLA may make from each start. With more than two zones the uniform start goes through coarser "
+      "schedules (2, 4, 8, ... blocks of zones) first, and each of those stages may make this many runs too."));
   webWidth_ = edit("WebWidth", defaults.WebWidth, RequestInput::WebWidth);
   webWidth_->setPlaceholderText(QStringLiteral("none"));
   robust_ = box("DesignRobust", QStringLiteral("Robust surface solve"), robust);
