@@ -147,24 +147,12 @@ DesignDialog::DesignDialog(FieldTexts& fields, bool robust, QWidget* parent)
   table_->setMinimumHeight(120);
   layout->addWidget(table_, 1);
 
-  auto* bottom = new QHBoxLayout;
-  loadButton_ = new QPushButton(QStringLiteral("Load this schedule"), this);
-  loadButton_->setObjectName(QStringLiteral("LoadSchedule"));
-  loadButton_->setEnabled(false);
-  auto* close = new QPushButton(QStringLiteral("Close"), this);
-  bottom->addWidget(status_, 1);
-  bottom->addWidget(loadButton_);
-  bottom->addWidget(close);
-  layout->addLayout(bottom);
+  loadButton_ = LoadRow(layout, QStringLiteral("Load this schedule"), QStringLiteral("LoadSchedule"));
   resize(1380, 820);
 
   connect(designButton_, &QPushButton::clicked, this, &DesignDialog::Start);
-  connect(cancelButton_, &QPushButton::clicked, this, [this] {
-    RequestCancel();
-    status_->setText(QStringLiteral("Cancelling: the runs in progress stop after their current step…"));
-  });
+  CancelWithNotice(cancelButton_);
   connect(loadButton_, &QPushButton::clicked, this, &DesignDialog::LoadSchedule);
-  connect(close, &QPushButton::clicked, this, &QDialog::reject);
   DrawSchedule();
   DrawFilmTemperature();
 }

@@ -97,24 +97,12 @@ FastestSpeedDialog::FastestSpeedDialog(FieldTexts& fields, bool robust, QWidget*
   chart_->setObjectName(QStringLiteral("EvaluationChart"));
   layout->addLayout(TableAndChart(), 1);
 
-  auto* bottom = new QHBoxLayout;
-  loadButton_ = new QPushButton(QStringLiteral("Load this speed"), this);
-  loadButton_->setObjectName(QStringLiteral("LoadSpeed"));
-  loadButton_->setEnabled(false);
-  auto* close = new QPushButton(QStringLiteral("Close"), this);
-  bottom->addWidget(status_, 1);
-  bottom->addWidget(loadButton_);
-  bottom->addWidget(close);
-  layout->addLayout(bottom);
+  loadButton_ = LoadRow(layout, QStringLiteral("Load this speed"), QStringLiteral("LoadSpeed"));
   resize(1100, 600);
 
   connect(searchButton_, &QPushButton::clicked, this, &FastestSpeedDialog::Start);
-  connect(cancelButton_, &QPushButton::clicked, this, [this] {
-    RequestCancel();
-    status_->setText(QStringLiteral("Cancelling: the runs in progress stop after their current step…"));
-  });
+  CancelWithNotice(cancelButton_);
   connect(loadButton_, &QPushButton::clicked, this, &FastestSpeedDialog::LoadSpeed);
-  connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 FastestSpeedDialog::~FastestSpeedDialog() { Stop(); }

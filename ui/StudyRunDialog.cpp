@@ -40,6 +40,27 @@ QHBoxLayout* StudyRunDialog::StartRow(QBoxLayout* into, const QString& caption, 
   return row;
 }
 
+QPushButton* StudyRunDialog::LoadRow(QBoxLayout* into, const QString& caption, const QString& name) {
+  auto* row = new QHBoxLayout;
+  auto* load = new QPushButton(caption, this);
+  load->setObjectName(name);
+  load->setEnabled(false);
+  auto* close = new QPushButton(QStringLiteral("Close"), this);
+  row->addWidget(status_, 1);
+  row->addWidget(load);
+  row->addWidget(close);
+  into->addLayout(row);
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  return load;
+}
+
+void StudyRunDialog::CancelWithNotice(QPushButton* cancel) {
+  connect(cancel, &QPushButton::clicked, this, [this] {
+    RequestCancel();
+    status_->setText(QStringLiteral("Cancelling: the runs in progress stop after their current step…"));
+  });
+}
+
 QLabel* StudyRunDialog::Headline(const QString& name) {
   auto* label = new QLabel(this);
   label->setObjectName(name);

@@ -38,6 +38,11 @@ class StudyRunDialog : public QDialog {
   // starts) and the progress bar; the caller adds what follows on the row.
   QHBoxLayout* StartRow(QBoxLayout* into, const QString& caption, const QString& name, QPushButton*& start,
                         const QString& cancelName, QPushButton*& cancel);
+  // The bottom row: the status line, a button that loads the answer into
+  // the window (off until there is one) and Close.
+  QPushButton* LoadRow(QBoxLayout* into, const QString& caption, const QString& name);
+  // Cancel asks the work to stop and says that the runs end after their step.
+  void CancelWithNotice(QPushButton* cancel);
   // The answer's headline: bold and a quarter larger than the dialog's type.
   QLabel* Headline(const QString& name);
 
