@@ -12,24 +12,14 @@
 
 #include "study/DesignFront.h"
 #include "study/StudyTable.h"
+#include "design_cases.h"
 
 namespace kelvane {
 namespace {
 
-StudyDefinition ShortDryer() {
-  StudyDefinition s;
-  s.Base.SetText(ZoneComponent(1, 2), "5");
-  s.Base.SetText(ZoneComponent(2, 2), "5");
-  return s;
-}
-
+using design_cases::ShortDryer;
 DesignProblem Problem(const StudyDefinition& s) {
-  DesignProblem p;
-  p.Fields = ZoneTemperatureFields(s.Base, 100, 20, 160);
-  p.SpeedLower = 0.05;
-  p.SpeedUpper = 2;
-  p.Goal.MaxResidual = 8;
-  p.Goal.MaxFilmTemperature = 75;
+  DesignProblem p = design_cases::ShortDryerProblem(s);
   p.MaxEvaluations = 60;
   return p;
 }

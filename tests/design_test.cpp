@@ -9,26 +9,13 @@
 
 #include "study/Design.h"
 #include "study/StudyTable.h"
+#include "design_cases.h"
 
 namespace kelvane {
 namespace {
 
-StudyDefinition ShortDryer() {
-  StudyDefinition s;
-  s.Base.SetText(ZoneComponent(1, 2), "5");
-  s.Base.SetText(ZoneComponent(2, 2), "5");
-  return s;
-}
-
-DesignProblem Problem(const StudyDefinition& s) {
-  DesignProblem p;
-  p.Fields = ZoneTemperatureFields(s.Base, 100, 20, 160);
-  p.SpeedLower = 0.05;
-  p.SpeedUpper = 2;
-  p.Goal.MaxResidual = 8;
-  p.Goal.MaxFilmTemperature = 75;
-  return p;
-}
+using design_cases::ShortDryer;
+DesignProblem Problem(const StudyDefinition& s) { return design_cases::ShortDryerProblem(s); }
 
 TEST(DesignTest, NoSlowerThanTheBestOfAnExhaustiveGrid) {
   const StudyDefinition s = ShortDryer();
