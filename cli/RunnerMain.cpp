@@ -33,6 +33,7 @@
 #include "files/DataFile.h"
 #include "run/NearestName.h"
 #include "run/FieldHelp.h"
+#include "run/GuideLocation.h"
 #include "fields/FieldTable.h"
 #include "run/StartRun.h"
 
@@ -40,9 +41,10 @@ namespace kelvane {
 
 namespace {
 
-// The page's footer: the fields, then what the run does on exit.
+// The page's footer: the fields, then what the run does on exit, then where
+// the user guide is.
 std::string RunFooter() {
-  return FieldListText() +
+  std::string text = FieldListText() +
          "\nExit status: 0 finished; 1 input or data file refused, or with --strict inputs\n"
          "that look wrong; 2 the calculation stopped on a numerical failure or an\n"
          "arithmetic fault; 3 the result file (or the --write-data file, or a summary\n"
@@ -54,7 +56,10 @@ std::string RunFooter() {
          "Each file is written under a temporary name beside it and takes its name when\n"
          "complete: a failed write or a kill leaves the earlier file as it was.\n"
          "\nAfter a run that marched, the zone table and the warnings follow the finish\n"
-         "line on standard output (not with --quiet).\n";
+         "line on standard output (not with --quiet).\n"
+         "\n" + GuideHelpText(FindGuide(ProgramDir()));
+  text.pop_back();  // the help's own line end follows the footer
+  return text;
 }
 
 // --write-data: the field texts as a data file.  Exit status as for a run.

@@ -37,6 +37,7 @@
 namespace kelvane::ui {
 
 class DirectoryChooser;
+class HelpMenu;
 class ResultsWindow;
 class RunWorker;
 class TFinishForm;
@@ -74,6 +75,8 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* OpenResultButton() const { return openResultButton_; }
   QCheckBox* RobustBox() const { return robustBox_; }
   ResultsWindow* Results() const { return results_; }
+  // The Help menu in the corner of the page tabs (the user guide, F1).
+  HelpMenu* Help() const { return help_; }
   // The line of outcome under OK and Close after a run.
   QLabel* OutcomeLabel() const { return outcomeLabel_; }
   // The progress dialog of the run in progress (null when none is shown).
@@ -177,6 +180,7 @@ class TForm1 : public QWidget, public RunHost {
   bool rerunRobust_ = false;
   TFinishForm* finishForm_ = nullptr;
   ResultsWindow* results_ = nullptr;
+  HelpMenu* help_ = nullptr;
   QLabel* outcomeLabel_ = nullptr;
   // The zones of the run in progress, for its summary (written by the
   // worker, read after it has finished).

@@ -13,6 +13,7 @@
 
 #include "ui/Controls.h"
 #include "ui/DirectoryChooser.h"
+#include "ui/HelpMenu.h"
 #include "ui/InputGuidance.h"
 #include "ui/Kelvane_Main.h"
 #include "ui/ResultsWindow.h"
@@ -323,6 +324,13 @@ void TForm1::BuildPages() {
   });
 
   BuildToolsPage();
+  // The Help menu in the free end of the tab row, beside the last tab; a
+  // corner widget would take its room from the tabs and hide one of them.
+  help_ = new HelpMenu(this);
+  help_->setFont(TabFont(13));
+  const int row = pages_->tabBar()->sizeHint().height();
+  help_->setGeometry(pages_->width() - 20, 1, 18, row - 3);
+  help_->raise();
   InstallFieldGuidance(fields_);
   pages_->setCurrentIndex(0);
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "KelvaneVersion.h"
+#include "run/GuideLocation.h"
 #include "ui/Controls.h"
 #include "ui/Kelvane_Main.h"
 #include "ui/WindowSettings.h"
@@ -53,7 +54,8 @@ void PrintHelp() {
       "  -platform NAME    Qt platform plugin (xcb, wayland, offscreen, ...)\n"
       "\n"
       "Without a display, run it under a virtual one (xvfb-run -a kelvane) or compute\n"
-      "without a window with kelvane-run(1).\n");
+      "without a window with kelvane-run(1).  The Help menu (F1) opens the user guide.\n\n");
+  std::fputs(kelvane::GuideHelpText(kelvane::FindGuide(kelvane::ProgramDir())).c_str(), stdout);
 }
 
 }  // namespace

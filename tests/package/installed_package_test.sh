@@ -29,11 +29,19 @@ for f in usr/bin/kelvane usr/bin/kelvane-run usr/share/applications/kelvane.desk
          usr/share/doc/kelvane/examples/default.dat usr/share/doc/kelvane/examples/fit_drying_curve.py; do
   [ -f "$root/$f" ] || fail "$f is not in the package"
 done
-# Every example and picture the installed README names is installed beside it.
+# Every example, picture and guide page the installed README names or links
+# is installed beside it.
 doc=$root/usr/share/doc/kelvane
-for f in $(grep -oE '(docs|examples)/[A-Za-z0-9_.-]+\.[a-z]+' "$doc/README.md" | sort -u); do
+for f in $( (grep -oE '(docs|examples)/[A-Za-z0-9_./-]+\.[a-z]+' "$doc/README.md";
+             grep -oE '\]\([^)#]+' "$doc/README.md" | cut -c3- | grep -v '://') | sort -u); do
   [ -f "$doc/$f" ] || fail "the installed README names $f, which the package does not ship"
 done
+# The guide as HTML, found by the installed programs beside them.
+[ -f "$doc/guide/index.html" ] && [ -f "$doc/guide/targets.html" ] || fail "the package has no user guide"
+"$root/usr/bin/kelvane-run" --help | grep -qF "User guide (HTML, a page per task): $doc/guide/index.html" ||
+  fail "the installed kelvane-run --help does not name the installed guide"
+zcat "$root/usr/share/man/man1/kelvane-run.1.gz" | grep -qF "/usr/share/doc/kelvane/guide/index.html" ||
+  fail "kelvane-run.1 does not name the installed guide"
 # The man pages are the programs' --help: an option of each is in it.
 zcat "$root/usr/share/man/man1/kelvane-run.1.gz" | grep -q -- 'robust' || fail "kelvane-run.1 lacks --robust"
 for text in 'STUDY COMMAND' 'OPTIMIZE COMMAND' 'Commands:' 'allowed 10, 20, 30 or 40'; do
