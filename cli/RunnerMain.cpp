@@ -147,7 +147,7 @@ int RunnerMain(int argc, char** argv, const RunnerOptions& runner) {
                "kelvane-run"};
   std::string dataFile, resultFile = "result.txt", writeData;
   std::vector<std::string> settings;
-  bool quiet = false, literal = false, robust = false, strict = false;
+  bool quiet = false, literal = false, robust = false, plain = false, strict = false;
   app.add_option("--data", dataFile, "Apply a data file, as \"Input Data File\" does")->type_name("DATAFILE");
   app.add_option("--set", settings, "Set one field's text; NAME is a field name (Edit19) or a record name "
                                     "(IncrementZ, OuterTemperature[2]); repeatable")
@@ -162,9 +162,13 @@ int RunnerMain(int argc, char** argv, const RunnerOptions& runner) {
   SummaryOptions summary;
   summary.Add(app);
   app.add_flag("--literal", literal, "Use the reference (unoptimised) engine path; same results, slower");
+  auto* plainFlag = app.add_flag("--plain", plain,
+                                 "The seed's plain march alone, without the robust surface solve: a step whose "
+                                 "secant search fails ends the run with the seed's message");
   app.add_flag("--robust", robust,
-               "Robust surface solve: where the secant search of a step fails, a damped Newton iteration "
-               "takes the step over; runs that finish without it are unchanged");
+               "The robust surface solve (the default; kept for scripts): where the secant search of a step "
+               "fails, a damped Newton iteration takes the step over; runs that finish without it are unchanged")
+      ->excludes(plainFlag);
   app.add_flag("--strict", strict, "Refuse inputs that look wrong (the plausibility warnings) with status 1");
   app.set_version_flag("--version", "kelvane-run " KELVANE_VERSION);
   app.footer(RunFooter());
@@ -224,7 +228,7 @@ int RunnerMain(int argc, char** argv, const RunnerOptions& runner) {
   auto calc = std::make_unique<Calculation>();
   RunOptions options;
   options.LiteralTrials = literal;
-  options.Robust = robust;
+  options.Robust = !plain;
   summary.Attach(options);
   // The rescue note comes before the finish text, which stays the last line.
   host.BeforeFinish = [&] { PrintRescues(*calc); };

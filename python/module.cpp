@@ -308,7 +308,7 @@ PYBIND11_MODULE(_core, m) {
   m.attr("__version__") = KELVANE_VERSION;
   m.def("field_table", &Fields,
         "Every field as (field name, record name, unit, caption, default text, editable in the window).");
-  m.def("run", &Run, py::arg("texts"), py::arg("robust") = false, py::arg("interruptible") = false,
+  m.def("run", &Run, py::arg("texts"), py::arg("robust") = true, py::arg("interruptible") = false,
         py::arg("continuation") = true,
         "Run the calculation on field texts by field name; the result file goes to the text of Edit250.");
   m.def("read_result_file", &ReadResult, py::arg("path"));

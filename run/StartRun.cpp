@@ -96,6 +96,15 @@ bool IsNullDevice(const std::string& path) {
          a.st_rdev == b.st_rdev;
 }
 
+// True when `path` is a device or a pipe, whose output cannot be taken back.
+// A name that does not exist (or a folder) is none: its writer's open
+// reports the failure before the march, as for any file that cannot be made.
+bool IsDeviceOrPipe(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) ||
+                                            S_ISSOCK(st.st_mode));
+}
+
 // The output of a robust run to a device or pipe (other than the null
 // device) is held in a private file until the run ends, so that a march
 // taken again from the entrance can start the output over; then it is
@@ -216,8 +225,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     return report;
   }
   DeviceBuffer buffer;
-  if (calc.Robust && !result.Staged() && !StagedFile::RegularFileExists(result.Path()) &&
-      !IsNullDevice(result.Path()))
+  if (calc.Robust && !result.Staged() && IsDeviceOrPipe(result.Path()) && !IsNullDevice(result.Path()))
     (void)buffer.Open();  // without one the device is written as the march goes
   auto out = [&]() -> const std::string& { return buffer.Active() ? buffer.Path() : result.Path(); };
   // A march that may start its output over: a staged or regular file, the

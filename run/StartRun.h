@@ -24,7 +24,9 @@ enum class RunOutcome {
 struct RunOptions {
   char DecimalSeparator = '.';
   bool LiteralTrials = false;  // reference path of the engine (tests, benchmarks)
-  bool Robust = false;         // rescue steps whose secant search fails
+  // Rescue steps whose secant search fails (the default for every caller);
+  // false marches as the seed's plain search alone.
+  bool Robust = true;
   // Called after each zone's march, before its results are written and the
   // next zone starts from its exit: rows 0..lastRow of the film state hold
   // the zone; `complete` is false when the march stopped inside it.

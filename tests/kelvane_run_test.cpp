@@ -263,7 +263,7 @@ TEST_F(KelvaneRunTest, RefusalsEndWithStatusOneAndNoResultFile) {
 }
 
 TEST_F(KelvaneRunTest, NumericalFailuresAndFaultsEndWithStatusTwo) {
-  Result r = Run({"--set", "NumberOfLayers=10"});
+  Result r = Run({"--set", "NumberOfLayers=10", "--plain"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err,
             "Sorry, this condition does not cnoverge! CONSIDER TO REDUCE OR INCREASE \"Increment of z\".\n"
@@ -570,19 +570,26 @@ TEST_F(KelvaneRunTest, ProgressBarOnlyOnATerminal) {
 namespace kelvane {
 namespace {
 
-// --robust rescues the 10-layer default window, says so before the finish
-// text, and changes nothing in a run the secant search finishes.  (After the
-// step taken over, the continuation solve settles the rest of the run.)
-TEST_F(KelvaneRunTest, RobustRescuesAndReportsTheSteps) {
-  Result r = Run({"--set", "NumberOfLayers=10", "--robust", "-o", "ten.txt"});
+// The robust solve is the default: it rescues the 10-layer default window
+// that --plain stops on, says so before the finish text, and changes nothing
+// in a run the secant search finishes.  --robust is the default spelt out;
+// with --plain it is a contradiction.  (After the step taken over, the
+// continuation solve settles the rest of the run.)
+TEST_F(KelvaneRunTest, RobustByDefaultRescuesAndReportsTheSteps) {
+  Result r = Run({"--set", "NumberOfLayers=10", "-o", "ten.txt"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
             "Robust surface solve took over 1 step (zone 1: 1).\nCalculation is successfully finished !\n");
-  ASSERT_EQ(Run({"-o", "plain.txt"}).status, 0);
-  r = Run({"--robust", "-o", "robust.txt"});
+  EXPECT_EQ(Run({"--set", "NumberOfLayers=10", "--robust", "-o", "alias.txt"}).err, r.err);
+  EXPECT_EQ(File("ten.txt"), File("alias.txt"));
+  EXPECT_EQ(Run({"--set", "NumberOfLayers=10", "--plain", "-o", "stops.txt"}).status, 2);
+
+  ASSERT_EQ(Run({"--plain", "-o", "plain.txt"}).status, 0);
+  r = Run({"-o", "robust.txt"});
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "Calculation is successfully finished !\n");
   EXPECT_EQ(File("plain.txt"), File("robust.txt"));
+  EXPECT_EQ(Run({"--plain", "--robust"}).status, 64);
 }
 
 // A write that fails half-way (a file-size limit in place of a full disk)

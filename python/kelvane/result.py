@@ -180,15 +180,17 @@ def _summary(d):
     return summary, summary.get("warnings", []), d["summary_table"]
 
 
-def run(fields=None, robust=False, result_file=None):
+def run(fields=None, robust=True, result_file=None):
     """Run the calculation, as the window's OK button does.
 
     fields: None for the default texts, or a mapping of field names or record
       names to texts (numbers are taken as their texts); fields not named keep
       their defaults.  The "Save File Name" field plays no part: result_file
       decides where the result file goes.
-    robust: the robust surface solve (a damped Newton iteration takes over a
-      step whose secant search fails).
+    robust: the robust surface solve, the default (a damped Newton iteration
+      takes over a step whose secant search fails; where the search finishes
+      every step the result is the plain march's, byte for byte); False
+      marches with the seed's plain search alone.
     result_file: a path to write the result file to, byte for byte as the
       window and kelvane-run write it; None writes none.
 
