@@ -527,6 +527,13 @@ TEST_F(KelvaneRunTest, MisspeltNamesGetTheNearestOne) {
        "kelvane-run optimize: unknown option --maximze (did you mean --maximize?)\n"},
       {{"optimize", "--maximize", "WebSpeeed", "--between", "0.1:5", "--max-residual", "7"}, 1,
        "did you mean WebSpeed?"},
+      // A misspelt command is named as a command, not by the option after it.
+      {{"studdy", "--vary", "WebSpeed=1,2"}, 64, "kelvane-run: unknown command studdy (did you mean study?)\n"},
+      {{"desing", "--quiet"}, 64, "kelvane-run: unknown command desing (did you mean design?)\n"},
+      {{"flux"}, 64, "kelvane-run: unknown command flux (the commands are run, study, optimize and design)\n"},
+      // The British spelling is the command itself.
+      {{"optimise", "--maximze", "WebSpeed"}, 64,
+       "kelvane-run optimize: unknown option --maximze (did you mean --maximize?)\n"},
   };
   for (const Case& c : cases) {
     std::string trace;
@@ -579,7 +586,8 @@ TEST_F(KelvaneRunTest, RobustByDefaultRescuesAndReportsTheSteps) {
   Result r = Run({"--set", "NumberOfLayers=10", "-o", "ten.txt"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
-            "Robust surface solve took over 1 step (zone 1: 1).\nCalculation is successfully finished !\n");
+            "The plain surface search failed in zone 1 at 0.14 m; the robust surface solve finished the run (1 step "
+            "taken over while solvent still left the coating).\nCalculation is successfully finished !\n");
   EXPECT_EQ(Run({"--set", "NumberOfLayers=10", "--robust", "-o", "alias.txt"}).err, r.err);
   EXPECT_EQ(File("ten.txt"), File("alias.txt"));
   EXPECT_EQ(Run({"--set", "NumberOfLayers=10", "--plain", "-o", "stops.txt"}).status, 2);

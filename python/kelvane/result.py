@@ -78,6 +78,11 @@ class Result:
         dicts.
       zones: a list of Zone, one per zone whose results were written.
       rescued_steps: (zone, step) of the steps the robust surface solve took over.
+      takeover: where the plain surface search failed and what the robust
+        solve did then, in words ("" when it took nothing over).
+      cause: for a march that stopped, why in the model's terms and what
+        helps ("" otherwise).  The zones hold the rows marched before the
+        stop, the last one cut short.
       summary: the run summary as a dict ("run": the totals and the outcome,
         "zones": per zone temperatures, solvent left and evaporated, heat from
         the gas; "warnings"; "settings"), the same as kelvane-run
@@ -101,6 +106,8 @@ class Result:
         self.finished = outcome == "finished"
         self.messages = list(messages)
         self.rescued_steps = [tuple(r) for r in rescued]
+        self.takeover = ""
+        self.cause = ""
         self.summary = summary
         self.warnings = list(warnings)
         self.summary_table = summary_table
@@ -195,8 +202,9 @@ def run(fields=None, robust=True, result_file=None):
       window and kelvane-run write it; None writes none.
 
     Returns a Result.  A run that stops on a numerical failure returns its
-    Result too (outcome "engine_failed" or "arithmetic_fault", the zones
-    computed before it, the engine's message in messages).
+    Result too (outcome "engine_failed" or "arithmetic_fault", the rows
+    marched before the stop, the engine's message in messages, why in
+    cause).
     Raises InputError with the window's exact message when the input is
     refused, OSError when the result file cannot be written.
 
@@ -235,6 +243,7 @@ def _run(fields, robust, result_file, continuation=True):
         raise OSError(f"{messages[-1] if messages else 'File can not open!'}: {texts['Edit250']}")
     r = Result(d, outcome, messages, d["rescued"], d["dry_weight"], *_summary(d))
     r.explanations = [e for e, _ in d["details"]]
+    r.takeover, r.cause = d["takeover"], d["cause"]
     r.input_warnings = [tuple(w) for w in d["input_warnings"]]
     return r
 

@@ -353,6 +353,8 @@ class InputsTest : public QObject {
     QCOMPARE(QDir::currentPath(), opened);
     QVERIFY(!form_->RobustBox()->isChecked());
     QVERIFY(!form_->Options.Robust);
+    QCOMPARE(form_->LastDataFile, QDir(opened).filePath(QStringLiteral("film-a.dat")));
+    QVERIFY(!form_->AskBeforeReplacing);
     // Settings saved before the robust solve was the default (its old key
     // "robust" off on every close) leave it on.
     QSettings earlier(QDir(folder_.Path()).filePath(QStringLiteral("earlier.ini")), QSettings::IniFormat);
@@ -360,8 +362,6 @@ class InputsTest : public QObject {
     form_ = std::make_unique<TForm1>();
     kelvane::ui::RestoreWindowSettings(*form_, earlier);
     QVERIFY(form_->RobustBox()->isChecked() && form_->Options.Robust);
-    QCOMPARE(form_->LastDataFile, QDir(opened).filePath(QStringLiteral("film-a.dat")));
-    QVERIFY(!form_->AskBeforeReplacing);
     QDir::setCurrent(folder_.startDirectory);
   }
 
