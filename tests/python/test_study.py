@@ -55,8 +55,18 @@ def test_a_dask_cluster_gives_the_thread_pools_rows(threaded):
 
 
 def test_refused_settings_say_what_is_wrong():
-    with pytest.raises(ValueError, match="NoSuchField"):
+    # One exception type per mistake, as in run(): a misspelt field is an
+    # UnknownFieldError naming the field meant, in a study and a design.
+    with pytest.raises(kelvane.UnknownFieldError, match="NoSuchField"):
         kelvane.study(vary={"NoSuchField": [1, 2]})
+    with pytest.raises(kelvane.UnknownFieldError, match="did you mean WebSpeed"):
+        kelvane.study(vary={"Webspeed": [1, 2]})
+    with pytest.raises(kelvane.UnknownFieldError, match="did you mean WebSpeed"):
+        kelvane.design(over={"Webspeed": (0.1, 1)})
+    # A value that is not a number is refused before any run, as the runner
+    # refuses it, not returned as rows that were refused.
+    with pytest.raises(kelvane.InputError, match='"abc" is not a number'):
+        kelvane.study(vary={"WebSpeed": "0.2,abc"})
     with pytest.raises(TypeError):
         kelvane.study(vary={"WebSpeed": [1]}, robust="yes")
     with pytest.raises(ValueError):
