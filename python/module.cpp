@@ -308,6 +308,7 @@ py::list Fields() {
 
 void AddStudyFunctions(py::module_& m);
 void AddDesignFunctions(py::module_& m);
+void AddOptimizeFunctions(py::module_& m);
 
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The Kelvane calculation (internal; use the kelvane package).";
@@ -322,4 +323,5 @@ PYBIND11_MODULE(_core, m) {
   m.def("write_data_file", &WriteData, py::arg("path"), py::arg("texts"));
   AddStudyFunctions(m);
   AddDesignFunctions(m);
+  AddOptimizeFunctions(m);
 }

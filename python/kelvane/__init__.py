@@ -35,10 +35,12 @@ from .fields import FIELDS, Fields, FieldInfo, InputError, UnknownFieldError, de
 from .result import ROW_QUANTITIES, Result, Zone, read_result_file, run
 from .design import Design, design
 from .studies import study
+from .optimize import Optimum, optimize
 
 __all__ = [
     "__version__", "FIELDS", "Design", "Fields", "FieldInfo", "InputError", "UnknownFieldError", "ROW_QUANTITIES",
-    "Result", "Zone", "defaults", "design", "field_info", "read_data_file", "read_result_file", "run", "study",
+    "Optimum", "Result", "Zone", "defaults", "design", "field_info", "optimize", "read_data_file", "read_result_file",
+    "run", "study",
     "write_data_file",
 ]
 

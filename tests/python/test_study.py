@@ -71,3 +71,19 @@ def test_refused_settings_say_what_is_wrong():
         kelvane.study(vary={"WebSpeed": [1]}, robust="yes")
     with pytest.raises(ValueError):
         kelvane.study(vary={"WebSpeed": []})
+
+
+def test_optimize_finds_what_the_runner_finds_and_refuses_what_it_refuses():
+    base = {"ZoneLength[1]": 3, "ZoneLength[2]": 3}
+    o = kelvane.optimize(base, maximize="WebSpeed", between=(0.1, 2), max_residual=10)
+    runner = subprocess.run([RUNNER, "optimize", "--quiet", "--set", "ZoneLength[1]=3", "--set", "ZoneLength[2]=3",
+                             "--maximize", "WebSpeed", "--between", "0.1:2", "--max-residual", "10"],
+                            capture_output=True, text=True, check=True)
+    assert o.found and f"WebSpeed={o.best['WebSpeed']}" == runner.stdout.splitlines()[-1]
+    assert o.message in runner.stderr and len(o.evaluations) > 2
+    with pytest.raises(kelvane.UnknownFieldError, match="did you mean WebSpeed"):
+        kelvane.optimize(base, maximize="Webspeed", between=(0.1, 2), max_residual=10)
+    with pytest.raises(kelvane.InputError, match="at least one target"):
+        kelvane.optimize(base, maximize="WebSpeed", between=(0.1, 2))
+    with pytest.raises(kelvane.InputError, match="is not below"):
+        kelvane.optimize(base, maximize="WebSpeed", between=(2, 0.1), max_residual=10)
