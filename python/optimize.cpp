@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/NearestName.h"
 #include "study/BoundarySearch.h"
 #include "study/Optimize.h"

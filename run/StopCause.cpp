@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/Plausibility.h"
 
 namespace kelvane {
