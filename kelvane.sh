@@ -107,13 +107,15 @@ case "$cmd" in
   package)
     install_missing
     build
-    rm -f "$BUILD"/package/kelvane_*.deb
+    rm -f "$BUILD"/package/kelvane_*.deb "$BUILD"/package/python3-kelvane_*.deb
     (cd "$BUILD" && cpack -G DEB >/dev/null)
-    deb=$(ls "$BUILD"/package/kelvane_*.deb)
-    echo "kelvane: built $deb"
-    # lintian's errors fail the build; its warnings are shown.
-    lintian --fail-on error "$deb"
-    echo "kelvane: install it with: sudo apt-get install $deb"
+    debs=$(ls "$BUILD"/package/kelvane_*.deb "$BUILD"/package/python3-kelvane_*.deb 2>/dev/null)
+    for deb in $debs; do
+      echo "kelvane: built $deb"
+      # lintian's errors fail the build; its warnings are shown.
+      lintian --fail-on error "$deb"
+    done
+    echo "kelvane: install them with: sudo apt-get install" $debs
     ;;
   sanitize)
     # The whole suite built with -fsanitize=address,undefined in its own

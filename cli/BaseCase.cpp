@@ -14,11 +14,11 @@ void AddBaseCaseOptions(CLI::App& app, BaseCaseOptions& o) {
   app.add_option("--set", o.Settings, "Set one field of the base case (field name or record name); repeatable")
       ->type_name("NAME=TEXT")
       ->allow_extra_args(false);
-  // Many runs answer one question: a run the seed's march cannot finish
-  // must not read as a miss, so the robust surface solve is the default.
+  // A run the seed's march cannot finish must not read as a miss, so the
+  // robust surface solve is the default, as for a single run.
   auto* plain = app.add_flag("--plain", o.Plain,
                              "The seed's plain march in every run, without the robust surface solve (the default "
-                             "for study and optimize is the robust solve)");
+                             "of every calculation is the robust solve)");
   app.add_flag("--robust", o.Robust, "The robust surface solve in every run (the default; kept for scripts)")
       ->excludes(plain);
   app.add_flag("--literal", o.Literal, "The engine's reference path in every run (same results, slower)");

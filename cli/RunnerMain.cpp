@@ -85,19 +85,12 @@ int WriteData(const std::string& path, const FieldTexts& fields) {
   return 3;
 }
 
-// "Robust surface solve took over 3 steps (zone 1: 2, zone 4: 1)."
-void PrintRescues(const Calculation& calc) {
-  if (calc.Stats.Marches > 1) std::fprintf(stderr, "%s\n", MarchedAgainNote);
-  if (calc.Rescued.empty()) return;
-  std::map<int, int> perZone;
-  for (const RescuedStep& r : calc.Rescued) ++perZone[r.Zone];
-  std::string zones;
-  for (const auto& [zone, count] : perZone) {
-    if (!zones.empty()) zones += ", ";
-    zones += "zone " + std::to_string(zone) + ": " + std::to_string(count);
-  }
-  const std::size_t n = calc.Rescued.size();
-  std::fprintf(stderr, "Robust surface solve took over %zu step%s (%s).\n", n, n == 1 ? "" : "s", zones.c_str());
+// "The plain surface search failed in zone 1 at 8.14 m; the robust surface
+// solve finished the run (12 steps taken over while solvent still left the
+// coating)."
+void PrintRescues(const RunReport& report) {
+  const std::string text = TakeoverText(report.Takeover, report.Outcome == RunOutcome::Finished);
+  if (!text.empty()) std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 // The window's cancellation note, then what was kept.
@@ -143,8 +136,20 @@ int RunnerMain(int argc, char** argv, const RunnerOptions& runner) {
     --argc, ++argv;
   }
   if (argc > 1 && std::strcmp(argv[1], "study") == 0) return StudyCommand(argc - 1, argv + 1, runner);
-  if (argc > 1 && std::strcmp(argv[1], "optimize") == 0) return OptimizeCommand(argc - 1, argv + 1, runner);
+  // The British spelling is the same command.
+  if (argc > 1 && (std::strcmp(argv[1], "optimize") == 0 || std::strcmp(argv[1], "optimise") == 0))
+    return OptimizeCommand(argc - 1, argv + 1, runner);
   if (argc > 1 && std::strcmp(argv[1], "design") == 0) return DesignCommand(argc - 1, argv + 1, runner);
+  // A single run takes no word of its own: a first word that is not an
+  // option is a command, misspelt or unknown, named as one before its
+  // options are read as the single run's.
+  if (argc > 1 && argv[1][0] != '-' && argv[1][0] != '\0') {
+    const std::string near = NearestName(argv[1], {"run", "study", "optimize", "design"});
+    std::fprintf(stderr, "kelvane-run: unknown command %s%s\n", argv[1],
+                 near.empty() ? " (the commands are run, study, optimize and design)"
+                              : (" (did you mean " + near + "?)").c_str());
+    return 64;
+  }
   CLI::App app{"kelvane-run: compute a coated-film dryer without the window.\n\n" + CommandsText() +
                    "\nkelvane-run [run] starts from the window's default field texts, applies --data,\n"
                    "then each --set, and runs the calculation as the OK button does.  Messages go\n"
@@ -152,7 +157,7 @@ int RunnerMain(int argc, char** argv, const RunnerOptions& runner) {
                "kelvane-run"};
   std::string dataFile, resultFile = "result.txt", writeData;
   std::vector<std::string> settings;
-  bool quiet = false, literal = false, robust = false, strict = false;
+  bool quiet = false, literal = false, robust = false, plain = false, strict = false;
   app.add_option("--data", dataFile, "Apply a data file, as \"Input Data File\" does")->type_name("DATAFILE");
   app.add_option("--set", settings, "Set one field's text; NAME is a field name (Edit19) or a record name "
                                     "(IncrementZ, OuterTemperature[2]); repeatable")
@@ -167,9 +172,13 @@ int RunnerMain(int argc, char** argv, const RunnerOptions& runner) {
   SummaryOptions summary;
   summary.Add(app);
   app.add_flag("--literal", literal, "Use the reference (unoptimised) engine path; same results, slower");
+  auto* plainFlag = app.add_flag("--plain", plain,
+                                 "The seed's plain march alone, without the robust surface solve: a step whose "
+                                 "secant search fails ends the run with the seed's message");
   app.add_flag("--robust", robust,
-               "Robust surface solve: where the secant search of a step fails, a damped Newton iteration "
-               "takes the step over; runs that finish without it are unchanged");
+               "The robust surface solve (the default; kept for scripts): where the secant search of a step "
+               "fails, a damped Newton iteration takes the step over; runs that finish without it are unchanged")
+      ->excludes(plainFlag);
   app.add_flag("--strict", strict, "Refuse inputs that look wrong (the plausibility warnings) with status 1");
   app.set_version_flag("--version", "kelvane-run " KELVANE_VERSION);
   app.footer(RunFooter());
@@ -229,13 +238,13 @@ int RunnerMain(int argc, char** argv, const RunnerOptions& runner) {
   auto calc = std::make_unique<Calculation>();
   RunOptions options;
   options.LiteralTrials = literal;
-  options.Robust = robust;
+  options.Robust = !plain;
   summary.Attach(options);
   // The rescue note comes before the finish text, which stays the last line.
-  host.BeforeFinish = [&] { PrintRescues(*calc); };
+  options.Finishing = [](const RunReport& finished) { PrintRescues(finished); };
   CatchInterrupts();
   const RunReport report = StartRun(fields, host, *calc, options);
-  if (report.Outcome != RunOutcome::Finished) PrintRescues(*calc);
+  if (report.Outcome != RunOutcome::Finished) PrintRescues(report);
   const int status =
       report.Outcome == RunOutcome::Cancelled ? Cancelled(host, report, resultFile) : ExitStatus(report.Outcome);
   return summary.Finish(report, *calc, quiet, status);

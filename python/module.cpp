@@ -177,6 +177,7 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool 
   host.Interruptible = interruptible;
   RunOptions options;
   options.Robust = robust;
+  options.Reader = Audience::Python;
   // After each zone's march: the summary's trace at every step, and the
   // rows the result file prints of a zone marched to its end.
   TraceRecorder recorder;
@@ -185,6 +186,9 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool 
     recorder.Zone(c, zone, lastRow, complete);
     if (zone == 1) zones.clear();  // a robust run marched again starts over
     if (complete) zones.push_back(SampledZoneResults(c.Setup, c.State, zone, c.Setup.ZoneStepCount[zone]));
+    // A march that stopped keeps the rows it marched in its last zone (the
+    // result file holds only its conditions).
+    else if (lastRow > 0) zones.push_back(SampledZoneResults(c.Setup, c.State, zone, lastRow));
   };
   RunReport report;
   std::string summary, table;
@@ -229,6 +233,8 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool 
   d["summary"] = summary;
   d["summary_table"] = table;
   d["failed_zone"] = report.FailedZone;
+  d["cause"] = report.Cause.Text;
+  d["takeover"] = TakeoverText(report.Takeover, report.Outcome == RunOutcome::Finished);
   py::list rescued;
   for (const RescuedStep& r : calc->Rescued) rescued.append(py::make_tuple(r.Zone, r.Step));
   d["rescued"] = rescued;
@@ -302,13 +308,14 @@ py::list Fields() {
 
 void AddStudyFunctions(py::module_& m);
 void AddDesignFunctions(py::module_& m);
+void AddOptimizeFunctions(py::module_& m);
 
 PYBIND11_MODULE(_core, m) {
   m.doc() = "The Kelvane calculation (internal; use the kelvane package).";
   m.attr("__version__") = KELVANE_VERSION;
   m.def("field_table", &Fields,
         "Every field as (field name, record name, unit, caption, default text, editable in the window).");
-  m.def("run", &Run, py::arg("texts"), py::arg("robust") = false, py::arg("interruptible") = false,
+  m.def("run", &Run, py::arg("texts"), py::arg("robust") = true, py::arg("interruptible") = false,
         py::arg("continuation") = true,
         "Run the calculation on field texts by field name; the result file goes to the text of Edit250.");
   m.def("read_result_file", &ReadResult, py::arg("path"));
@@ -316,4 +323,5 @@ PYBIND11_MODULE(_core, m) {
   m.def("write_data_file", &WriteData, py::arg("path"), py::arg("texts"));
   AddStudyFunctions(m);
   AddDesignFunctions(m);
+  AddOptimizeFunctions(m);
 }

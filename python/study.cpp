@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "run/ReadRunParameters.h"
 #include "study/StudyRun.h"
 #include "study/StudyTable.h"
 
@@ -31,6 +32,16 @@ StudyDefinition Study(const std::map<std::string, std::string>& texts, const std
 // (the table's header line, the row numbers of the whole study).
 py::tuple StudyPlan(const std::vector<std::string>& varies) {
   const StudyDefinition s = Study({}, varies);
+  // A value that is not a number would only make rows that are refused: the
+  // study is refused instead, as kelvane-run study refuses it.
+  for (const VariedField& v : s.Varied) {
+    if (v.Field && v.Field->Member == "SaveFileName") continue;
+    for (const std::string& value : v.Values) {
+      long double number = 0;
+      if (!TextToExtended(value, '.', number))
+        throw py::value_error("vary[" + v.Name + "]: \"" + value + "\" is not a number");
+    }
+  }
   const std::size_t rows = RowCount(s);
   if (rows > MaxStudyRows) throw py::value_error("the study has more than a million rows");
   std::vector<std::size_t> numbers(rows);

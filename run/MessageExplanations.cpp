@@ -37,7 +37,7 @@ std::string AtLocation(const StepLocation& at) { return (at.Zone < 1 ? "" : "at 
 
 }  // namespace
 
-MessageDetail ExplainEngineMessage(const std::string& text, const StepLocation& at, bool robust) {
+MessageDetail ExplainEngineMessage(const std::string& text, const StepLocation& at, bool robust, bool forPython) {
   MessageDetail d;
   const std::string where = "The march stopped " + AtLocation(at) + ". ";
   if (text == TransferFailureMessage) {
@@ -61,6 +61,9 @@ MessageDetail ExplainEngineMessage(const std::string& text, const StepLocation& 
   }
   if (robust) {
     d.Explanation += " Try another \"Increment of z\".";
+  } else if (forPython) {
+    // A Python caller has no box to tick.
+    d.Explanation += " Try the robust surface solve (robust=True, the default), or another \"Increment of z\".";
   } else {
     d.Explanation += kRobustHint;
     d.SuggestRobust = true;

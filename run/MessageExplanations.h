@@ -17,7 +17,8 @@ namespace kelvane {
 // does not converge !!", the rescue's failure, "This case can not be
 // solved!") at the step `at`; `robust` tells whether the robust surface
 // solve was on.
-MessageDetail ExplainEngineMessage(const std::string& text, const StepLocation& at, bool robust);
+MessageDetail ExplainEngineMessage(const std::string& text, const StepLocation& at, bool robust,
+                                   bool forPython = false);
 // An arithmetic fault that ended the march at `at` (zone 0: before it).
 MessageDetail ExplainFault(FaultKind kind, const StepLocation& at);
 // "'x' は浮動小数点数ではありません" from the field `component`.

@@ -46,9 +46,11 @@ std::string IoErrorText(int code) {
 // they wait, and are shown or dropped once the zone's march has ended.
 class ExplainingHost : public EngineHost {
  public:
-  ExplainingHost(RunHost& host, const Calculation& calc) : host_(host), calc_(calc) {}
+  ExplainingHost(RunHost& host, const Calculation& calc, Audience reader)
+      : host_(host), calc_(calc), reader_(reader) {}
   void ShowMessage(const std::string& text) override {
-    ShowExplainedMessage(text, ExplainEngineMessage(text, CurrentStepLocation(calc_), calc_.Robust));
+    ShowExplainedMessage(text, ExplainEngineMessage(text, CurrentStepLocation(calc_), calc_.Robust,
+                                                    reader_ == Audience::Python));
   }
   void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override {
     if (hold_) held_.emplace_back(text, detail);
@@ -72,6 +74,7 @@ class ExplainingHost : public EngineHost {
  private:
   RunHost& host_;
   const Calculation& calc_;
+  Audience reader_;
   bool hold_ = false;
   std::vector<std::pair<std::string, MessageDetail>> held_;
 };
@@ -94,6 +97,15 @@ bool IsNullDevice(const std::string& path) {
   struct stat a {}, b {};
   return ::stat(path.c_str(), &a) == 0 && S_ISCHR(a.st_mode) && ::stat("/dev/null", &b) == 0 &&
          a.st_rdev == b.st_rdev;
+}
+
+// True when `path` is a device or a pipe, whose output cannot be taken back.
+// A name that does not exist (or a folder) is none: its writer's open
+// reports the failure before the march, as for any file that cannot be made.
+bool IsDeviceOrPipe(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) ||
+                                            S_ISSOCK(st.st_mode));
 }
 
 // The output of a robust run to a device or pipe (other than the null
@@ -141,12 +153,32 @@ class DeviceBuffer {
   std::string path_;
 };
 
+// Counts the steps of zone `zone` that the robust solve took over, from
+// entry `from` of the list on: those where the coating's solvent still
+// changed, and those in a coating with nothing left to lose.  Rows
+// 0..lastRow of the film state hold the zone.
+void CountTakeovers(const Calculation& calc, int zone, int lastRow, std::size_t& from, TakeoverAccount& a) {
+  const FilmState& s = calc.State;
+  for (; from < calc.Rescued.size(); ++from) {
+    const RescuedStep& r = calc.Rescued[from];
+    if (r.Zone != zone) continue;
+    if (!a.TookOver) {
+      a.TookOver = true;
+      a.Zone = zone;
+      a.Position = static_cast<double>(static_cast<long double>(r.Step) * calc.Params().IncrementZ / 100.0L);
+    }
+    if (r.Step > lastRow || r.Step < 1) continue;
+    if (s.SolRemain[r.Step] != s.SolRemain[r.Step - 1]) ++a.WhileDrying;
+    else ++a.WhileDry;
+  }
+}
+
 }  // namespace
 
 RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, const RunOptions& options) {
   RunReport report;
   PrepareArithmetic();
-  ExplainingHost explaining(host, calc);
+  ExplainingHost explaining(host, calc, options.Reader);
   calc.SetHost(&explaining);
   // The calculation outlives this run; it must not keep the local host.
   struct HostBack {
@@ -216,8 +248,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     return report;
   }
   DeviceBuffer buffer;
-  if (calc.Robust && !result.Staged() && !StagedFile::RegularFileExists(result.Path()) &&
-      !IsNullDevice(result.Path()))
+  if (calc.Robust && !result.Staged() && IsDeviceOrPipe(result.Path()) && !IsNullDevice(result.Path()))
     (void)buffer.Open();  // without one the device is written as the march goes
   auto out = [&]() -> const std::string& { return buffer.Active() ? buffer.Path() : result.Path(); };
   // A march that may start its output over: a staged or regular file, the
@@ -252,6 +283,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     return report;
   };
   int marching = 0;  // the zone being marched
+  std::size_t counted = 0;  // entries of calc.Rescued counted in report.Takeover
   try {
     for (bool again = true; again;) {
       again = false;
@@ -270,13 +302,27 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
         MarchZone(calc, calc.CurrentZone);
         ZoneMarched(calc, k, options, false);
         marching = 0;
-        if (!calc.TransferOk || !calc.ConvergenceOk) {
+        const bool failed = !calc.TransferOk || !calc.ConvergenceOk;
+        CountTakeovers(calc, k, failed ? calc.State.LastStep - 1 : calc.State.LastStep, counted, report.Takeover);
+        if (failed) {
           // A failed robust march is marched again from the entrance, off the
           // plain path from the first step; its file starts over (held in a
           // private file for a device or pipe; written in place where none
           // could be made, it keeps the first march).
           if (calc.Robust && !calc.OffPathFromStart && restartable) {
             explaining.Drop();
+            // The second march is the run: where the first one left the
+            // plain path stays, its counts go.
+            TakeoverAccount& a = report.Takeover;
+            if (!a.TookOver) {
+              const StepLocation at = CurrentStepLocation(calc);
+              a.TookOver = true;
+              a.Zone = at.Zone;
+              a.Position = at.Position;
+            }
+            a.MarchedAgain = true;
+            a.WhileDrying = a.WhileDry = 0;
+            counted = 0;
             calc.OffPathFromStart = true;
             calc.TransferOk = calc.ConvergenceOk = true;
             calc.Rescued.clear();
@@ -291,6 +337,12 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
             continue;
           }
           // The held messages say why the march stopped.
+          {
+            const StepLocation at = CurrentStepLocation(calc);
+            const int row = calc.State.LastStep - 1;
+            const double left = row >= 0 ? calc.State.SolRemain[row] : 0.0;
+            report.Cause = ExplainStop(calc.Params(), at, left, calc.Robust, options.Reader);
+          }
           explaining.Release();
           return end(RunOutcome::EngineFailed, k);
         }
@@ -326,6 +378,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     return end(RunOutcome::ArithmeticFault, calc.CurrentZone);
   }
   if (end(RunOutcome::Finished, 0).Outcome != RunOutcome::Finished) return report;
+  if (options.Finishing) options.Finishing(report);
   host.ShowFinishDialog();
   return report;
 }

@@ -7,6 +7,7 @@
 #include "engine/MiscCalc.h"
 #include "fields/FieldTable.h"
 #include "run/RunHost.h"
+#include "run/StopCause.h"
 
 namespace kelvane {
 
@@ -21,20 +22,32 @@ enum class RunOutcome {
   GeneralError,     // another error of the general error report (bad zone text)
 };
 
+struct RunReport;
+
 struct RunOptions {
   char DecimalSeparator = '.';
   bool LiteralTrials = false;  // reference path of the engine (tests, benchmarks)
-  bool Robust = false;         // rescue steps whose secant search fails
+  // Rescue steps whose secant search fails (the default for every caller);
+  // false marches as the seed's plain search alone.
+  bool Robust = true;
+  // Who reads the run's explanations: the actions they name are its own.
+  Audience Reader = Audience::Runner;
   // Called after each zone's march, before its results are written and the
   // next zone starts from its exit: rows 0..lastRow of the film state hold
   // the zone; `complete` is false when the march stopped inside it.
   std::function<void(const Calculation& calc, int zone, int lastRow, bool complete)> ZoneMarched;
+  // Called with the finished run's report just before the finish dialog.
+  std::function<void(const RunReport& report)> Finishing;
 };
 
 struct RunReport {
   RunOutcome Outcome = RunOutcome::Refused;
   int ZonesWritten = 0;  // zones whose results are in the file
   int FailedZone = 0;    // zone in which the march stopped, 0 if none
+  // A march that failed: why, in the model's terms, with what helps.
+  StopCause Cause;
+  // How the robust surface solve figured in the run.
+  TakeoverAccount Takeover;
 };
 
 extern const char* const FileCannotOpenMessage;  // "File can not open!"

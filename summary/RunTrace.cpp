@@ -49,7 +49,9 @@ void TraceRecorder::Zone(const Calculation& calc, int zone, int lastRow, bool co
   trace_.Zones.push_back(std::move(z));
 }
 
-RunEnd RunEndOf(const RunReport& report, const Calculation& calc) {
+namespace {
+
+RunEnd EndKindOf(const RunReport& report, const Calculation& calc) {
   switch (report.Outcome) {
     case RunOutcome::Finished: return {RunEndKind::Finished, ""};
     case RunOutcome::Refused:
@@ -62,6 +64,16 @@ RunEnd RunEndOf(const RunReport& report, const Calculation& calc) {
     case RunOutcome::FileError: return {RunEndKind::Failed, "the result file could not be written"};
   }
   return {RunEndKind::Failed, ""};
+}
+
+}  // namespace
+
+RunEnd RunEndOf(const RunReport& report, const Calculation& calc) {
+  RunEnd end = EndKindOf(report, calc);
+  if (report.Outcome == RunOutcome::EngineFailed) end.Cause = report.Cause.Text;
+  if (end.Kind != RunEndKind::Refused)
+    end.Takeover = TakeoverText(report.Takeover, report.Outcome == RunOutcome::Finished);
+  return end;
 }
 
 namespace {

@@ -46,6 +46,8 @@ enum class RunEndKind {
 struct RunEnd {
   RunEndKind Kind = RunEndKind::Finished;
   std::string Message;  // the failure's message, when known
+  std::string Cause;     // why it failed in the model's terms, with what helps; empty when unknown
+  std::string Takeover;  // where the robust surface solve took over and what it did; empty when it did not
 };
 
 struct RunTrace {

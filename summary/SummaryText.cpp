@@ -1,5 +1,6 @@
 #include "summary/SummaryText.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -193,9 +194,42 @@ std::string SummaryCsv(const RunSummary& s) {
   return c;
 }
 
+namespace {
+
+// A run that did not finish says so before any figure: where it stopped
+// (the last complete point; a failed step leaves no row) and why.
+std::string StopLine(const RunSummary& s) {
+  const RunTotals& r = s.Run;
+  std::string line;
+  switch (r.End.Kind) {
+    case RunEndKind::Finished:
+    case RunEndKind::Refused: return "";
+    case RunEndKind::Failed:
+      line = Format("Stopped: the march failed in zone %d after %.2f m, its last complete step", r.StopZone,
+                    r.StopPosition);
+      break;
+    case RunEndKind::Cancelled:
+      line = Format("Cancelled: the march was stopped in zone %d after %.2f m", r.StopZone, r.StopPosition);
+      break;
+    case RunEndKind::Stopped:
+      line = Format("Stopped: the file ends in zone %d at %.2f m, a zone without results", r.StopZone,
+                    r.StopPosition);
+      break;
+  }
+  if (!r.End.Message.empty() && r.End.Kind != RunEndKind::Cancelled) line += ": " + r.End.Message;
+  if (line.back() != '.' && line.back() != '!') line += ".";
+  line += "\n";
+  if (!r.End.Cause.empty()) line += r.End.Cause + "\n";
+  return line + "The figures below end there; they are no result of the dryer.\n";
+}
+
+}  // namespace
+
 std::string SummaryTable(const RunSummary& s) {
   const bool power = s.Settings.WebWidth.has_value();
-  std::string t = Format("%-4s %6s %6s %6s %7s %8s %8s %8s %8s %8s %7s%s\n", "Zone", "Gas", "Exit", "Max", "Left",
+  const bool finished = s.Run.End.Kind == RunEndKind::Finished;
+  std::string t = StopLine(s);
+  t += Format("%-4s %6s %6s %6s %7s %8s %8s %8s %8s %8s %7s%s\n", "Zone", "Gas", "Exit", "Max", "Left",
                          "Evap 1", "Evap 2", "Heat", "Latent", "Sensible", "Margin", power ? "    Power" : "");
   t += Format("%-4s %6s %6s %6s %7s %8s %8s %8s %8s %8s %7s%s\n", "", "°C", "°C", "°C", "%", "g/m2", "g/m2",
               "kJ/m2", "kJ/m2", "kJ/m2", "mmHg", power ? "       kW" : "");
@@ -207,20 +241,19 @@ std::string SummaryTable(const RunSummary& s) {
     t += z.Complete ? "\n" : "  (stopped)\n";
   }
   const RunTotals& r = s.Run;
-  t += Format("Exit: %.2f %% of the solvent left, %.2f g/m2, %.0f ppm of the dry coating; dry thickness %.2f um; "
+  t += Format("%s: %.2f %% of the solvent left, %.2f g/m2, %.0f ppm of the dry coating; dry thickness %.2f um; "
               "heat %.1f kJ/m2 (balance residual %.3f)",
-              r.ResidualPercent, r.ResidualGrams, r.ResidualPpm, r.DryThickness, r.TotalHeat, r.TotalResidual);
+              finished ? "Exit" : "At the stop", r.ResidualPercent, r.ResidualGrams, r.ResidualPpm,
+              r.DryThickness, r.TotalHeat, r.TotalResidual);
   if (r.TotalPower) t += Format(", %.1f kW", *r.TotalPower);
   t += Format("; %.1f s.\n", r.TotalTime);
-  if (r.End.Kind != RunEndKind::Finished)
-    t += Format("The run %s in zone %d at %.2f m%s%s\n", OutcomeName(r.End.Kind), r.StopZone, r.StopPosition,
-                r.End.Message.empty() ? "." : ": ", r.End.Message.c_str());
   if (r.TargetMet) {
     if (*r.TargetMet && r.TargetFirstMet)
       t += Format("Residual target met, first in zone %d at %.2f m.\n", r.TargetFirstMet->Zone,
                   r.TargetFirstMet->Position);
   }
-  if (s.Warnings.empty()) t += "No warnings.\n";
+  if (!r.End.Takeover.empty()) t += r.End.Takeover + "\n";
+  if (s.Warnings.empty()) t += finished ? "No warnings.\n" : "No warnings up to the stop.\n";
   else {
     t += Format("%zu warning%s:\n", s.Warnings.size(), s.Warnings.size() == 1 ? "" : "s");
     for (const Warning& w : s.Warnings) t += "  " + w.Text + "\n";
@@ -277,6 +310,12 @@ std::string OutcomeLine(const RunSummary& s) {
       // A run that stopped meets no target, whatever it had left.
       line = Format("Stopped in zone %d at %.2f m with %s %% of the solvent left", r.StopZone, r.StopPosition,
                     Residual(r.ResidualPercent).c_str());
+  }
+  // Where the robust solve took over, in its first sentence's words.
+  if (const std::string& t = r.End.Takeover; !t.empty()) {
+    const std::string head = t.substr(0, t.find(" ("));
+    line += " · " + std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(head[0])))) +
+            head.substr(1, head.back() == '.' ? head.size() - 2 : std::string::npos);
   }
   const size_t n = s.Warnings.size();
   if (n == 0) return line + " · no warnings";

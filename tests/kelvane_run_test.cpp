@@ -263,7 +263,7 @@ TEST_F(KelvaneRunTest, RefusalsEndWithStatusOneAndNoResultFile) {
 }
 
 TEST_F(KelvaneRunTest, NumericalFailuresAndFaultsEndWithStatusTwo) {
-  Result r = Run({"--set", "NumberOfLayers=10"});
+  Result r = Run({"--set", "NumberOfLayers=10", "--plain"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err,
             "Sorry, this condition does not cnoverge! CONSIDER TO REDUCE OR INCREASE \"Increment of z\".\n"
@@ -527,6 +527,13 @@ TEST_F(KelvaneRunTest, MisspeltNamesGetTheNearestOne) {
        "kelvane-run optimize: unknown option --maximze (did you mean --maximize?)\n"},
       {{"optimize", "--maximize", "WebSpeeed", "--between", "0.1:5", "--max-residual", "7"}, 1,
        "did you mean WebSpeed?"},
+      // A misspelt command is named as a command, not by the option after it.
+      {{"studdy", "--vary", "WebSpeed=1,2"}, 64, "kelvane-run: unknown command studdy (did you mean study?)\n"},
+      {{"desing", "--quiet"}, 64, "kelvane-run: unknown command desing (did you mean design?)\n"},
+      {{"flux"}, 64, "kelvane-run: unknown command flux (the commands are run, study, optimize and design)\n"},
+      // The British spelling is the command itself.
+      {{"optimise", "--maximze", "WebSpeed"}, 64,
+       "kelvane-run optimize: unknown option --maximze (did you mean --maximize?)\n"},
   };
   for (const Case& c : cases) {
     std::string trace;
@@ -570,19 +577,27 @@ TEST_F(KelvaneRunTest, ProgressBarOnlyOnATerminal) {
 namespace kelvane {
 namespace {
 
-// --robust rescues the 10-layer default window, says so before the finish
-// text, and changes nothing in a run the secant search finishes.  (After the
-// step taken over, the continuation solve settles the rest of the run.)
-TEST_F(KelvaneRunTest, RobustRescuesAndReportsTheSteps) {
-  Result r = Run({"--set", "NumberOfLayers=10", "--robust", "-o", "ten.txt"});
+// The robust solve is the default: it rescues the 10-layer default window
+// that --plain stops on, says so before the finish text, and changes nothing
+// in a run the secant search finishes.  --robust is the default spelt out;
+// with --plain it is a contradiction.  (After the step taken over, the
+// continuation solve settles the rest of the run.)
+TEST_F(KelvaneRunTest, RobustByDefaultRescuesAndReportsTheSteps) {
+  Result r = Run({"--set", "NumberOfLayers=10", "-o", "ten.txt"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
-            "Robust surface solve took over 1 step (zone 1: 1).\nCalculation is successfully finished !\n");
-  ASSERT_EQ(Run({"-o", "plain.txt"}).status, 0);
-  r = Run({"--robust", "-o", "robust.txt"});
+            "The plain surface search failed in zone 1 at 0.14 m; the robust surface solve finished the run (1 step "
+            "taken over while solvent still left the coating).\nCalculation is successfully finished !\n");
+  EXPECT_EQ(Run({"--set", "NumberOfLayers=10", "--robust", "-o", "alias.txt"}).err, r.err);
+  EXPECT_EQ(File("ten.txt"), File("alias.txt"));
+  EXPECT_EQ(Run({"--set", "NumberOfLayers=10", "--plain", "-o", "stops.txt"}).status, 2);
+
+  ASSERT_EQ(Run({"--plain", "-o", "plain.txt"}).status, 0);
+  r = Run({"-o", "robust.txt"});
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "Calculation is successfully finished !\n");
   EXPECT_EQ(File("plain.txt"), File("robust.txt"));
+  EXPECT_EQ(Run({"--plain", "--robust"}).status, 64);
 }
 
 // A write that fails half-way (a file-size limit in place of a full disk)

@@ -104,6 +104,7 @@ TEST_F(StudyTest, RowsAreTheSingleRunsWhateverTheThreads) {
     auto calc = std::make_unique<Calculation>();
     TraceRecorder trace;
     RunOptions run;
+    run.Robust = false;  // plain, as the study's rows
     run.ZoneMarched = [&](const Calculation& c, int zone, int last, bool complete) { trace.Zone(c, zone, last, complete); };
     const RunReport report = StartRun(f, host, *calc, run);
     // The same messages and the same result file, byte for byte.

@@ -46,6 +46,7 @@ void TForm1::BitBtn1Click() {
   // are now those of an earlier calculation.
   recorder_ = {};
   RunOptions options = Options;
+  options.Reader = Audience::Window;  // a stop's cause names the window's box
   options.ZoneMarched = [this](const Calculation& c, int zone, int lastRow, bool complete) {
     recorder_.Zone(c, zone, lastRow, complete);
   };

@@ -5,7 +5,7 @@ import io
 from dataclasses import dataclass, field
 
 from . import _core
-from .fields import as_fields
+from .fields import as_fields, field_info
 
 
 @dataclass
@@ -60,6 +60,9 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
         if not isinstance(flag, bool):
             raise TypeError(f"{name} must be True or False, not {flag!r}")
     texts = dict(as_fields(fields))
+    # A misspelt field is the same mistake as in run(): UnknownFieldError.
+    for name in over or {}:
+        field_info(name)
     lo, hi = speed
     bounds = [(name, float(a), float(b)) for name, (a, b) in (over or {}).items()]
     d = _core.design(texts, None if max_residual is None else float(max_residual), residual_unit, no_boiling,

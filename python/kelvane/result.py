@@ -78,6 +78,11 @@ class Result:
         dicts.
       zones: a list of Zone, one per zone whose results were written.
       rescued_steps: (zone, step) of the steps the robust surface solve took over.
+      takeover: where the plain surface search failed and what the robust
+        solve did then, in words ("" when it took nothing over).
+      cause: for a march that stopped, why in the model's terms and what
+        helps ("" otherwise).  The zones hold the rows marched before the
+        stop, the last one cut short.
       summary: the run summary as a dict ("run": the totals and the outcome,
         "zones": per zone temperatures, solvent left and evaporated, heat from
         the gas; "warnings"; "settings"), the same as kelvane-run
@@ -101,6 +106,8 @@ class Result:
         self.finished = outcome == "finished"
         self.messages = list(messages)
         self.rescued_steps = [tuple(r) for r in rescued]
+        self.takeover = ""
+        self.cause = ""
         self.summary = summary
         self.warnings = list(warnings)
         self.summary_table = summary_table
@@ -180,21 +187,24 @@ def _summary(d):
     return summary, summary.get("warnings", []), d["summary_table"]
 
 
-def run(fields=None, robust=False, result_file=None):
+def run(fields=None, robust=True, result_file=None):
     """Run the calculation, as the window's OK button does.
 
     fields: None for the default texts, or a mapping of field names or record
       names to texts (numbers are taken as their texts); fields not named keep
       their defaults.  The "Save File Name" field plays no part: result_file
       decides where the result file goes.
-    robust: the robust surface solve (a damped Newton iteration takes over a
-      step whose secant search fails).
+    robust: the robust surface solve, the default (a damped Newton iteration
+      takes over a step whose secant search fails; where the search finishes
+      every step the result is the plain march's, byte for byte); False
+      marches with the seed's plain search alone.
     result_file: a path to write the result file to, byte for byte as the
       window and kelvane-run write it; None writes none.
 
     Returns a Result.  A run that stops on a numerical failure returns its
-    Result too (outcome "engine_failed" or "arithmetic_fault", the zones
-    computed before it, the engine's message in messages).
+    Result too (outcome "engine_failed" or "arithmetic_fault", the rows
+    marched before the stop, the engine's message in messages, why in
+    cause).
     Raises InputError with the window's exact message when the input is
     refused, OSError when the result file cannot be written.
 
@@ -233,6 +243,7 @@ def _run(fields, robust, result_file, continuation=True):
         raise OSError(f"{messages[-1] if messages else 'File can not open!'}: {texts['Edit250']}")
     r = Result(d, outcome, messages, d["rescued"], d["dry_weight"], *_summary(d))
     r.explanations = [e for e, _ in d["details"]]
+    r.takeover, r.cause = d["takeover"], d["cause"]
     r.input_warnings = [tuple(w) for w in d["input_warnings"]]
     return r
 

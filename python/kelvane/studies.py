@@ -8,7 +8,7 @@ from collections.abc import Mapping
 from concurrent.futures import ThreadPoolExecutor
 
 from . import _core
-from .fields import _text, as_fields
+from .fields import InputError, _text, as_fields, field_info
 
 
 def _values(name, values):
@@ -55,8 +55,15 @@ def study(fields=None, vary=None, robust=True, executor=None):
     if not isinstance(vary, Mapping) or not vary:
         raise TypeError("vary must be a mapping of field names to their values")
     texts = dict(as_fields(fields))
+    # A misspelt field is the same mistake as in run(): UnknownFieldError.
+    for name in vary:
+        field_info(name)
     varies = [f"{name}={_values(name, values)}" for name, values in vary.items()]
-    header, numbers = _core.study_plan(varies)
+    try:
+        header, numbers = _core.study_plan(varies)
+    except ValueError as e:
+        # Refused as kelvane-run study refuses it, before any run.
+        raise InputError(str(e)) from None
     if executor is None:
         with ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as pool:
             lines = _gather(pool, texts, varies, numbers, robust)

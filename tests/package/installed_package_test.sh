@@ -62,10 +62,23 @@ cmp "$scratch/run/built.txt" "$scratch/run/installed.txt" || fail "the installed
 (cd "$scratch/run" && "$root/usr/bin/kelvane-run" --quiet --data "$root/usr/share/doc/kelvane/examples/three-zones.dat" \
    -o three.txt >/dev/null 2>&1) || fail "the example data file does not run"
 
-# No match is no module (a build without Python); pipefail must not end the test there.
+# The Python module is a package of its own, python3-kelvane, pinned to the
+# Python it was built for and bringing NumPy and pandas along.
 pydir=$(cd "$root" && ls -d usr/lib/python3*/dist-packages/kelvane 2>/dev/null | head -n 1 || true)
+[ -z "$pydir" ] || fail "the kelvane package holds the Python module $pydir"
+pydeb=$(ls "$scratch"/out/python3-kelvane_*.deb 2>/dev/null || true)
 if [ "$with_python" = ON ]; then
-  [ -n "$pydir" ] || fail "the Python module is not in the package"
+  [ "$(basename "$pydeb")" = "python3-kelvane_${version}_amd64.deb" ] || fail "no python3-kelvane package"
+  pydepends=$(dpkg-deb -f "$pydeb" Depends)
+  pyv=$(/usr/bin/python3 -c 'import sys; print("%d.%d" % sys.version_info[:2])')
+  pynext=$(/usr/bin/python3 -c 'import sys; print("%d.%d" % (sys.version_info[0], sys.version_info[1] + 1))')
+  for dep in "python3 (>= $pyv~)" "python3 (<< $pynext)" python3-numpy python3-pandas; do
+    grep -qF "$dep" <<<"$pydepends" || fail "python3-kelvane's Depends lack $dep: $pydepends"
+  done
+  lintian --fail-on error "$pydeb" >"$scratch/lintian.txt" 2>&1 || { cat "$scratch/lintian.txt" >&2; fail "lintian python3-kelvane"; }
+  dpkg -x "$pydeb" "$root"
+  pydir=$(cd "$root" && ls -d usr/lib/python3*/dist-packages/kelvane 2>/dev/null | head -n 1 || true)
+  [ -n "$pydir" ] || fail "the Python module is not in python3-kelvane"
   pydir=$(dirname "$pydir")
   PYTHONPATH="$root/$pydir" /usr/bin/python3 - "$scratch/run/python.txt" "$root" <<'PY' || fail "the installed Python module"
 import sys, kelvane
@@ -74,6 +87,6 @@ kelvane.run(result_file=sys.argv[1])
 PY
   cmp "$scratch/run/built.txt" "$scratch/run/python.txt" || fail "the installed module's result file differs"
 else
-  [ -z "$pydir" ] || fail "a build without Python packaged $pydir"
+  [ -z "$pydeb" ] || fail "a build without Python made $pydeb"
 fi
 echo "package $(basename "$deb") installs and computes the same bytes"

@@ -134,11 +134,28 @@ def test_a_data_file_through_a_link_replaces_the_linked_file_whole(tmp_path):
 
 
 def test_a_failing_march_returns_its_outcome_and_the_rescue_finishes_it():
-    failed = kelvane.run({"NumberOfLayers": 10})
-    assert failed.outcome == "engine_failed" and not failed.finished and failed.zones == []
+    failed = kelvane.run({"NumberOfLayers": 10}, robust=False)
+    assert failed.outcome == "engine_failed" and not failed.finished
     assert failed.messages[-1].startswith("Sorry, this condition does not cnoverge!")
     assert failed.summary["run"]["outcome"] == "failed" and failed.summary["run"]["stop_zone"] == 1
-    rescued = kelvane.run({"Edit20": "10"}, robust=True)
+    # The rows marched before the stop stay, and the table says the stop first.
+    assert [len(z) for z in failed.zones] == [2] and failed.position[-1] == pytest.approx(0.10)
+    assert failed.summary_table.startswith("Stopped: the march failed in zone 1 after 0.12 m")
+    # Why, and what a Python caller does about it: never a box to tick.
+    assert "robust=True" in failed.cause and "robust=True" in failed.explanations[-1]
+    assert all("box" not in text for text in (failed.cause, *failed.explanations))
+    # A hot zone 1 stops the plain march far into it, with the coating nearly
+    # dry; the cause is the gas far above the solvents' boiling points.
+    hot = kelvane.run({"OuterTemperature[1]": 400}, robust=False)
+    assert hot.zones[0].position[-1] == pytest.approx(8.10)
+    assert "Zone 1's gas at 400 ℃ is 289 K above solvent 1's boiling point" in hot.cause
+    assert "lower zone 1's gas temperature" in hot.cause
+    robust = kelvane.run({"OuterTemperature[1]": 400})
+    assert robust.finished and robust.takeover.startswith(
+        "The plain surface search failed in zone 1 at 8.14 m; the robust surface solve finished the run (19 steps "
+        "taken over while solvent still left the coating; ")
+    # The robust solve is the default.
+    rescued = kelvane.run({"Edit20": "10"})
     assert rescued.finished and rescued.rescued_steps[0] == (1, 7)
 
 
@@ -234,7 +251,8 @@ def test_ctrl_c_stops_the_march_and_keeps_the_zones_done(tmp_path):
     pipe = PipeResult(tmp_path / "pipe", interrupt_in_zone_2)
     try:
         with pytest.raises(KeyboardInterrupt):
-            kelvane.run({"ZoneLength[1]": 150, "ZoneLength[2]": 150}, result_file=pipe.path)
+            # Plain: a robust run holds a pipe's output until it ends.
+            kelvane.run({"ZoneLength[1]": 150, "ZoneLength[2]": 150}, robust=False, result_file=pipe.path)
     finally:
         streamed = pipe.finish()
     assert sent

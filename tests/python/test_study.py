@@ -55,9 +55,35 @@ def test_a_dask_cluster_gives_the_thread_pools_rows(threaded):
 
 
 def test_refused_settings_say_what_is_wrong():
-    with pytest.raises(ValueError, match="NoSuchField"):
+    # One exception type per mistake, as in run(): a misspelt field is an
+    # UnknownFieldError naming the field meant, in a study and a design.
+    with pytest.raises(kelvane.UnknownFieldError, match="NoSuchField"):
         kelvane.study(vary={"NoSuchField": [1, 2]})
+    with pytest.raises(kelvane.UnknownFieldError, match="did you mean WebSpeed"):
+        kelvane.study(vary={"Webspeed": [1, 2]})
+    with pytest.raises(kelvane.UnknownFieldError, match="did you mean WebSpeed"):
+        kelvane.design(over={"Webspeed": (0.1, 1)})
+    # A value that is not a number is refused before any run, as the runner
+    # refuses it, not returned as rows that were refused.
+    with pytest.raises(kelvane.InputError, match='"abc" is not a number'):
+        kelvane.study(vary={"WebSpeed": "0.2,abc"})
     with pytest.raises(TypeError):
         kelvane.study(vary={"WebSpeed": [1]}, robust="yes")
     with pytest.raises(ValueError):
         kelvane.study(vary={"WebSpeed": []})
+
+
+def test_optimize_finds_what_the_runner_finds_and_refuses_what_it_refuses():
+    base = {"ZoneLength[1]": 3, "ZoneLength[2]": 3}
+    o = kelvane.optimize(base, maximize="WebSpeed", between=(0.1, 2), max_residual=10)
+    runner = subprocess.run([RUNNER, "optimize", "--quiet", "--set", "ZoneLength[1]=3", "--set", "ZoneLength[2]=3",
+                             "--maximize", "WebSpeed", "--between", "0.1:2", "--max-residual", "10"],
+                            capture_output=True, text=True, check=True)
+    assert o.found and f"WebSpeed={o.best['WebSpeed']}" == runner.stdout.splitlines()[-1]
+    assert o.message in runner.stderr and len(o.evaluations) > 2
+    with pytest.raises(kelvane.UnknownFieldError, match="did you mean WebSpeed"):
+        kelvane.optimize(base, maximize="Webspeed", between=(0.1, 2), max_residual=10)
+    with pytest.raises(kelvane.InputError, match="at least one target"):
+        kelvane.optimize(base, maximize="WebSpeed", between=(0.1, 2))
+    with pytest.raises(kelvane.InputError, match="is not below"):
+        kelvane.optimize(base, maximize="WebSpeed", between=(2, 0.1), max_residual=10)

@@ -136,6 +136,7 @@ class InputsTest : public QObject {
   // "Run again with the robust surface solve" after the engine's failure:
   // one click, and the run finishes with the box ticked.
   void engineFailureOffersTheRobustSolve() {
+    form_->RobustBox()->setChecked(false);  // the seed's march
     form_->Edit("Edit20")->setText("10");
     Answerer answer([](QMessageBox* box) { return Named(box, "RunAgainRobust"); });
     form_->OkButton()->click();
@@ -336,7 +337,8 @@ class InputsTest : public QObject {
     QSettings settings(QDir(folder_.Path()).filePath(QStringLiteral("kelvane.ini")), QSettings::IniFormat);
     QVERIFY(form_->Directories()->OpenDirectory(other.path()));
     const QString opened = form_->Directories()->Directory();
-    form_->RobustBox()->setChecked(true);
+    // The robust solve is on by default: a box unticked is the choice kept.
+    form_->RobustBox()->setChecked(false);
     form_->LastDataFile = QDir(opened).filePath(QStringLiteral("film-a.dat"));
     form_->AskBeforeReplacing = false;
     kelvane::ui::SaveWindowSettings(*form_, settings);
@@ -345,14 +347,21 @@ class InputsTest : public QObject {
     QDir::setCurrent(folder_.startDirectory);
     form_ = std::make_unique<TForm1>();
     QVERIFY(form_->Directories()->Directory() != opened);
-    QVERIFY(!form_->Options.Robust);
+    QVERIFY(form_->Options.Robust);
     kelvane::ui::RestoreWindowSettings(*form_, settings);
     QCOMPARE(form_->Directories()->Directory(), opened);
     QCOMPARE(QDir::currentPath(), opened);
-    QVERIFY(form_->RobustBox()->isChecked());
-    QVERIFY(form_->Options.Robust);
+    QVERIFY(!form_->RobustBox()->isChecked());
+    QVERIFY(!form_->Options.Robust);
     QCOMPARE(form_->LastDataFile, QDir(opened).filePath(QStringLiteral("film-a.dat")));
     QVERIFY(!form_->AskBeforeReplacing);
+    // Settings saved before the robust solve was the default (its old key
+    // "robust" off on every close) leave it on.
+    QSettings earlier(QDir(folder_.Path()).filePath(QStringLiteral("earlier.ini")), QSettings::IniFormat);
+    earlier.setValue(QStringLiteral("robust"), false);
+    form_ = std::make_unique<TForm1>();
+    kelvane::ui::RestoreWindowSettings(*form_, earlier);
+    QVERIFY(form_->RobustBox()->isChecked() && form_->Options.Robust);
     QDir::setCurrent(folder_.startDirectory);
   }
 
