@@ -322,6 +322,18 @@ void TForm1::BuildPages() {
     ShowResultsBeside();
   });
 
+  // Which surface solve OK uses, on the accuracy group's top line; the link
+  // leads to the setting.
+  QGroupBox* accuracy = Group("Accuracy");
+  modeLabel_ = new QLabel(accuracy);
+  modeLabel_->setObjectName(QStringLiteral("ModeLabel"));
+  modeLabel_->setGeometry(accuracy->width() - 176, 0, 168, 17);
+  modeLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  modeLabel_->setAutoFillBackground(true);  // over the frame's top line
+  modeLabel_->setFont(WindowFont(12));
+  modeLabel_->setTextFormat(Qt::RichText);
+  connect(modeLabel_, &QLabel::linkActivated, this, [this] { pages_->setCurrentIndex(pages_->count() - 1); });
+
   BuildToolsPage();
   InstallFieldGuidance(fields_);
   pages_->setCurrentIndex(0);
