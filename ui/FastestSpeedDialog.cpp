@@ -312,7 +312,7 @@ void FastestSpeedDialog::Finished(const BoundaryResult& r) {
   detail_->setText(QString::fromStdString(BoundaryAnswer(search_, r)));
   loadButton_->setEnabled(HasAnswer(r.End));
   status_->setText(QStringLiteral("%1 runs").arg(r.Evaluations.size()));
-  table_->resizeColumnsToContents();
+  FitColumns();
   Redraw();
 }
 

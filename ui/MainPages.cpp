@@ -327,9 +327,13 @@ void TForm1::BuildPages() {
   QGroupBox* accuracy = Group("Accuracy");
   modeLabel_ = new QLabel(accuracy);
   modeLabel_->setObjectName(QStringLiteral("ModeLabel"));
-  modeLabel_->setGeometry(accuracy->width() - 176, 0, 168, 17);
+  modeLabel_->setGeometry(accuracy->width() - 206, 0, 198, 17);
   modeLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  modeLabel_->setAutoFillBackground(true);  // over the frame's top line
+  // Over the frame's top line, in the colour of the page around it.
+  QPalette palette = modeLabel_->palette();
+  palette.setColor(QPalette::Window, accuracy->parentWidget()->palette().color(QPalette::Window));
+  modeLabel_->setPalette(palette);
+  modeLabel_->setAutoFillBackground(true);
   modeLabel_->setFont(WindowFont(12));
   modeLabel_->setTextFormat(Qt::RichText);
   connect(modeLabel_, &QLabel::linkActivated, this, [this] { pages_->setCurrentIndex(pages_->count() - 1); });

@@ -83,7 +83,7 @@ QHBoxLayout* StudyRunDialog::TableAndChart() {
 
 void StudyRunDialog::FitColumns() {
   QHeaderView* header = table_->horizontalHeader();
-  header->setDefaultAlignment(Qt::AlignCenter | Qt::TextWordWrap);
+  header->setDefaultAlignment(Qt::Alignment::fromInt(Qt::AlignCenter | Qt::TextWordWrap));
   header->setTextElideMode(Qt::ElideNone);
   const QFontMetrics cells(table_->font()), captions(header->font());
   const int pad = 12, columns = table_->columnCount();

@@ -132,7 +132,7 @@ void TForm1::BuildToolsPage() {
 
 void TForm1::ShowMode() {
   modeLabel_->setText(QStringLiteral("<a href=\"tools\">%1</a>")
-                          .arg(Options.Robust ? QStringLiteral("Robust surface solve") : QStringLiteral("Plain march")));
+                          .arg(Options.Robust ? QStringLiteral("Surface solve: robust") : QStringLiteral("Surface solve: plain march")));
   modeLabel_->setToolTip(Options.Robust ? QStringLiteral("Steps whose secant search fails are taken over by the "
                                                          "robust surface solve; the others are solved exactly as "
                                                          "in the plain march. Set on the Tools page.")
