@@ -14,7 +14,7 @@
 
 #include <map>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "summary/RunSummary.h"
 #include "study/DesignAnswer.h"
 #include "study/DesignRequest.h"

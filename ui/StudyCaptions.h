@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "study/RowSummary.h"
 
 class QValueAxis;

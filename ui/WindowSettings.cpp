@@ -3,7 +3,7 @@
 #include <QCheckBox>
 #include <QDir>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/Kelvane_Main.h"
 #include "ui/ResultsWindow.h"
