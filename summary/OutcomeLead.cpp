@@ -1,6 +1,5 @@
 #include "summary/OutcomeLead.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -9,7 +8,6 @@ namespace {
 
 struct Fired {
   std::set<int> Zones;
-  double Worst = 0;
   bool Any = false;
 };
 
@@ -17,7 +15,6 @@ Fired Collect(const RunSummary& s, WarningKind kind) {
   Fired f;
   for (const Warning& w : s.Warnings) {
     if (w.Kind != kind) continue;
-    f.Worst = f.Any ? std::max(f.Worst, std::max(w.Worst, w.Value)) : std::max(w.Worst, w.Value);
     f.Any = true;
     f.Zones.insert(w.At.Zone);
   }
@@ -42,16 +39,12 @@ std::string ZonesText(const std::set<int>& zones) {
 
 std::string OutcomeLead(const RunSummary& s) {
   std::string lead;
-  char buf[160];
-  if (const Fired boil = Collect(s, WarningKind::Boiling); boil.Any) {
-    std::snprintf(buf, sizeof buf, " (up to %.0f mmHg at the base film)", boil.Worst);
-    lead = "Blister risk: the coating boils in " + ZonesText(boil.Zones) + buf;
-  }
+  if (const Fired boil = Collect(s, WarningKind::Boiling); boil.Any)
+    lead = "Blister risk: the coating boils in " + ZonesText(boil.Zones);
   if (const Fired hot = Collect(s, WarningKind::FilmTemperatureLimit); hot.Any && s.Settings.MaxFilmTemperature) {
-    std::snprintf(buf, sizeof buf, "Film above its limit of %g \u00b0C in ", *s.Settings.MaxFilmTemperature);
-    std::string words = buf + ZonesText(hot.Zones);
-    std::snprintf(buf, sizeof buf, " (up to %.1f \u00b0C)", hot.Worst);
-    lead += (lead.empty() ? "" : " \u00b7 ") + words + buf;
+    char limit[64];
+    std::snprintf(limit, sizeof limit, "%g \u00b0C", *s.Settings.MaxFilmTemperature);
+    lead += (lead.empty() ? "" : " \u00b7 ") + std::string("Film over ") + limit + " in " + ZonesText(hot.Zones);
   }
   return lead;
 }

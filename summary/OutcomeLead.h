@@ -9,9 +9,9 @@
 
 namespace kelvane {
 
-// "Blister risk: the coating boils in zone 1 (up to 2350 mmHg at the base
-// film)", "Film above its limit of 120 °C in zones 2–3 (up to 131.4 °C)",
-// both joined by " · "; empty when neither warning fired.
+// "Blister risk: the coating boils in zone 1", "Film over 120 °C in zones
+// 2–3", both joined by " · "; empty when neither warning fired.  The
+// Summary page holds the figures.
 std::string OutcomeLead(const RunSummary& summary);
 
 }  // namespace kelvane

@@ -194,10 +194,15 @@ void ResultsWindow::BuildAlongWebChart(Chart which) {
   // names short ("Boiling poi…"): it stands beside the plot instead, one
   // name a line, each whole.
   const QFontMetrics metrics(chart->legend()->font());
-  int row = 0;
-  for (QLegendMarker* marker : chart->legend()->markers())
-    if (marker->isVisible()) row += metrics.horizontalAdvance(marker->label()) + 4 * metrics.height();
-  if (row > width() - 100) chart->legend()->setAlignment(Qt::AlignRight);
+  int row = 0, widest = 0;
+  for (QLegendMarker* marker : chart->legend()->markers()) {
+    const int name = metrics.horizontalAdvance(marker->label()) + 4 * metrics.height();
+    row += name, widest = std::max(widest, name);
+  }
+  if (row > width() - 100) {
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->legend()->setMinimumWidth(widest);
+  }
 
   // Keep the zone axis in step with the plot when it is zoomed.
   connect(xAxis, &QValueAxis::rangeChanged, zones, [zones](qreal lo, qreal hi) { zones->setRange(lo, hi); });

@@ -322,18 +322,13 @@ void TForm1::BuildPages() {
     ShowResultsBeside();
   });
 
-  // Which surface solve OK uses, on the accuracy group's top line; the link
-  // leads to the setting.
-  QGroupBox* accuracy = Group("Accuracy");
-  modeLabel_ = new QLabel(accuracy);
+  // Which surface solve OK uses, right-aligned over the accuracy group it
+  // goes with, in the gap under the picture; the link leads to the setting.
+  const QRect accuracy = Group("Accuracy")->geometry();
+  modeLabel_ = new QLabel(page1);
   modeLabel_->setObjectName(QStringLiteral("ModeLabel"));
-  modeLabel_->setGeometry(accuracy->width() - 206, 0, 198, 17);
+  modeLabel_->setGeometry(accuracy.right() - 206, accuracy.top() - 10, 204, 17);
   modeLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  // Over the frame's top line, in the colour of the page around it.
-  QPalette palette = modeLabel_->palette();
-  palette.setColor(QPalette::Window, accuracy->parentWidget()->palette().color(QPalette::Window));
-  modeLabel_->setPalette(palette);
-  modeLabel_->setAutoFillBackground(true);
   modeLabel_->setFont(WindowFont(12));
   modeLabel_->setTextFormat(Qt::RichText);
   connect(modeLabel_, &QLabel::linkActivated, this, [this] { pages_->setCurrentIndex(pages_->count() - 1); });

@@ -93,12 +93,18 @@ void TForm1::UpdateOutcome() {
 // "Dry: 2.6 % of solvent left at the exit · 1 warning — see Results", the
 // last words a link to the Results window's summary.
 void TForm1::ShowOutcome(const QString& line) {
-  // A line wider than the page loses its middle, never the worst that
-  // leads it nor the link that ends it; the tooltip holds it whole.
+  // A line wider than the page is shortened before its last part (the
+  // warnings and the link), never at the worst that leads it; the tooltip
+  // holds it whole.
   const QFontMetrics metrics(outcomeLabel_->font());
-  const QString shown = metrics.horizontalAdvance(line) > outcomeLabel_->width()
-                            ? metrics.elidedText(line, Qt::ElideMiddle, outcomeLabel_->width())
-                            : line;
+  QString shown = line;
+  if (metrics.horizontalAdvance(line) > outcomeLabel_->width()) {
+    const qsizetype last = line.lastIndexOf(QStringLiteral(" \u00b7 "));
+    const QString tail = last < 0 ? QString() : line.mid(last);
+    shown = metrics.elidedText(line.left(last < 0 ? line.size() : last), Qt::ElideRight,
+                               outcomeLabel_->width() - metrics.horizontalAdvance(tail) - 4) +
+            tail;
+  }
   QString html = shown.toHtmlEscaped();
   html.replace(QStringLiteral("see Results"), QStringLiteral("<a href=\"results\">see Results</a>"));
   outcomeLabel_->setText(html);
