@@ -70,8 +70,8 @@ StudyDialog::StudyDialog(FieldTexts& fields, bool robust, QWidget* parent)
 
   // The table over the chart, each the dialog's whole width: a study's
   // columns of figures need it.
-  layout->addWidget(table_, 1);
-  layout->addWidget(chart_, 1);
+  layout->addWidget(table_, 2);
+  layout->addWidget(chart_, 3);
 
   auto* bottom = new QHBoxLayout;
   loadButton_ = new QPushButton(QStringLiteral("Load this run"), this);
