@@ -159,7 +159,7 @@ class InputsTest : public QObject {
     form_->OkButton()->click();
     QCOMPARE(form_->LastRun().Outcome, RunOutcome::EngineFailed);
     const QString stopped = QStringLiteral("GroupBoxZone%1").arg(form_->LastRun().FailedZone);
-    QVERIFY2(shown.contains(stopped) && !covered.contains(stopped), qPrintable(covered.join(' ')));
+    QVERIFY2(shown.contains(stopped) && !covered.contains(stopped), qPrintable(stopped + ": shown " + shown.join(" ") + "; covered " + covered.join(" ")));
     QTRY_COMPARE_WITH_TIMEOUT(form_->LastRun().Outcome, RunOutcome::Finished, 60000);
     QVERIFY(!form_->LastRescued().empty());
     QVERIFY(!form_->RobustBox()->isChecked());
