@@ -96,7 +96,13 @@ int main(int argc, char* argv[]) {
   form.OkButton()->click();
   form.Edit("Edit4")->setText("0.003556");
   form.Edit("Edit9")->setText("0.0");
-  closer.BeforeClose = nullptr;
+  // The first finish dialog that tells what else its run did.
+  bool noteShot = false;
+  closer.BeforeClose = [&](const kelvane::ui::test::SeenBox& seen) {
+    if (noteShot || seen.Kind != QStringLiteral("finish") || !form.FinishForm()->Note()->isVisible()) return;
+    noteShot = true;
+    save(form.FinishForm(), QStringLiteral("kelvane-finish-note.png"));
+  };
 
   // The progress dialog, caught in zone 2 of a long run, which is then
   // cancelled.
