@@ -177,7 +177,10 @@ void StudyDialog::ShowFigures() {
       if (have_[i] && k < results_[i].Summary.size()) values[i] = results_[i].Summary[k];
     const std::vector<QString> texts = ColumnFigures(values);
     for (std::size_t i = 0; i < results_.size(); ++i) {
-      if (!have_[i]) continue;
+      // A figure already shown as it stands is left alone: only a new row,
+      // or a column whose decimals the new row changed, is written.
+      const QTableWidgetItem* shown = table_->item(static_cast<int>(i), first + static_cast<int>(k));
+      if (!have_[i] || (shown && shown->text() == texts[i])) continue;
       auto* item = new QTableWidgetItem(texts[i]);
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       table_->setItem(static_cast<int>(i), first + static_cast<int>(k), item);
