@@ -4,9 +4,12 @@
 #include "ui/ResultsWindow.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QLogValueAxis>
 #include <QtCharts/QScatterSeries>
@@ -15,10 +18,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "ui/RescuedTicks.h"
 #include "ui/BoilingLines.h"
 #include "ui/ResultsCharting.h"
+#include "ui/SummarySettingsPanel.h"
 
 namespace kelvane::ui {
 
@@ -77,6 +82,20 @@ void ResultsWindow::BuildAlongWebChart(Chart which) {
     }
     series.push_back(gas);
   }
+
+  // The Targets page's residual target across the solvent chart, in the
+  // chart's unit: the point where the curve crosses it is where the film
+  // is dry enough.
+  if (which == Remaining && !log)
+    if (const std::optional<double> target = ResidualTargetIn(grams)) {
+      auto* line = new QLineSeries;
+      line->setName(QStringLiteral("Residual target"));
+      line->setPen(QPen(QColor(210, 0, 0), 1.5, Qt::DashLine));
+      line->append(X(data_.Zones.front(), 0), *target);
+      line->append(X(data_.Zones.back(), data_.Zones.back().Rows.size() - 1), *target);
+      ylo = std::min(ylo, *target), yhi = std::max(yhi, *target);
+      series.push_back(line);
+    }
 
   // Where along the web the robust surface solve took a step over; drawn
   // as ticks along the top once the axis is known.
@@ -171,8 +190,45 @@ void ResultsWindow::BuildAlongWebChart(Chart which) {
     s->attachAxis(xAxis);
     s->attachAxis(yAxis);
   }
+  // A legend that would not fit in one row under the plot would cut its
+  // names short ("Boiling poi…"): it stands beside the plot instead, one
+  // name a line, each whole.
+  const QFontMetrics metrics(chart->legend()->font());
+  int row = 0, widest = 0;
+  for (QLegendMarker* marker : chart->legend()->markers()) {
+    const int name = metrics.horizontalAdvance(marker->label()) + 4 * metrics.height();
+    row += name, widest = std::max(widest, name);
+  }
+  if (row > width() - 100) {
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->legend()->setMinimumWidth(widest);
+  }
+
   // Keep the zone axis in step with the plot when it is zoomed.
   connect(xAxis, &QValueAxis::rangeChanged, zones, [zones](qreal lo, qreal hi) { zones->setRange(lo, hi); });
+}
+
+// The residual target in g/m² (`grams`) or in % of the initial solvent;
+// none without a target, or for a target in ppm of a coating whose polymer
+// the summary cannot tell.
+std::optional<double> ResultsWindow::ResidualTargetIn(bool grams) const {
+  const SummarySettings& settings = targets_->Settings();
+  if (!settings.ResidualTarget || data_.Zones.empty() || data_.Zones.front().Rows.empty()) return std::nullopt;
+  const double initial = RemainingGrams(data_.Zones.front().Rows.front());  // g/m² at the entrance
+  const RunTotals& run = summary_.Run;
+  double targetGrams = 0;
+  switch (settings.ResidualTargetUnit) {
+    case ResidualUnit::PercentOfInitial: targetGrams = *settings.ResidualTarget / 100.0 * initial; break;
+    case ResidualUnit::GramsPerSquareMetre: targetGrams = *settings.ResidualTarget; break;
+    case ResidualUnit::PpmOfDryCoating:
+      // The dry coating's mass per area from the exit's residual in both units.
+      if (!(run.ResidualPpm > 0)) return std::nullopt;
+      targetGrams = *settings.ResidualTarget * run.ResidualGrams / run.ResidualPpm;
+      break;
+  }
+  if (grams) return targetGrams;
+  if (!(initial > 0)) return std::nullopt;
+  return 100.0 * targetGrams / initial;
 }
 
 }  // namespace kelvane::ui

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "ui/SharedTargets.h"
+
 namespace kelvane::ui {
 
 namespace {
@@ -158,6 +160,14 @@ DesignDialog::DesignDialog(FieldTexts& fields, bool robust, QWidget* parent)
 }
 
 DesignDialog::~DesignDialog() { Stop(); }
+
+void DesignDialog::UseTargets(const SummarySettings& targets) {
+  FillTarget(residualBox_, residual_, targets.ResidualTarget);
+  if (targets.ResidualTarget)
+    residualUnit_->setCurrentIndex(residualUnit_->findData(static_cast<int>(targets.ResidualTargetUnit)));
+  FillTarget(temperatureBox_, temperature_, targets.MaxFilmTemperature);
+  if (targets.WebWidth) webWidth_->setText(TargetFigure(*targets.WebWidth));
+}
 
 // The dialog's texts as the design's request; an unticked target is none.
 DesignRequest DesignDialog::Request() const {

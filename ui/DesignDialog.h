@@ -15,6 +15,7 @@
 #include <map>
 
 #include "fields/FieldTable.h"
+#include "summary/RunSummary.h"
 #include "study/DesignAnswer.h"
 #include "study/DesignRequest.h"
 #include "ui/StudyRunDialog.h"
@@ -37,6 +38,9 @@ class DesignDialog : public StudyRunDialog {
   ~DesignDialog() override;
 
   void Start();
+  // Opens with the window's targets: the residual target in its unit, the
+  // film-temperature limit and the web width of the Targets page.
+  void UseTargets(const SummarySettings& targets);
   // The last design once it has ended, and the problem it answered.
   const DesignResult& Result() const { return result_; }
   const DesignProblem& Problem() const { return problem_; }

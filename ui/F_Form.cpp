@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
+
 #include "ui/Controls.h"
 
 namespace kelvane::ui {
@@ -18,6 +20,7 @@ TFinishForm::TFinishForm(QWidget* parent) : QDialog(parent) {
   setWindowIcon(ResourceIcon(QStringLiteral("kelvane.svg")));
 
   QFrame* panel = NewBevelPanel(this, QRect(0, 0, 311, 214));
+  panel_ = panel;
 
   QFrame* messagePanel = NewBevelPanel(panel, QRect(21, 16, 269, 41));
   message_ = NewText(messagePanel, QStringLiteral("Calculation is successfully finished !"),
@@ -40,6 +43,24 @@ TFinishForm::TFinishForm(QWidget* parent) : QDialog(parent) {
   ok_->setDefault(true);
   ok_->setAutoDefault(true);
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+
+  note_ = NewText(panel, QString(), QRect(21, 160, 269, 0), Black);
+  note_->setObjectName(QStringLiteral("RunNote"));
+  note_->setWordWrap(true);
+  note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  note_->setFont(WindowFont(12));
+  note_->hide();
+}
+
+void TFinishForm::SetNote(const QString& text) {
+  note_->setText(text);
+  note_->setVisible(!text.isEmpty());
+  // The note goes between the date and OK; the dialog grows by its height.
+  const int noteHeight = text.isEmpty() ? 0 : note_->heightForWidth(note_->width()) + 10;
+  note_->resize(note_->width(), std::max(0, noteHeight - 10));
+  ok_->move(ok_->x(), 165 + noteHeight);
+  panel_->resize(311, 214 + noteHeight);
+  setFixedSize(311, 214 + noteHeight);
 }
 
 void TFinishForm::showEvent(QShowEvent* event) {

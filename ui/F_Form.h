@@ -16,6 +16,11 @@ class TFinishForm : public QDialog {
 
   QPushButton* OkButton() const { return ok_; }
   QLabel* Message() const { return message_; }
+  // What else the run did (steps the robust surface solve took over, a
+  // second march), told under the date in this dialog rather than in a box
+  // of its own; empty hides it.
+  void SetNote(const QString& text);
+  QLabel* Note() const { return note_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -23,6 +28,8 @@ class TFinishForm : public QDialog {
  private:
   QPushButton* ok_;
   QLabel* message_;
+  QLabel* note_;
+  QFrame* panel_;
 };
 
 }  // namespace kelvane::ui

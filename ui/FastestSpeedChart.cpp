@@ -5,6 +5,7 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
@@ -40,22 +41,40 @@ void FastestSpeedDialog::Redraw() {
   const double lower = SearchValue(search_.Lower), upper = std::max(SearchValue(search_.Upper), lower + 1e-9);
   double top = search_.Goal.MaxResidual ? *search_.Goal.MaxResidual : 0;
   for (const RowResult& r : rows_)
-    if (auto y = SummaryColumnOf(r, "final_residual_percent"); y && r.Outcome == RowOutcome::Finished) top = std::max(top, *y);
+    if (auto y = SummaryColumnOf(r, ResidualColumn()); y && r.Outcome == RowOutcome::Finished) top = std::max(top, *y);
   top = top > 0 ? top * 1.1 : 1;
-  auto* xAxis = new QValueAxis;
+  // A search over more than a decade of speeds brackets by ratios: on a
+  // log axis its runs spread evenly instead of crowding the low end.
+  const bool ratios = upper / lower >= 10;
+  QAbstractAxis* xAxis = nullptr;
+  double xmin = 0, xmax = 0;
+  if (ratios) {
+    auto* axis = new QLogValueAxis;
+    axis->setBase(10);
+    axis->setLabelFormat(QStringLiteral("%.3g"));
+    axis->setMinorTickCount(8);
+    xmin = lower / 1.15, xmax = upper * 1.15;
+    axis->setRange(xmin, xmax);
+    xAxis = axis;
+  } else {
+    auto* axis = new QValueAxis;
+    // The bounds' runs stand inside the plot, not on its frame.
+    const double pad = (upper - lower) * 0.04;
+    RoundAxis(axis, std::max(0.0, lower - pad), upper + pad);
+    xmin = axis->min(), xmax = axis->max();
+    xAxis = axis;
+  }
   auto* yAxis = new QValueAxis;
   xAxis->setTitleText(QStringLiteral("Web speed (m/s)"));
-  yAxis->setTitleText(QStringLiteral("Solvent left at the exit (%)"));
-  // The bounds' runs stand inside the plot, not on its frame.
-  const double pad = (upper - lower) * 0.04;
-  RoundAxis(xAxis, std::max(0.0, lower - pad), upper + pad);
+  const QString unit = QString::fromUtf8(ResidualUnitSuffix(residualUnit_)).trimmed();
+  yAxis->setTitleText(QStringLiteral("Solvent left at the exit (%1)").arg(unit));
   RoundAxis(yAxis, 0, top);
   top = yAxis->max();
   for (const RowResult& r : rows_) {
     if (r.Row.Number == 0 || r.Row.Values.empty() || r.Outcome == RowOutcome::NotRun ||
         r.Outcome == RowOutcome::Cancelled) continue;
     const double x = SearchValue(r.Row.Values[0]);
-    const auto y = SummaryColumnOf(r, "final_residual_percent");
+    const auto y = SummaryColumnOf(r, ResidualColumn());
     if (r.Outcome != RowOutcome::Finished || !y)
       failed->append(x, top);
     else
@@ -70,10 +89,11 @@ void FastestSpeedDialog::Redraw() {
   };
   if (search_.Goal.MaxResidual) {
     auto* target = new QLineSeries;
-    target->setName(QStringLiteral("target %1 %").arg(QString::fromStdString(ShortestNumber(*search_.Goal.MaxResidual))));
+    target->setName(
+        QStringLiteral("target %1 %2").arg(QString::fromStdString(ShortestNumber(*search_.Goal.MaxResidual)), unit));
     target->setPen(QPen(QColor(210, 0, 0), 1.5, Qt::DashLine));
-    target->append(xAxis->min(), *search_.Goal.MaxResidual);
-    target->append(xAxis->max(), *search_.Goal.MaxResidual);
+    target->append(xmin, *search_.Goal.MaxResidual);
+    target->append(xmax, *search_.Goal.MaxResidual);
     add(target);
   }
   if (HasAnswer(result_.End)) {

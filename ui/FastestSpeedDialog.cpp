@@ -20,6 +20,7 @@
 #include "run/ReadRunParameters.h"
 #include "study/StudyTable.h"
 #include "ui/SearchRows.h"
+#include "ui/SharedTargets.h"
 #include "ui/StudyCaptions.h"
 
 namespace kelvane::ui {
@@ -27,6 +28,12 @@ namespace kelvane::ui {
 namespace {
 
 const QString kTitle = QStringLiteral("Fastest line speed");
+
+const char* ResidualColumnIn(ResidualUnit unit) {
+  return unit == ResidualUnit::GramsPerSquareMetre ? "residual_g_per_m2"
+         : unit == ResidualUnit::PpmOfDryCoating   ? "residual_ppm_dry"
+                                                   : "final_residual_percent";
+}
 
 }  // namespace
 
@@ -107,6 +114,20 @@ FastestSpeedDialog::FastestSpeedDialog(FieldTexts& fields, bool robust, QWidget*
 
 FastestSpeedDialog::~FastestSpeedDialog() { Stop(); }
 
+const char* FastestSpeedDialog::ResidualColumn() const { return ResidualColumnIn(residualUnit_); }
+
+void FastestSpeedDialog::UseTargets(const SummarySettings& targets) {
+  if (targets.ResidualTarget) {
+    residualUnit_ = targets.ResidualTargetUnit;
+    residualBox_->setText(QStringLiteral("At most this much solvent left at the exit (%1)")
+                              .arg(QString::fromUtf8(ResidualUnitSuffix(residualUnit_)).trimmed()));
+  }
+  FillTarget(residualBox_, residual_, targets.ResidualTarget);
+  table_->setHorizontalHeaderItem(3, new QTableWidgetItem(ColumnCaption(
+                                         SummaryColumns()[static_cast<std::size_t>(SummaryColumnIndex(ResidualColumn()))])));
+  FillTarget(temperatureBox_, temperature_, targets.MaxFilmTemperature);
+}
+
 // The targets and bounds from the dialog's fields; a message naming the
 // field for one that is not a number.
 bool FastestSpeedDialog::ReadTargets(BoundarySearch& s) {
@@ -151,6 +172,7 @@ bool FastestSpeedDialog::ReadTargets(BoundarySearch& s) {
   if (residualBox_->isChecked()) {
     if (!number(residual_, QStringLiteral("Solvent left at the exit"), value)) return false;
     s.Goal.MaxResidual = value;
+    s.Goal.ResidualIn = residualUnit_;
   }
   if (temperatureBox_->isChecked()) {
     if (!number(temperature_, QStringLiteral("Film temperature"), value)) return false;
@@ -238,7 +260,7 @@ void FastestSpeedDialog::ShowRow(const RowResult& r) {
   const QString cells[7] = {QString::number(r.Row.Number),
                             QString::fromStdString(r.Row.Values.empty() ? std::string() : r.Row.Values[0]),
                             verdict,
-                            figure("final_residual_percent", search_.Goal.MaxResidual),
+                            figure(ResidualColumn(), search_.Goal.MaxResidual),
                             figure("max_film_temperature_c", search_.Goal.MaxFilmTemperature),
                             figure("min_boiling_margin_mmhg", std::nullopt),
                             QString::fromStdString(outcome)};
@@ -250,8 +272,10 @@ void FastestSpeedDialog::ShowRow(const RowResult& r) {
       else if (!meets) item->setToolTip(QString::fromStdString(why));
     }
     if (c == 6) item->setToolTip(cells[c]);
+    if (c != 2 && c != 6) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     table_->setItem(static_cast<int>(i), c, item);
   }
+  FitColumns();
 }
 
 void FastestSpeedDialog::Finished(const BoundaryResult& r) {
@@ -288,7 +312,7 @@ void FastestSpeedDialog::Finished(const BoundaryResult& r) {
   detail_->setText(QString::fromStdString(BoundaryAnswer(search_, r)));
   loadButton_->setEnabled(HasAnswer(r.End));
   status_->setText(QStringLiteral("%1 runs").arg(r.Evaluations.size()));
-  table_->resizeColumnsToContents();
+  FitColumns();
   Redraw();
 }
 

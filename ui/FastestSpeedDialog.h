@@ -13,6 +13,7 @@
 
 #include "fields/FieldTable.h"
 #include "study/BoundarySearch.h"
+#include "summary/RunSummary.h"
 #include "ui/StudyRunDialog.h"
 
 class QCheckBox;
@@ -34,6 +35,9 @@ class FastestSpeedDialog : public StudyRunDialog {
   FastestSpeedDialog(FieldTexts& fields, bool robust, QWidget* parent = nullptr);
   ~FastestSpeedDialog() override;
 
+  // Opens with the window's targets: the residual target (in its unit) and
+  // the film-temperature limit of the Targets page.
+  void UseTargets(const SummarySettings& targets);
   void Start();
   // The last search's result once it has ended.
   const BoundaryResult& Result() const { return result_; }
@@ -48,9 +52,12 @@ class FastestSpeedDialog : public StudyRunDialog {
   void Redraw();
   void LoadSpeed();
   bool ReadTargets(BoundarySearch& search);
+  // The table's column of solvent left at the exit, in the target's unit.
+  const char* ResidualColumn() const;
 
   FieldTexts& fields_;
   QCheckBox* residualBox_ = nullptr;
+  ResidualUnit residualUnit_ = ResidualUnit::PercentOfInitial;
   QLineEdit* residual_ = nullptr;
   QCheckBox* temperatureBox_ = nullptr;
   QLineEdit* temperature_ = nullptr;

@@ -58,12 +58,14 @@ void ClearFieldMarks(const EditFieldTexts& fields) {
     if (QLineEdit* edit = fields.Edit(f.Component)) Unmark(edit);
 }
 
+QString CauseAndActions(const MessageDetail& detail) { return QString::fromStdString(WindowExplanation(detail)); }
+
 bool ExplainedMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& objectName, const std::string& text,
                          const MessageDetail& detail, bool offerRobust, QWidget* field, const QString& notes) {
   PlacedMessageBox box(icon, QStringLiteral("Kelvane"), QString::fromStdString(text), QMessageBox::Ok, parent);
   box.SetBeside(field);
   box.setObjectName(objectName);
-  QString informative = QString::fromStdString(WindowExplanation(detail));
+  QString informative = CauseAndActions(detail);
   if (!notes.isEmpty()) informative += (informative.isEmpty() ? QString() : QStringLiteral("\n\n")) + notes;
   if (!informative.isEmpty()) box.setInformativeText(informative);
   QPushButton* robust = nullptr;

@@ -33,6 +33,11 @@ bool FieldMarked(const QLineEdit* edit);
 // Every mark cleared: the causes of earlier messages are gone.
 void ClearFieldMarks(const EditFieldTexts& fields);
 
+// What the window says under a message: the cause of a failure in the
+// model's terms and the actions that help, then the field concerned.  The
+// one source of these words for every box the window shows.
+QString CauseAndActions(const MessageDetail& detail);
+
 // A message box holding `text` with the explanation as its informative
 // text.  With `offerRobust` it has a button "Run again with the robust
 // surface solve"; true when that was chosen.  The box opens beside

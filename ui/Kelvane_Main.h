@@ -74,6 +74,8 @@ class TForm1 : public QWidget, public RunHost {
   QPushButton* SaveDataButton() const { return saveDataButton_; }
   QPushButton* OpenResultButton() const { return openResultButton_; }
   QCheckBox* RobustBox() const { return robustBox_; }
+  // The first page's line naming the surface solve OK uses.
+  QLabel* ModeLabel() const { return modeLabel_; }
   ResultsWindow* Results() const { return results_; }
   // The Help menu in the corner of the page tabs (the user guide, F1).
   HelpMenu* Help() const { return help_; }
@@ -148,6 +150,7 @@ class TForm1 : public QWidget, public RunHost {
   void AfterRun(const std::string& resultPath);
   void ShowResultsBeside();
   void ShowOutcome(const QString& line);
+  void ShowMode();
   void UpdateOutcome();
   void Note(const QString& text);
   // What the run did beyond its message: marched again, steps the robust
@@ -157,6 +160,7 @@ class TForm1 : public QWidget, public RunHost {
   QString TakeRunNotes();
   QString EndingNotes();
   QGroupBox* Group(const std::string& key) const;
+  QWidget* BesideWhat(const MessageDetail& detail);
   QString ShowOpenFileDialog(const QString& initialDirectory);
 
   QTabWidget* pages_ = nullptr;
@@ -177,7 +181,10 @@ class TForm1 : public QWidget, public RunHost {
   std::vector<std::vector<std::string>> undoTexts_;  // field texts before each reset
   QString lastWritten_;     // the result file this window's last run wrote
   QString runResultPath_;   // the result file of the run in progress
-  bool rerunRobust_ = false;
+  bool rerunRobust_ = false;  // the failure's box asked for the robust solve
+  bool robustOnce_ = false;   // the next run, and only it, uses the robust solve
+  bool runRobust_ = false;    // the run in progress uses the robust solve
+  QLabel* modeLabel_ = nullptr;
   TFinishForm* finishForm_ = nullptr;
   ResultsWindow* results_ = nullptr;
   HelpMenu* help_ = nullptr;

@@ -323,6 +323,17 @@ void TForm1::BuildPages() {
     ShowResultsBeside();
   });
 
+  // Which surface solve OK uses, right-aligned over the accuracy group it
+  // goes with, in the gap under the picture; the link leads to the setting.
+  const QRect accuracy = Group("Accuracy")->geometry();
+  modeLabel_ = new QLabel(page1);
+  modeLabel_->setObjectName(QStringLiteral("ModeLabel"));
+  modeLabel_->setGeometry(accuracy.right() - 206, accuracy.top() - 10, 204, 17);
+  modeLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  modeLabel_->setFont(WindowFont(12));
+  modeLabel_->setTextFormat(Qt::RichText);
+  connect(modeLabel_, &QLabel::linkActivated, this, [this] { pages_->setCurrentIndex(pages_->count() - 1); });
+
   BuildToolsPage();
   // The Help menu in the free end of the tab row, beside the last tab; a
   // corner widget would take its room from the tabs and hide one of them.

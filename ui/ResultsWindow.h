@@ -117,6 +117,7 @@ class ResultsWindow : public QWidget {
   double ValueAt(const ResultFileData& data, Chart chart, double x) const;
   double XOf(const Where& at) const;
   void BuildAlongWebChart(Chart chart);
+  std::optional<double> ResidualTargetIn(bool grams) const;
   void BuildProfileChart();
   void UpdateProfile();
   void ExportCurrent(bool svg);

@@ -45,8 +45,13 @@ void TForm1::BitBtn1Click() {
   // The run's zones are recorded for its summary; the results shown so far
   // are now those of an earlier calculation.
   recorder_ = {};
+  // "Run again with the robust surface solve" is for this run alone: the
+  // Tools page's setting stays as the engineer left it.
   RunOptions options = Options;
   options.Reader = Audience::Window;  // a stop's cause names the window's box
+  if (robustOnce_) options.Robust = true;
+  robustOnce_ = false;
+  runRobust_ = options.Robust;
   options.ZoneMarched = [this](const Calculation& c, int zone, int lastRow, bool complete) {
     recorder_.Zone(c, zone, lastRow, complete);
   };
@@ -72,9 +77,8 @@ void TForm1::BitBtn1Click() {
   if (closeAfterRun_) {
     QTimer::singleShot(0, this, &QWidget::close);
   } else if (rerunRobust_) {
-    // "Run again with the robust surface solve": the box shows it is on.
     rerunRobust_ = false;
-    robustBox_->setChecked(true);
+    robustOnce_ = true;
     QTimer::singleShot(0, this, &TForm1::BitBtn1Click);
   }
 }

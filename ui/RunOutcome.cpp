@@ -3,6 +3,7 @@
 // window placed beside the main window.
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 #include <map>
 
 #include "files/ResultFileReader.h"
+#include "summary/OutcomeLead.h"
 #include "summary/SummaryText.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/Kelvane_Main.h"
@@ -79,16 +81,31 @@ QString TForm1::TakeRunNotes() {
   return RunNotes();
 }
 
-// The last run's line of outcome with the targets in force.
+// The last run's line of outcome with the targets in force, the worst of
+// it first.
 void TForm1::UpdateOutcome() {
-  ShowOutcome(lastTrace_ ? QString::fromStdString(OutcomeLine(SummarizeRun(*lastTrace_, results_->Targets()->Settings())))
-                         : QString());
+  if (!lastTrace_) return ShowOutcome(QString());
+  const RunSummary summary = SummarizeRun(*lastTrace_, results_->Targets()->Settings());
+  const std::string lead = OutcomeLead(summary);
+  ShowOutcome(QString::fromStdString((lead.empty() ? "" : lead + " \u00b7 ") + OutcomeLine(summary)));
 }
 
 // "Dry: 2.6 % of solvent left at the exit · 1 warning — see Results", the
 // last words a link to the Results window's summary.
 void TForm1::ShowOutcome(const QString& line) {
-  QString html = line.toHtmlEscaped();
+  // A line wider than the page is shortened before its last part (the
+  // warnings and the link), never at the worst that leads it; the tooltip
+  // holds it whole.
+  const QFontMetrics metrics(outcomeLabel_->font());
+  QString shown = line;
+  if (metrics.horizontalAdvance(line) > outcomeLabel_->width()) {
+    const qsizetype last = line.lastIndexOf(QStringLiteral(" \u00b7 "));
+    const QString tail = last < 0 ? QString() : line.mid(last);
+    shown = metrics.elidedText(line.left(last < 0 ? line.size() : last), Qt::ElideRight,
+                               outcomeLabel_->width() - metrics.horizontalAdvance(tail) - 4) +
+            tail;
+  }
+  QString html = shown.toHtmlEscaped();
   html.replace(QStringLiteral("see Results"), QStringLiteral("<a href=\"results\">see Results</a>"));
   outcomeLabel_->setText(html);
   outcomeLabel_->setToolTip(line);

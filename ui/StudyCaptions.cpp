@@ -2,6 +2,7 @@
 
 #include <QtCharts/QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 
 #include "study/StudyTable.h"
@@ -27,6 +28,27 @@ QString ReadableAgainst(double value, const std::optional<double>& limit) {
     if (text != QString::number(*limit, 'g', digits)) break;
   }
   return text;
+}
+
+std::vector<QString> ColumnFigures(const std::vector<std::optional<double>>& values) {
+  double largest = 0;
+  bool counts = true;  // whole numbers, such as the warnings of a run
+  for (const auto& v : values)
+    if (v && std::isfinite(*v)) {
+      largest = std::max(largest, std::abs(*v));
+      counts = counts && *v == std::round(*v);
+    }
+  const int magnitude = largest > 0 ? static_cast<int>(std::floor(std::log10(largest))) : 0;
+  const int decimals = counts ? 0 : std::clamp(3 - magnitude, 0, 6);
+  const double unit = magnitude > 3 ? std::pow(10.0, magnitude - 3) : 1.0;
+  std::vector<QString> out;
+  out.reserve(values.size());
+  for (const auto& v : values) {
+    if (!v) out.emplace_back();
+    else if (!std::isfinite(*v)) out.push_back(QString::number(*v));
+    else out.push_back(QString::number(unit > 1 ? std::round(*v / unit) * unit : *v, 'f', decimals));
+  }
+  return out;
 }
 
 void RoundAxis(QValueAxis* axis, double lo, double hi) {

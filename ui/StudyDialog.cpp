@@ -68,7 +68,10 @@ StudyDialog::StudyDialog(FieldTexts& fields, bool robust, QWidget* parent)
   buttons->addWidget(new QLabel(QStringLiteral("Chart:"), this));
   buttons->addWidget(outcome_);
 
-  layout->addLayout(TableAndChart(), 1);
+  // The table over the chart, each the dialog's whole width: a study's
+  // columns of figures need it.
+  layout->addWidget(table_, 2);
+  layout->addWidget(chart_, 3);
 
   auto* bottom = new QHBoxLayout;
   loadButton_ = new QPushButton(QStringLiteral("Load this run"), this);
@@ -79,7 +82,7 @@ StudyDialog::StudyDialog(FieldTexts& fields, bool robust, QWidget* parent)
   bottom->addWidget(exportButton_);
   bottom->addWidget(close);
   layout->addLayout(bottom);
-  resize(1100, 560);
+  resize(1180, 760);
 
   connect(runButton_, &QPushButton::clicked, this, &StudyDialog::Start);
   connect(cancelButton_, &QPushButton::clicked, this, [this] { RequestCancel(); });
@@ -117,8 +120,9 @@ void StudyDialog::Start() {
   have_.assign(rows_.size(), false);
   QStringList header{QStringLiteral("Row")};
   for (const VariedField& v : study_.Varied) header << FieldLabel(*v.Field);
-  header << QStringLiteral("Outcome") << QStringLiteral("Message");
+  // The figures first, what the runs said last.
   for (const SummaryColumn& c : SummaryColumns()) header << ColumnCaption(c);
+  header << QStringLiteral("Outcome") << QStringLiteral("Message");
   table_->clear();
   table_->setColumnCount(header.size());
   table_->setHorizontalHeaderLabels(header);
@@ -148,14 +152,40 @@ void StudyDialog::RowDone(const RowResult& r) {
   results_[static_cast<std::size_t>(i)] = r;
   have_[static_cast<std::size_t>(i)] = true;
   int c = 0;
-  auto put = [&](const QString& text) { table_->setItem(i, c++, new QTableWidgetItem(text)); };
-  put(QString::number(r.Row.Number));
-  for (const std::string& v : r.Row.Values) put(QString::fromStdString(v));
-  put(QString::fromLatin1(RowOutcomeName(r.Outcome)));
-  put(QString::fromStdString(r.Message));
-  for (const auto& v : r.Summary) put(Readable(v));
+  auto put = [&](const QString& text, bool figure) {
+    auto* item = new QTableWidgetItem(text);
+    if (figure) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    table_->setItem(i, c++, item);
+  };
+  put(QString::number(r.Row.Number), true);
+  for (const std::string& v : r.Row.Values) put(QString::fromStdString(v), true);
+  c += static_cast<int>(r.Summary.size());  // the figures are put by column
+  put(QString::fromLatin1(RowOutcomeName(r.Outcome)), false);
+  put(QString::fromStdString(r.Message), false);
+  ShowFigures();
   progress_->setValue(static_cast<int>(std::count(have_.begin(), have_.end(), true)));
   Redraw();
+}
+
+// Each summary column's figures to one number of decimals, right-aligned so
+// that their decimal points line up.
+void StudyDialog::ShowFigures() {
+  const int first = 1 + static_cast<int>(study_.Varied.size());
+  for (std::size_t k = 0; k < SummaryColumns().size(); ++k) {
+    std::vector<std::optional<double>> values(results_.size());
+    for (std::size_t i = 0; i < results_.size(); ++i)
+      if (have_[i] && k < results_[i].Summary.size()) values[i] = results_[i].Summary[k];
+    const std::vector<QString> texts = ColumnFigures(values);
+    for (std::size_t i = 0; i < results_.size(); ++i) {
+      // A figure already shown as it stands is left alone: only a new row,
+      // or a column whose decimals the new row changed, is written.
+      const QTableWidgetItem* shown = table_->item(static_cast<int>(i), first + static_cast<int>(k));
+      if (!have_[i] || (shown && shown->text() == texts[i])) continue;
+      auto* item = new QTableWidgetItem(texts[i]);
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      table_->setItem(static_cast<int>(i), first + static_cast<int>(k), item);
+    }
+  }
 }
 
 void StudyDialog::Finished() {
@@ -170,7 +200,7 @@ void StudyDialog::Finished() {
                        .arg(CancelRequested() ? QStringLiteral(" (cancelled: the table is incomplete)")
                                                          : QString()));
   progress_->setValue(progress_->maximum());
-  table_->resizeColumnsToContents();
+  FitColumns();
   Redraw();
 }
 

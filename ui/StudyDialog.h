@@ -45,6 +45,7 @@ class StudyDialog : public StudyRunDialog {
   void RowDone(const RowResult& row);
   void Finished();
   void Redraw();
+  void ShowFigures();
   void LoadRow();
   void ExportCsv();
 

@@ -1,6 +1,7 @@
 #include "ui/StudyRunDialog.h"
 
 #include <QHBoxLayout>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -8,6 +9,8 @@
 #include <QTableWidget>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+
+#include <algorithm>
 
 namespace kelvane::ui {
 
@@ -76,6 +79,34 @@ QHBoxLayout* StudyRunDialog::TableAndChart() {
   middle->addWidget(table_, 1);
   middle->addWidget(chart_, 1);
   return middle;
+}
+
+void StudyRunDialog::FitColumns() {
+  QHeaderView* header = table_->horizontalHeader();
+  header->setDefaultAlignment(Qt::Alignment::fromInt(Qt::AlignCenter | Qt::TextWordWrap));
+  header->setTextElideMode(Qt::ElideNone);
+  const QFontMetrics cells(table_->font()), captions(header->font());
+  const int pad = 12, columns = table_->columnCount();
+  int used = 0, tallest = captions.height();
+  for (int c = 0; c < columns; ++c) {
+    const QString caption = table_->horizontalHeaderItem(c) ? table_->horizontalHeaderItem(c)->text() : QString();
+    int width = 0;
+    for (const QString& word : caption.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+      width = std::max(width, captions.horizontalAdvance(word));
+    const int captionWidth = width;
+    for (int r = 0; r < table_->rowCount(); ++r)
+      if (const QTableWidgetItem* item = table_->item(r, c)) {
+        if (c == columns - 1 && !item->text().isEmpty()) table_->item(r, c)->setToolTip(item->text());
+        width = std::max(width, cells.horizontalAdvance(item->text()));
+      }
+    width += pad;
+    if (c == columns - 1) width = std::max(captionWidth + pad, std::min(width, table_->viewport()->width() - used));
+    table_->setColumnWidth(c, width);
+    used += width;
+    tallest = std::max(tallest, captions.boundingRect(QRect(0, 0, width - pad, 10000),
+                                                      Qt::AlignCenter | Qt::TextWordWrap, caption).height());
+  }
+  header->setFixedHeight(tallest + 10);
 }
 
 void StudyRunDialog::ShowChart(QChart* chart) {

@@ -48,6 +48,12 @@ class StudyRunDialog : public QDialog {
 
   // The table beside the chart, half the width each.
   QHBoxLayout* TableAndChart();
+  // Each column as wide as its widest entry or the longest word of its
+  // caption, the captions wrapped over as many lines as they need; the
+  // last column (the runs' messages) takes what width is left and shows a
+  // long message whole in its tooltip.  The table then shows every column
+  // without scrolling sideways wherever that fits at all.
+  void FitColumns();
   // Shows `chart` in place of the chart shown so far.
   void ShowChart(QChart* chart);
 

@@ -11,7 +11,9 @@
 #include "ui/FastestSpeedDialog.h"
 #include "ui/InputGuidance.h"
 #include "ui/Kelvane_Main.h"
+#include "ui/ResultsWindow.h"
 #include "ui/StudyDialog.h"
+#include "ui/SummarySettingsPanel.h"
 
 namespace kelvane::ui {
 
@@ -69,7 +71,11 @@ void TForm1::BuildToolsPage() {
   robustBox_->setFocusPolicy(Qt::NoFocus);
   SetTextColour(robustBox_, Blue);
   robustBox_->setChecked(Options.Robust);
-  connect(robustBox_, &QCheckBox::toggled, this, [this](bool on) { Options.Robust = on; });
+  connect(robustBox_, &QCheckBox::toggled, this, [this](bool on) {
+    Options.Robust = on;
+    ShowMode();
+  });
+  ShowMode();
   explain(options,
           QStringLiteral("Where the search for the surface composition of a step does not converge, a damped "
                          "Newton iteration takes the step over instead of ending the calculation. Steps the "
@@ -104,6 +110,7 @@ void TForm1::BuildToolsPage() {
           QRect(16, 66, 670, 54));
   // The dialogs that run many calculations start with the robust surface
   // solve on, each in its own box; OK's single run keeps this page's box.
+  // The searches for settings open with the Results window's targets.
   connect(studyButton_, &QPushButton::clicked, this, [this] {
     auto* dialog = new StudyDialog(fields_, true, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -111,14 +118,27 @@ void TForm1::BuildToolsPage() {
   });
   connect(fastestButton_, &QPushButton::clicked, this, [this] {
     auto* dialog = new FastestSpeedDialog(fields_, true, this);
+    dialog->UseTargets(results_->Targets()->Settings());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
   });
   connect(designButton_, &QPushButton::clicked, this, [this] {
     auto* dialog = new DesignDialog(fields_, true, this);
+    dialog->UseTargets(results_->Targets()->Settings());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
   });
+}
+
+void TForm1::ShowMode() {
+  modeLabel_->setText(QStringLiteral("<a href=\"tools\">%1</a>")
+                          .arg(Options.Robust ? QStringLiteral("Surface solve: robust") : QStringLiteral("Surface solve: plain march")));
+  modeLabel_->setToolTip(Options.Robust ? QStringLiteral("Steps whose secant search fails are taken over by the "
+                                                         "robust surface solve; the others are solved exactly as "
+                                                         "in the plain march. Set on the Tools page.")
+                                        : QStringLiteral("Every step is solved by the secant search alone; a step "
+                                                         "it cannot finish ends the calculation. Set on the Tools "
+                                                         "page."));
 }
 
 void TForm1::AskResetToDefaults() {

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDir>
 
+#include "fields/FieldTable.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/Kelvane_Main.h"
 #include "ui/ResultsWindow.h"
@@ -20,6 +21,14 @@ void RestoreWindowSettings(TForm1& form, QSettings& settings) {
   form.RobustBox()->setChecked(!settings.value(QStringLiteral("plainMarch"), false).toBool());
   form.AskBeforeReplacing = settings.value(QStringLiteral("askBeforeReplacing"), true).toBool();
   form.Results()->Targets()->Restore(settings);
+  // The inputs of the last session, field by field: a field this version
+  // has that the session did not keep stays at its default.
+  settings.beginGroup(QStringLiteral("inputs"));
+  for (const FieldSpec& f : FieldTable()) {
+    const QString key = QString::fromStdString(f.Component);
+    if (settings.contains(key)) form.Fields().SetText(f.Component, settings.value(key).toString().toStdString());
+  }
+  settings.endGroup();
 }
 
 void SaveWindowSettings(TForm1& form, QSettings& settings) {
@@ -29,6 +38,10 @@ void SaveWindowSettings(TForm1& form, QSettings& settings) {
   settings.remove(QStringLiteral("robust"));
   settings.setValue(QStringLiteral("askBeforeReplacing"), form.AskBeforeReplacing);
   form.Results()->Targets()->Save(settings);
+  settings.beginGroup(QStringLiteral("inputs"));
+  for (const FieldSpec& f : FieldTable())
+    settings.setValue(QString::fromStdString(f.Component), QString::fromStdString(form.Fields().Text(f.Component)));
+  settings.endGroup();
   settings.sync();
 }
 

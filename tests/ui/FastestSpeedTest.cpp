@@ -6,7 +6,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSemaphore>
 #include <QTableWidget>
 #include <QTest>
@@ -117,6 +119,42 @@ class FastestSpeedTest : public QObject {
   // message, never "missed", shows none of the stopped march's figures, and
   // its point stands apart along the top of the chart.  The seed's march
   // fails on 10 layers; the dialog's robust box is its own, on by default.
+  // Over the dialog's default bounds (0.1 to 5 m/s) the runs crowd the low
+  // speeds: the chart spreads them over its width, and the table shows
+  // every caption whole and every column without scrolling sideways.
+  void tableAndChartAreReadable() {
+    FieldTextMap inputs = ShortDryer();
+    FastestSpeedDialog dialog(inputs, true);
+    dialog.show();
+    Child<QLineEdit>(dialog, "MaxResidual")->setText("10");
+    QPushButton* search = Child<QPushButton>(dialog, "Search");
+    search->click();
+    QTRY_VERIFY_WITH_TIMEOUT(search->isEnabled(), 120000);
+    QApplication::processEvents();
+
+    QChart* chart = Child<QChartView>(dialog, "EvaluationChart")->chart();
+    const QRectF plot = chart->plotArea();
+    int points = 0, crowded = 0;
+    for (QAbstractSeries* s : chart->series())
+      if (auto* scatter = qobject_cast<QScatterSeries*>(s))
+        for (const QPointF& p : scatter->points()) {
+          ++points;
+          crowded += chart->mapToPosition(p, scatter).x() < plot.left() + plot.width() / 8;
+        }
+    QVERIFY(points >= 8);
+    QVERIFY2(crowded * 2 <= points, qPrintable(QStringLiteral("%1 of %2 runs in the first eighth").arg(crowded).arg(points)));
+
+    QTableWidget* table = Child<QTableWidget>(dialog, "Evaluations");
+    QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+    for (int c = 0; c < table->columnCount(); ++c) {
+      const QString caption = table->horizontalHeaderItem(c)->text();
+      const QRect needed = table->horizontalHeader()->fontMetrics().boundingRect(
+          QRect(0, 0, table->columnWidth(c) - 4, 1000), Qt::AlignCenter | Qt::TextWordWrap, caption);
+      QVERIFY2(needed.width() <= table->columnWidth(c) && needed.height() <= table->horizontalHeader()->height(),
+               qPrintable(caption));
+    }
+  }
+
   void failedRunsAreNotMisses() {
     FieldTextMap inputs = ShortDryer();
     inputs.SetText("Edit20", "10");

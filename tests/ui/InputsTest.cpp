@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QRegularExpression>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -134,18 +136,46 @@ class InputsTest : public QObject {
   }
 
   // "Run again with the robust surface solve" after the engine's failure:
-  // one click, and the run finishes with the box ticked.
+  // one click, and the run finishes; it was a one-off, so the Tools page's
+  // box, the first page's mode line and the setting kept for the next
+  // session still say plain march, and the next OK marches plainly again.
   void engineFailureOffersTheRobustSolve() {
     form_->RobustBox()->setChecked(false);  // the seed's march
+    const QString plainMode = form_->ModeLabel()->text();
     form_->Edit("Edit20")->setText("10");
-    Answerer answer([](QMessageBox* box) { return Named(box, "RunAgainRobust"); });
+    // The failure's box stands beside the inputs of the zone it stopped in,
+    // never over them.
+    QStringList covered, shown;
+    form_->PageControl()->setCurrentIndex(4);
+    Answerer answer([&](QMessageBox* box) {
+      const QRect at = box->frameGeometry();
+      for (QGroupBox* zone : form_->findChildren<QGroupBox*>(QRegularExpression("^GroupBoxZone")))
+        if (zone->isVisible()) {
+          shown << zone->objectName();
+          if (QRect(zone->mapToGlobal(QPoint(0, 0)), zone->size()).intersects(at)) covered << zone->objectName();
+        }
+      return Named(box, "RunAgainRobust");
+    });
     form_->OkButton()->click();
     QCOMPARE(form_->LastRun().Outcome, RunOutcome::EngineFailed);
+    const QString stopped = QStringLiteral("GroupBoxZone%1").arg(form_->LastRun().FailedZone);
+    QVERIFY2(shown.contains(stopped) && !covered.contains(stopped), qPrintable(stopped + ": shown " + shown.join(" ") + "; covered " + covered.join(" ")));
     QTRY_COMPARE_WITH_TIMEOUT(form_->LastRun().Outcome, RunOutcome::Finished, 60000);
-    QVERIFY(form_->RobustBox()->isChecked());
+    QVERIFY(!form_->LastRescued().empty());
+    QVERIFY(!form_->RobustBox()->isChecked());
+    QVERIFY(!form_->Options.Robust);
+    QCOMPARE(form_->ModeLabel()->text(), plainMode);
+    QSettings settings(QDir(folder_.Path()).filePath(QStringLiteral("kelvane.ini")), QSettings::IniFormat);
+    kelvane::ui::SaveWindowSettings(*form_, settings);
+    QCOMPARE(settings.value(QStringLiteral("plainMarch")).toBool(), true);
     QCOMPARE(answer.Seen.first(), QStringLiteral("Sorry, this condition does not cnoverge! CONSIDER TO REDUCE OR "
                                                  "INCREASE \"Increment of z\"."));
     QVERIFY(answer.Seen.contains(QStringLiteral("finish")));
+    const int boxes = answer.Seen.size();
+    form_->OkButton()->click();
+    QCOMPARE(form_->LastRun().Outcome, RunOutcome::EngineFailed);
+    QCOMPARE(answer.Seen.size(), boxes + 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!form_->RunInProgress(), 60000);
   }
 
   // A failed run ends in one box: the failure, with what else the run did
@@ -196,7 +226,7 @@ class InputsTest : public QObject {
       QTRY_COMPARE_WITH_TIMEOUT(a->Seen.size(), 2, 60000);
       QTRY_VERIFY_WITH_TIMEOUT(!form_->RunInProgress(), 60000);
       QCOMPARE(form_->LastRun().Outcome, RunOutcome::EngineFailed);
-      QVERIFY(form_->RobustBox()->isChecked());
+      QVERIFY(!form_->RobustBox()->isChecked());
       QVERIFY2(a->Seen[0].startsWith(QStringLiteral("Sorry, this condition does not cnoverge!")), qPrintable(a->Seen[0]));
       QVERIFY2(a->Seen[1].startsWith(failed) && informative[1].contains(again), qPrintable(a->Seen.join('|')));
       QCOMPARE(a->Seen.size(), 2);
@@ -330,8 +360,9 @@ class InputsTest : public QObject {
     QVERIFY(!form_->UndoResetButton()->isEnabled());
   }
 
-  // The folder, the data file, the robust setting and "don't ask again"
-  // come back in the next session.
+  // The folder, the data file, the robust setting (shown on the first
+  // page), "don't ask again" and every input text come back in the next
+  // session.
   void settingsComeBackNextSession() {
     QTemporaryDir other;
     QSettings settings(QDir(folder_.Path()).filePath(QStringLiteral("kelvane.ini")), QSettings::IniFormat);
@@ -341,6 +372,10 @@ class InputsTest : public QObject {
     form_->RobustBox()->setChecked(false);
     form_->LastDataFile = QDir(opened).filePath(QStringLiteral("film-a.dat"));
     form_->AskBeforeReplacing = false;
+    form_->Edit("Edit7")->setText("400");      // zone 1's gas
+    form_->Edit("Edit250")->setText("hot.txt");  // the save file name
+    form_->Edit("Edit255")->setText("");       // emptied: kept empty, not defaulted
+    const QString plainMode = form_->ModeLabel()->text();
     kelvane::ui::SaveWindowSettings(*form_, settings);
 
     // The next session starts elsewhere.
@@ -355,6 +390,11 @@ class InputsTest : public QObject {
     QVERIFY(!form_->Options.Robust);
     QCOMPARE(form_->LastDataFile, QDir(opened).filePath(QStringLiteral("film-a.dat")));
     QVERIFY(!form_->AskBeforeReplacing);
+    QCOMPARE(form_->ModeLabel()->text(), plainMode);
+    QCOMPARE(form_->Edit("Edit7")->text(), QStringLiteral("400"));
+    QCOMPARE(form_->Edit("Edit250")->text(), QStringLiteral("hot.txt"));
+    QCOMPARE(form_->Edit("Edit255")->text(), QString());
+    QCOMPARE(form_->Edit("Edit1")->text(), QString::fromStdString(kelvane::FindField("Edit1")->DefaultText));
     // Settings saved before the robust solve was the default (its old key
     // "robust" off on every close) leave it on.
     QSettings earlier(QDir(folder_.Path()).filePath(QStringLiteral("earlier.ini")), QSettings::IniFormat);
@@ -362,6 +402,7 @@ class InputsTest : public QObject {
     form_ = std::make_unique<TForm1>();
     kelvane::ui::RestoreWindowSettings(*form_, earlier);
     QVERIFY(form_->RobustBox()->isChecked() && form_->Options.Robust);
+    QVERIFY(form_->ModeLabel()->text() != plainMode);  // the mode line follows the box
     QDir::setCurrent(folder_.startDirectory);
   }
 

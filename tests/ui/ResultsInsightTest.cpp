@@ -5,7 +5,11 @@
 // other files, the banner over an earlier result, and where the Results
 // window opens.
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QPushButton>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +22,8 @@
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QLogValueAxis>
 #include <QtCharts/QScatterSeries>
@@ -28,7 +34,9 @@
 #include "ModalCloser.h"
 #include "WindowFolder.h"
 #include "fields/FieldTable.h"
+#include "ui/DesignDialog.h"
 #include "ui/DirectoryChooser.h"
+#include "ui/FastestSpeedDialog.h"
 #include "ui/Kelvane_Main.h"
 #include "ui/ResultsWindow.h"
 #include "ui/SummaryPage.h"
@@ -244,6 +252,98 @@ class ResultsInsightTest : public QObject {
     const kelvane::SummarySettings& back = next.Results()->Targets()->Settings();
     QCOMPARE(back.ResidualTarget, std::optional<double>(10));
     QCOMPARE(back.WebWidth, std::optional<double>(1.5));
+  }
+
+  // One set of targets: the Targets page's residual target and film limit
+  // open the Fastest line speed and Design dialogs with their figures and
+  // unit, and are drawn across the solvent chart in either of its units.
+  // A run whose coating boils says so before how dry it left.
+  void oneSetOfTargetsAndTheWorstFirst() {
+    ModalCloser closer;
+    form_->RobustBox()->setChecked(true);
+    form_->Edit(kelvane::ZoneComponent(2, 1))->setText("250.0");  // the coating boils in zone 2
+    form_->OkButton()->click();
+    SummarySettingsPanel* targets = form_->Results()->Targets();
+    targets->Field(kelvane::SummarySettingField::ResidualTarget)->setText("7");
+    targets->Field(kelvane::SummarySettingField::MaxFilmTemperature)->setText("180");
+    QVERIFY(targets->Apply());
+    const QString line = form_->OutcomeLabel()->toolTip();
+    QVERIFY2(line.startsWith("Blister risk: the coating boils in zone 2") && line.contains(" · Dry: "), qPrintable(line));
+    QVERIFY2(line.indexOf("Film over 180 °C in zone 2") < line.indexOf("Dry: "), qPrintable(line));
+    // Too long for the page, it is shortened after the worst, never before.
+    const QString shown = form_->OutcomeLabel()->text();
+    QVERIFY2(shown.startsWith("Blister risk: the coating boils in zone 2") && shown.contains("see Results"),
+             qPrintable(shown));
+
+    // The film-temperature chart names both solvents' boiling points, the
+    // bubble point and the rescued steps: every name whole in its legend.
+    QApplication::processEvents();
+    QLegend* legend = form_->Results()->ChartAt(ResultsWindow::Temperature)->legend();
+    const QFontMetrics metrics(legend->font());
+    int row = 0, widest = 0;
+    for (QLegendMarker* marker : legend->markers()) {
+      const int w = metrics.horizontalAdvance(marker->label()) + 2 * metrics.height();
+      row += w, widest = std::max(widest, w);
+    }
+    if (const QByteArray shots = qgetenv("KELVANE_TARGETS_SCREENSHOTS"); !shots.isEmpty()) {
+      form_->Results()->ShowChart(ResultsWindow::Temperature);
+      form_->Results()->grab().save(QString::fromLocal8Bit(shots) + "/results-legend.png");
+    }
+    QVERIFY2(legend->markers().size() >= 6, qPrintable(QString::number(legend->markers().size())));
+    QVERIFY2((legend->alignment() == Qt::AlignBottom ? row : widest) <= legend->geometry().width(),
+             qPrintable(QStringLiteral("%1 px of names in a legend of %2 px").arg(row).arg(legend->geometry().width())));
+
+    // The target across the solvent chart: 7 % of the solvent at the
+    // entrance, in % and in g/m².
+    QXYSeries* target = Series(form_->Results(), ResultsWindow::Remaining, "Residual target");
+    QVERIFY(target && target->count() == 2);
+    QCOMPARE(target->at(0).y(), 7.0);
+    const QXYSeries* remaining = Series(form_->Results(), ResultsWindow::Remaining, "Solvent remaining");
+    QCOMPARE(target->at(1).x(), remaining->at(remaining->count() - 1).x());
+    if (const QByteArray shots = qgetenv("KELVANE_TARGETS_SCREENSHOTS"); !shots.isEmpty()) {
+      form_->Results()->ShowChart(ResultsWindow::Remaining);
+      form_->Results()->grab().save(QString::fromLocal8Bit(shots) + "/results-target.png");
+      form_->grab().save(QString::fromLocal8Bit(shots) + "/outcome-worst-first.png");
+    }
+    form_->Results()->SetRemainingUnit(ResultsWindow::RemainingUnit::GramsPerSquareMetre);
+    target = Series(form_->Results(), ResultsWindow::Remaining, "Residual target");
+    remaining = Series(form_->Results(), ResultsWindow::Remaining, "Solvent remaining");
+    QVERIFY(target);
+    QCOMPARE(target->at(0).y(), 0.07 * remaining->at(0).y());
+
+    auto opened = [&](QPushButton* button) -> QWidget* {
+      button->click();
+      QWidget* dialog = nullptr;
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && (qobject_cast<kelvane::ui::FastestSpeedDialog*>(w) || qobject_cast<kelvane::ui::DesignDialog*>(w)))
+          dialog = w;
+      return dialog;
+    };
+    for (QPushButton* button : {form_->FastestSpeedButton(), form_->DesignButton()}) {
+      QWidget* dialog = opened(button);
+      QVERIFY(dialog);
+      QCOMPARE(dialog->findChild<QLineEdit*>("MaxResidual")->text(), QStringLiteral("7"));
+      QVERIFY(dialog->findChild<QCheckBox*>("ResidualTarget")->isChecked());
+      QCOMPARE(dialog->findChild<QLineEdit*>("MaxFilmTemperature")->text(), QStringLiteral("180"));
+      QVERIFY(dialog->findChild<QCheckBox*>("TemperatureTarget")->isChecked());
+      dialog->close();
+    }
+    // A target in g/m² keeps its unit in both.
+    targets->ResidualUnitBox()->setCurrentIndex(targets->ResidualUnitBox()->findText("g/m²", Qt::MatchContains));
+    targets->Field(kelvane::SummarySettingField::ResidualTarget)->setText("0.5");
+    QVERIFY(targets->Apply());
+    QCOMPARE(targets->Settings().ResidualTargetUnit, kelvane::ResidualUnit::GramsPerSquareMetre);
+    target = Series(form_->Results(), ResultsWindow::Remaining, "Residual target");
+    QVERIFY(target);
+    QCOMPARE(target->at(0).y(), 0.5);
+    QWidget* design = opened(form_->DesignButton());
+    QCOMPARE(design->findChild<QComboBox*>("ResidualUnit")->currentData().toInt(),
+             static_cast<int>(kelvane::ResidualUnit::GramsPerSquareMetre));
+    design->close();
+    QWidget* fastest = opened(form_->FastestSpeedButton());
+    QVERIFY2(fastest->findChild<QCheckBox*>("ResidualTarget")->text().contains("g/m2"),
+             qPrintable(fastest->findChild<QCheckBox*>("ResidualTarget")->text()));
+    fastest->close();
   }
 
   // Fourteen zones are labelled by number alone.

@@ -6,7 +6,10 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QPointer>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSet>
 #include <QTableWidget>
 #include <QTest>
 #include <QtCharts/QChart>
@@ -42,20 +45,45 @@ class StudyDialogTest : public QObject {
     QTableWidget* t = dialog.Table();
     QCOMPARE(t->rowCount(), 4);
     const char* expected[4][2] = {{"0.2", "60"}, {"0.2", "80"}, {"0.25", "60"}, {"0.25", "80"}};
+    // The figures first, right-aligned; what the runs said last.
+    const int outcome = t->columnCount() - 2;
+    QCOMPARE(t->horizontalHeaderItem(outcome)->text(), QStringLiteral("Outcome"));
+    QCOMPARE(t->horizontalHeaderItem(outcome + 1)->text(), QStringLiteral("Message"));
     for (int r = 0; r < 4; ++r) {
       QCOMPARE(t->item(r, 0)->text(), QString::number(r + 1));
       QCOMPARE(t->item(r, 1)->text(), QString::fromLatin1(expected[r][0]));
       QCOMPARE(t->item(r, 2)->text(), QString::fromLatin1(expected[r][1]));
-      QCOMPARE(t->item(r, 3)->text(), QStringLiteral("finished"));
+      QCOMPARE(t->item(r, outcome)->text(), QStringLiteral("finished"));
+      for (int c = 0; c < outcome; ++c)
+        QVERIFY2(t->item(r, c)->textAlignment() & Qt::AlignRight, qPrintable(t->horizontalHeaderItem(c)->text()));
+    }
+    // Every column in sight at the dialog's own size, captions whole.
+    QApplication::processEvents();
+    QCOMPARE(t->horizontalScrollBar()->maximum(), 0);
+    for (int c = 0; c < t->columnCount(); ++c) {
+      const QString caption = t->horizontalHeaderItem(c)->text();
+      const QRect needed = t->horizontalHeader()->fontMetrics().boundingRect(
+          QRect(0, 0, t->columnWidth(c) - 4, 1000), Qt::AlignCenter | Qt::TextWordWrap, caption);
+      QVERIFY2(needed.width() <= t->columnWidth(c) && needed.height() <= t->horizontalHeader()->height(),
+               qPrintable(caption));
     }
     // Captions with units in the header, figures to 4 significant digits.
     QCOMPARE(t->horizontalHeaderItem(1)->text(), kelvane::ui::FieldLabel(*kelvane::FindField("Edit5")));
     QCOMPARE(t->horizontalHeaderItem(2)->text(), QStringLiteral("Zone 2: ") +
                                                      QString::fromStdString(kelvane::FindField(ZoneComponent(2, 1))->Caption));
-    const int residual = 5 + kelvane::SummaryColumnIndex("final_residual_percent");
+    const int residual = 3 + kelvane::SummaryColumnIndex("final_residual_percent");
     QCOMPARE(t->horizontalHeaderItem(residual)->text(), QStringLiteral("Solvent left at exit (%)"));
+    for (int c = 3; c < outcome; ++c) {
+      // One number of decimals down a column: the points line up.
+      QSet<qsizetype> decimals;
+      for (int r = 0; r < 4; ++r) {
+        const QString v = t->item(r, c)->text();
+        if (!v.isEmpty()) decimals << (v.contains('.') ? v.size() - v.indexOf('.') : 0);
+      }
+      QVERIFY2(decimals.size() <= 1, qPrintable(t->horizontalHeaderItem(c)->text()));
+    }
     for (int r = 0; r < 4; ++r)
-      for (int c = 5; c < t->columnCount(); ++c) {
+      for (int c = 3; c < outcome; ++c) {
         const QString v = t->item(r, c)->text();
         QString digits = v;
         digits.remove(QLatin1Char('-')).remove(QLatin1Char('.'));
@@ -104,8 +132,9 @@ class StudyDialogTest : public QObject {
     dialog->Start();
     QVERIFY(dialog->Running());
     // Row 1 (one zone) back in the table: row 2 (fourteen zones) is marching.
-    QTRY_VERIFY_WITH_TIMEOUT(dialog->Table()->item(0, 3), 60000);
-    QCOMPARE(dialog->Table()->item(0, 3)->text(), QStringLiteral("finished"));
+    const int outcome = dialog->Table()->columnCount() - 2;
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->Table()->item(0, outcome), 60000);
+    QCOMPARE(dialog->Table()->item(0, outcome)->text(), QStringLiteral("finished"));
     QVERIFY(dialog->Running());
     QVERIFY(ThreadCount() > threads);
 
