@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -47,7 +48,8 @@ bool ParseResidual(const std::string& text, Targets& goal) {
     if (text.size() <= suffix.size() || text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0)
       continue;
     long double v = 0;
-    if (!TextToExtended(text.substr(0, text.size() - suffix.size()), '.', v) || v < 0) return false;
+    if (!TextToExtended(text.substr(0, text.size() - suffix.size()), '.', v) || !std::isfinite(v) || v < 0)
+      return false;
     goal.MaxResidual = static_cast<double>(v);
     goal.ResidualIn = u.Value;
     return true;
@@ -75,15 +77,18 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
       ->type_name("AMOUNT");
   app.add_flag("--no-boiling", noBoiling, "Target: the bubble pressure at the base film stays below 760 mmHg");
   app.add_option("--boiling-margin", margin, "Target: the boiling margin never below MMHG (implies --no-boiling)")
-      ->type_name("MMHG");
+      ->type_name("MMHG")
+      ->check(Finite("of mmHg"));
   app.add_flag("--no-skinning", noSkinning, "Target: no skinning warning");
-  app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")->type_name("DEGC");
+  app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")
+      ->type_name("DEGC")
+      ->check(Finite("of degrees Celsius"));
   app.add_flag("--non-decreasing", nonDecreasing, "The gas temperatures never fall from one zone to the next");
   app.add_option("--span", span, "Each zone's gas temperature within K of its current value (default 40)")
       ->type_name("K")
       ->check(Above(0));
-  app.add_option("--lowest", lowest, "No gas colder than DEGC (default 20)")->type_name("DEGC");
-  app.add_option("--highest", highest, "No gas hotter than DEGC (default 200)")->type_name("DEGC");
+  app.add_option("--lowest", lowest, "No gas colder than DEGC (default 20)")->type_name("DEGC")->check(Finite());
+  app.add_option("--highest", highest, "No gas hotter than DEGC (default 200)")->type_name("DEGC")->check(Finite());
   app.add_option("--over", over, "A further field designed, with its bounds (a zone's heat-transfer coefficient, "
                                  "say); repeatable")
       ->type_name("NAME=LOWER:UPPER")

@@ -57,7 +57,9 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
   app.add_option("--max-residual", maxResidual, "Target: at most PERCENT of the initial solvent left at the exit")
       ->type_name("PERCENT")
       ->check(AtLeast(0, false, "(a percentage)"));
-  app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")->type_name("DEGC");
+  app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")
+      ->type_name("DEGC")
+      ->check(Finite("of degrees Celsius"));
   app.add_flag("--no-boiling", noBoiling,
                "Target: no boiling warning (the bubble pressure at the base film stays below 760 mmHg)");
   app.add_option("--tolerance", tolerance,

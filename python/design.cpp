@@ -4,8 +4,13 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <future>
 #include <map>
 #include <optional>
+#include <thread>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,6 +23,41 @@ namespace py = pybind11;
 using namespace kelvane;
 
 namespace {
+
+// Runs `work` on a thread of its own without the interpreter lock, while
+// this thread takes the lock a few times a second to let the interpreter's
+// signal handlers run: Ctrl-C (any handler that raises) sets `cancel`, the
+// search stops after the current step of its runs, and the exception is
+// raised once it has.
+template <class Work>
+void RunInterruptibly(std::atomic<bool>& cancel, Work&& work) {
+  std::exception_ptr failed;
+  std::optional<py::error_already_set> interrupt;
+  {
+    py::gil_scoped_release unlocked;
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    std::thread worker([&] {
+      try {
+        work();
+      } catch (...) {
+        failed = std::current_exception();
+      }
+      done.set_value();
+    });
+    while (finished.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+      if (interrupt) continue;
+      py::gil_scoped_acquire locked;
+      if (PyErr_CheckSignals() != 0) {
+        interrupt.emplace();  // takes the pending exception
+        cancel = true;
+      }
+    }
+    worker.join();
+  }
+  if (interrupt) throw py::error_already_set(std::move(*interrupt));
+  if (failed) std::rethrow_exception(failed);
+}
 
 ResidualUnit UnitOf(const std::string& unit) {
   if (unit == "%") return ResidualUnit::PercentOfInitial;
@@ -63,8 +103,7 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   StudyControl control;
   DesignResult r;
   DesignFrontResult fr;
-  {
-    py::gil_scoped_release unlocked;
+  RunInterruptibly(control.Cancel, [&] {
     if (front >= 2) {
       fr = DesignFront(base, p, front, options, control);
       r = fr.Unconstrained;
@@ -72,7 +111,7 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
     } else {
       r = Design(base, p, options, control);
     }
-  }
+  });
   StudyDefinition table;
   for (const SearchedField& f : p.Fields) table.Varied.push_back(f.Field);
   table.Varied.push_back(ParseVaried("WebSpeed=0"));

@@ -65,3 +65,34 @@ def test_a_zone_out_of_reach_is_refused_by_name():
         kelvane.design(dict(SHORT, **{"OuterTemperature[2]": "250"}), max_residual=8)
     with pytest.raises(ValueError, match="lowest must be below highest"):
         kelvane.design(SHORT, max_residual=8, lowest=90, highest=90)
+
+
+@pytest.mark.parametrize("argument, value, error, words", [
+    ("max_residual", float("nan"), ValueError, "max_residual must be a finite number"),
+    ("max_film_temperature", float("-inf"), ValueError, "max_film_temperature must be a finite number"),
+    ("boiling_margin", float("nan"), ValueError, "boiling_margin must be a finite number"),
+    ("highest", float("inf"), ValueError, "highest must be a finite number"),
+    ("max_residual", -1, ValueError, "max_residual must not be negative"),
+    ("max_evaluations", 10**12, ValueError, "max_evaluations must be a whole number from 1 to"),
+    ("max_evaluations", 2.5, TypeError, "max_evaluations must be a whole number"),
+])
+def test_a_target_or_bound_that_is_not_a_number_is_refused_by_name(argument, value, error, words):
+    # NaN passes every comparison as false and an infinity meets every target:
+    # taken as given, the target would be dropped and a design reported.
+    arguments = {"max_residual": 8, argument: value}
+    with pytest.raises(error, match=words):
+        kelvane.design(SHORT, **arguments)
+
+
+def test_ctrl_c_stops_a_design_promptly():
+    import signal
+    import threading
+    import time
+    timer = threading.Timer(1.0, os.kill, (os.getpid(), signal.SIGINT))
+    start = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        # The full dryer, every zone designed: tens of seconds uninterrupted.
+        kelvane.design(max_residual=1, max_evaluations=400)
+    timer.join()
+    assert time.monotonic() - start < 6
