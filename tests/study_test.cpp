@@ -294,6 +294,8 @@ TEST_F(StudyTest, AFailedRunIsNeitherAMissNorAnAnswer) {
   EXPECT_EQ(nearAnswer.rfind("the run at WebSpeed=0.3, the lenient end of the bounds, did not finish", 0), 0u)
       << nearAnswer;
   EXPECT_NE(nearAnswer.find("Sorry"), std::string::npos) << nearAnswer;
+  // ... and what the engine's words mean, beside them.
+  EXPECT_NE(nearAnswer.find("The march stopped at zone "), std::string::npos) << nearAnswer;
 }
 
 TEST_F(StudyTest, CobylaKeepsTheBestRunThatMeetsTheTargets) {
