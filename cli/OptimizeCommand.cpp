@@ -139,6 +139,7 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
   if (fields.empty()) return refuse("no field to search: give --between for the objective field, or --over");
 
   if (runner.OptionsOnly) return 0;
+  if (!OutputsWritable("kelvane-run optimize", {{"--csv", csv}, {"--write-data", writeData}})) return 3;
   StudyOptions options;
   options.Jobs = jobs;
   options.Robust = !base.Plain;
@@ -206,14 +207,15 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
     return refuse(e.what());
   }
   progress.Clear();
-  if (!csv.empty() && !WriteEvaluations(csv, evaluated, evaluations)) return 3;
+  // A file that cannot be written costs the file, never the answer.
+  bool written = csv.empty() || WriteEvaluations(csv, evaluated, evaluations);
   if (cancelled) {
     std::fprintf(stderr, "kelvane-run optimize: interrupted after %zu runs\n", evaluations.size());
     return InterruptedStatus(InterruptSignal() ? InterruptSignal() : SIGINT);
   }
   if (!found) {
     std::fprintf(stderr, "kelvane-run optimize: %s\n", notFound.c_str());
-    return 4;
+    return written ? 4 : 3;
   }
   if (!writeData.empty()) {
     FieldTextMap f = study.Base;
@@ -221,7 +223,7 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
     const DataFileWriteResult w = WriteDataFileChecked(writeData, f);
     if (w.Result != DataFileWriteResult::Status::Ok) {
       std::fprintf(stderr, "kelvane-run optimize: the data file %s could not be written\n", writeData.c_str());
-      return 3;
+      written = false;
     }
   }
   PrintSummary(bestRow);
@@ -232,7 +234,7 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
   for (std::size_t i = 0; i < fields.size(); ++i)
     if (i != last) std::printf("%s=%s\n", fields[i].Field.Name.c_str(), best[i].c_str());
   std::printf("%s=%s\n", fields[last].Field.Name.c_str(), best[last].c_str());
-  return 0;
+  return written ? 0 : 3;
 }
 
 }  // namespace kelvane

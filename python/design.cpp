@@ -17,6 +17,7 @@
 
 #include "study/Design.h"
 #include "study/DesignFront.h"
+#include "study/SearchChecks.h"
 #include "study/StudyTable.h"
 
 namespace py = pybind11;
@@ -94,6 +95,8 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   for (const auto& [name, lo, hi] : over) {
     SearchedField f;
     f.Field = ParseVaried(name + "=0");
+    if (const std::string why = OverFieldClash(p.Fields, f.Field); !why.empty())
+      throw py::value_error("over[\"" + name + "\"]: " + why);
     f.Lower = lo;
     f.Upper = hi;
     p.Fields.push_back(f);
@@ -139,7 +142,11 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   d["uniform_speed"] = r.UniformFound ? py::cast(r.UniformSpeed) : py::none();
   d["local_check"] = r.LocalCheck;
   d["locally_optimal"] = r.LocallyOptimal;
-  d["report"] = DesignReport(p, r);
+  std::string report = DesignReport(p, r);
+  if (!r.Found && !r.Cancelled) {
+    if (const std::string why = WhyNoRunCounted(r.Evaluations); !why.empty()) report += "Why: " + why + "\n";
+  }
+  d["report"] = report;
   d["table"] = csv;
   d["front"] = front >= 2 && r.Found ? py::cast(FrontCsv(p, fr)) : py::none();
   return d;
