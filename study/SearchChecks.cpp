@@ -1,6 +1,6 @@
 #include "study/SearchChecks.h"
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 
 namespace kelvane {
 
