@@ -103,6 +103,28 @@ TEST_F(SearchCliTest, EveryOutputMayBeARelativeLinkInAnotherFolder) {
   EXPECT_TRUE(fs::is_empty(dir_ / "work"));
 }
 
+// A residual target holds in the unit it was given: read as another unit,
+// or compared with the percentage, the design would stop at another speed.
+// Here 1 g/m2 of solvent is about 2.7 % of the initial solvent and about
+// 61 000 ppm of the dry coating, so each wrong reading shows.
+TEST_F(SearchCliTest, AResidualTargetHoldsInItsOwnUnit) {
+  auto figure = [&](const std::string& name) {
+    const std::string out = "\n" + Out();
+    const auto at = out.find("\n" + name + "=");
+    EXPECT_NE(at, std::string::npos) << name << " in " << out;
+    return at == std::string::npos ? -1.0 : std::stod(out.substr(at + name.size() + 2));
+  };
+  const std::string design = "\"$K\" design --quiet --set 'ZoneLength[1]=3' --set 'ZoneLength[2]=3' --max-evaluations 4 ";
+  ASSERT_EQ(Shell(design + "--max-residual 5g/m2 >out.txt 2>err.txt"), 0) << Err();
+  EXPECT_LE(figure("residual_g_per_m2"), 5.0);
+  EXPECT_GT(figure("final_residual_percent"), 5.0);  // a design held to 5 % would be slower
+  EXPECT_GT(figure("residual_g_per_m2"), 2.5);       // pushed toward its own bound, not far inside it
+  ASSERT_EQ(Shell(design + "--max-residual 300000ppm >out.txt 2>err.txt"), 0) << Err();
+  EXPECT_LE(figure("residual_ppm_dry"), 300000.0);
+  EXPECT_GT(figure("residual_ppm_dry"), 150000.0);
+  EXPECT_GT(figure("final_residual_percent"), 5.0);
+}
+
 TEST_F(SearchCliTest, ADesignWhoseRunsAllFailSaysWhy) {
   // A step length of 0 is refused by every run: no target is to blame.
   EXPECT_EQ(Shell(design_ + "--set Edit19=0 >out.txt 2>err.txt"), 4);

@@ -106,3 +106,21 @@ def test_what_the_design_cannot_search_or_run_is_said():
     d = kelvane.design(dict(SHORT, Edit19="0"), max_residual=8, max_evaluations=3)
     assert not d.found
     assert "refused, the first with \"Input value is not correct!\"" in d.report, d.report
+
+
+@pytest.mark.parametrize("unit, target, column, below", [
+    ("g/m2", 5, "residual_g_per_m2", 2.5), ("ppm", 300000, "residual_ppm_dry", 150000)])
+def test_a_residual_target_holds_in_its_own_unit(unit, target, column, below):
+    # 1 g/m2 left is about 2.7 % of the initial solvent on this dryer: a unit
+    # read as another, or compared in %, moves the design far from its bound.
+    short = {"ZoneLength[1]": "3", "ZoneLength[2]": "3"}
+    d = kelvane.design(short, max_residual=target, residual_unit=unit, max_evaluations=4)
+    assert d.found, d.report
+    t = d.table
+    best = t[(t["outcome"] == "finished") & (t["WebSpeed"] == d.speed)]
+    for name, value in d.schedule.items():
+        best = best[best[name] == value]
+    assert len(best) >= 1
+    row = best.iloc[0]
+    assert below < row[column] <= target
+    assert row["final_residual_percent"] > 5

@@ -224,7 +224,14 @@ def prepare(outputs, rng, where, runner=None, command=None):
             earlier_table = None
             if whole is not None and rng.random() < 0.7:
                 earlier_table = whole[:rng.randint(whole.find(b"\n") + 1, len(whole))]
-                with open(path, "wb") as f:
+                target = path
+                if rng.random() < 0.3:
+                    # Now and then a link into another folder: it must stay one.
+                    os.makedirs(os.path.join(where, "target"), exist_ok=True)
+                    target = os.path.join(where, "target", "part.csv")
+                    os.symlink(os.path.join("target", "part.csv"), path)
+                    link = path
+                with open(target, "wb") as f:
                     f.write(earlier_table)
             whole_tables[path] = (earlier_table, whole)
             continue
