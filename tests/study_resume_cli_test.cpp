@@ -57,12 +57,18 @@ TEST_F(StudyResumeCliTest, TheTableIsReplacedAsEveryOutputIs) {
   fs::create_directories(dir_ / "d");
   Partial("d/real.csv");
   fs::create_symlink("d/real.csv", dir_ / "link.csv");
-  ASSERT_EQ(Shell("mkdir w && cd w && " + study_ + " --resume ../link.csv 2>../err.txt"), 0) << Err();
+  fs::create_symlink("d/real.jsonl", dir_ / "link.jsonl");
+  ASSERT_EQ(Shell("mkdir w && cd w && " + study_ + " --resume ../link.csv --jsonl ../link.jsonl 2>../err.txt"), 0)
+      << Err();
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.csv"));
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.jsonl"));
   EXPECT_EQ(ReadBytes(dir_ / "d/real.csv"), whole);
+  EXPECT_TRUE(fs::exists(dir_ / "d/real.jsonl"));
+  EXPECT_TRUE(fs::is_empty(dir_ / "w"));
   // Nothing but the table is left in its folder: no temporary.
   std::size_t entries = 0;
-  for (const auto& e : fs::directory_iterator(dir_ / "d")) entries += e.path().filename() != "real.csv";
+  for (const auto& e : fs::directory_iterator(dir_ / "d"))
+    entries += e.path().filename() != "real.csv" && e.path().filename() != "real.jsonl";
   EXPECT_EQ(entries, 0u);
 
   // A complete table is not written again: the same file, not a copy.
