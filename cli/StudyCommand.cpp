@@ -36,7 +36,8 @@ namespace {
 // The table's output: a file or standard output, rows appended in row order
 // as soon as every row before them is done.  A file is staged: it takes its
 // name when the study ends, and a study stopped hard leaves an earlier table
-// as it was.
+// as it was; a new table may instead be written under its own name as its
+// rows come (`newFileInPlace`), for a resume after a hard kill.
 class TableOutput {
  public:
   bool Open(const std::string& path, bool newFileInPlace = false) {
