@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,7 @@
 #include "run/ReadRunParameters.h"
 #include "study/Design.h"
 #include "study/DesignFront.h"
+#include "study/SearchChecks.h"
 #include "study/StudyTable.h"
 #include "files/StagedFile.h"
 
@@ -47,7 +49,8 @@ bool ParseResidual(const std::string& text, Targets& goal) {
     if (text.size() <= suffix.size() || text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0)
       continue;
     long double v = 0;
-    if (!TextToExtended(text.substr(0, text.size() - suffix.size()), '.', v) || v < 0) return false;
+    if (!TextToExtended(text.substr(0, text.size() - suffix.size()), '.', v) || !std::isfinite(v) || v < 0)
+      return false;
     goal.MaxResidual = static_cast<double>(v);
     goal.ResidualIn = u.Value;
     return true;
@@ -75,15 +78,18 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
       ->type_name("AMOUNT");
   app.add_flag("--no-boiling", noBoiling, "Target: the bubble pressure at the base film stays below 760 mmHg");
   app.add_option("--boiling-margin", margin, "Target: the boiling margin never below MMHG (implies --no-boiling)")
-      ->type_name("MMHG");
+      ->type_name("MMHG")
+      ->check(Finite("of mmHg"));
   app.add_flag("--no-skinning", noSkinning, "Target: no skinning warning");
-  app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")->type_name("DEGC");
+  app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")
+      ->type_name("DEGC")
+      ->check(Finite("of degrees Celsius"));
   app.add_flag("--non-decreasing", nonDecreasing, "The gas temperatures never fall from one zone to the next");
   app.add_option("--span", span, "Each zone's gas temperature within K of its current value (default 40)")
       ->type_name("K")
       ->check(Above(0));
-  app.add_option("--lowest", lowest, "No gas colder than DEGC (default 20)")->type_name("DEGC");
-  app.add_option("--highest", highest, "No gas hotter than DEGC (default 200)")->type_name("DEGC");
+  app.add_option("--lowest", lowest, "No gas colder than DEGC (default 20)")->type_name("DEGC")->check(Finite());
+  app.add_option("--highest", highest, "No gas hotter than DEGC (default 200)")->type_name("DEGC")->check(Finite());
   app.add_option("--over", over, "A further field designed, with its bounds (a zone's heat-transfer coefficient, "
                                  "say); repeatable")
       ->type_name("NAME=LOWER:UPPER")
@@ -149,6 +155,8 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
       if (eq == std::string::npos) throw std::invalid_argument("--over " + o + ": expected NAME=LOWER:UPPER");
       SearchedField f;
       f.Field = ParseVaried(o.substr(0, eq) + "=0");
+      if (const std::string why = OverFieldClash(p.Fields, f.Field); !why.empty())
+        throw std::invalid_argument("--over " + o + ": " + why);
       const Bounds b = ParseBounds(o.substr(eq + 1), o.substr(0, eq));
       f.Lower = b.Lo;
       f.Upper = b.Hi;
@@ -159,6 +167,8 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   }
 
   if (runner.OptionsOnly) return 0;
+  if (!OutputsWritable("kelvane-run design", {{"--csv", csv}, {"--front-csv", frontCsv}, {"--write-data", writeData}}))
+    return 3;
   StudyOptions options;
   options.Robust = !base.Plain;
   options.LiteralTrials = base.Literal;
@@ -183,20 +193,8 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
     return refuse(e.what());
   }
   progress.Clear();
-  if (!csv.empty()) {
-    StudyDefinition table;
-    table.Base = study.Base;
-    for (const SearchedField& f : p.Fields) table.Varied.push_back(f.Field);
-    table.Varied.push_back(ParseVaried("WebSpeed=0"));
-    if (!WriteEvaluations(csv, table, r.Evaluations)) return 3;
-  }
-  if (!frontCsv.empty() && r.Found && !r.Cancelled) {
-    const StagedWriteResult w = WriteStagedFile(frontCsv, FrontCsv(p, fr));
-    if (w.Status != WriteStatus::Ok) {
-      std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", frontCsv.c_str(), w.Reason.c_str());
-      return 3;
-    }
-  }
+  // The account and the answer come whatever happens to the files: a file
+  // that cannot be written costs the file, never the search.
   std::fputs(DesignReport(p, r).c_str(), stderr);
   if (front > 0 && r.Found && !r.Cancelled) {
     std::fputs("Front (speed against the heat from the gas):\n", stderr);
@@ -208,21 +206,40 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
       else
         std::fprintf(stderr, "  at most %s kJ/m2: no run met the targets\n", ReadableNumber(f.Cap).c_str());
   }
+  if (!r.Found && !r.Cancelled) {
+    if (const std::string why = WhyNoRunCounted(r.Evaluations); !why.empty())
+      std::fprintf(stderr, "kelvane-run design: %s\n", why.c_str());
+  }
+  bool written = true;
+  if (!csv.empty()) {
+    StudyDefinition table;
+    table.Base = study.Base;
+    for (const SearchedField& f : p.Fields) table.Varied.push_back(f.Field);
+    table.Varied.push_back(ParseVaried("WebSpeed=0"));
+    written = WriteEvaluations(csv, table, r.Evaluations) && written;
+  }
+  if (!frontCsv.empty() && r.Found && !r.Cancelled) {
+    const StagedWriteResult w = WriteStagedFile(frontCsv, FrontCsv(p, fr));
+    if (w.Status != WriteStatus::Ok) {
+      std::fprintf(stderr, "kelvane-run: writing %s failed: %s\n", frontCsv.c_str(), w.Reason.c_str());
+      written = false;
+    }
+  }
   if (r.Cancelled) return InterruptedStatus(InterruptSignal() ? InterruptSignal() : SIGINT);
-  if (!r.Found) return 4;
+  if (!r.Found) return written ? 4 : 3;
   if (!writeData.empty()) {
     FieldTextMap f = study.Base;
     for (std::size_t i = 0; i < p.Fields.size(); ++i) f.SetText(p.Fields[i].Field.Field->Component, r.Best[i]);
     f.SetText(FindField("WebSpeed")->Component, r.Speed);
     if (WriteDataFileChecked(writeData, f).Result != DataFileWriteResult::Status::Ok) {
       std::fprintf(stderr, "kelvane-run design: the data file %s could not be written\n", writeData.c_str());
-      return 3;
+      written = false;
     }
   }
   PrintSummary(r.BestRow);
   for (std::size_t i = 0; i < p.Fields.size(); ++i) std::printf("%s=%s\n", p.Fields[i].Field.Name.c_str(), r.Best[i].c_str());
   std::printf("WebSpeed=%s\n", r.Speed.c_str());
-  return 0;
+  return written ? 0 : 3;
 }
 
 }  // namespace kelvane

@@ -57,7 +57,9 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
   app.add_option("--max-residual", maxResidual, "Target: at most PERCENT of the initial solvent left at the exit")
       ->type_name("PERCENT")
       ->check(AtLeast(0, false, "(a percentage)"));
-  app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")->type_name("DEGC");
+  app.add_option("--max-film-temperature", maxTemp, "Target: the film never hotter than DEGC")
+      ->type_name("DEGC")
+      ->check(Finite("of degrees Celsius"));
   app.add_flag("--no-boiling", noBoiling,
                "Target: no boiling warning (the bubble pressure at the base film stays below 760 mmHg)");
   app.add_option("--tolerance", tolerance,
@@ -137,6 +139,7 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
   if (fields.empty()) return refuse("no field to search: give --between for the objective field, or --over");
 
   if (runner.OptionsOnly) return 0;
+  if (!OutputsWritable("kelvane-run optimize", {{"--csv", csv}, {"--write-data", writeData}})) return 3;
   StudyOptions options;
   options.Jobs = jobs;
   options.Robust = !base.Plain;
@@ -204,14 +207,15 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
     return refuse(e.what());
   }
   progress.Clear();
-  if (!csv.empty() && !WriteEvaluations(csv, evaluated, evaluations)) return 3;
+  // A file that cannot be written costs the file, never the answer.
+  bool written = csv.empty() || WriteEvaluations(csv, evaluated, evaluations);
   if (cancelled) {
     std::fprintf(stderr, "kelvane-run optimize: interrupted after %zu runs\n", evaluations.size());
     return InterruptedStatus(InterruptSignal() ? InterruptSignal() : SIGINT);
   }
   if (!found) {
     std::fprintf(stderr, "kelvane-run optimize: %s\n", notFound.c_str());
-    return 4;
+    return written ? 4 : 3;
   }
   if (!writeData.empty()) {
     FieldTextMap f = study.Base;
@@ -219,7 +223,7 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
     const DataFileWriteResult w = WriteDataFileChecked(writeData, f);
     if (w.Result != DataFileWriteResult::Status::Ok) {
       std::fprintf(stderr, "kelvane-run optimize: the data file %s could not be written\n", writeData.c_str());
-      return 3;
+      written = false;
     }
   }
   PrintSummary(bestRow);
@@ -230,7 +234,7 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
   for (std::size_t i = 0; i < fields.size(); ++i)
     if (i != last) std::printf("%s=%s\n", fields[i].Field.Name.c_str(), best[i].c_str());
   std::printf("%s=%s\n", fields[last].Field.Name.c_str(), best[last].c_str());
-  return 0;
+  return written ? 0 : 3;
 }
 
 }  // namespace kelvane

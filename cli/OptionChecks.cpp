@@ -29,7 +29,7 @@ CLI::Validator AtLeast(double low, bool whole, const std::string& meaning) {
   return CLI::Validator(
       [=](std::string& text) -> std::string {
         const double v = Parse(text);
-        if (std::isnan(v) || v < low || (whole && v != std::floor(v)))
+        if (!std::isfinite(v) || v < low || (whole && v != std::floor(v)))
           return "\"" + text + "\" is not " + want;
         return {};
       },
@@ -42,6 +42,18 @@ CLI::Validator Above(double low, const std::string& meaning) {
       [=](std::string& text) -> std::string {
         const double v = Parse(text);
         if (std::isnan(v) || !(v > low) || std::isinf(v)) return "\"" + text + "\" is not " + want;
+        return {};
+      },
+      "");
+}
+
+CLI::Validator Finite(const std::string& meaning) {
+  const std::string want = "a number" + (meaning.empty() ? "" : " " + meaning);
+  return CLI::Validator(
+      [=](std::string& text) -> std::string {
+        // NaN compares false with every bound and an infinity meets or
+        // misses every target: either would silently drop the target.
+        if (!std::isfinite(Parse(text))) return "\"" + text + "\" is not " + want;
         return {};
       },
       "");

@@ -13,6 +13,8 @@ namespace kelvane {
 // A number of at least `low` (and, with `whole`, without a fraction);
 // `meaning` is the rest of the sentence: "(0: all cores)".
 CLI::Validator AtLeast(double low, bool whole, const std::string& meaning = "");
+// A finite number (not NaN, not an infinity).
+CLI::Validator Finite(const std::string& meaning = "");
 // A number above `low`.
 CLI::Validator Above(double low, const std::string& meaning = "");
 

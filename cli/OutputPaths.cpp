@@ -1,6 +1,11 @@
 #include "cli/OutputPaths.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cstdio>
 
@@ -47,6 +52,28 @@ bool OutsideFolder(const std::string& command, const NamedOutput& file, const Na
                command.c_str(), file.Option.c_str(), file.Path.c_str(), folder.Option.c_str(),
                folder.Path.c_str());
   return false;
+}
+
+bool OutputsWritable(const std::string& command, const std::vector<NamedOutput>& outputs) {
+  for (const NamedOutput& o : outputs) {
+    if (!Named(o)) continue;
+    auto refuse = [&](const std::string& why) {
+      std::fprintf(stderr, "%s: cannot write %s %s: %s\n", command.c_str(), o.Option.c_str(), o.Path.c_str(),
+                   why.c_str());
+      return false;
+    };
+    struct stat st {};
+    if (::stat(o.Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return refuse(std::strerror(EISDIR));
+    StagedFile file(o.Path);
+    if (!file.Open()) return refuse(file.Describe(errno));
+    if (file.Staged() || file.Existed()) continue;  // the temporary is removed with `file`; a device takes anything
+    // A new file that gets no temporary is written in place: try its name.
+    const int fd = ::open(o.Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return refuse(std::strerror(errno));
+    ::close(fd);
+    ::unlink(o.Path.c_str());
+  }
+  return true;
 }
 
 }  // namespace kelvane

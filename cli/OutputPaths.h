@@ -23,4 +23,10 @@ bool DistinctOutputs(const std::string& command, const std::vector<NamedOutput>&
 // (where a study writes its row files).
 bool OutsideFolder(const std::string& command, const NamedOutput& file, const NamedOutput& folder);
 
+// False after a message when an output cannot be written now (its folder
+// missing or closed to new files, the name a folder, no temporary beside an
+// existing file): checked before a long search, so that its answer is not
+// lost to a file that was never going to be written.  Nothing is left behind.
+bool OutputsWritable(const std::string& command, const std::vector<NamedOutput>& outputs);
+
 }  // namespace kelvane

@@ -1,43 +1,62 @@
 #include "cli/ResumeTable.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
+#include "files/InputFile.h"
+
 namespace kelvane {
 
 namespace {
 
-// The whole file; false with errno set when it cannot be read.
-bool ReadWhole(const std::string& path, std::string& text) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+// At most `limit` + 1 bytes of the file: enough to tell that it is larger
+// than `limit` without reading a huge (or sparse, or growing) file whole.
+bool ReadBounded(InputFile& file, std::size_t limit, std::string& text) {
   char buf[65536];
-  std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  const bool ok = !std::ferror(f);
-  const int err = errno;
-  std::fclose(f);
-  errno = err;
-  return ok;
+  while (text.size() <= limit) {
+    const long n = file.Read(buf, std::min(sizeof buf, limit + 1 - text.size()));
+    if (n < 0) return false;
+    if (n == 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
+  }
+  return true;
 }
 
 }  // namespace
 
+std::size_t MaxResumedTableBytes(std::size_t rows) {
+  // A row's line holds its values, a message of a few hundred characters
+  // and a dozen figures: 64 KiB a row leaves room for any of them.
+  return std::max<std::size_t>(1 << 20, (rows + 1) * 65536);
+}
+
 bool LoadResumedTable(const std::string& path, const StudyDefinition& study, const std::vector<StudyRow>& rows,
                       std::vector<std::optional<RowResult>>& kept, bool quiet) {
   kept.assign(rows.size(), std::nullopt);
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    if (!quiet) std::fprintf(stderr, "kelvane-run study: no earlier table %s; every row runs\n", path.c_str());
+    return true;
+  }
+  // A pipe would wait for ever, a device never end: only a file is a table.
+  InputFile file(path);
+  const std::size_t limit = MaxResumedTableBytes(rows.size());
   std::string text;
-  if (!ReadWhole(path, text)) {
-    if (errno == ENOENT) {
-      if (!quiet) std::fprintf(stderr, "kelvane-run study: no earlier table %s; every row runs\n", path.c_str());
-      return true;
-    }
-    std::fprintf(stderr, "kelvane-run study: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+  if (!file.IsOpen() || !ReadBounded(file, limit, text)) {
+    std::fprintf(stderr, "kelvane-run study: cannot read %s: %s; the file is left as it is\n", path.c_str(),
+                 file.Reason().c_str());
+    return false;
+  }
+  if (text.size() > limit) {
+    std::fprintf(stderr,
+                 "kelvane-run study: cannot resume from %s: it is far larger than a table of %zu rows; the file is "
+                 "left as it is\n",
+                 path.c_str(), rows.size());
     return false;
   }
   try {
@@ -54,24 +73,6 @@ bool LoadResumedTable(const std::string& path, const StudyDefinition& study, con
                  path.c_str(), rows.size() - n);
   }
   return true;
-}
-
-std::string StagingPath(const std::string& path) {
-  // Nothing to protect: the table is written in place, row by row, so that
-  // a shard killed hard still leaves its first rows.
-  struct stat st {};
-  if (path.empty() || path == "-" || ::stat(path.c_str(), &st) != 0) return path;
-  const auto slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  return dir + ".kelvane-resume-" + std::to_string(::getpid()) + ".csv";
-}
-
-bool CommitStaged(const std::string& staged, const std::string& path, bool ok) {
-  if (staged == path) return ok;
-  if (ok && std::rename(staged.c_str(), path.c_str()) == 0) return true;
-  if (ok) std::fprintf(stderr, "kelvane-run study: cannot replace %s: %s\n", path.c_str(), std::strerror(errno));
-  std::remove(staged.c_str());
-  return false;
 }
 
 }  // namespace kelvane

@@ -25,6 +25,7 @@
 #include "cli/ResumeTable.h"
 #include "cli/RunsProgress.h"
 #include "cli/StudyCommand.h"
+#include "files/StagedFile.h"
 #include "files/StagedStream.h"
 #include "study/StudyTable.h"
 
@@ -35,16 +36,17 @@ namespace {
 // The table's output: a file or standard output, rows appended in row order
 // as soon as every row before them is done.  A file is staged: it takes its
 // name when the study ends, and a study stopped hard leaves an earlier table
-// as it was.
+// as it was; a new table may instead be written under its own name as its
+// rows come (`newFileInPlace`), for a resume after a hard kill.
 class TableOutput {
  public:
-  bool Open(const std::string& path) {
+  bool Open(const std::string& path, bool newFileInPlace = false) {
     if (path.empty() || path == "-") {
       toStdout_ = true;
       return true;
     }
     path_ = path;
-    if (!file_.Open(path))
+    if (!file_.Open(path, newFileInPlace))
       std::fprintf(stderr, "kelvane-run: cannot create %s: %s\n", path.c_str(), file_.Reason().c_str());
     return file_.IsOpen();
   }
@@ -139,10 +141,17 @@ int StudyCommand(int argc, char** argv, const RunnerOptions& runner) {
     return app.exit(e) == 0 ? 0 : 64;
   }
 
-  if (!DistinctOutputs("kelvane-run study", {{"--csv", csv}, {"--jsonl", jsonl}}) ||
-      !OutsideFolder("kelvane-run study", {"--csv", csv}, {"--keep-results", keep}) ||
-      !OutsideFolder("kelvane-run study", {"--jsonl", jsonl}, {"--keep-results", keep}))
-    return 64;
+  // The table goes to --csv, or back over the resumed FILE; the earlier table
+  // is an output too when it is another file: --jsonl or a row file written
+  // over it would destroy it.
+  const NamedOutput tableFile = csv.empty() && !resume.empty() ? NamedOutput{"--resume", resume}
+                                                                : NamedOutput{"--csv", csv};
+  std::vector<NamedOutput> outputs = {tableFile, {"--jsonl", jsonl}};
+  if (!resume.empty() && tableFile.Option == "--csv" && ResolvedOutputPath(resume) != ResolvedOutputPath(csv))
+    outputs.push_back({"--resume", resume});
+  if (!DistinctOutputs("kelvane-run study", outputs)) return 64;
+  for (const NamedOutput& o : outputs)
+    if (!OutsideFolder("kelvane-run study", o, {"--keep-results", keep})) return 64;
 
   StudyDefinition study;
   if (!ApplyBaseCase(base, study.Base)) return 1;
@@ -160,8 +169,12 @@ int StudyCommand(int argc, char** argv, const RunnerOptions& runner) {
   }
   if (!VariedValuesAreNumbers("kelvane-run study", study)) return 1;
   std::vector<std::optional<RowResult>> kept(rows.size());
+  bool rewrite = true;  // the table is written (not a complete table left as it is)
   if (!resume.empty()) {
     if (!LoadResumedTable(resume, study, rows, kept, base.Quiet)) return 1;
+    // Every row kept and the table its own file: nothing runs, nothing changes.
+    rewrite = csv.empty() ? false : ResolvedOutputPath(resume) != ResolvedOutputPath(csv);
+    for (const auto& k : kept) rewrite = rewrite || !k;
     if (csv.empty()) csv = resume;
   }
 
@@ -176,9 +189,11 @@ int StudyCommand(int argc, char** argv, const RunnerOptions& runner) {
   }
 
   TableOutput table, json;
-  // A resumed table is written beside its file and renamed over it at the end.
-  const std::string tablePath = resume.empty() ? csv : StagingPath(csv);
-  if (!table.Open(tablePath)) return 3;
+  // An earlier table is replaced whole when the study ends, so a resumed
+  // shard killed hard leaves it as it was.  A new table of a resumable study
+  // is written in place, row by row: a first attempt killed hard leaves its
+  // finished rows where the next attempt's --resume reads them.
+  if (rewrite && !table.Open(csv, !resume.empty())) return 3;
   if (!jsonl.empty() && !json.Open(jsonl)) return 3;
   table.Write(CsvHeader(study));
   table.Flush();
@@ -215,7 +230,7 @@ int StudyCommand(int argc, char** argv, const RunnerOptions& runner) {
     table.Write(CsvLine(results[written]));
     if (json.IsOpen()) json.Write(JsonLine(study, results[written]));
   }
-  const bool tableOk = CommitStaged(tablePath, csv, table.Close());
+  const bool tableOk = table.Close();
   const bool ok = tableOk & json.Close();
   if (control.Cancel.load()) {
     std::size_t ran = 0;

@@ -40,6 +40,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "engine/MiscCalc.h"
 
@@ -323,8 +324,16 @@ bool RobustSolve::Bracket(double u0, double lo, double hi, Eval eval, Point& pt,
     // What remains of the imbalance is below the film side's own resolution
     // for so little solvent; the lowest surface stands.
     if (s0 < 0 && a == lo && ra && floorOk_) return true;
-    if (s0 < 0)
+    // Uptake can outrun the gas's supply only where the gas holds the
+    // solvent; in a gas without it the lowest surface is still evaporating,
+    // and the film cannot deliver even that: the step sits at equilibrium.
+    const int k = std::string_view(what) == "solvent 2" ? 1 : 0;
+    const double pGas = (k == 0 ? calc_.Params().PartialPressure1 : calc_.Params().PartialPressure2)[st_.Zone];
+    if (s0 < 0 && pGas > 0)
       reason = std::string(what) + " taken up faster than the gas supplies it";
+    else if (s0 < 0)
+      reason = std::string(what) + ": the gas, which holds none of it, carries off more than the film delivers "
+                                   "even with almost none at the surface (the step is at equilibrium with the gas)";
     else
       reason = boilingSeen_ ? "the coating boils" : std::string(what) + ": surface saturated";
     return false;

@@ -94,6 +94,7 @@ bool StagedFile::Open() {
   existed_ = ::lstat(target_.c_str(), &st) == 0;
   // Devices, pipes and the like are written as they are.
   if (existed_ && !S_ISREG(st.st_mode)) return true;
+  if (!existed_ && newInPlace_) return true;
   std::string folder, name;
   SplitPath(target_, folder, name);
   if (name.empty()) return true;  // a folder name: the writer's open reports it

@@ -31,6 +31,10 @@ class StagedFile {
   // reason.  A new file whose temporary cannot be made is written in place:
   // the writer's own open then reports why the folder takes no file.
   bool Open();
+  // A final name that does not exist yet is then written in place rather
+  // than under a temporary name: a table whose finished rows must survive a
+  // hard kill of its first writer.  An existing file is still replaced whole.
+  void WriteNewFileInPlace(bool inPlace) { newInPlace_ = inPlace; }
   // True when `path` names an existing regular file.
   static bool RegularFileExists(const std::string& path);
   // Where the writer writes: the temporary file, or the final one when it
@@ -58,6 +62,7 @@ class StagedFile {
   bool staged_ = false;
   bool existed_ = false;
   bool noTemporary_ = false;
+  bool newInPlace_ = false;
 };
 
 // The name a file is written under once symbolic links are followed and the

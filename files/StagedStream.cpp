@@ -4,15 +4,18 @@
 
 namespace kelvane {
 
-bool StagedStream::Open(const std::string& path) {
+bool StagedStream::Open(const std::string& path, bool newFileInPlace) {
   file_ = std::make_unique<StagedFile>(path);
+  file_->WriteNewFileInPlace(newFileInPlace);
   error_ = 0;
   if (!file_->Open()) {
     reason_ = file_->Describe(errno);
     file_.reset();
     return false;
   }
-  f_ = std::fopen(file_->Path().c_str(), "wb");
+  const bool createdHere = newFileInPlace && !file_->Staged() && !file_->Existed();
+  f_ = std::fopen(file_->Path().c_str(), createdHere ? "wbx" : "wb");
+  if (!f_ && createdHere && errno == EEXIST) return Open(path, false);  // another writer made it: replace it whole
   if (!f_) {
     reason_ = file_->Describe(errno);
     file_.reset();

@@ -15,8 +15,11 @@ namespace kelvane {
 
 class StagedStream {
  public:
-  // False after nothing was created; Reason() says why.
-  bool Open(const std::string& path);
+  // False after nothing was created; Reason() says why.  With
+  // `newFileInPlace`, a file that does not exist yet is created under its
+  // own name (never over a file that appears meanwhile) and its rows are
+  // there as they are written, for a reader after a hard kill.
+  bool Open(const std::string& path, bool newFileInPlace = false);
   // Writes and flushes fail quietly; Close reports them.
   void Write(const std::string& text);
   void Flush();

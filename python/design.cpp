@@ -4,20 +4,61 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <future>
 #include <map>
 #include <optional>
+#include <thread>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "study/Design.h"
 #include "study/DesignFront.h"
+#include "study/SearchChecks.h"
 #include "study/StudyTable.h"
 
 namespace py = pybind11;
 using namespace kelvane;
 
 namespace {
+
+// Runs `work` on a thread of its own without the interpreter lock, while
+// this thread takes the lock a few times a second to let the interpreter's
+// signal handlers run: Ctrl-C (any handler that raises) sets `cancel`, the
+// search stops after the current step of its runs, and the exception is
+// raised once it has.
+template <class Work>
+void RunInterruptibly(std::atomic<bool>& cancel, Work&& work) {
+  std::exception_ptr failed;
+  std::optional<py::error_already_set> interrupt;
+  {
+    py::gil_scoped_release unlocked;
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    std::thread worker([&] {
+      try {
+        work();
+      } catch (...) {
+        failed = std::current_exception();
+      }
+      done.set_value();
+    });
+    while (finished.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+      if (interrupt) continue;
+      py::gil_scoped_acquire locked;
+      if (PyErr_CheckSignals() != 0) {
+        interrupt.emplace();  // takes the pending exception
+        cancel = true;
+      }
+    }
+    worker.join();
+  }
+  if (interrupt) throw py::error_already_set(std::move(*interrupt));
+  if (failed) std::rethrow_exception(failed);
+}
 
 ResidualUnit UnitOf(const std::string& unit) {
   if (unit == "%") return ResidualUnit::PercentOfInitial;
@@ -54,6 +95,8 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   for (const auto& [name, lo, hi] : over) {
     SearchedField f;
     f.Field = ParseVaried(name + "=0");
+    if (const std::string why = OverFieldClash(p.Fields, f.Field); !why.empty())
+      throw py::value_error("over[\"" + name + "\"]: " + why);
     f.Lower = lo;
     f.Upper = hi;
     p.Fields.push_back(f);
@@ -63,8 +106,7 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   StudyControl control;
   DesignResult r;
   DesignFrontResult fr;
-  {
-    py::gil_scoped_release unlocked;
+  RunInterruptibly(control.Cancel, [&] {
     if (front >= 2) {
       fr = DesignFront(base, p, front, options, control);
       r = fr.Unconstrained;
@@ -72,7 +114,7 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
     } else {
       r = Design(base, p, options, control);
     }
-  }
+  });
   StudyDefinition table;
   for (const SearchedField& f : p.Fields) table.Varied.push_back(f.Field);
   table.Varied.push_back(ParseVaried("WebSpeed=0"));
@@ -100,7 +142,11 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   d["uniform_speed"] = r.UniformFound ? py::cast(r.UniformSpeed) : py::none();
   d["local_check"] = r.LocalCheck;
   d["locally_optimal"] = r.LocallyOptimal;
-  d["report"] = DesignReport(p, r);
+  std::string report = DesignReport(p, r);
+  if (!r.Found && !r.Cancelled) {
+    if (const std::string why = WhyNoRunCounted(r.Evaluations); !why.empty()) report += "Why: " + why + "\n";
+  }
+  d["report"] = report;
   d["table"] = csv;
   d["front"] = front >= 2 && r.Found ? py::cast(FrontCsv(p, fr)) : py::none();
   return d;

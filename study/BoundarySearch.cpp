@@ -60,7 +60,10 @@ enum class Verdict { Met, Missed, Failed, Stopped };
 Verdict VerdictOf(const RowResult& r, const Targets& goal, std::string* why = nullptr) {
   if (r.Outcome == RowOutcome::Cancelled || r.Outcome == RowOutcome::NotRun) return Verdict::Stopped;
   if (r.Outcome != RowOutcome::Finished) {
-    if (why) *why = std::string(RowOutcomeName(r.Outcome)) + (r.Message.empty() ? "" : ": " + r.Message);
+    // The engine's own text, then what it means in English.
+    if (why)
+      *why = std::string(RowOutcomeName(r.Outcome)) + (r.Message.empty() ? "" : ": " + r.Message) +
+             (r.Explanation.empty() ? "" : " — " + r.Explanation);
     return Verdict::Failed;
   }
   return MeetsTargets(r, goal, why) ? Verdict::Met : Verdict::Missed;

@@ -27,15 +27,23 @@ namespace {
 class RowHost : public RunHost {
  public:
   explicit RowHost(const std::atomic<bool>* cancel) : cancel_(cancel) {}
-  void ShowMessage(const std::string& text) override { last_ = text; }
+  void ShowMessage(const std::string& text) override { last_ = text, explanation_.clear(); }
+  void ShowExplainedMessage(const std::string& text, const MessageDetail& detail) override {
+    last_ = text, explanation_ = detail.Explanation;
+  }
   void ShowFinishDialog() override {}
-  void ShowErrorReport(const std::string& text) override { last_ = text; }
+  void ShowErrorReport(const std::string& text) override { last_ = text, explanation_.clear(); }
+  void ShowExplainedErrorReport(const std::string& text, const MessageDetail& detail) override {
+    last_ = text, explanation_ = detail.Explanation;
+  }
   bool CancelRequested() override { return cancel_ && cancel_->load(std::memory_order_relaxed); }
   const std::string& LastMessage() const { return last_; }
+  const std::string& LastExplanation() const { return explanation_; }
 
  private:
   const std::atomic<bool>* cancel_;
   std::string last_;
+  std::string explanation_;
 };
 
 RowOutcome OutcomeOf(RunOutcome o) {
@@ -84,7 +92,10 @@ RowResult RunRowWith(Calculation& calc, const StudyDefinition& study, const Stud
   r.Outcome = OutcomeOf(report.Outcome);
   r.FailedZone = report.FailedZone;
   r.RescuedSteps = static_cast<int>(calc.Rescued.size());
-  if (r.Outcome != RowOutcome::Finished && r.Outcome != RowOutcome::Cancelled) r.Message = host.LastMessage();
+  if (r.Outcome != RowOutcome::Finished && r.Outcome != RowOutcome::Cancelled) {
+    r.Message = host.LastMessage();
+    r.Explanation = host.LastExplanation();
+  }
   r.Summary = summary.Finish(calc, report);
   r.Details = summary.Details();
   return r;

@@ -32,6 +32,7 @@ struct RowResult {
   StudyRow Row;
   RowOutcome Outcome = RowOutcome::NotRun;
   std::string Message;   // the message that ended the run (empty when finished)
+  std::string Explanation;  // that message explained in English, where the run explained it
   int FailedZone = 0;    // zone in which the run stopped, 0 if none
   int RescuedSteps = 0;  // steps the robust surface solve took over
   SummaryValues Summary; // aligned with SummaryColumns()

@@ -25,11 +25,14 @@ class StudyResumeTest : public ::testing::Test {
     r.Outcome = outcome;
     r.Message = message;
     r.Summary.resize(SummaryColumns().size());
-    if (outcome == RowOutcome::Finished || outcome == RowOutcome::Failed) {
+    // A finished run has every figure; a failed one stopped before the exit
+    // and has none.
+    if (outcome == RowOutcome::Finished) {
+      for (auto& v : r.Summary) v = static_cast<double>(number);
       r.Summary[0] = 0.1 + static_cast<double>(number) / 3.0;  // a number with all 17 digits
       r.Summary[1] = -1e-300;
-      r.RescuedSteps = 3;
     }
+    if (outcome == RowOutcome::Finished || outcome == RowOutcome::Failed) r.RescuedSteps = 3;
     if (outcome == RowOutcome::Failed) r.FailedZone = 2;
     return r;
   }

@@ -295,6 +295,27 @@ TEST_F(StudyTest, AFailedRunIsNeitherAMissNorAnAnswer) {
   EXPECT_EQ(nearAnswer.rfind("the run at WebSpeed=0.3, the lenient end of the bounds, did not finish", 0), 0u)
       << nearAnswer;
   EXPECT_NE(nearAnswer.find("Sorry"), std::string::npos) << nearAnswer;
+  // ... and what the engine's words mean, beside them.
+  EXPECT_NE(nearAnswer.find("The march stopped at zone "), std::string::npos) << nearAnswer;
+
+  // A far bound that fails while every run inside meets the targets: the
+  // answer is a setting that met them, short of the failed bound, and the
+  // account says the failure, never a boundary between a met and a missed run.
+  search.Lower = "0.1";
+  search.Upper = "0.4";
+  search.Tolerance = 0.05;
+  search.Goal.MaxResidual = 95;
+  const BoundaryResult far = SearchBoundary(s, search, plain, control);
+  ASSERT_EQ(far.End, SearchEnd::BeyondFailed);
+  EXPECT_TRUE(HasAnswer(far.End));
+  EXPECT_EQ(far.BestRow.Outcome, RowOutcome::Finished);
+  EXPECT_EQ(far.BestRow.Row.Values, std::vector<std::string>{far.Best});
+  EXPECT_LT(std::stod(far.Best), std::stod(far.Beyond));
+  EXPECT_LE(std::stod(far.Beyond), 0.4);
+  const std::string farAnswer = BoundaryAnswer(search, far);
+  EXPECT_NE(farAnswer.find("did not finish"), std::string::npos) << farAnswer;
+  EXPECT_EQ(farAnswer.find("the boundary lies between"), std::string::npos) << farAnswer;
+  EXPECT_EQ(farAnswer.find("does not:"), std::string::npos) << farAnswer;
 }
 
 TEST_F(StudyTest, CobylaKeepsTheBestRunThatMeetsTheTargets) {

@@ -2,6 +2,8 @@
 temperatures that meet the targets, as ``kelvane-run design`` finds them."""
 
 import io
+import math
+import numbers
 from dataclasses import dataclass, field
 
 from . import _core
@@ -34,6 +36,26 @@ class Design:
     front: object = None
 
 
+def _number(name, value, optional=False):
+    """`value` as a float; ValueError naming `name` when it is not a finite
+    number (NaN or an infinity would meet or miss every target silently)."""
+    if value is None and optional:
+        return None
+    if isinstance(value, bool) or not isinstance(value, numbers.Real):
+        raise TypeError(f"{name} must be a number, not {value!r}")
+    if not math.isfinite(value):
+        raise ValueError(f"{name} must be a finite number, not {value!r}")
+    return float(value)
+
+
+def _count(name, value, low, high=2**31 - 1):
+    if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+        raise TypeError(f"{name} must be a whole number, not {value!r}")
+    if not low <= value <= high:
+        raise ValueError(f"{name} must be a whole number from {low} to {high}, not {value!r}")
+    return int(value)
+
+
 def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, boiling_margin=None,
            no_skinning=False, max_film_temperature=None, span=40.0, lowest=20.0, highest=200.0,
            speed=(0.05, 5.0), over=None, non_decreasing=False, web_width=None, robust=True,
@@ -63,14 +85,17 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     # A misspelt field is the same mistake as in run(): UnknownFieldError.
     for name in over or {}:
         field_info(name)
+    if max_residual is not None and _number("max_residual", max_residual) < 0:
+        raise ValueError(f"max_residual must not be negative, not {max_residual!r}")
     lo, hi = speed
-    bounds = [(name, float(a), float(b)) for name, (a, b) in (over or {}).items()]
-    d = _core.design(texts, None if max_residual is None else float(max_residual), residual_unit, no_boiling,
-                     None if boiling_margin is None else float(boiling_margin), no_skinning,
-                     None if max_film_temperature is None else float(max_film_temperature), float(span),
-                     float(lowest), float(highest), float(lo), float(hi), bounds, non_decreasing,
-                     None if web_width is None else float(web_width), robust, int(max_evaluations),
-                     0 if front is None else int(front))
+    bounds = [(name, _number(f"over[{name!r}]", a), _number(f"over[{name!r}]", b))
+              for name, (a, b) in (over or {}).items()]
+    d = _core.design(texts, _number("max_residual", max_residual, True), residual_unit, no_boiling,
+                     _number("boiling_margin", boiling_margin, True), no_skinning,
+                     _number("max_film_temperature", max_film_temperature, True), _number("span", span),
+                     _number("lowest", lowest), _number("highest", highest), _number("speed", lo),
+                     _number("speed", hi), bounds, non_decreasing, _number("web_width", web_width, True), robust,
+                     _count("max_evaluations", max_evaluations, 1), 0 if front is None else _count("front", front, 0, 100))
 
     def frame(text):
         if text is None:

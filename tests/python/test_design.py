@@ -65,3 +65,62 @@ def test_a_zone_out_of_reach_is_refused_by_name():
         kelvane.design(dict(SHORT, **{"OuterTemperature[2]": "250"}), max_residual=8)
     with pytest.raises(ValueError, match="lowest must be below highest"):
         kelvane.design(SHORT, max_residual=8, lowest=90, highest=90)
+
+
+@pytest.mark.parametrize("argument, value, error, words", [
+    ("max_residual", float("nan"), ValueError, "max_residual must be a finite number"),
+    ("max_film_temperature", float("-inf"), ValueError, "max_film_temperature must be a finite number"),
+    ("boiling_margin", float("nan"), ValueError, "boiling_margin must be a finite number"),
+    ("highest", float("inf"), ValueError, "highest must be a finite number"),
+    ("max_residual", -1, ValueError, "max_residual must not be negative"),
+    ("max_evaluations", 10**12, ValueError, "max_evaluations must be a whole number from 1 to"),
+    ("max_evaluations", 2.5, TypeError, "max_evaluations must be a whole number"),
+])
+def test_a_target_or_bound_that_is_not_a_number_is_refused_by_name(argument, value, error, words):
+    # NaN passes every comparison as false and an infinity meets every target:
+    # taken as given, the target would be dropped and a design reported.
+    arguments = {"max_residual": 8, argument: value}
+    with pytest.raises(error, match=words):
+        kelvane.design(SHORT, **arguments)
+
+
+def test_ctrl_c_stops_a_design_promptly():
+    import signal
+    import threading
+    import time
+    timer = threading.Timer(1.0, os.kill, (os.getpid(), signal.SIGINT))
+    start = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        # The full dryer, every zone designed: tens of seconds uninterrupted.
+        kelvane.design(max_residual=1, max_evaluations=400)
+    timer.join()
+    assert time.monotonic() - start < 6
+
+
+def test_what_the_design_cannot_search_or_run_is_said():
+    with pytest.raises(ValueError, match="the web speed is what the design finds"):
+        kelvane.design(SHORT, max_residual=8, over={"WebSpeed": (0.1, 1)})
+    # Every run refused (a step of 0 cm): the report says so and why, not
+    # merely that no schedule met the targets.
+    d = kelvane.design(dict(SHORT, Edit19="0"), max_residual=8, max_evaluations=3)
+    assert not d.found
+    assert "refused, the first with \"Input value is not correct!\"" in d.report, d.report
+
+
+@pytest.mark.parametrize("unit, target, column, below", [
+    ("g/m2", 5, "residual_g_per_m2", 2.5), ("ppm", 300000, "residual_ppm_dry", 150000)])
+def test_a_residual_target_holds_in_its_own_unit(unit, target, column, below):
+    # 1 g/m2 left is about 2.7 % of the initial solvent on this dryer: a unit
+    # read as another, or compared in %, moves the design far from its bound.
+    short = {"ZoneLength[1]": "3", "ZoneLength[2]": "3"}
+    d = kelvane.design(short, max_residual=target, residual_unit=unit, max_evaluations=4)
+    assert d.found, d.report
+    t = d.table
+    best = t[(t["outcome"] == "finished") & (t["WebSpeed"] == d.speed)]
+    for name, value in d.schedule.items():
+        best = best[best[name] == value]
+    assert len(best) >= 1
+    row = best.iloc[0]
+    assert below < row[column] <= target
+    assert row["final_residual_percent"] > 5

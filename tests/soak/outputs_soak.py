@@ -68,10 +68,10 @@ def plan(rng, where, long):
             out.append(("csv", p("summary.csv")))
             command += ["--summary-csv", out[-1][1]]
         return command + zones(rng, long) + (["--robust"] if rng.random() < 0.3 else []), out
-    if r < 0.72:
+    if r < 0.70:
         out = [("data", p("out.dat"))]
         return ["--write-data", out[0][1]] + zones(rng, long), out
-    if r < 0.92:
+    if r < 0.72:
         rows = rng.randint(1, 6)
         speeds = ",".join("%.2f" % (0.3 + 0.2 * i) for i in range(rows))
         out = [("table", p("table.csv"))]
@@ -83,6 +83,22 @@ def plan(rng, where, long):
             out.append(("rows", p("kept")))
             command += ["--keep-results", out[-1][1]]
         return command + zones(rng, long), out
+    if r < 0.80:
+        # A resumed study: its table is the one output, read first.
+        rows = rng.randint(1, 6)
+        speeds = ",".join("%.2f" % (0.3 + 0.2 * i) for i in range(rows))
+        out = [("resume", p("part.csv"))]
+        return ["study", "--vary", "WebSpeed=" + speeds, "--resume", out[0][1], "--jobs", "1"] + zones(rng, long), out
+    if r < 0.86:
+        out = [("evaluations", p("runs.csv")), ("data", p("design.dat"))]
+        command = ["design", "--max-residual", "50", "--max-evaluations", "2", "--csv", out[0][1],
+                   "--write-data", out[1][1]]
+        if rng.random() < 0.3:
+            out.append(("front", p("front.csv")))
+            command += ["--front", "2", "--front-csv", out[-1][1]]
+        for k in (1, 2):
+            command += ["--set", "ZoneLength[%d]=%.2f" % (k, rng.uniform(0.2, 4))]
+        return command, out
     out = [("evaluations", p("evaluations.csv")), ("data", p("best.dat"))]
     command = ["optimize", "--maximize", "WebSpeed", "--between", "0.1:2", "--max-residual", "95",
                "--jobs", "1", "--csv", out[0][1], "--write-data", out[1][1]]
@@ -133,6 +149,9 @@ def check(outputs, status, stderr, killed, where, link):
                     flags.append("kept row file %s torn (status %s)" % (name, status))
             continue
         name = os.path.basename(path)
+        if kind == "resume":
+            flags += check_resumed(path, status, killed, whole_tables.get(path))
+            continue
         if not os.path.exists(path):
             flags.append("%s gone" % name)
             continue
@@ -151,10 +170,72 @@ def check(outputs, status, stderr, killed, where, link):
     return flags
 
 
-def prepare(outputs, rng, where):
+# The whole table of each resumed study (by its command), made once
+# without a hazard: what a resume must come to, and what a partial earlier
+# table is cut from.
+WHOLE = {}
+whole_tables = {}
+
+
+def whole_table(runner, command, where):
+    key = tuple(a for a in command if not a.startswith(where))
+    if key not in WHOLE:
+        scratch = tempfile.mkdtemp(prefix="kelvane-outputs-soak-whole-")
+        path = os.path.join(scratch, "whole.csv")
+        args = [path if a.startswith(where) else "--csv" if a == "--resume" else a for a in command]
+        subprocess.run([runner, "study", "--quiet"] + args[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        WHOLE[key] = open(path, "rb").read() if os.path.exists(path) else None
+        shutil.rmtree(scratch, ignore_errors=True)
+    return WHOLE[key]
+
+
+def check_resumed(path, status, killed, tables):
+    """A resumed table: the earlier one as it was, the whole table, a table
+    with every row and some marked not run (128 + n), or, only after SIGKILL
+    of a first attempt (no earlier table), the rows it finished."""
+    earlier_table, whole = tables if tables else (None, None)
+    if whole is None:
+        return []
+    if not os.path.exists(path):
+        return [] if earlier_table is None else ["the resumed table is gone"]
+    data = open(path, "rb").read()
+    if data == whole:
+        return []
+    if status == 0:
+        return ["status 0 with a resumed table that is not the whole table"]
+    if data == earlier_table:
+        return []
+    if (killed or status == 3) and earlier_table is None and whole.startswith(data[:data.rfind(b"\n") + 1]):
+        return []
+    if status is not None and status >= 128 and data.startswith(whole[:whole.find(b"\n") + 1]) \
+            and data.count(b"\n") == whole.count(b"\n") and data.endswith(b"\n"):
+        return []
+    return ["the resumed table is neither the earlier one nor a whole table (status %s)" % status]
+
+
+def prepare(outputs, rng, where, runner=None, command=None):
     """The earlier files; the result path now and then a link into a folder."""
     link = None
     for kind, path in outputs:
+        if kind == "resume":
+            # No table yet, or the whole table cut after some rows (now and
+            # then within a line, as a kill leaves it).
+            whole = whole_table(runner, command, where)
+            earlier_table = None
+            if whole is not None and rng.random() < 0.7:
+                earlier_table = whole[:rng.randint(whole.find(b"\n") + 1, len(whole))]
+                target = path
+                if rng.random() < 0.3:
+                    # Now and then a link into another folder: it must stay one.
+                    os.makedirs(os.path.join(where, "target"), exist_ok=True)
+                    target = os.path.join(where, "target", "part.csv")
+                    os.symlink(os.path.join("target", "part.csv"), path)
+                    link = path
+                with open(target, "wb") as f:
+                    f.write(earlier_table)
+            whole_tables[path] = (earlier_table, whole)
+            continue
+
         if kind == "rows":
             os.makedirs(path, exist_ok=True)
             with open(os.path.join(path, "row-0001.txt"), "wb") as f:
@@ -209,7 +290,7 @@ def main():
                 size = rng.choice([16, 32, 64, 128, 256, 512])
                 subprocess.run(["mount", "-o", "remount,size=%dk" % size, disk], check=True)
             command, outputs = plan(rng, where, hazard in SIGNALS and rng.random() < 0.7)
-            link = prepare(outputs, rng, where)
+            link = prepare(outputs, rng, where, runner, command)
             limit = rng.choice([1, 4, 16, 64, 256]) * 1024 if hazard == "fsize" else None
 
             def limits(limit=limit):
@@ -217,7 +298,7 @@ def main():
                     resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
 
             t0 = time.monotonic()
-            proc = subprocess.Popen([runner, "--quiet"] + command if command[0] not in ("study", "optimize")
+            proc = subprocess.Popen([runner, "--quiet"] + command if command[0] not in ("study", "optimize", "design")
                                     else [runner] + command[:1] + ["--quiet"] + command[1:],
                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, cwd=where,
                                     preexec_fn=limits)
