@@ -327,6 +327,10 @@ void PrepareZone(Calculation& calc);
 // evaluated); false with the failure message shown and ConvergenceOk
 // cleared.
 bool RescueStep(Calculation& calc);
+// The full robust solve of the step as it stands (no sub-steps, no message):
+// true with the balancing trial the last one evaluated; false with the
+// reason.
+bool SolveSurfaceRobustly(Calculation& calc, std::string& reason);
 // Off the plain path: the step solved by continuation from the previous
 // steps' surface values and Jacobian (see SurfaceContinuation.cpp), in the
 // rescue's own rules.  True when a trial balancing both solvents was found
