@@ -35,6 +35,7 @@
 #include "run/FieldHelp.h"
 #include "run/FieldTable.h"
 #include "run/StartRun.h"
+#include "summary/SlowSteps.h"
 
 namespace kelvane {
 
@@ -80,9 +81,12 @@ int WriteData(const std::string& path, const FieldTexts& fields) {
   return 3;
 }
 
-// "Robust surface solve took over 3 steps (zone 1: 2, zone 4: 1)."
+// "Robust surface solve took over 3 steps (zone 1: 2, zone 4: 1).", and
+// where a slow run's time went.
 void PrintRescues(const Calculation& calc) {
   if (calc.Stats.Marches > 1) std::fprintf(stderr, "%s\n", MarchedAgainNote);
+  if (const std::string slow = SlowStepsText(SlowStepsOf(calc.Stats)); !slow.empty())
+    std::fprintf(stderr, "%s\n", slow.c_str());
   if (calc.Rescued.empty()) return;
   std::map<int, int> perZone;
   for (const RescuedStep& r : calc.Rescued) ++perZone[r.Zone];

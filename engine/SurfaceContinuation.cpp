@@ -259,6 +259,11 @@ bool ContinueRescue(Calculation& calc, int zone, int step) {
   return true;
 }
 
+bool SettleByContinuation(Calculation& calc, int zone, int step) {
+  if (DropExhaustedSolvents(calc) && !calc.LiteralTrials) PrepareStep(calc);
+  return ContinueRescue(calc, zone, step);
+}
+
 void RememberSurface(Calculation& calc, int zone, int step) {
   SurfaceHistory& h = calc.History;
   const bool follows = h.Count >= 1 && h.Zone == zone && h.Step == step - 1;
