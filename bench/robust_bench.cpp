@@ -11,6 +11,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -30,6 +31,13 @@ double CpuSeconds() {
   timespec t{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// The many-run mode's trials before a hard step is settled:
+// KELVANE_SETTLE_TRIALS overrides the library's choice, to measure others.
+int SettleTrials() {
+  if (const char* v = std::getenv("KELVANE_SETTLE_TRIALS")) return std::atoi(v);
+  return ManyRunSettleTrials;
 }
 
 struct Dryer {
@@ -59,7 +67,7 @@ std::vector<Dryer> LoadDryers() {
 
 struct MarchResult {
   bool Finished = false;
-  long long Steps = 0, Trials = 0, Rescued = 0, Split = 0;
+  long long Steps = 0, Trials = 0, Rescued = 0, Split = 0, HardSteps = 0;
   int MaxTrials = 0;
   double ExitSolvent = 0, ExitTemperature = 0;
 };
@@ -96,6 +104,7 @@ MarchResult March(Calculation& calc) {
   r.MaxTrials = calc.Stats.MaxTrialsPerStep;
   r.Split = calc.Stats.SplitSteps;
   r.Rescued = static_cast<long long>(calc.Rescued.size());
+  for (const Statistics::HardSteps& h : calc.Stats.Hard) r.HardSteps += h.Count;
   return r;
 }
 
@@ -104,11 +113,16 @@ class QuietHost : public EngineHost {
   void ShowMessage(const std::string&) override {}
 };
 
-std::unique_ptr<Calculation> Prepare(const FieldTextMap& fields, QuietHost& host, bool robust) {
+// The plain march, the byte-identical robust mode of single runs, and the
+// robust mode of many-run features (hard steps settled early).
+enum class Mode { Plain, Robust, ManyRun };
+
+std::unique_ptr<Calculation> Prepare(const FieldTextMap& fields, QuietHost& host, Mode mode) {
   auto calc = std::make_unique<Calculation>(&host);
   ReadRunParameters(fields, host, calc->Setup, '.');
   if (!calc->Setup.InputAccepted) return nullptr;
-  calc->Robust = robust;
+  calc->Robust = mode != Mode::Plain;
+  calc->SettleAfterTrials = mode == Mode::ManyRun ? SettleTrials() : 0;
   calc->Rescued.reserve(1u << 20);
   return calc;
 }
@@ -126,7 +140,7 @@ double DefaultStepCost(int layers) {
     fields.SetText(FindField("NumberOfLayers")->Component, std::to_string(layers));
     fields.SetText(FindField("IncrementZ")->Component, increment);
     for (int k = 0; k < 3; ++k) {
-      auto calc = Prepare(fields, host, false);
+      auto calc = Prepare(fields, host, Mode::Plain);
       const double t0 = CpuSeconds();
       const MarchResult r = March(*calc);
       if (!r.Finished) break;
@@ -137,9 +151,9 @@ double DefaultStepCost(int layers) {
   return cache[layers] = best;
 }
 
-void RunDryer(benchmark::State& state, const Dryer& d, bool robust) {
+void RunDryer(benchmark::State& state, const Dryer& d, Mode mode) {
   QuietHost host;
-  auto probe = Prepare(d.Fields, host, robust);
+  auto probe = Prepare(d.Fields, host, mode);
   if (!probe) {
     state.SkipWithError("input refused");
     return;
@@ -150,7 +164,7 @@ void RunDryer(benchmark::State& state, const Dryer& d, bool robust) {
   double cpu = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    auto calc = Prepare(d.Fields, host, robust);
+    auto calc = Prepare(d.Fields, host, mode);
     state.ResumeTiming();
     const double t0 = CpuSeconds();
     r = March(*calc);
@@ -162,6 +176,7 @@ void RunDryer(benchmark::State& state, const Dryer& d, bool robust) {
   state.counters["steps"] = static_cast<double>(r.Steps);
   state.counters["taken over"] = static_cast<double>(r.Rescued);
   state.counters["split"] = static_cast<double>(r.Split);
+  state.counters["hard steps"] = static_cast<double>(r.HardSteps);
   state.counters["trials/step"] = r.Steps ? static_cast<double>(r.Trials) / static_cast<double>(r.Steps) : 0;
   state.counters["max trials"] = r.MaxTrials;
   state.counters["us/step"] = perStep * 1e6;
@@ -178,9 +193,10 @@ void BM_DefaultStep(benchmark::State& state) {
 
 const bool registered = [] {
   for (const Dryer& d : LoadDryers()) {
-    for (const bool robust : {true, false}) {
-      const std::string name = std::string(robust ? "Robust/" : "Plain/") + d.Label;
-      benchmark::RegisterBenchmark(name.c_str(), [d, robust](benchmark::State& s) { RunDryer(s, d, robust); })
+    for (const Mode mode : {Mode::ManyRun, Mode::Robust, Mode::Plain}) {
+      const char* prefix = mode == Mode::ManyRun ? "ManyRun/" : mode == Mode::Robust ? "Robust/" : "Plain/";
+      const std::string name = prefix + d.Label;
+      benchmark::RegisterBenchmark(name.c_str(), [d, mode](benchmark::State& s) { RunDryer(s, d, mode); })
           ->Unit(benchmark::kMillisecond)
           ->Iterations(1)
           ->MeasureProcessCPUTime();

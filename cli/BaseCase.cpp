@@ -21,6 +21,13 @@ void AddBaseCaseOptions(CLI::App& app, BaseCaseOptions& o) {
                              "of every calculation is the robust solve)");
   app.add_flag("--robust", o.Robust, "The robust surface solve in every run (the default; kept for scripts)")
       ->excludes(plain);
+  // A step whose secant search is slow to balance is settled early by the
+  // robust solve, within its balance test: many runs at the speed of the
+  // physics.  --identical follows every such search, as a single run does.
+  app.add_flag("--identical", o.Identical,
+               "Every run byte for byte as a single robust run (slow secant searches followed to the end); by "
+               "default a step whose secant search is slow to balance is settled early, within the balance test")
+      ->excludes(plain);
   app.add_flag("--literal", o.Literal, "The engine's reference path in every run (same results, slower)");
   app.add_flag("--quiet", o.Quiet, "No progress bar");
 }

@@ -15,11 +15,12 @@ struct BaseCaseOptions {
   std::vector<std::string> Settings;  // NAME=TEXT
   bool Robust = false;  // accepted for scripts; the robust solve is the default
   bool Plain = false;   // the seed's plain march instead
+  bool Identical = false;  // the robust mode of single runs, byte for byte
   bool Literal = false;
   bool Quiet = false;
 };
 
-// Adds --data, --set, --plain, --robust, --literal and --quiet to a command.
+// Adds --data, --set, --plain, --robust, --identical, --literal and --quiet to a command.
 void AddBaseCaseOptions(CLI::App& app, BaseCaseOptions& options);
 
 // Applies them to `fields`; false after a message on standard error.

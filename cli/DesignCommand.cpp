@@ -110,6 +110,8 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   app.footer(
       "\nEvery run uses the robust surface solve unless --plain is given. A run that does not finish is\n"
       "no answer: its point gives way to a neighbour that finishes.\n"
+      "A step whose secant search is slow to balance is settled early by the robust solve, within\n"
+      "its balance test; --identical gives every run the bytes of a single robust run.\n"
       "\nExit status: 0 a design meets the targets (the designed fields and WebSpeed printed last as\n"
       "NAME=VALUE); 1 options or base case refused; 3 a file could not be written; 4 no schedule in\n"
       "the bounds met the targets; 128 + the signal when interrupted (130 for Ctrl+C); 64 a wrong\n"
@@ -171,6 +173,7 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
     return 3;
   StudyOptions options;
   options.Robust = !base.Plain;
+  options.Identical = base.Identical;
   options.LiteralTrials = base.Literal;
   StudyControl control;
   RunsProgress progress(!base.Quiet && isatty(STDERR_FILENO));

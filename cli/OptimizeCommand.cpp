@@ -84,6 +84,8 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
       "reaching 760 mmHg).\n"
       "\nEvery run uses the robust surface solve unless --plain is given. A run that does not finish\n"
       "is no answer: the search passes over it and tries a point near it.\n"
+      "A step whose secant search is slow to balance is settled early by the robust solve, within\n"
+      "its balance test; --identical gives every run the bytes of a single robust run.\n"
       "\nExit status: 0 a setting meets the targets (printed last as NAME=VALUE, full precision; the\n"
       "summary lines before it are rounded to 4 significant digits); 1 options or base case refused;\n"
       "3 a file could not be written; 4 no setting in the bounds is known to meet the targets (none\n"
@@ -143,6 +145,7 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
   StudyOptions options;
   options.Jobs = jobs;
   options.Robust = !base.Plain;
+  options.Identical = base.Identical;
   options.LiteralTrials = base.Literal;
   StudyControl control;
   RunsProgress progress(!base.Quiet && isatty(STDERR_FILENO));

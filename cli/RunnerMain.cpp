@@ -36,6 +36,7 @@
 #include "run/GuideLocation.h"
 #include "fields/FieldTable.h"
 #include "run/StartRun.h"
+#include "summary/SlowSteps.h"
 
 namespace kelvane {
 
@@ -87,10 +88,12 @@ int WriteData(const std::string& path, const FieldTexts& fields) {
 
 // "The plain surface search failed in zone 1 at 8.14 m; the robust surface
 // solve finished the run (12 steps taken over while solvent still left the
-// coating)."
-void PrintRescues(const RunReport& report) {
+// coating).", and where a slow run's time went.
+void PrintRescues(const RunReport& report, const Calculation& calc) {
   const std::string text = TakeoverText(report.Takeover, report.Outcome == RunOutcome::Finished);
   if (!text.empty()) std::fprintf(stderr, "%s\n", text.c_str());
+  if (const std::string slow = SlowStepsText(SlowStepsOf(calc.Stats)); !slow.empty())
+    std::fprintf(stderr, "%s\n", slow.c_str());
 }
 
 // The window's cancellation note, then what was kept.
@@ -241,10 +244,10 @@ int RunnerMain(int argc, char** argv, const RunnerOptions& runner) {
   options.Robust = !plain;
   summary.Attach(options);
   // The rescue note comes before the finish text, which stays the last line.
-  options.Finishing = [](const RunReport& finished) { PrintRescues(finished); };
+  options.Finishing = [&c = *calc](const RunReport& finished) { PrintRescues(finished, c); };
   CatchInterrupts();
   const RunReport report = StartRun(fields, host, *calc, options);
-  if (report.Outcome != RunOutcome::Finished) PrintRescues(report);
+  if (report.Outcome != RunOutcome::Finished) PrintRescues(report, *calc);
   const int status =
       report.Outcome == RunOutcome::Cancelled ? Cancelled(host, report, resultFile) : ExitStatus(report.Outcome);
   return summary.Finish(report, *calc, quiet, status);

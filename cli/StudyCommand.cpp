@@ -127,6 +127,8 @@ int StudyCommand(int argc, char** argv, const RunnerOptions& runner) {
   app.footer(
       "\nEvery run uses the robust surface solve unless --plain is given; a run that does not finish\n"
       "is marked \"failed\" with its message and has no summary figures.\n"
+      "A step whose secant search is slow to balance is settled early by the robust solve, within\n"
+      "its balance test; --identical gives every run the bytes of a single robust run.\n"
       "\nMerging shards: keep one header and sort the rest by the first column, e.g.\n"
       "  { head -n 1 part-1.csv; tail -q -n +2 part-*.csv | sort -t, -k1,1n; } > study.csv\n"
       "\nExit status: 0 every row ran (each row's outcome is in the table); 1 options or base\n"
@@ -182,6 +184,7 @@ int StudyCommand(int argc, char** argv, const RunnerOptions& runner) {
   StudyOptions options;
   options.Jobs = jobs;
   options.Robust = !base.Plain;
+  options.Identical = base.Identical;
   options.LiteralTrials = base.Literal;
   if (!keep.empty()) {
     if (!MakeFolder(keep)) return 3;

@@ -126,7 +126,22 @@ struct Statistics {
   // back exactly (a cycle) or a trial's film-side flux was exactly zero.
   long long CycleTakeovers = 0;
   long long ZeroFluxTakeovers = 0;
+  // Hard steps (at least HardStepTrials trials of their surface solve) per
+  // zone 1..14: how many, the fewest and most trials of one, and their
+  // trials together.
+  struct HardSteps {
+    int Count = 0, Fewest = 0, Most = 0;
+    long long Trials = 0;
+  };
+  std::array<HardSteps, MaxZones + 1> Hard{};
 };
+
+// A step whose surface solve needs this many trials is hard: a plain step
+// needs a handful.
+constexpr int HardStepTrials = 1000;
+// The trials after which a many-run feature settles a step early
+// (Calculation::SettleAfterTrials).
+constexpr int ManyRunSettleTrials = 100;
 
 class Calculation {
  public:
@@ -168,6 +183,13 @@ class Calculation {
   // rescue.
   bool ContinuationSolve = true;
   int RobustSecantTrials = 60;
+  // Many-run features (studies, searches, design, fits): a step whose secant
+  // search has not balanced within this many trials on the plain path is
+  // taken over at once, by the continuation solve (with ContinuationSolve)
+  // or the full robust solve, instead of being followed for up to
+  // MaxTrialsPerStep trials.  The run leaves the plain path there.  0: the
+  // byte-identical robust mode of single runs.
+  int SettleAfterTrials = 0;
   int MaxRescueTrials = 4000;
   std::vector<RescuedStep> Rescued;  // reserved before the march
   TrialRecord Best;
@@ -327,6 +349,10 @@ void PrepareZone(Calculation& calc);
 // evaluated); false with the failure message shown and ConvergenceOk
 // cleared.
 bool RescueStep(Calculation& calc);
+// The full robust solve of the step as it stands (no sub-steps, no message):
+// true with the balancing trial the last one evaluated; false with the
+// reason.
+bool SolveSurfaceRobustly(Calculation& calc, std::string& reason);
 // Off the plain path: the step solved by continuation from the previous
 // steps' surface values and Jacobian (see SurfaceContinuation.cpp), in the
 // rescue's own rules.  True when a trial balancing both solvents was found
@@ -334,6 +360,10 @@ bool RescueStep(Calculation& calc);
 // gas-side flux as RescueStep adds it); false leaves the step to the full
 // solve, with the step's start state untouched.
 bool ContinueRescue(Calculation& calc, int zone, int step);
+// A hard step of a many-run feature handed over by the secant search: the
+// exhausted solvents dropped as the full solve drops them, then the
+// continuation solve (as ContinueRescue).
+bool SettleByContinuation(Calculation& calc, int zone, int step);
 // The zone's gas at or above either solvent's saturation pressure at the
 // step's film temperature (liquid would condense on the coating).
 bool GasSupersaturated(const Calculation& calc);

@@ -17,11 +17,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/MiscCalc.h"
+#include "engine/SurfaceTrial.h"
 
 namespace kelvane {
-
-using LD = long double;
 
 namespace {
 
@@ -32,24 +30,18 @@ constexpr double kDiffStep = 1e-3;    // finite-difference step in ln s
 constexpr double kSlowdown = 0.25;    // merit must fall by this factor per trial
 constexpr double kSettled = 0.01;     // share of the tolerance a step is settled to
 
-struct Trial {
-  double in[2] = {0, 0};  // the surface values tried
-  double s[2] = {0, 0};
-  double r[2] = {0, 0};  // film-side minus gas-side flux
+struct Trial : SurfaceTrial {
   double merit = 0;
   bool balanced = false;
 };
 
 class Continuation {
  public:
-  explicit Continuation(Calculation& calc) : calc_(calc), st_(calc.Step) {
-    gone_[0] = st_.Gone1;
-    gone_[1] = st_.Gone2;
+  explicit Continuation(Calculation& calc) : calc_(calc), st_(calc.Step), trials_(calc) {
+    gone_[0] = trials_.Gone(0);
+    gone_[1] = trials_.Gone(1);
     for (int k = 0; k < 2; ++k)
       if (!gone_[k]) active_[n_++] = k;
-    dt_ = static_cast<double>(static_cast<LD>(calc.Params().IncrementZ) / calc.State.WebSpeedCm);
-    M_[0] = RescueSolventContent(calc, 0);
-    M_[1] = RescueSolventContent(calc, 1);
   }
 
   bool Run(int zone, int step);
@@ -63,49 +55,17 @@ class Continuation {
 
   Calculation& calc_;
   StepState& st_;
+  SurfaceTrials trials_;
   bool gone_[2];
   int active_[2] = {0, 0}, n_ = 0;
-  double dt_ = 1, M_[2] = {0, 0};
-  int trials_ = 0;
 };
 
-// One trial of the step; false where the rescue would not admit it.
+// One trial of the step; false where the rescue would not admit it, or
+// where its merit is no number or a solvent present left no surface value.
 bool Continuation::Try(const double sIn[2], Trial& t) {
-  double s[2] = {gone_[0] ? 0 : sIn[0], gone_[1] ? 0 : sIn[1]};
-  if (!RescueSurfaceAdmissible(s[0], s[1])) return false;
-  ++trials_;
-  ++st_.Trials;
-  st_.NewMassFrac1[0] = s[0];
-  st_.NewMassFrac2[0] = s[1];
-  try {
-    ClearFaults();
-    SolveFilm(calc_);
-    ShrinkLayers(calc_);
-    const bool ok = GasSideFluxAllowingAbsence(calc_);
-    CheckFaults();
-    if (!ok) return false;
-  } catch (const ArithmeticFault&) {
-    ClearFaults();
-    return false;
-  }
-  if (RescueSurfaceBoils(st_.P1, st_.P2)) return false;
-  if (!RescueProfilesNonNegative(st_.NewMassFrac1, st_.NewMassFrac2, calc_.Params().TotalLayerCount)) return false;
-  const double F[2] = {st_.FilmFlux1, st_.FilmFlux2}, G[2] = {st_.GasFlux1, st_.GasFlux2};
-  const double E = std::max(std::fabs(F[0]) + std::fabs(F[1]), std::fabs(G[0]) + std::fabs(G[1]));
-  t.in[0] = s[0];
-  t.in[1] = s[1];
-  t.s[0] = st_.NewMassFrac1[0];
-  t.s[1] = st_.NewMassFrac2[0];
-  t.merit = 0;
-  t.balanced = true;
-  for (int k = 0; k < 2; ++k) {
-    t.r[k] = static_cast<double>(static_cast<LD>(F[k]) - G[k]);
-    if (gone_[k]) continue;
-    const double scale = RescueBalanceScale(E, M_[k], dt_);
-    if (!RescueSolventBalanced(F[k], G[k], scale)) t.balanced = false;
-    const double a = t.r[k] / (scale + 0.005 * std::fabs(F[k]));
-    t.merit += a * a;
-  }
+  if (trials_.Try(sIn[0], sIn[1], t) != TrialOutcome::Admissible) return false;
+  t.balanced = trials_.Balanced(t);
+  t.merit = trials_.Merit(t);
   if (!std::isfinite(t.merit) || !(t.s[0] > 0 || gone_[0]) || !(t.s[1] > 0 || gone_[1])) return false;
   return true;
 }
@@ -145,7 +105,7 @@ bool Continuation::Differences(const Trial& x, double J[2][2], Trial& balanced, 
     }
     const double du = std::log(t.s[k]) - std::log(x.s[k]);
     if (!(du != 0)) return false;
-    for (int b = 0; b < n_; ++b) J[b][a] = (t.r[active_[b]] - x.r[active_[b]]) / du;
+    for (int b = 0; b < n_; ++b) J[b][a] = (t.r(active_[b]) - x.r(active_[b])) / du;
   }
   return true;
 }
@@ -157,7 +117,7 @@ bool Continuation::Differences(const Trial& x, double J[2][2], Trial& balanced, 
 // the others then move along their own slopes.
 bool Continuation::NewtonPoint(const Trial& x, const double J[2][2], double next[2]) const {
   double d[2] = {0, 0};
-  const double r0 = x.r[active_[0]], r1 = n_ == 2 ? x.r[active_[1]] : 0;
+  const double r0 = x.r(active_[0]), r1 = n_ == 2 ? x.r(active_[1]) : 0;
   const double det = n_ == 1 ? J[0][0] : J[0][0] * J[1][1] - J[0][1] * J[1][0];
   const double size = n_ == 1 ? std::fabs(J[0][0]) : std::fabs(J[0][0] * J[1][1]) + std::fabs(J[0][1] * J[1][0]);
   if (std::isfinite(det) && std::fabs(det) > 1e-9 * size) {
@@ -169,7 +129,7 @@ bool Continuation::NewtonPoint(const Trial& x, const double J[2][2], double next
     }
   } else {
     for (int a = 0; a < n_; ++a)
-      if (std::isfinite(J[a][a]) && J[a][a] != 0) d[a] = -x.r[active_[a]] / J[a][a];
+      if (std::isfinite(J[a][a]) && J[a][a] != 0) d[a] = -x.r(active_[a]) / J[a][a];
   }
   double big = 0;
   for (int a = 0; a < n_; ++a) big = std::max(big, std::fabs(d[a]));
@@ -187,7 +147,7 @@ void Continuation::Broyden(const Trial& x, const Trial& t, double J[2][2]) const
   double du[2] = {0, 0}, dr[2] = {0, 0}, dd = 0;
   for (int a = 0; a < n_; ++a) {
     du[a] = std::log(t.s[active_[a]]) - std::log(x.s[active_[a]]);
-    dr[a] = t.r[active_[a]] - x.r[active_[a]];
+    dr[a] = t.r(active_[a]) - x.r(active_[a]);
     dd += du[a] * du[a];
   }
   if (!(dd > 0)) return;
@@ -218,7 +178,7 @@ bool Continuation::Run(int zone, int step) {
     fresh = true;
   }
   while (!x.balanced) {
-    if (trials_ >= kTrialBudget) return false;
+    if (trials_.Count() >= kTrialBudget) return false;
     double next[2];
     if (!NewtonPoint(x, J, next)) return false;
     Trial t;
@@ -257,14 +217,14 @@ bool Continuation::Run(int zone, int step) {
   // that did not improve is undone by trying the best surface values again
   // (a trial is deterministic).
   bool lastIsBest = true;
-  while (x.merit > kSettled * kSettled * n_ && trials_ < kTrialBudget) {
+  while (x.merit > kSettled * kSettled * n_ && trials_.Count() < kTrialBudget) {
     double next[2];
     if (!NewtonPoint(x, J, next)) break;
     Trial t;
-    const int before = trials_;
+    const int before = trials_.Count();
     const bool admitted = Try(next, t);
     if (!admitted || !t.balanced || !(t.merit < x.merit)) {
-      lastIsBest = trials_ == before;  // no film solve: the state is still x's
+      lastIsBest = trials_.Count() == before;  // no film solve: the state is still x's
       break;
     }
     Broyden(x, t, J);
@@ -284,19 +244,7 @@ bool Continuation::Run(int zone, int step) {
 
 }  // namespace
 
-double RescueSolventContent(const Calculation& calc, int k) {
-  const RunParameters& p = calc.Params();
-  const StepState& st = calc.Step;
-  const NodeRow& phi = k == 0 ? st.OldVolFrac1 : st.OldVolFrac2;
-  const double rho = k == 0 ? p.Density1 : p.Density2;
-  LD sum = 0;
-  for (int i = 1; i <= p.TotalLayerCount; ++i)
-    sum += static_cast<LD>(calc.State.OldLayerThick[i]) * ((static_cast<LD>(phi[i - 1]) + phi[i]) / 2);
-  return static_cast<double>(sum * rho);
-}
-
 bool ContinueRescue(Calculation& calc, int zone, int step) {
-  const RunParameters& p = calc.Params();
   Continuation c(calc);
   const bool solved = c.Run(zone, step);
   // The iteration's own arithmetic (a merit or a Broyden quotient that
@@ -306,13 +254,14 @@ bool ContinueRescue(Calculation& calc, int zone, int step) {
     calc.History.JacobianValid = false;
     return false;
   }
-  StepState& w = calc.Step;
-  // What was dropped on declaring a solvent gone leaves with the gas.
-  const double dt = static_cast<double>(static_cast<LD>(p.IncrementZ) / calc.State.WebSpeedCm);
-  if (w.Removed1 > 0) w.GasFlux1 = static_cast<double>(w.GasFlux1 + static_cast<LD>(w.Removed1) / dt);
-  if (w.Removed2 > 0) w.GasFlux2 = static_cast<double>(w.GasFlux2 + static_cast<LD>(w.Removed2) / dt);
+  CarryRemovedWithGas(calc);
   ClearFaults();
   return true;
+}
+
+bool SettleByContinuation(Calculation& calc, int zone, int step) {
+  if (DropExhaustedSolvents(calc) && !calc.LiteralTrials) PrepareStep(calc);
+  return ContinueRescue(calc, zone, step);
 }
 
 void RememberSurface(Calculation& calc, int zone, int step) {

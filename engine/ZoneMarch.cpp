@@ -4,6 +4,7 @@
 // by the gas (gas side) within 0.5 %; the temperature then follows explicitly
 // from the converged evaporation.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -41,7 +42,9 @@ bool Converged(double film, double gas) {
 
 namespace {
 
-enum class Search { Solved, Failed, Rescue };
+// Settle: a many-run feature's step whose secant search is slow to balance,
+// handed to the robust solve early.
+enum class Search { Solved, Failed, Rescue, Settle };
 
 // Keeps the step's best trial (smallest relative flux imbalance with the
 // surface below the boiling point) as the start of a rescue.
@@ -73,6 +76,7 @@ Search Evaluate(Calculation& calc) {
   if (calc.Robust) {
     if (st.NewMassFrac1[0] <= 0 || st.NewMassFrac2[0] <= 0) return Search::Rescue;
     if (calc.LeftPlainPath && st.Trials >= calc.RobustSecantTrials) return Search::Rescue;
+    if (calc.SettleAfterTrials > 0 && st.Trials >= calc.SettleAfterTrials) return Search::Settle;
   }
   if (st.Trials >= calc.MaxTrialsPerStep) {
     if (calc.Robust) return Search::Rescue;
@@ -190,6 +194,13 @@ Search SolveSurface(Calculation& calc) {
 
 #undef KELVANE_EVALUATE
 
+void CountHardStep(Statistics::HardSteps& h, int trials) {
+  h.Fewest = h.Count == 0 ? trials : std::min(h.Fewest, trials);
+  h.Most = std::max(h.Most, trials);
+  ++h.Count;
+  h.Trials += trials;
+}
+
 bool NegativeProfile(const Calculation& calc) {
   const StepState& st = calc.Step;
   for (int i = 0; i <= calc.Params().TotalLayerCount; ++i)
@@ -241,6 +252,10 @@ bool SolveStep(Calculation& calc, int zone, int step) {
   calc.TransferOk = true;
   calc.ConvergenceOk = true;
   calc.LeftPlainPath = true;
+  if (result == Search::Settle && calc.ContinuationSolve && SettleByContinuation(calc, zone, step)) {
+    calc.Rescued.push_back({zone, step});
+    return true;
+  }
   if (!RescueStep(calc)) return false;
   calc.Rescued.push_back({zone, step});
   return true;
@@ -285,6 +300,7 @@ void MarchZone(Calculation& calc, int zone) {
     if (solved && calc.Robust) RememberSurface(calc, zone, j);
     calc.Stats.Trials += st.Trials;
     if (st.Trials > calc.Stats.MaxTrialsPerStep) calc.Stats.MaxTrialsPerStep = st.Trials;
+    if (st.Trials >= HardStepTrials) CountHardStep(calc.Stats.Hard[zone], st.Trials);
     if (!solved) return;
     ++calc.Stats.Steps;
 

@@ -72,7 +72,8 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
                     bool noSkinning, std::optional<double> maxFilmTemperature, double span, double lowest,
                     double highest, double speedLower, double speedUpper,
                     const std::vector<std::tuple<std::string, double, double>>& over, bool nonDecreasing,
-                    std::optional<double> webWidth, bool robust, int maxEvaluations, int front) {
+                    std::optional<double> webWidth, bool robust, int maxEvaluations, int front,
+                    bool identical) {
   if (front == 1 || front < 0) throw py::value_error("front must be at least 2 points, not " + std::to_string(front));
   StudyDefinition base;
   for (const auto& [component, text] : texts) base.Base.SetText(component, text);
@@ -103,6 +104,7 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   }
   StudyOptions options;
   options.Robust = robust;
+  options.Identical = identical;
   StudyControl control;
   DesignResult r;
   DesignFrontResult fr;
@@ -159,5 +161,5 @@ void AddDesignFunctions(py::module_& m) {
         py::arg("no_boiling"), py::arg("boiling_margin"), py::arg("no_skinning"), py::arg("max_film_temperature"),
         py::arg("span"), py::arg("lowest"), py::arg("highest"), py::arg("speed_lower"), py::arg("speed_upper"),
         py::arg("over"), py::arg("non_decreasing"), py::arg("web_width"), py::arg("robust"),
-        py::arg("max_evaluations"), py::arg("front") = 0);
+        py::arg("max_evaluations"), py::arg("front") = 0, py::arg("identical") = false);
 }

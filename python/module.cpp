@@ -166,7 +166,8 @@ FieldTextMap TextsFrom(const std::map<std::string, std::string>& texts) {
   return fields;
 }
 
-py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool interruptible, bool continuation) {
+py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool interruptible, bool continuation,
+             bool identical) {
   FieldTextMap fields = TextsFrom(texts);
   auto calc = std::make_unique<Calculation>();
   // Off the plain path: the continuation solve first (fast), or the secant
@@ -178,6 +179,7 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool 
   RunOptions options;
   options.Robust = robust;
   options.Reader = Audience::Python;
+  options.SettleHardSteps = !identical;
   // After each zone's march: the summary's trace at every step, and the
   // rows the result file prints of a zone marched to its end.
   TraceRecorder recorder;
@@ -238,6 +240,7 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool 
   py::list rescued;
   for (const RescuedStep& r : calc->Rescued) rescued.append(py::make_tuple(r.Zone, r.Step));
   d["rescued"] = rescued;
+  d["slow_steps"] = SlowStepsText(SlowStepsOf(calc->Stats));
   // The polymer per unit area (g/m2), which drying never changes.
   d["dry_weight"] = calc->Setup.InputAccepted
                         ? py::object(py::float_(calc->State.InitPolymerConc * p.InitialCoatingThickness * 1.0e4))
@@ -316,7 +319,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("field_table", &Fields,
         "Every field as (field name, record name, unit, caption, default text, editable in the window).");
   m.def("run", &Run, py::arg("texts"), py::arg("robust") = true, py::arg("interruptible") = false,
-        py::arg("continuation") = true,
+        py::arg("continuation") = true, py::arg("identical") = true,
         "Run the calculation on field texts by field name; the result file goes to the text of Edit250.");
   m.def("read_result_file", &ReadResult, py::arg("path"));
   m.def("read_data_file", &ReadData, py::arg("path"));

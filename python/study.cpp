@@ -51,11 +51,12 @@ py::tuple StudyPlan(const std::vector<std::string>& varies) {
 
 // Row `number`'s line of the table, its result file discarded.
 std::string StudyRowLine(const std::map<std::string, std::string>& texts, const std::vector<std::string>& varies,
-                         std::size_t number, bool robust) {
+                         std::size_t number, bool robust, bool identical) {
   const StudyDefinition s = Study(texts, varies);
   if (number < 1 || number > RowCount(s)) throw py::index_error("no such row in the study");
   StudyOptions options;
   options.Robust = robust;
+  options.Identical = identical;
   py::gil_scoped_release unlocked;
   return CsvLine(RunRow(s, RowAt(s, number), options));
 }
@@ -65,5 +66,5 @@ std::string StudyRowLine(const std::map<std::string, std::string>& texts, const 
 void AddStudyFunctions(py::module_& m) {
   m.def("study_plan", &StudyPlan, py::arg("varies"));
   m.def("study_row", &StudyRowLine, py::arg("texts"), py::arg("varies"), py::arg("number"),
-        py::arg("robust") = true);
+        py::arg("robust") = true, py::arg("identical") = false);
 }

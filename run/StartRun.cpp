@@ -188,6 +188,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
   } hostBack{calc, host};
   calc.LiteralTrials = options.LiteralTrials;
   calc.Robust = options.Robust;
+  calc.SettleAfterTrials = options.Robust && options.SettleHardSteps ? ManyRunSettleTrials : 0;
   calc.OffPathFromStart = false;
   calc.DeferMessages = false;
   calc.Rescued.clear();

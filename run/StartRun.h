@@ -32,6 +32,11 @@ struct RunOptions {
   bool Robust = true;
   // Who reads the run's explanations: the actions they name are its own.
   Audience Reader = Audience::Runner;
+  // With Robust, for features that run many calculations: a step whose
+  // secant search is slow to balance is settled early by the robust solve
+  // (Calculation::SettleAfterTrials).  The results agree with the
+  // byte-identical robust mode within its balance test, not in every byte.
+  bool SettleHardSteps = false;
   // Called after each zone's march, before its results are written and the
   // next zone starts from its exit: rows 0..lastRow of the film state hold
   // the zone; `complete` is false when the march stopped inside it.

@@ -113,9 +113,7 @@ RunTrace TraceDesign(const StudyDefinition& base, const DesignProblem& p, const 
   ApplySettings(settings, fields);
   fields.SetText("Edit250", options.DiscardFile);
   TraceRecorder recorder;
-  RunOptions run;
-  run.Robust = options.Robust;
-  run.LiteralTrials = options.LiteralTrials;
+  RunOptions run = RunOptionsFor(options);
   run.ZoneMarched = [&recorder](const Calculation& calc, int zone, int lastRow, bool complete) {
     recorder.Zone(calc, zone, lastRow, complete);
   };

@@ -73,9 +73,7 @@ RowResult RunRowWith(Calculation& calc, const StudyDefinition& study, const Stud
   calc.State.LastStep = 0;
   RowSummarizer summary;
   RowHost host(cancel);
-  RunOptions run;
-  run.LiteralTrials = options.LiteralTrials;
-  run.Robust = options.Robust;
+  RunOptions run = RunOptionsFor(options);
   summary.Attach(run);
   RowResult r;
   r.Row = row;
@@ -102,6 +100,14 @@ RowResult RunRowWith(Calculation& calc, const StudyDefinition& study, const Stud
 }
 
 }  // namespace
+
+RunOptions RunOptionsFor(const StudyOptions& options) {
+  RunOptions run;
+  run.LiteralTrials = options.LiteralTrials;
+  run.Robust = options.Robust;
+  run.SettleHardSteps = !options.Identical;
+  return run;
+}
 
 int StudyThreads(int jobs) {
   if (jobs > 0) return jobs;

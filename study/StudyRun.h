@@ -42,6 +42,9 @@ struct RowResult {
 struct StudyOptions {
   int Jobs = 0;                // threads; 0: one per core
   bool Robust = true;          // the robust surface solve in every run (false: the plain march)
+  // With Robust: the byte-identical robust mode of single runs; without it
+  // hard steps are settled early (RunOptions::SettleHardSteps).
+  bool Identical = false;
   bool LiteralTrials = false;  // the engine's reference path
   // Result file of a row; empty: the file goes to DiscardFile.
   std::function<std::string(const StudyRow&)> ResultFile;
@@ -60,6 +63,9 @@ struct StudyControl {
 // order.  Rows never started because of a cancel are NotRun.
 std::vector<RowResult> RunStudy(const StudyDefinition& study, const std::vector<StudyRow>& rows,
                                 const StudyOptions& options, StudyControl& control);
+
+// The options of one run a study, search or design makes.
+RunOptions RunOptionsFor(const StudyOptions& options);
 
 // One row on the calling thread, with its own calculation.
 RowResult RunRow(const StudyDefinition& study, const StudyRow& row, const StudyOptions& options,

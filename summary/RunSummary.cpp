@@ -25,6 +25,7 @@ RunSummary SummarizeRun(const RunTrace& trace, const SummarySettings& settings) 
   RunSummary out;
   out.Settings = settings;
   out.Run.End = trace.End;
+  out.Run.Slow = trace.Slow;
 
   const double initial1 = p.InitialComposition1 * p.InitialCoatingThickness;  // g/cm^2
   const double initial2 = p.InitialComposition2 * p.InitialCoatingThickness;

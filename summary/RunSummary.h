@@ -98,6 +98,7 @@ struct RunTotals {
   double Evaporated = 0;     // g/m^2
   std::optional<bool> TargetMet;
   std::optional<Where> TargetFirstMet;
+  SlowSteps Slow;  // where a slow run's time went
 };
 
 enum class WarningKind { Boiling, AboveBoilingPoint, Skinning, Uptake, ResidualTarget, FilmTemperatureLimit };

@@ -47,6 +47,7 @@ void TraceRecorder::Zone(const Calculation& calc, int zone, int lastRow, bool co
     z.Points.push_back(t);
   }
   trace_.Zones.push_back(std::move(z));
+  trace_.Slow = SlowStepsOf(calc.Stats);
 }
 
 namespace {

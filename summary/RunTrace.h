@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/RunParameters.h"
+#include "summary/SlowSteps.h"
 
 namespace kelvane {
 
@@ -61,6 +62,9 @@ struct RunTrace {
   // rounded surface value could fake is only given when it holds for the
   // largest value the printed one stands for.
   double ConcentrationRounding = 0;
+  // Where a slow run's time went (in memory only; a result file does not
+  // keep trials).
+  SlowSteps Slow;
 };
 
 // Collects the trace while a calculation runs: called after each zone's

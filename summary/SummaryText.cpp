@@ -54,6 +54,19 @@ const char* UnitKey(ResidualUnit u) {
   return "";
 }
 
+// The hard steps of a slow run, zone by zone; null for a run that is not slow.
+std::string SlowJson(const SlowSteps& slow) {
+  if (slow.Zones.empty()) return "null";
+  std::string j = "{\"run_trials\": " + std::to_string(slow.RunTrials) + ", \"zones\": [";
+  for (size_t i = 0; i < slow.Zones.size(); ++i) {
+    const SlowZone& z = slow.Zones[i];
+    j += (i ? ", {" : "{") + std::string("\"zone\": ") + std::to_string(z.Zone) + ", \"steps\": " +
+         std::to_string(z.Steps) + ", \"fewest_trials\": " + std::to_string(z.Fewest) +
+         ", \"most_trials\": " + std::to_string(z.Most) + ", \"trials\": " + std::to_string(z.Trials) + "}";
+  }
+  return j + "]}";
+}
+
 }  // namespace
 
 const char* OutcomeName(RunEndKind kind) {
@@ -86,7 +99,8 @@ std::string SummaryJson(const RunSummary& s) {
   j += "    \"power_kw\": " + Num(r.TotalPower) + ",\n";
   j += "    \"total_time_s\": " + Num(r.TotalTime) + ",\n";
   j += "    \"residual_target_met\": " + (r.TargetMet ? std::string(*r.TargetMet ? "true" : "false") : "null") + ",\n";
-  j += "    \"residual_target_first_met\": " + At(r.TargetFirstMet) + "\n  },\n";
+  j += "    \"residual_target_first_met\": " + At(r.TargetFirstMet) + ",\n";
+  j += "    \"slow_steps\": " + SlowJson(r.Slow) + "\n  },\n";
 
   j += "  \"zones\": [";
   for (size_t i = 0; i < s.Zones.size(); ++i) {
@@ -253,6 +267,7 @@ std::string SummaryTable(const RunSummary& s) {
                   r.TargetFirstMet->Position);
   }
   if (!r.End.Takeover.empty()) t += r.End.Takeover + "\n";
+  if (const std::string slow = SlowStepsText(r.Slow); !slow.empty()) t += slow + "\n";
   if (s.Warnings.empty()) t += finished ? "No warnings.\n" : "No warnings up to the stop.\n";
   else {
     t += Format("%zu warning%s:\n", s.Warnings.size(), s.Warnings.size() == 1 ? "" : "s");

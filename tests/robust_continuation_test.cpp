@@ -121,16 +121,19 @@ RunSetup DefaultWith(const std::vector<std::pair<std::string, std::string>>& set
 struct Exit {
   bool finished = false;
   double solvent = 0, temperature = 0;
-  long long steps = 0;
+  long long steps = 0, trials = 0;
 };
 
-Exit MarchRobust(const RunSetup& setup, bool offPathFromStart, bool continuation) {
+// settle: the many-run mode's trials before a slow step is settled (0: the
+// byte-identical robust mode).
+Exit MarchRobust(const RunSetup& setup, bool offPathFromStart, bool continuation, int settle = 0) {
   RecordingHost host;
   auto calc = std::make_unique<Calculation>(&host);
   calc->Setup = setup;
   calc->Robust = true;
   calc->OffPathFromStart = offPathFromStart;
   calc->ContinuationSolve = continuation;
+  calc->SettleAfterTrials = settle;
   Exit e;
   e.finished = enginetest::MarchAll(*calc, [&](int z) {
     const int n = setup.ZoneStepCount[z];
@@ -140,6 +143,7 @@ Exit MarchRobust(const RunSetup& setup, bool offPathFromStart, bool continuation
     }
   }) == 0;
   e.steps = calc->Stats.Steps;
+  e.trials = calc->Stats.Trials;
   return e;
 }
 
@@ -204,6 +208,43 @@ TEST(RobustOffPath, ContinuationSettlesStepsWithoutBias) {
     ASSERT_TRUE(secant.finished) << keff;
     EXPECT_NEAR(fast.solvent, secant.solvent, 0.015) << keff;
     EXPECT_NEAR(fast.temperature, secant.temperature, 0.02) << keff;
+  }
+}
+
+// The many-run mode settles a step whose secant search is slow (rescued-10:
+// three steps of thousands of trials, one to the cap of 100 000) with the
+// continuation solve, or with the full robust solve where the continuation
+// is off, as the fit runs it.  Every robust-only dryer ends within the
+// increment's own convergence of the byte-identical mode (0.01 percentage
+// points of solvent, 0.05 K), and rescued-10 in under half its trials.
+TEST(ManyRunSolve, SettlesSlowStepsWithinTheBalanceTest) {
+  for (const auto& [label, setup] : RobustOnlyDryers()) {
+    const bool offPath = label.rfind("off-path", 0) == 0;
+    for (const bool continuation : {true, false}) {
+      const std::string mode = label + (continuation ? "" : " (full robust solve)");
+      const Exit identical = MarchRobust(setup, offPath, continuation);
+      const Exit many = MarchRobust(setup, offPath, continuation, ManyRunSettleTrials);
+      ASSERT_TRUE(identical.finished) << mode;
+      ASSERT_TRUE(many.finished) << mode;
+      EXPECT_EQ(many.steps, identical.steps) << mode;
+      EXPECT_NEAR(many.solvent, identical.solvent, 0.01) << mode;
+      EXPECT_NEAR(many.temperature, identical.temperature, 0.05) << mode;
+      if (label == "rescued-10" && continuation) EXPECT_LT(2 * many.trials, identical.trials) << mode;
+    }
+  }
+}
+
+// Where no step's secant search is slow, the many-run mode is the robust
+// mode of single runs, whatever else takes steps over: the same trials, the
+// same exit to the bit.
+TEST(ManyRunSolve, UnchangedWhereNoStepIsSlow) {
+  for (const auto& [label, setup] : KeptDryers({"finishes-17", "finishes-18", "rescued-41", "rescued-47"})) {
+    const Exit identical = MarchRobust(setup, false, true);
+    const Exit many = MarchRobust(setup, false, true, ManyRunSettleTrials);
+    ASSERT_TRUE(identical.finished) << label;
+    EXPECT_EQ(many.trials, identical.trials) << label;
+    EXPECT_EQ(many.solvent, identical.solvent) << label;
+    EXPECT_EQ(many.temperature, identical.temperature) << label;
   }
 }
 

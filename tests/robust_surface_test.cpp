@@ -25,6 +25,8 @@
 #include "run/StartRun.h"
 #include "study/StudyRun.h"
 #include "study/StudyTable.h"
+#include "summary/SlowSteps.h"
+#include "summary/SummaryText.h"
 #include "tests/support/DefaultSetup.h"
 #include "tests/support/EngineTestSupport.h"
 #include "tests/support/RunTestSupport.h"
@@ -312,13 +314,17 @@ double WetBulbBound(const RunParameters& p, int z) {
 // The same of dryers whose secant balances carry the profile beyond one (no
 // polymer left at a node) before any step fails: the robust march fails on
 // them and only a march off the plain path from its first step finishes.
+// Both robust modes: the byte-identical one of single runs, and the one of
+// many-run features, which settles slow steps early.
 TEST(RobustSurface, RescuedDryersArePhysicallySound) {
   auto dryers = Dryers("rescued");
   for (auto& d : Dryers("off-path")) dryers.push_back(d);
-  for (const auto& [label, setup] : dryers) {
+  for (const int settle : {0, ManyRunSettleTrials})
+  for (const auto& [name, setup] : dryers) {
+    const std::string label = name + (settle ? " (many-run)" : "");
     const bool offPath = label.rfind("off-path", 0) == 0;
-    ASSERT_FALSE(March(setup, false).finished) << label;
-    if (offPath) {
+    if (!settle) ASSERT_FALSE(March(setup, false).finished) << label;
+    if (offPath && !settle) {
       ASSERT_FALSE(March(setup, true).finished) << label;
     }
     RecordingHost host;
@@ -326,6 +332,7 @@ TEST(RobustSurface, RescuedDryersArePhysicallySound) {
     Calculation& c = *calc;
     c.Setup = setup;
     c.Robust = true;
+    c.SettleAfterTrials = settle;
     c.OffPathFromStart = offPath;
     c.ProgressInterval = 1;
     const RunParameters& p = setup.Params;
@@ -497,6 +504,7 @@ TEST(RobustSurface, MarchedAgainAlikeOnEveryOutputAndCaller) {
   study.Base = fields;
   study.Varied = {ParseVaried("WebSpeed=" + fields.Text(FindField("WebSpeed")->Component))};
   StudyOptions options;  // the robust solve by default
+  options.Identical = true;  // the bytes of the single run (by default slow steps are settled early)
   options.ResultFile = [&](const StudyRow&) { return (dir / "row.txt").string(); };
   const RowResult row = RunRow(study, RowAt(study, 1), options);
   EXPECT_EQ(row.Outcome, RowOutcome::Finished) << row.Message;
@@ -520,10 +528,59 @@ TEST(RobustSurface, MarchedAgainAlikeOnEveryOutputAndCaller) {
   std::filesystem::remove_all(dir);
 }
 
+// A slow run tells where its time went.  rescued-10 as a single robust run
+// follows three secant searches of thousands of trials (one to the cap of
+// 100 000) in one zone: its summary, table and JSON name the zone, the steps
+// and their trials.  The same dryer as a study row settles those steps
+// early and is not slow; with Identical it is the single run again.
+TEST(RobustSurface, SlowRunsTellWhereTheTimeWent) {
+  StudyDefinition study;
+  study.Base = FieldsFromSettings(DryerSettings("rescued-10").front().second);
+  for (const bool identical : {true, false}) {
+    StudyOptions options;
+    options.Identical = identical;
+    const RowResult row = RunRow(study, RowAt(study, 1), options);
+    ASSERT_EQ(row.Outcome, RowOutcome::Finished) << row.Message;
+    const SlowSteps& slow = row.Details.Run.Slow;
+    if (!identical) {
+      EXPECT_TRUE(slow.Zones.empty()) << SlowStepsText(slow);
+      EXPECT_NE(SummaryJson(row.Details).find("\"slow_steps\": null"), std::string::npos);
+      continue;
+    }
+    ASSERT_EQ(slow.Zones.size(), 1u);
+    const SlowZone& z = slow.Zones.front();
+    EXPECT_EQ(z.Steps, 3);
+    EXPECT_GE(z.Fewest, HardStepTrials);
+    EXPECT_GE(z.Most, 100000);
+    EXPECT_GE(4 * z.Trials, slow.RunTrials);
+    const std::string text = SlowStepsText(slow);
+    EXPECT_EQ(text.rfind("Where the time went: zone " + std::to_string(z.Zone) + ": 3 steps needed ", 0), 0u) << text;
+    EXPECT_NE(SummaryTable(row.Details).find(text), std::string::npos);
+    EXPECT_NE(SummaryJson(row.Details).find("\"slow_steps\": {\"run_trials\": " + std::to_string(slow.RunTrials)),
+              std::string::npos);
+  }
+  // The account's words: counts grouped by thousands, one step alone, and
+  // nothing for a run whose hard steps took less than a quarter of it.
+  Statistics stats;
+  stats.Trials = 3512345;
+  stats.Hard[8] = {81, 10069, 95727, 3300000};
+  stats.Hard[9] = {1, 1204, 1204, 1204};
+  EXPECT_EQ(SlowStepsText(SlowStepsOf(stats)),
+            "Where the time went: zone 8: 81 steps needed 10 069–95 727 trials each, zone 9: 1 step needed 1 204 "
+            "trials (94 % of the run's 3 512 345 trials).");
+  stats.Trials = 4 * 3301204 + 1;
+  EXPECT_EQ(SlowStepsText(SlowStepsOf(stats)), "");
+}
+
 // Halving the increment moves the exit solvent remaining by less than one
-// percentage point and the exit temperature by less than 1 K.
+// percentage point and the exit temperature by less than 1 K; so too in the
+// many-run mode on a dryer with steps it settles early (rescued-10: three
+// steps of its secant search need thousands of trials, one 100 000).
 TEST(RobustSurface, RescuedDryersConvergeOnAFinerGrid) {
-  for (const auto& [label, coarse] : Dryers("rescued-47")) {
+  auto dryers = Dryers("rescued-47");
+  for (const auto& [name, setup] : Dryers("rescued-10")) dryers.emplace_back(name + " (many-run)", setup);
+  for (const auto& [label, coarse] : dryers) {
+    const int settle = label.find("many-run") != std::string::npos ? ManyRunSettleTrials : 0;
     RunSetup fine = coarse;
     fine.Params.IncrementZ = coarse.Params.IncrementZ / 2;
     for (int z = 1; z <= fine.ZoneCount; ++z) fine.ZoneStepCount[z] = 2 * coarse.ZoneStepCount[z];
@@ -533,6 +590,7 @@ TEST(RobustSurface, RescuedDryersConvergeOnAFinerGrid) {
     a->Setup = coarse;
     b->Setup = fine;
     a->Robust = b->Robust = true;
+    a->SettleAfterTrials = b->SettleAfterTrials = settle;
     double exitA[2] = {0, 0}, exitB[2] = {0, 0};
     const int last = coarse.ZoneCount;
     ASSERT_EQ(enginetest::MarchAll(*a, [&](int z) {

@@ -322,6 +322,10 @@ TEST_F(StudyTest, CobylaKeepsTheBestRunThatMeetsTheTargets) {
   StudyDefinition s = ShortStudy();
   StudyOptions o;
   o.Robust = true;
+  // The search's path over this dryer turns on the last digits of its first
+  // runs (a run that leaves the plain path moves by a few thousandths of a
+  // point): the byte-identical mode keeps the path this test was made on.
+  o.Identical = true;
   Optimization opt;
   opt.Fields = {{ParseVaried("WebSpeed=0"), 0.1, 1.0}, {ParseVaried("OuterTemperature[2]=0"), 60, 100}};
   opt.Objective = "WebSpeed";

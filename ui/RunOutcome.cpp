@@ -13,6 +13,7 @@
 
 #include "files/ResultFileReader.h"
 #include "summary/OutcomeLead.h"
+#include "summary/SlowSteps.h"
 #include "summary/SummaryText.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/Kelvane_Main.h"
@@ -59,6 +60,8 @@ void TForm1::AfterRun(const std::string& resultPath) {
 QString TForm1::RunNotes() const {
   QStringList notes;
   if (calc_->Stats.Marches > 1) notes << QString::fromUtf8(MarchedAgainNote);
+  if (const std::string slow = SlowStepsText(SlowStepsOf(calc_->Stats)); !slow.empty())
+    notes << QString::fromStdString(slow);
   if (!calc_->Rescued.empty()) {
     std::map<int, int> perZone;
     for (const RescuedStep& step : calc_->Rescued) ++perZone[step.Zone];

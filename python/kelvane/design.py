@@ -59,7 +59,7 @@ def _count(name, value, low, high=2**31 - 1):
 def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, boiling_margin=None,
            no_skinning=False, max_film_temperature=None, span=40.0, lowest=20.0, highest=200.0,
            speed=(0.05, 5.0), over=None, non_decreasing=False, web_width=None, robust=True,
-           max_evaluations=120, front=None):
+           max_evaluations=120, front=None, identical=False):
     """Design the dryer: maximise the web speed over every zone's gas
     temperature (within ``span`` K of its value in ``fields`` and within
     ``lowest``..``highest`` degC) and the fields of ``over`` (a mapping of
@@ -67,7 +67,10 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     in ``residual_unit`` ("%", "g/m2" or "ppm"), ``no_boiling`` or
     ``boiling_margin`` (mmHg), ``no_skinning``, ``max_film_temperature``
     (degC), and with ``non_decreasing`` gas temperatures along the dryer.
-    The runs use the robust surface solve unless ``robust=False``.
+    The runs use the robust surface solve unless ``robust=False``; a step
+    whose secant search is slow to balance is settled early, within its
+    balance test, unless ``identical=True`` (each run byte for byte as a
+    single robust run).
 
     ``front=N`` (at least 2) also designs N points trading speed against the
     heat from the gas, as ``kelvane-run design --front N``: each a design
@@ -78,7 +81,7 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     ``span`` K outside ``lowest``..``highest``: it would have no range to
     search."""
     for name, flag in (("no_boiling", no_boiling), ("no_skinning", no_skinning),
-                       ("non_decreasing", non_decreasing), ("robust", robust)):
+                       ("non_decreasing", non_decreasing), ("robust", robust), ("identical", identical)):
         if not isinstance(flag, bool):
             raise TypeError(f"{name} must be True or False, not {flag!r}")
     texts = dict(as_fields(fields))
@@ -95,7 +98,7 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
                      _number("max_film_temperature", max_film_temperature, True), _number("span", span),
                      _number("lowest", lowest), _number("highest", highest), _number("speed", lo),
                      _number("speed", hi), bounds, non_decreasing, _number("web_width", web_width, True), robust,
-                     _count("max_evaluations", max_evaluations, 1), 0 if front is None else _count("front", front, 0, 100))
+                     _count("max_evaluations", max_evaluations, 1), 0 if front is None else _count("front", front, 0, 100), identical)
 
     def frame(text):
         if text is None:

@@ -150,7 +150,7 @@ class FitReport:
         return "\n".join(lines)
 
 
-def model_run(fields=None, robust=True):
+def model_run(fields=None, robust=True, identical=False):
     """The run the fit makes of ``fields`` (a Result, as kelvane.run gives).
 
     Once a robust run has left the plain path its steps go to the secant
@@ -159,11 +159,18 @@ def model_run(fields=None, robust=True):
     the continuation solve close to the balance's root, so a run whose
     parameters cross from finishing on the plain path to leaving it would
     otherwise move by up to about 0.01 percentage points of solvent at once,
-    and a finite-difference Jacobian would see that step."""
-    return _run(fields, robust, None, continuation=False)
+    and a finite-difference Jacobian would see that step.
+
+    identical: each run byte for byte as a single robust run; by default a
+    step whose secant search is slow to balance goes to the full robust
+    solve early, within the balance test, instead of after up to 100 000
+    trials."""
+    if identical not in (True, False):
+        raise TypeError(f"identical must be True or False, not {identical!r}")
+    return _run(fields, robust, None, continuation=False, identical=identical)
 
 
-def fit(curve, parameters, fields=None, bounds=None, robust=True, diff_step=1e-4, **options):
+def fit(curve, parameters, fields=None, bounds=None, robust=True, diff_step=1e-4, identical=False, **options):
     """Fit ``parameters`` (field or record names; a list, or a dict of
     initial values) to a measured ``curve`` (a Curve or a CSV path).
 
@@ -176,6 +183,8 @@ def fit(curve, parameters, fields=None, bounds=None, robust=True, diff_step=1e-4
       a run has left the plain path its steps go to the secant search and
       the full robust solve, not to the faster continuation solve of studies
       and single runs: the model must move smoothly with the parameters.
+    identical: every run byte for byte as a single robust run (see
+      model_run); by default slow steps are settled early.
     diff_step: relative step of the finite-difference Jacobian; each run's
       iterations converge to a tolerance, so steps much smaller than 1e-4
       would see that tolerance rather than the slope.
@@ -223,7 +232,7 @@ def fit(curve, parameters, fields=None, bounds=None, robust=True, diff_step=1e-4
         f = base.copy()
         for n, v in zip(names, u * scale):
             f[n] = float(v)
-        r = model_run(f, robust=robust)
+        r = model_run(f, robust=robust, identical=identical)
         last["u"], last["result"] = u.copy(), r
         return model_curve(r, curve) - curve.y
 

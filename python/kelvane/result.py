@@ -83,6 +83,11 @@ class Result:
       cause: for a march that stopped, why in the model's terms and what
         helps ("" otherwise).  The zones hold the rows marched before the
         stop, the last one cut short.
+      slow_steps: where a slow run's time went ("Where the time went: zone 8:
+        81 steps needed 10 069–95 727 trials each (97 % of the run's ...
+        trials)."): the zones whose steps needed a thousand trials or more,
+        when they took at least a quarter of the run's trials; "" otherwise
+        (and for a file).
       summary: the run summary as a dict ("run": the totals and the outcome,
         "zones": per zone temperatures, solvent left and evaporated, heat from
         the gas; "warnings"; "settings"), the same as kelvane-run
@@ -108,6 +113,7 @@ class Result:
         self.rescued_steps = [tuple(r) for r in rescued]
         self.takeover = ""
         self.cause = ""
+        self.slow_steps = d.get("slow_steps", "")
         self.summary = summary
         self.warnings = list(warnings)
         self.summary_table = summary_table
@@ -216,11 +222,13 @@ def run(fields=None, robust=True, result_file=None):
     return _run(fields, robust, result_file)
 
 
-def _run(fields, robust, result_file, continuation=True):
+def _run(fields, robust, result_file, continuation=True, identical=True):
     """run(), with the choice of how a robust run solves its steps once it
     has left the plain path: the continuation solve (continuation=True), or
     the secant search with the full robust solve behind it (False; see
-    kelvane.fit.model_run)."""
+    kelvane.fit.model_run); and, for features that run many calculations,
+    identical=False: a step whose secant search is slow to balance is
+    settled early by the robust solve, within its balance test."""
     # A flag, not anything with a truth value: robust="no" would turn it on.
     if robust not in (True, False):
         raise TypeError(f"robust must be True or False, not {robust!r}")
@@ -230,11 +238,11 @@ def _run(fields, robust, result_file, continuation=True):
     interruptible = threading.current_thread() is threading.main_thread()
     if result_file is not None:
         texts["Edit250"] = os.fspath(result_file)
-        d = _core.run(texts, bool(robust), interruptible, bool(continuation))
+        d = _core.run(texts, bool(robust), interruptible, bool(continuation), bool(identical))
     else:
         with tempfile.TemporaryDirectory(prefix="kelvane-") as scratch:
             texts["Edit250"] = os.path.join(scratch, "result.txt")
-            d = _core.run(texts, bool(robust), interruptible, bool(continuation))
+            d = _core.run(texts, bool(robust), interruptible, bool(continuation), bool(identical))
     outcome, messages = d["outcome"], d["messages"]
     if outcome in ("refused", "general_error"):
         explanation, field = d["details"][-1] if d["details"] else ("", "")

@@ -25,12 +25,12 @@ def _values(name, values):
     return ",".join(texts)
 
 
-def _row(texts, varies, number, robust):
+def _row(texts, varies, number, robust, identical=False):
     # Module level, so that an executor in other processes can pickle it.
-    return _core.study_row(texts, varies, number, robust)
+    return _core.study_row(texts, varies, number, robust, identical)
 
 
-def study(fields=None, vary=None, robust=True, executor=None):
+def study(fields=None, vary=None, robust=True, executor=None, identical=False):
     """Run a study: every combination of the ``vary`` values over the base
     case ``fields``, one row per run, as ``kelvane-run study`` does.
 
@@ -39,6 +39,9 @@ def study(fields=None, vary=None, robust=True, executor=None):
       "0.5:2.0:0.25" that includes its stop) or a sequence; the first field
       changes slowest.
     robust: the robust surface solve in every run.
+    identical: every run byte for byte as a single robust run; by default a
+      step whose secant search is slow to balance is settled early by the
+      robust solve, within its balance test.
     executor: None for a thread pool with one thread per core (the march
       runs without the interpreter lock); otherwise any
       concurrent.futures.Executor, such as a ``dask.distributed`` client's
@@ -50,8 +53,9 @@ def study(fields=None, vary=None, robust=True, executor=None):
     """
     import pandas as pd
 
-    if not isinstance(robust, bool):
-        raise TypeError(f"robust must be True or False, not {robust!r}")
+    for name, flag in (("robust", robust), ("identical", identical)):
+        if not isinstance(flag, bool):
+            raise TypeError(f"{name} must be True or False, not {flag!r}")
     if not isinstance(vary, Mapping) or not vary:
         raise TypeError("vary must be a mapping of field names to their values")
     texts = dict(as_fields(fields))
@@ -66,14 +70,14 @@ def study(fields=None, vary=None, robust=True, executor=None):
         raise InputError(str(e)) from None
     if executor is None:
         with ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as pool:
-            lines = _gather(pool, texts, varies, numbers, robust)
+            lines = _gather(pool, texts, varies, numbers, robust, identical)
     else:
-        lines = _gather(executor, texts, varies, numbers, robust)
+        lines = _gather(executor, texts, varies, numbers, robust, identical)
     return pd.read_csv(io.StringIO(header + "".join(lines)), float_precision="round_trip")
 
 
-def _gather(executor, texts, varies, numbers, robust):
-    futures = [executor.submit(_row, texts, varies, n, robust) for n in numbers]
+def _gather(executor, texts, varies, numbers, robust, identical):
+    futures = [executor.submit(_row, texts, varies, n, robust, identical) for n in numbers]
     try:
         return [f.result() for f in futures]
     except BaseException:
