@@ -2,7 +2,9 @@
 // The calculation run: what the OK button does, from reading the fields to
 // the finish dialog.
 
+#include <array>
 #include <functional>
+#include <optional>
 
 #include "engine/MiscCalc.h"
 #include "run/FieldTable.h"
@@ -29,6 +31,14 @@ struct RunOptions {
   // next zone starts from its exit: rows 0..lastRow of the film state hold
   // the zone; `complete` is false when the march stopped inside it.
   std::function<void(const Calculation& calc, int zone, int lastRow, bool complete)> ZoneMarched;
+  // Zones whose gas carries what the coating gave off: each zone's exhaust,
+  // m^3/h at its gas temperature for a web WebWidth m wide (1-based; zones
+  // without a flow keep their given gas).  None: every zone's given gas.
+  struct ZoneBalanceFlows {
+    std::array<std::optional<double>, MaxZones + 1> ExhaustFlow{};
+    double WebWidth = 0;
+  };
+  std::optional<ZoneBalanceFlows> ZoneBalance;
 };
 
 struct RunReport {

@@ -20,4 +20,8 @@ double ResidualIn(ResidualUnit unit, const RunParameters& p, const TracePoint& t
 // it first fired; fills the target's verdict in summary.Run.
 std::vector<Warning> FindWarnings(const RunTrace& trace, RunSummary& summary);
 
+// Each zone's air (ZoneSummary::Air), the run's total energy and the
+// exhaust's warnings, from the zones already summarised.
+void SummarizeAir(const RunTrace& trace, RunSummary& out);
+
 }  // namespace kelvane
