@@ -9,12 +9,15 @@
 #include <pybind11/stl.h>
 
 #include <chrono>
+#include <cmath>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "KelvaneVersion.h"
+#include "air/AirSettingsText.h"
 #include "engine/MiscCalc.h"
 #include "files/DataFile.h"
 #include "files/ResultFileReader.h"
@@ -166,7 +169,59 @@ FieldTextMap TextsFrom(const std::map<std::string, std::string>& texts) {
   return fields;
 }
 
-py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool interruptible, bool continuation) {
+// The summary's web width and the dryer's air from run()'s keywords; a
+// refusal names the keyword.
+SummarySettings AirFrom(const py::dict& air) {
+  SummarySettings s;
+  std::string why;
+  auto refuse = [&](const char* name) { throw py::value_error(std::string(name) + ": " + why); };
+  if (air.contains("web_width") && !air["web_width"].is_none()) {
+    const double w = air["web_width"].cast<double>();
+    if (!(std::isfinite(w) && w > 0)) {
+      why = "a width above 0 m, or None";
+      refuse("web_width");
+    }
+    s.WebWidth = w;
+  }
+  AirSettings& a = s.Air;
+  if (air.contains("room_temperature")) {
+    a.RoomTemperature = air["room_temperature"].cast<double>();
+    if (!CheckRoomTemperature(a.RoomTemperature, why)) refuse("room_temperature");
+  }
+  if (air.contains("lfl")) {
+    const auto l = air["lfl"].cast<std::pair<double, double>>();
+    a.Lfl1 = l.first, a.Lfl2 = l.second;
+    if (!CheckLfl(a.Lfl1, why) || !CheckLfl(a.Lfl2, why)) refuse("lfl");
+  }
+  if (air.contains("lfl_share")) {
+    a.LflShare = air["lfl_share"].cast<double>();
+    if (!CheckLflShare(a.LflShare, why)) refuse("lfl_share");
+  }
+  if (air.contains("exhaust") && !air["exhaust"].is_none()) {
+    for (const auto& [zone, flow] : air["exhaust"].cast<std::map<int, double>>()) {
+      if (zone < 1 || zone > AirMaxZones) {
+        why = "zone " + std::to_string(zone) + " is not a zone from 1 to 14";
+        refuse("exhaust");
+      }
+      if (!CheckExhaustFlow(flow, why)) refuse("exhaust");
+      if (!s.WebWidth) {
+        why = "the flow is for the whole web: give web_width";
+        refuse("exhaust");
+      }
+      a.ExhaustFlow[zone] = flow;
+    }
+  }
+  a.ZoneBalance = air.contains("zone_balance") && air["zone_balance"].cast<bool>();
+  if (a.ZoneBalance && !a.AnyFlow()) {
+    why = "no zone has an exhaust flow; give them with exhaust={zone: m3_per_h}";
+    refuse("zone_balance");
+  }
+  return s;
+}
+
+py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool interruptible, bool continuation,
+             const py::dict& air) {
+  const SummarySettings settings = AirFrom(air);
   FieldTextMap fields = TextsFrom(texts);
   auto calc = std::make_unique<Calculation>();
   // Off the plain path: the continuation solve first (fast), or the secant
@@ -177,6 +232,12 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool 
   host.Interruptible = interruptible;
   RunOptions options;
   options.Robust = robust;
+  if (settings.Air.ZoneBalance) {
+    RunOptions::ZoneBalanceFlows flows;
+    for (int k = 1; k <= MaxZones; ++k) flows.ExhaustFlow[k] = settings.Air.ExhaustFlow[k];
+    flows.WebWidth = settings.WebWidth.value_or(0);
+    options.ZoneBalance = flows;
+  }
   // After each zone's march: the summary's trace at every step, and the
   // rows the result file prints of a zone marched to its end.
   TraceRecorder recorder;
@@ -193,7 +254,7 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool 
     report = StartRun(fields, host, *calc, options);
     if (!recorder.Trace().Zones.empty()) {
       recorder.Trace().End = RunEndOf(report, *calc);
-      const RunSummary s = SummarizeRun(recorder.Trace());
+      const RunSummary s = SummarizeRun(recorder.Trace(), settings);
       summary = SummaryJson(s);
       table = SummaryTable(s);
     }
@@ -309,7 +370,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("field_table", &Fields,
         "Every field as (field name, record name, unit, caption, default text, editable in the window).");
   m.def("run", &Run, py::arg("texts"), py::arg("robust") = false, py::arg("interruptible") = false,
-        py::arg("continuation") = true,
+        py::arg("continuation") = true, py::arg("air") = py::dict(),
         "Run the calculation on field texts by field name; the result file goes to the text of Edit250.");
   m.def("read_result_file", &ReadResult, py::arg("path"));
   m.def("read_data_file", &ReadData, py::arg("path"));

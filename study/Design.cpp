@@ -120,6 +120,11 @@ std::string DesignBinding(const DesignProblem& p, const RowResult& r) {
                   skin->Zone, ReadableNumber(skin->MinSkinMargin->Value).c_str());
     consider(skin->MinSkinMargin->Value * 10.0, buf);
   }
+  if (t.MaxLflShare && v.LflShare && v.LflZone) {
+    std::snprintf(buf, sizeof buf, "the exhaust of zone %d: %s %% of the LFL (at most %s %%)", v.LflZone,
+                  ReadableNumber(*v.LflShare + *t.MaxLflShare).c_str(), ReadableNumber(*t.MaxLflShare).c_str());
+    consider(-*v.LflShare / std::max(*t.MaxLflShare, 1e-9), buf);
+  }
   if (p.MaxHeat) {
     std::snprintf(buf, sizeof buf, "the energy: %s kJ/m2 from the gas of the %s kJ/m2 allowed",
                   ReadableNumber(s.Run.TotalHeat).c_str(), ReadableNumber(*p.MaxHeat).c_str());

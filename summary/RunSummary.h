@@ -89,6 +89,7 @@ struct ZoneSummary {
   // holds that much solvent.  Negative where the skinning warning fires.
   std::optional<ValueAt> MinSkinMargin;
   ZoneAir Air;  // the zone's exhaust and the heat of its make-up air
+  ZoneAirInput AirIn;  // what the air was computed from
 };
 
 struct RunTotals {
@@ -135,9 +136,15 @@ struct RunSummary {
   RunTotals Run;
   std::vector<Warning> Warnings;  // in zone order, then by kind
   SummarySettings Settings;
+  AirRun AirConstants;  // the run's web speed and molecular weights, the settings' width
 };
 
 RunSummary SummarizeRun(const RunTrace& trace, const SummarySettings& settings = {});
+
+// The air of a summarised run under other air settings and web width: each
+// zone's, and the run's energy (kJ/m^2; none where a zone has none).
+std::vector<ZoneAir> ZonesAirUnder(const RunSummary& s, const AirSettings& air, std::optional<double> webWidth);
+std::optional<double> RunEnergyUnder(const RunSummary& s, const AirSettings& air, std::optional<double> webWidth);
 
 // The engine's property models, as the summary evaluates them.
 // The solvent's normal boiling point from its own vapour-pressure law, degC.

@@ -23,6 +23,7 @@ void SummarizeAir(const RunTrace& trace, RunSummary& out) {
   const RunParameters& p = trace.Params;
   const AirSettings& air = out.Settings.Air;
   const AirRun run{p.WebSpeed, out.Settings.WebWidth, p.MolecularWeight1, p.MolecularWeight2};
+  out.AirConstants = run;
   std::vector<ZoneAir> zones;
   std::vector<Warning> found;
   for (ZoneSummary& s : out.Zones) {
@@ -34,6 +35,7 @@ void SummarizeAir(const RunTrace& trace, RunSummary& out) {
     in.HeatIn = s.Heat.In;
     for (const ZoneTrace& z : trace.Zones)
       if (z.Zone == s.Zone) in.MakeUp1 = z.MakeUp1, in.MakeUp2 = z.MakeUp2;
+    s.AirIn = in;
     s.Air = ZoneAirOf(in, run, air);
     zones.push_back(s.Air);
     if (!s.Air.AboveShare) continue;
@@ -65,6 +67,19 @@ void SummarizeAir(const RunTrace& trace, RunSummary& out) {
                            [&](const Warning& v) { return v.At.Zone > w.At.Zone; });
     out.Warnings.insert(at, w);
   }
+}
+
+std::vector<ZoneAir> ZonesAirUnder(const RunSummary& s, const AirSettings& air, std::optional<double> webWidth) {
+  AirRun run = s.AirConstants;
+  run.WebWidth = webWidth;
+  std::vector<ZoneAir> zones;
+  for (const ZoneSummary& z : s.Zones) zones.push_back(ZoneAirOf(z.AirIn, run, air));
+  return zones;
+}
+
+std::optional<double> RunEnergyUnder(const RunSummary& s, const AirSettings& air, std::optional<double> webWidth) {
+  const std::vector<ZoneAir> zones = ZonesAirUnder(s, air, webWidth);
+  return TotalEnergy(zones.data(), static_cast<int>(zones.size()));
 }
 
 }  // namespace kelvane
