@@ -37,6 +37,13 @@ void AirOptions::Add(CLI::App& app, bool zoneBalance) {
                  "zone's balance with its --exhaust flow");
 }
 
+void AirOptions::AddTarget(CLI::App& app) {
+  maxShareOption_ = app.add_option("--max-lfl-share", maxShareValue_,
+                                   "Target: each zone given an --exhaust flow keeps it at most PERCENT of the "
+                                   "solvents' LFL (the same as capping each zone's exhaust at that flow)")
+                        ->type_name("PERCENT");
+}
+
 bool AirOptions::Given() const {
   return (roomOption_ && roomOption_->count()) || (shareOption_ && shareOption_->count()) || !lfl_.empty() ||
          !exhaust_.empty() || zoneBalance_;
@@ -73,6 +80,15 @@ bool AirOptions::Check(const char* program, bool webWidth) {
     std::fprintf(stderr, "%s: --zone-balance: no zone has an exhaust flow; give them with --exhaust ZONE=M3H\n",
                  program);
     return false;
+  }
+  if (maxShareOption_ && maxShareOption_->count()) {
+    if (!CheckLflShare(maxShareValue_, why)) return refuse("--max-lfl-share", Text(maxShareValue_));
+    if (!a.AnyFlow()) {
+      std::fprintf(stderr, "%s: --max-lfl-share: no zone has an exhaust flow to hold to it; give them with "
+                   "--exhaust ZONE=M3H\n", program);
+      return false;
+    }
+    maxShare_ = maxShareValue_;
   }
   settings_ = a;
   return true;

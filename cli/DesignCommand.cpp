@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "cli/AirOptions.h"
 #include "cli/BaseCase.h"
 #include "cli/HelpText.h"
 #include "cli/Interrupts.h"
@@ -90,6 +91,9 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
       ->allow_extra_args(false);
   app.add_option("--speed", speed, "Bounds of the web speed, m/s (default 0.05:5)")->type_name("LOWER:UPPER");
   app.add_option("--web-width", webWidth, "Web width for the power per zone, m")->type_name("M")->check(Above(0));
+  AirOptions air;
+  air.Add(app, false);
+  air.AddTarget(app);
   app.add_option("--max-evaluations", maxEvaluations, "Runs allowed to each of the two starts (default 120)")
       ->type_name("N")
       ->check(AtLeast(1, true));
@@ -136,6 +140,10 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   p.NonDecreasing = nonDecreasing;
   p.MaxEvaluations = maxEvaluations;
   if (webWidth > 0) p.WebWidth = webWidth;
+  if (!air.Check("kelvane-run design", webWidth > 0)) return 1;
+  p.Goal.Air = air.Settings();
+  p.Goal.WebWidth = p.WebWidth;
+  p.Goal.MaxLflShare = air.MaxShare();
   if (!(lowest < highest)) return refuse("--lowest must be below --highest");
   try {
     const Bounds s = ParseBounds(speed, "--speed");

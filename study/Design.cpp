@@ -1,3 +1,4 @@
+#include "study/DesignEnergy.h"
 #include "study/Design.h"
 
 #include <algorithm>
@@ -126,9 +127,10 @@ std::string DesignBinding(const DesignProblem& p, const RowResult& r) {
     consider(-*v.LflShare / std::max(*t.MaxLflShare, 1e-9), buf);
   }
   if (p.MaxHeat) {
-    std::snprintf(buf, sizeof buf, "the energy: %s kJ/m2 from the gas of the %s kJ/m2 allowed",
-                  ReadableNumber(s.Run.TotalHeat).c_str(), ReadableNumber(*p.MaxHeat).c_str());
-    consider((*p.MaxHeat - s.Run.TotalHeat) / std::max(*p.MaxHeat, 1e-9), buf);
+    const double energy = DesignEnergy(p, r);
+    std::snprintf(buf, sizeof buf, "the energy: %s kJ/m2 of the %s kJ/m2 allowed", ReadableNumber(energy).c_str(),
+                  ReadableNumber(*p.MaxHeat).c_str());
+    consider((*p.MaxHeat - energy) / std::max(*p.MaxHeat, 1e-9), buf);
   }
   // Fields held at a bound bind too.
   std::string bounds;
@@ -296,7 +298,7 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
       if (p.WebWidth) c.Power = z.Heat.FromGas * *p.WebWidth * speed;
       result.Costs.push_back(c);
     }
-    result.TotalHeat = best->Details.Run.TotalHeat;
+    result.TotalHeat = DesignEnergy(p, *best);
     if (best->Details.Run.Evaporated > 0) result.HeatPerKg = result.TotalHeat / (best->Details.Run.Evaporated / 1000);
     LocalCheck(runs, p, result);
     result.Cancelled = runs.Cancelled();

@@ -81,7 +81,7 @@ QString TForm1::TakeRunNotes() {
 
 // The last run's line of outcome with the targets in force.
 void TForm1::UpdateOutcome() {
-  ShowOutcome(lastTrace_ ? QString::fromStdString(OutcomeLine(SummarizeRun(*lastTrace_, results_->Targets()->Settings())))
+  ShowOutcome(lastTrace_ ? QString::fromStdString(OutcomeLine(SummarizeRun(*lastTrace_, results_->Settings())))
                          : QString());
 }
 
