@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "engine/MiscCalc.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/RunHost.h"
 
 namespace kelvane {

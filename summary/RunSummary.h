@@ -14,11 +14,10 @@
 #include <vector>
 
 #include "air/AirModel.h"
+#include "summary/CoatingQuantities.h"
 #include "summary/RunTrace.h"
 
 namespace kelvane {
-
-enum class ResidualUnit { PercentOfInitial, GramsPerSquareMetre, PpmOfDryCoating };
 
 struct SummarySettings {
   // Above the boiling point: the solvent's share of the coating (by mass)
@@ -145,13 +144,5 @@ RunSummary SummarizeRun(const RunTrace& trace, const SummarySettings& settings =
 // zone's, and the run's energy (kJ/m^2; none where a zone has none).
 std::vector<ZoneAir> ZonesAirUnder(const RunSummary& s, const AirSettings& air, std::optional<double> webWidth);
 std::optional<double> RunEnergyUnder(const RunSummary& s, const AirSettings& air, std::optional<double> webWidth);
-
-// The engine's property models, as the summary evaluates them.
-// The solvent's normal boiling point from its own vapour-pressure law, degC.
-double NormalBoilingPoint(double A, double B, double C);
-// Bubble pressure of the coating at one node: the sum of both solvents'
-// equilibrium partial pressures (Flory-Huggins activity times the saturation
-// pressure), mmHg.
-double BubblePressure(const RunParameters& p, double T, double phi1, double phi2);
 
 }  // namespace kelvane

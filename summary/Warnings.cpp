@@ -26,6 +26,7 @@
 #include <tuple>
 
 #include "engine/MiscCalc.h"
+#include "summary/CoatingQuantities.h"
 
 namespace kelvane {
 
@@ -66,17 +67,6 @@ const char* WarningAdvice(WarningKind kind) {
              "in this zone, or a slower start spread over more zones.";
   }
   return "";
-}
-
-double ResidualIn(ResidualUnit unit, const RunParameters& p, const TracePoint& t) {
-  const CoatingMasses m = MassesAt(p, t);
-  const double solvent = m.Solvent1 + m.Solvent2;
-  switch (unit) {
-    case ResidualUnit::PercentOfInitial: return t.SolRemain;
-    case ResidualUnit::GramsPerSquareMetre: return solvent * 1e4;
-    case ResidualUnit::PpmOfDryCoating: return m.Polymer > 0 ? solvent / m.Polymer * 1e6 : 0;
-  }
-  return 0;
 }
 
 namespace {
