@@ -207,7 +207,7 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   }
   std::fputs(DesignReport(p, r).c_str(), stderr);
   if (front > 0 && r.Found && !r.Cancelled) {
-    std::fputs("Front (speed against the heat from the gas):\n", stderr);
+    std::fputs("Front (speed against the energy: heat into the web and the make-up air's heat):\n", stderr);
     for (const FrontPoint& f : fr.Points)
       if (f.Found)
         std::fprintf(stderr, "  at most %s kJ/m2: WebSpeed=%s m/s, %s kJ/m2; %s\n", ReadableNumber(f.Cap).c_str(),

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "study/DesignEnergy.h"
 #include "study/Design.h"
 #include "study/DesignFront.h"
 #include "study/StudyTable.h"
@@ -96,6 +97,8 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   }
   d["costs"] = costs;
   d["total_heat_kj_per_m2"] = r.TotalHeat;
+  // With the make-up air's heat at the needed flows: the energy the front trades.
+  d["total_energy_kj_per_m2"] = r.Found ? py::cast(DesignEnergy(p, r.BestRow)) : py::none();
   d["uniform_temperature"] = r.UniformFound ? py::cast(r.UniformTemperature) : py::none();
   d["uniform_speed"] = r.UniformFound ? py::cast(r.UniformSpeed) : py::none();
   d["local_check"] = r.LocalCheck;

@@ -298,7 +298,7 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
       if (p.WebWidth) c.Power = z.Heat.FromGas * *p.WebWidth * speed;
       result.Costs.push_back(c);
     }
-    result.TotalHeat = DesignEnergy(p, *best);
+    result.TotalHeat = best->Details.Run.TotalHeat;
     if (best->Details.Run.Evaporated > 0) result.HeatPerKg = result.TotalHeat / (best->Details.Run.Evaporated / 1000);
     LocalCheck(runs, p, result);
     result.Cancelled = runs.Cancelled();
@@ -329,6 +329,8 @@ std::string DesignReport(const DesignProblem& p, const DesignResult& r) {
   }
   s += "\n  total: " + ReadableNumber(r.TotalHeat) + " kJ/m2";
   if (r.HeatPerKg) s += ", " + ReadableNumber(*r.HeatPerKg) + " kJ/kg evaporated";
+  s += "\n  with the air: " + ReadableNumber(DesignEnergy(p, r.BestRow)) +
+       " kJ/m2 (the heat into the web where the gas gives it, and the make-up air's heat)";
   s += std::string("\nLocal check: ") + (r.LocallyOptimal ? "passed" : "FAILED");
   for (const std::string& line : r.LocalCheck) s += "\n  " + line;
   s += "\nCOBYLA: " + r.Stop + "; " + std::to_string(r.Evaluations.size()) + " runs in all\n";

@@ -53,7 +53,7 @@ DesignFrontResult DesignFront(const StudyDefinition& base, const DesignProblem& 
   if (!f.Unconstrained.Found || f.Cancelled) return f;
 
   // The ends: the cheapest run that dried, and the unconstrained design.
-  const double high = f.Unconstrained.TotalHeat;
+  const double high = DesignEnergy(problem, f.Unconstrained.BestRow);
   double low = high;
   std::vector<std::string> start = f.Unconstrained.BestRow.Row.Values;
   for (const RowResult& r : all)

@@ -51,5 +51,23 @@ TEST(AirTargets, LflShareIsMetByEnoughExhaustAndTheEnergyCountsTheAir) {
   EXPECT_GT(DesignEnergy(p, r), 5 * r.Details.Run.TotalHeat);
 }
 
+TEST(AirTargets, AGasCoolerThanTheFilmIsCreditedNothing) {
+  // Zone 2 at 40 degC takes heat back from a film that leaves zone 1 near
+  // 59 degC: the heat from its gas is negative, the heat into the web only
+  // the little the gas gives once evaporation has cooled the film below
+  // it, and the zone's energy that and its make-up air's.
+  StudyDefinition study;
+  study.Base.SetText(ZoneComponent(2, 1), "40");
+  const RowResult r = RunRow(study, RowAt(study, 1), StudyOptions{});
+  ASSERT_EQ(r.Outcome, RowOutcome::Finished);
+  const ZoneSummary& z2 = r.Details.Zones[1];
+  EXPECT_LT(z2.Heat.FromGas, -1);
+  EXPECT_GE(z2.Heat.In, 0);
+  EXPECT_LT(z2.Heat.In, 0.01 * -z2.Heat.FromGas);
+  ASSERT_TRUE(z2.Air.EnergyPerArea && z2.Air.AirHeatPerArea);
+  EXPECT_NEAR(*z2.Air.EnergyPerArea, *z2.Air.AirHeatPerArea + z2.Heat.In, 1e-12);
+  EXPECT_GT(*r.Details.Run.TotalEnergy, r.Details.Zones[0].Heat.In);
+}
+
 }  // namespace
 }  // namespace kelvane

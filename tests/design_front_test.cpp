@@ -46,7 +46,7 @@ TEST(DesignFrontTest, MoreHeatAllowedIsNeverSlowerAndEachPointKeepsItsCap) {
 
   // The ends: the cheapest run of the unconstrained design that dried, and
   // the design's own heat; the caps evenly between them.
-  const double low = CheapestDried(p, f.Unconstrained.Evaluations), high = f.Unconstrained.TotalHeat;
+  const double low = CheapestDried(p, f.Unconstrained.Evaluations), high = DesignEnergy(p, f.Unconstrained.BestRow);
   ASSERT_LT(low, high);
   for (std::size_t k = 0; k < 4; ++k)
     EXPECT_NEAR(f.Points[k].Cap, low + (high - low) * static_cast<double>(k) / 3, 1e-9 * high) << k;

@@ -25,6 +25,9 @@ class Design:
     binding: str = ""
     costs: list = field(default_factory=list)
     total_heat_kj_per_m2: float = None
+    # The heat into the web where the gas gives it plus the make-up air's
+    # heat at the needed exhaust: the energy the front trades.
+    total_energy_kj_per_m2: float = None
     uniform_temperature: float = None
     uniform_speed: float = None
     locally_optimal: bool = False
@@ -48,9 +51,10 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     The runs use the robust surface solve unless ``robust=False``.
 
     ``front=N`` (at least 2) also designs N points trading speed against the
-    heat from the gas, as ``kelvane-run design --front N``: each a design
-    with the heat per m2 capped, the caps spread from the cheapest run that
-    dried to the unconstrained design's heat.
+    energy (the heat into the web where the gas gives it plus the make-up
+    air's heat), as ``kelvane-run design --front N``: each a design with the
+    energy per m2 capped, the caps spread from the cheapest run that dried to
+    the unconstrained design's energy.
 
     Raises ValueError naming a zone whose gas temperature lies more than
     ``span`` K outside ``lowest``..``highest``: it would have no range to
@@ -84,6 +88,7 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     return Design(found=d["found"], speed=number(d["speed"] or None),
                   schedule={k: float(v) for k, v in d["schedule"].items()}, binding=d["binding"],
                   costs=d["costs"], total_heat_kj_per_m2=d["total_heat_kj_per_m2"],
+                  total_energy_kj_per_m2=d["total_energy_kj_per_m2"],
                   uniform_temperature=number(d["uniform_temperature"]), uniform_speed=number(d["uniform_speed"]),
                   locally_optimal=d["locally_optimal"], local_check=list(d["local_check"]), report=d["report"],
                   table=table, front=frame(d["front"]))
