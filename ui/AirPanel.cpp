@@ -132,9 +132,13 @@ bool AirPanel::Apply() {
 }
 
 void AirPanel::Show(const RunSummary& s) {
-  QChart* chart = chart_->chart();
-  chart->removeAllSeries();
-  for (QAbstractAxis* axis : chart->axes()) chart->removeAxis(axis), delete axis;
+  // A new chart each time: no axis of an earlier run's zones stays behind.
+  QChart* old = chart_->chart();
+  auto* chart = new QChart;
+  chart->setTitle(old->title());
+  chart->legend()->setAlignment(Qt::AlignBottom);
+  chart_->setChart(chart);
+  delete old;
   auto* bars = new QBarSeries;
   auto* given = new QBarSet(QStringLiteral("Exhaust at the given flow"));
   QStringList zones;
@@ -157,16 +161,14 @@ void AirPanel::Show(const RunSummary& s) {
   x->setTitleText(QStringLiteral("Zone"));
   auto* y = new QValueAxis;
   y->setRange(0, top * 1.15);
-  y->setTitleText(QStringLiteral("% of the LFL"));
+  y->setTitleText(QStringLiteral("% LFL"));
   chart->addAxis(x, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
   bars->attachAxis(x);
   bars->attachAxis(y);
-  auto* xs = new QValueAxis;  // the share's line spans the categories
-  xs->setRange(-0.5, std::max<qsizetype>(zones.size(), 1) - 0.5);
-  xs->hide();
-  chart->addAxis(xs, Qt::AlignBottom);
-  share->attachAxis(xs);
+  // On the category axis the zones stand at 0, 1, ...: the share's line
+  // spans them from edge to edge.
+  share->attachAxis(x);
   share->attachAxis(y);
 }
 
