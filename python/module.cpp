@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "KelvaneVersion.h"
-#include "air/AirSettingsText.h"
+#include "air_arguments.h"
 #include "engine/MiscCalc.h"
 #include "files/DataFile.h"
 #include "files/ResultFileReader.h"
@@ -167,56 +167,6 @@ FieldTextMap TextsFrom(const std::map<std::string, std::string>& texts) {
     fields.SetText(component, text);
   }
   return fields;
-}
-
-// The summary's web width and the dryer's air from run()'s keywords; a
-// refusal names the keyword.
-SummarySettings AirFrom(const py::dict& air) {
-  SummarySettings s;
-  std::string why;
-  auto refuse = [&](const char* name) { throw py::value_error(std::string(name) + ": " + why); };
-  if (air.contains("web_width") && !air["web_width"].is_none()) {
-    const double w = air["web_width"].cast<double>();
-    if (!(std::isfinite(w) && w > 0)) {
-      why = "a width above 0 m, or None";
-      refuse("web_width");
-    }
-    s.WebWidth = w;
-  }
-  AirSettings& a = s.Air;
-  if (air.contains("room_temperature")) {
-    a.RoomTemperature = air["room_temperature"].cast<double>();
-    if (!CheckRoomTemperature(a.RoomTemperature, why)) refuse("room_temperature");
-  }
-  if (air.contains("lfl")) {
-    const auto l = air["lfl"].cast<std::pair<double, double>>();
-    a.Lfl1 = l.first, a.Lfl2 = l.second;
-    if (!CheckLfl(a.Lfl1, why) || !CheckLfl(a.Lfl2, why)) refuse("lfl");
-  }
-  if (air.contains("lfl_share")) {
-    a.LflShare = air["lfl_share"].cast<double>();
-    if (!CheckLflShare(a.LflShare, why)) refuse("lfl_share");
-  }
-  if (air.contains("exhaust") && !air["exhaust"].is_none()) {
-    for (const auto& [zone, flow] : air["exhaust"].cast<std::map<int, double>>()) {
-      if (zone < 1 || zone > AirMaxZones) {
-        why = "zone " + std::to_string(zone) + " is not a zone from 1 to 14";
-        refuse("exhaust");
-      }
-      if (!CheckExhaustFlow(flow, why)) refuse("exhaust");
-      if (!s.WebWidth) {
-        why = "the flow is for the whole web: give web_width";
-        refuse("exhaust");
-      }
-      a.ExhaustFlow[zone] = flow;
-    }
-  }
-  a.ZoneBalance = air.contains("zone_balance") && air["zone_balance"].cast<bool>();
-  if (a.ZoneBalance && !a.AnyFlow()) {
-    why = "no zone has an exhaust flow; give them with exhaust={zone: m3_per_h}";
-    refuse("zone_balance");
-  }
-  return s;
 }
 
 py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool interruptible, bool continuation,

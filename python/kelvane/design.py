@@ -40,7 +40,8 @@ class Design:
 def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, boiling_margin=None,
            no_skinning=False, max_film_temperature=None, span=40.0, lowest=20.0, highest=200.0,
            speed=(0.05, 5.0), over=None, non_decreasing=False, web_width=None, robust=True,
-           max_evaluations=120, front=None):
+           max_evaluations=120, front=None, max_lfl_share=None, exhaust=None, lfl=(1.1, 2.0), lfl_share=25.0,
+           room_temperature=20.0):
     """Design the dryer: maximise the web speed over every zone's gas
     temperature (within ``span`` K of its value in ``fields`` and within
     ``lowest``..``highest`` degC) and the fields of ``over`` (a mapping of
@@ -55,6 +56,12 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     air's heat), as ``kelvane-run design --front N``: each a design with the
     energy per m2 capped, the caps spread from the cheapest run that dried to
     the unconstrained design's energy.
+
+    The dryer's air, as ``kelvane.run`` takes it: ``exhaust`` ({zone: m3/h
+    at the zone's gas temperature for the whole web}, with ``web_width``),
+    ``lfl``, ``lfl_share`` and ``room_temperature`` set the energy (at the
+    given flows, else at those needed at ``lfl_share``); ``max_lfl_share``
+    (%) is a target for every zone given a flow.
 
     Raises ValueError naming a zone whose gas temperature lies more than
     ``span`` K outside ``lowest``..``highest``: it would have no range to
@@ -71,7 +78,10 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
                      None if max_film_temperature is None else float(max_film_temperature), float(span),
                      float(lowest), float(highest), float(lo), float(hi), bounds, non_decreasing,
                      None if web_width is None else float(web_width), robust, int(max_evaluations),
-                     0 if front is None else int(front))
+                     0 if front is None else int(front),
+                     None if max_lfl_share is None else float(max_lfl_share),
+                     {"room_temperature": room_temperature, "lfl": tuple(lfl), "lfl_share": lfl_share,
+                      "exhaust": None if exhaust is None else dict(exhaust)})
 
     def frame(text):
         if text is None:

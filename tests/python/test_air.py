@@ -39,3 +39,18 @@ def test_air_summary_matches_the_runner_and_the_zone_balance_slows_zone_one(tmp_
 def test_refusals_name_the_keyword(kwargs, word):
     with pytest.raises(ValueError, match=f"^{word}: "):
         kelvane.run(**kwargs)
+
+
+def test_a_design_held_to_an_lfl_share_runs_slower():
+    # The short dryer of the design tests; its first zone's exhaust capped
+    # at 8000 m3/h, well below what its fastest schedule gives off.
+    fields = {"ZoneLength[1]": "5", "ZoneLength[2]": "5"}
+    args = dict(max_residual=8, max_film_temperature=75, span=100, highest=160, speed=(0.05, 2), web_width=1.5)
+    free = kelvane.design(fields, **args)
+    held = kelvane.design(fields, **args, exhaust={1: 8000, 2: 2000}, max_lfl_share=25)
+    assert free.found and held.found
+    assert held.speed < 0.9 * free.speed
+    assert "the exhaust of zone 1" in held.binding
+    assert held.total_energy_kj_per_m2 > held.total_heat_kj_per_m2
+    with pytest.raises(ValueError, match="^max_lfl_share: no zone has an exhaust flow"):
+        kelvane.design(fields, max_residual=8, max_lfl_share=25)
