@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "cli/AirOptions.h"
 #include "cli/BaseCase.h"
 #include "cli/HelpText.h"
 #include "cli/Interrupts.h"
@@ -96,6 +97,9 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
       ->allow_extra_args(false);
   app.add_option("--speed", speed, "Bounds of the web speed, m/s (default 0.05:5)")->type_name("LOWER:UPPER");
   app.add_option("--web-width", webWidth, "Web width for the power per zone, m")->type_name("M")->check(Above(0));
+  AirOptions air;
+  air.Add(app, false);
+  air.AddTarget(app);
   app.add_option("--max-evaluations", maxEvaluations, "Runs allowed to each of the two starts (default 120)")
       ->type_name("N")
       ->check(AtLeast(1, true));
@@ -144,6 +148,10 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   p.NonDecreasing = nonDecreasing;
   p.MaxEvaluations = maxEvaluations;
   if (webWidth > 0) p.WebWidth = webWidth;
+  if (!air.Check("kelvane-run design", webWidth > 0)) return 1;
+  p.Goal.Air = air.Settings();
+  p.Goal.WebWidth = p.WebWidth;
+  p.Goal.MaxLflShare = air.MaxShare();
   if (!(lowest < highest)) return refuse("--lowest must be below --highest");
   try {
     const Bounds s = ParseBounds(speed, "--speed");
@@ -200,7 +208,7 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   // that cannot be written costs the file, never the search.
   std::fputs(DesignReport(p, r).c_str(), stderr);
   if (front > 0 && r.Found && !r.Cancelled) {
-    std::fputs("Front (speed against the heat from the gas):\n", stderr);
+    std::fputs("Front (speed against the energy: heat into the web and the make-up air's heat):\n", stderr);
     for (const FrontPoint& f : fr.Points)
       if (f.Found)
         std::fprintf(stderr, "  at most %s kJ/m2: WebSpeed=%s m/s, %s kJ/m2; %s\n", ReadableNumber(f.Cap).c_str(),

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/AirOptions.h"
 #include "cli/BaseCase.h"
 #include "cli/HelpText.h"
 #include "cli/Interrupts.h"
@@ -62,6 +63,11 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
       ->check(Finite("of degrees Celsius"));
   app.add_flag("--no-boiling", noBoiling,
                "Target: no boiling warning (the bubble pressure at the base film stays below 760 mmHg)");
+  double webWidth = 0;
+  app.add_option("--web-width", webWidth, "Web width for the --exhaust flows, m")->type_name("M")->check(Above(0));
+  AirOptions air;
+  air.Add(app, false);
+  air.AddTarget(app);
   app.add_option("--tolerance", tolerance,
                  "One field: width of the final bracket (default: a thousandth of the bounds' span, "
                  "rounded down to a power of ten)")
@@ -112,8 +118,12 @@ int OptimizeCommand(int argc, char** argv, const RunnerOptions& runner) {
   if (maxResidual >= 0) goal.MaxResidual = maxResidual;
   if (maxTemp > -1e300) goal.MaxFilmTemperature = maxTemp;
   goal.NoBoiling = noBoiling;
-  if (!goal.MaxResidual && !goal.MaxFilmTemperature && !goal.NoBoiling)
-    return refuse("give at least one target (--max-residual, --max-film-temperature, --no-boiling)");
+  if (!air.Check("kelvane-run optimize", webWidth > 0)) return 1;
+  goal.Air = air.Settings();
+  if (webWidth > 0) goal.WebWidth = webWidth;
+  goal.MaxLflShare = air.MaxShare();
+  if (!goal.MaxResidual && !goal.MaxFilmTemperature && !goal.NoBoiling && !goal.MaxLflShare)
+    return refuse("give at least one target (--max-residual, --max-film-temperature, --no-boiling, --max-lfl-share)");
 
   std::vector<SearchedField> fields;
   std::vector<Bounds> bounds;

@@ -42,6 +42,7 @@ void SummaryOptions::Add(CLI::App& app) {
       ->check(CLI::Range(0.0, 100.0));
   app.add_flag("--warnings-status", warningsStatus_,
                "Exit with status 4 when a finished run has warnings (status 0 otherwise as usual)");
+  air_.Add(app, true);
 }
 
 namespace {
@@ -81,6 +82,8 @@ bool SummaryOptions::Check() {
     return false;
   }
   settings_ = read.Settings;
+  if (!air_.Check("kelvane-run", settings_.WebWidth.has_value())) return false;
+  settings_.Air = air_.Settings();
   return true;
 }
 
@@ -88,6 +91,12 @@ void SummaryOptions::Attach(RunOptions& options) {
   options.ZoneMarched = [this](const Calculation& calc, int zone, int lastRow, bool complete) {
     recorder_.Zone(calc, zone, lastRow, complete);
   };
+  if (settings_.Air.ZoneBalance) {
+    RunOptions::ZoneBalanceFlows flows;
+    for (int k = 1; k <= MaxZones; ++k) flows.ExhaustFlow[k] = settings_.Air.ExhaustFlow[k];
+    flows.WebWidth = settings_.WebWidth.value_or(0);
+    options.ZoneBalance = flows;
+  }
 }
 
 namespace {
@@ -113,8 +122,13 @@ int SummaryOptions::Finish(const RunReport& report, const Calculation& calc, boo
   RunTrace& trace = recorder_.Trace();
   trace.End = RunEndOf(report, calc);
   const RunSummary summary = SummarizeRun(trace, settings_);
+  for (int k = trace.ZoneCount + 1; k <= MaxZones; ++k)
+    if (settings_.Air.ExhaustFlow[k])
+      std::fprintf(stderr, "kelvane-run: warning: --exhaust %d=...: the dryer has %d zones; that flow is not used\n",
+                   k, trace.ZoneCount);
   if (!quiet) {
     std::fputs(SummaryTable(summary).c_str(), stdout);
+    if (settings_.WebWidth || air_.Given()) std::fputs(AirTable(summary).c_str(), stdout);
     std::fflush(stdout);
   }
   bool written = true;

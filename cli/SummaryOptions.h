@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/AirOptions.h"
 #include "cli/OutputPaths.h"
 
 #include "run/StartRun.h"
@@ -40,6 +41,7 @@ class SummaryOptions {
   CLI::Option* maxTempOption_ = nullptr;
   SummarySettings settings_;
   TraceRecorder recorder_;
+  AirOptions air_;
 };
 
 }  // namespace kelvane

@@ -143,6 +143,25 @@ constexpr int HardStepTrials = 1000;
 // (Calculation::SettleAfterTrials).
 constexpr int ManyRunSettleTrials = 100;
 
+// Zones whose gas carries what the coating gave off: each zone's gas is
+// well mixed, fed with make-up air at the given partial pressures and
+// exhausted at a given flow, so its solvent partial pressures follow from the
+// zone's own balance (see ZoneBalance.cpp).
+struct ZoneGasBalance {
+  bool On = false;
+  // Per 1-based zone: the exhaust's volume at the zone's gas temperature per
+  // m^2 of web passing, m^3/m^2; 0 keeps the zone's given gas.
+  double ExhaustPerArea[MaxZones + 1] = {};
+  // The make-up air's partial pressures, mmHg (the zone's given gas).
+  double MakeUp1[MaxZones + 1] = {}, MakeUp2[MaxZones + 1] = {};
+  // What the last balanced march of each zone took: marches, and the largest
+  // relative imbalance of its two solvent balances.
+  int Marches[MaxZones + 1] = {};
+  double Imbalance[MaxZones + 1] = {};
+  int MaxMarches = 60;
+  double Tolerance = 1e-6;
+};
+
 class Calculation {
  public:
   explicit Calculation(EngineHost* host = nullptr);
@@ -200,6 +219,8 @@ class Calculation {
   std::string DeferredMessage;
   // Progress is reported every this many steps.
   int ProgressInterval = 100;
+  // Zones whose gas carries what the coating gave off (off: the given gas).
+  ZoneGasBalance Balance;
 
   EngineHost& Host() { return *host_; }
   void SetHost(EngineHost* host);
@@ -397,6 +418,18 @@ double RescueBalanceScale(double E, double content, double dt);
 // ---------------------------------------------------------------------------
 // Zone march.
 void MarchZone(Calculation& calc, int zone);
+// The zone marched with its gas in balance with what the coating gives off
+// (calc.Balance): marched again from its entrance with updated partial
+// pressures until the zone's solvent balances close; the zone's gas is left
+// in the run's parameters.  With the balance off, or no exhaust given for the
+// zone, exactly MarchZone.  False when the balance did not close (the march
+// itself may also have failed: TransferOk / ConvergenceOk).
+bool MarchZoneBalanced(Calculation& calc, int zone);
+// The rise of a solvent's partial pressure in a well-mixed zone, mmHg, when
+// `evaporated` g/cm^2 of it (molecular weight M) go into `perArea` m^3/m^2
+// of exhaust at the gas temperature T, degC (ideal gas, 1 atm).
+double ZonePressureRise(double evaporated, double M, double T, double perArea);
+extern const char* const ZoneBalanceFailureMessage;
 double SecantStep(Calculation& calc, double x1, double x0, double f1, double f0);
 
 }  // namespace kelvane

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Chart of a speed/energy front from kelvane-run design --front-csv: the
-line speed against the heat from the gas per m2 on the left, each point's
+line speed against the energy per m2 (heat into the web and the make-up
+air's heat) on the left, each point's
 gas temperature by zone on the right, as a PNG file.
 
     kelvane-run design --max-residual 8 ... --front 5 --front-csv front.csv
@@ -57,7 +58,7 @@ def main(argv=None):
         left.annotate(f"{int(p['point'])}", (p["heat_kj_per_m2"], p["WebSpeed"]), textcoords="offset points",
                       xytext=(6, -10), fontsize=9)
         left.axvline(p["energy_cap_kj_per_m2"], color="#bbb", lw=0.8, ls=":", zorder=0)
-    left.set_xlabel("heat from the gas (kJ/m²); dotted: the caps")
+    left.set_xlabel("energy: heat into the web and make-up air (kJ/m²); dotted: the caps")
     left.set_ylabel("web speed (m/s)")
     left.grid(alpha=0.3)
     left.set_title(a.title)

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "air_arguments.h"
+#include "study/DesignEnergy.h"
 #include "study/Design.h"
 #include "study/DesignFront.h"
 #include "study/SearchChecks.h"
@@ -73,7 +75,7 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
                     double highest, double speedLower, double speedUpper,
                     const std::vector<std::tuple<std::string, double, double>>& over, bool nonDecreasing,
                     std::optional<double> webWidth, bool robust, int maxEvaluations, int front,
-                    bool identical) {
+                    bool identical, std::optional<double> maxLflShare, const py::dict& air) {
   if (front == 1 || front < 0) throw py::value_error("front must be at least 2 points, not " + std::to_string(front));
   StudyDefinition base;
   for (const auto& [component, text] : texts) base.Base.SetText(component, text);
@@ -88,6 +90,19 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   p.SpeedUpper = speedUpper;
   p.NonDecreasing = nonDecreasing;
   p.WebWidth = webWidth;
+  // The dryer's air: the energy at the given (or needed) exhaust, and the
+  // LFL share as a target for the zones given a flow.
+  py::dict withWidth(air);
+  withWidth["web_width"] = webWidth ? py::cast(*webWidth) : py::none();
+  p.Goal.Air = AirFrom(withWidth).Air;
+  p.Goal.WebWidth = webWidth;
+  if (maxLflShare) {
+    std::string why;
+    if (!CheckLflShare(*maxLflShare, why)) throw py::value_error("max_lfl_share: " + why);
+    if (!p.Goal.Air.AnyFlow())
+      throw py::value_error("max_lfl_share: no zone has an exhaust flow to hold to it; give them with exhaust=");
+    p.Goal.MaxLflShare = maxLflShare;
+  }
   p.MaxEvaluations = maxEvaluations;
   if (!(lowest < highest)) throw py::value_error("lowest must be below highest");
   if (const std::string zone = UnsearchableZone(base.Base, span, lowest, highest); !zone.empty())
@@ -140,6 +155,8 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   }
   d["costs"] = costs;
   d["total_heat_kj_per_m2"] = r.TotalHeat;
+  // With the make-up air's heat at the needed flows: the energy the front trades.
+  d["total_energy_kj_per_m2"] = r.Found ? py::cast(DesignEnergy(p, r.BestRow)) : py::none();
   d["uniform_temperature"] = r.UniformFound ? py::cast(r.UniformTemperature) : py::none();
   d["uniform_speed"] = r.UniformFound ? py::cast(r.UniformSpeed) : py::none();
   d["local_check"] = r.LocalCheck;
@@ -161,5 +178,6 @@ void AddDesignFunctions(py::module_& m) {
         py::arg("no_boiling"), py::arg("boiling_margin"), py::arg("no_skinning"), py::arg("max_film_temperature"),
         py::arg("span"), py::arg("lowest"), py::arg("highest"), py::arg("speed_lower"), py::arg("speed_upper"),
         py::arg("over"), py::arg("non_decreasing"), py::arg("web_width"), py::arg("robust"),
-        py::arg("max_evaluations"), py::arg("front") = 0, py::arg("identical") = false);
+        py::arg("max_evaluations"), py::arg("front") = 0, py::arg("identical") = false,
+        py::arg("max_lfl_share") = py::none(), py::arg("air") = py::dict());
 }

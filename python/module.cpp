@@ -9,12 +9,15 @@
 #include <pybind11/stl.h>
 
 #include <chrono>
+#include <cmath>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "KelvaneVersion.h"
+#include "air_arguments.h"
 #include "engine/MiscCalc.h"
 #include "files/DataFile.h"
 #include "files/ResultFileReader.h"
@@ -167,7 +170,8 @@ FieldTextMap TextsFrom(const std::map<std::string, std::string>& texts) {
 }
 
 py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool interruptible, bool continuation,
-             bool identical) {
+             bool identical, const py::dict& air) {
+  const SummarySettings settings = AirFrom(air);
   FieldTextMap fields = TextsFrom(texts);
   auto calc = std::make_unique<Calculation>();
   // Off the plain path: the continuation solve first (fast), or the secant
@@ -180,6 +184,12 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool 
   options.Robust = robust;
   options.Reader = Audience::Python;
   options.SettleHardSteps = !identical;
+  if (settings.Air.ZoneBalance) {
+    RunOptions::ZoneBalanceFlows flows;
+    for (int k = 1; k <= MaxZones; ++k) flows.ExhaustFlow[k] = settings.Air.ExhaustFlow[k];
+    flows.WebWidth = settings.WebWidth.value_or(0);
+    options.ZoneBalance = flows;
+  }
   // After each zone's march: the summary's trace at every step, and the
   // rows the result file prints of a zone marched to its end.
   TraceRecorder recorder;
@@ -199,7 +209,7 @@ py::dict Run(const std::map<std::string, std::string>& texts, bool robust, bool 
     report = StartRun(fields, host, *calc, options);
     if (!recorder.Trace().Zones.empty()) {
       recorder.Trace().End = RunEndOf(report, *calc);
-      const RunSummary s = SummarizeRun(recorder.Trace());
+      const RunSummary s = SummarizeRun(recorder.Trace(), settings);
       summary = SummaryJson(s);
       table = SummaryTable(s);
     }
@@ -319,7 +329,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("field_table", &Fields,
         "Every field as (field name, record name, unit, caption, default text, editable in the window).");
   m.def("run", &Run, py::arg("texts"), py::arg("robust") = true, py::arg("interruptible") = false,
-        py::arg("continuation") = true, py::arg("identical") = true,
+        py::arg("continuation") = true, py::arg("identical") = true, py::arg("air") = py::dict(),
         "Run the calculation on field texts by field name; the result file goes to the text of Edit250.");
   m.def("read_result_file", &ReadResult, py::arg("path"));
   m.def("read_data_file", &ReadData, py::arg("path"));

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "air/AirModel.h"
 #include "engine/StepLocation.h"
 #include "files/ResultFile.h"
 #include "files/StagedFile.h"
@@ -283,11 +284,30 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
     }
     return report;
   };
+  // A balanced zone leaves its gas in the parameters; every march from the
+  // entrance starts from the given gas.
+  calc.Balance = {};
+  if (options.ZoneBalance) {
+    const RunParameters& p = calc.Setup.Params;
+    calc.Balance.On = true;
+    for (int k = 1; k <= calc.Setup.ZoneCount; ++k) {
+      calc.Balance.MakeUp1[k] = p.PartialPressure1[k];
+      calc.Balance.MakeUp2[k] = p.PartialPressure2[k];
+      const std::optional<double>& flow = options.ZoneBalance->ExhaustFlow[k];
+      if (flow && *flow > 0 && options.ZoneBalance->WebWidth > 0 && p.WebSpeed > 0)
+        calc.Balance.ExhaustPerArea[k] = ExhaustPerArea(*flow, p.WebSpeed, options.ZoneBalance->WebWidth);
+    }
+  }
   int marching = 0;  // the zone being marched
   std::size_t counted = 0;  // entries of calc.Rescued counted in report.Takeover
   try {
     for (bool again = true; again;) {
       again = false;
+      if (calc.Balance.On)
+        for (int k = 1; k <= calc.Setup.ZoneCount; ++k) {
+          calc.Setup.Params.PartialPressure1[k] = calc.Balance.MakeUp1[k];
+          calc.Setup.Params.PartialPressure2[k] = calc.Balance.MakeUp2[k];
+        }
       InitializeFilmState(calc);
       setBusy(true);
       for (int k = 1; k <= calc.Setup.ZoneCount && !again; ++k) {
@@ -300,7 +320,7 @@ RunReport StartRun(const FieldTexts& fields, RunHost& host, Calculation& calc, c
         }
         marching = k;
         explaining.Hold(calc.Robust && !calc.OffPathFromStart);
-        MarchZone(calc, calc.CurrentZone);
+        MarchZoneBalanced(calc, calc.CurrentZone);
         ZoneMarched(calc, k, options, false);
         marching = 0;
         const bool failed = !calc.TransferOk || !calc.ConvergenceOk;

@@ -2,7 +2,9 @@
 // The calculation run: what the OK button does, from reading the fields to
 // the finish dialog.
 
+#include <array>
 #include <functional>
+#include <optional>
 
 #include "engine/MiscCalc.h"
 #include "fields/FieldTable.h"
@@ -43,6 +45,14 @@ struct RunOptions {
   std::function<void(const Calculation& calc, int zone, int lastRow, bool complete)> ZoneMarched;
   // Called with the finished run's report just before the finish dialog.
   std::function<void(const RunReport& report)> Finishing;
+  // Zones whose gas carries what the coating gave off: each zone's exhaust,
+  // m^3/h at its gas temperature for a web WebWidth m wide (1-based; zones
+  // without a flow keep their given gas).  None: every zone's given gas.
+  struct ZoneBalanceFlows {
+    std::array<std::optional<double>, MaxZones + 1> ExhaustFlow{};
+    double WebWidth = 0;
+  };
+  std::optional<ZoneBalanceFlows> ZoneBalance;
 };
 
 struct RunReport {

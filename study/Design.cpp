@@ -1,3 +1,4 @@
+#include "study/DesignEnergy.h"
 #include "study/Design.h"
 
 #include <algorithm>
@@ -120,10 +121,16 @@ std::string DesignBinding(const DesignProblem& p, const RowResult& r) {
                   skin->Zone, ReadableNumber(skin->MinSkinMargin->Value).c_str());
     consider(skin->MinSkinMargin->Value * 10.0, buf);
   }
+  if (t.MaxLflShare && v.LflShare && v.LflZone) {
+    std::snprintf(buf, sizeof buf, "the exhaust of zone %d: %s %% of the LFL (at most %s %%)", v.LflZone,
+                  ReadableNumber(*v.LflShare + *t.MaxLflShare).c_str(), ReadableNumber(*t.MaxLflShare).c_str());
+    consider(-*v.LflShare / std::max(*t.MaxLflShare, 1e-9), buf);
+  }
   if (p.MaxHeat) {
-    std::snprintf(buf, sizeof buf, "the energy: %s kJ/m2 from the gas of the %s kJ/m2 allowed",
-                  ReadableNumber(s.Run.TotalHeat).c_str(), ReadableNumber(*p.MaxHeat).c_str());
-    consider((*p.MaxHeat - s.Run.TotalHeat) / std::max(*p.MaxHeat, 1e-9), buf);
+    const double energy = DesignEnergy(p, r);
+    std::snprintf(buf, sizeof buf, "the energy: %s kJ/m2 of the %s kJ/m2 allowed", ReadableNumber(energy).c_str(),
+                  ReadableNumber(*p.MaxHeat).c_str());
+    consider((*p.MaxHeat - energy) / std::max(*p.MaxHeat, 1e-9), buf);
   }
   // Fields held at a bound bind too.
   std::string bounds;
@@ -322,6 +329,8 @@ std::string DesignReport(const DesignProblem& p, const DesignResult& r) {
   }
   s += "\n  total: " + ReadableNumber(r.TotalHeat) + " kJ/m2";
   if (r.HeatPerKg) s += ", " + ReadableNumber(*r.HeatPerKg) + " kJ/kg evaporated";
+  s += "\n  with the air: " + ReadableNumber(DesignEnergy(p, r.BestRow)) +
+       " kJ/m2 (the heat into the web where the gas gives it, and the make-up air's heat)";
   s += std::string("\nLocal check: ") + (r.LocallyOptimal ? "passed" : "FAILED");
   for (const std::string& line : r.LocalCheck) s += "\n  " + line;
   s += "\nCOBYLA: " + r.Stop + "; " + std::to_string(r.Evaluations.size()) + " runs in all\n";

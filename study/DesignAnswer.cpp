@@ -5,6 +5,7 @@
 
 #include "engine/MiscCalc.h"
 #include "run/StartRun.h"
+#include "study/DesignEnergy.h"
 #include "study/BoundarySearch.h"
 #include "study/StudyTable.h"
 
@@ -58,9 +59,9 @@ std::vector<ZoneGas> GasSchedule(const DesignProblem& p, const DesignResult& r, 
 bool DesignFeasible(const DesignProblem& p, const RowResult& r, std::string* why) {
   // The targets first: a run that did not finish has no heat to compare.
   if (!MeetsTargets(r, p.Goal, why)) return false;
-  if (p.MaxHeat && !(r.Details.Run.TotalHeat <= *p.MaxHeat)) {
+  if (p.MaxHeat && !(DesignEnergy(p, r) <= *p.MaxHeat)) {
     if (why)
-      *why = "heat " + ReadableNumber(r.Details.Run.TotalHeat) + " kJ/m2 > " + ReadableNumber(*p.MaxHeat) + " kJ/m2";
+      *why = "energy " + ReadableNumber(DesignEnergy(p, r)) + " kJ/m2 > " + ReadableNumber(*p.MaxHeat) + " kJ/m2";
     return false;
   }
   if (!p.NonDecreasing) return true;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "study/DesignEnergy.h"
 #include "study/DesignAnswer.h"
 #include "study/StudyTable.h"
 
@@ -21,7 +22,7 @@ const RowResult* Fastest(const DesignProblem& p, const std::vector<RowResult>& r
   for (const RowResult& r : runs) {
     if (!DesignFeasible(p, r)) continue;
     if (!best || Speed(r) > Speed(*best) ||
-        (Speed(r) == Speed(*best) && r.Details.Run.TotalHeat < best->Details.Run.TotalHeat))
+        (Speed(r) == Speed(*best) && DesignEnergy(p, r) < DesignEnergy(p, *best)))
       best = &r;
   }
   return best;
@@ -52,12 +53,12 @@ DesignFrontResult DesignFront(const StudyDefinition& base, const DesignProblem& 
   if (!f.Unconstrained.Found || f.Cancelled) return f;
 
   // The ends: the cheapest run that dried, and the unconstrained design.
-  const double high = f.Unconstrained.TotalHeat;
+  const double high = DesignEnergy(problem, f.Unconstrained.BestRow);
   double low = high;
   std::vector<std::string> start = f.Unconstrained.BestRow.Row.Values;
   for (const RowResult& r : all)
-    if (DesignFeasible(problem, r) && r.Details.Run.TotalHeat < low) {
-      low = r.Details.Run.TotalHeat;
+    if (DesignFeasible(problem, r) && DesignEnergy(problem, r) < low) {
+      low = DesignEnergy(problem, r);
       start = r.Row.Values;
     }
 
@@ -84,7 +85,7 @@ DesignFrontResult DesignFront(const StudyDefinition& base, const DesignProblem& 
       p.Row = *r;
       // Below the top the cap binds by construction: name what else does.
       p.Binding = DesignBinding(problem, *r);
-      p.Heat = r->Details.Run.TotalHeat;
+      p.Heat = DesignEnergy(problem, *r);
       if (r->Details.Run.Evaporated > 0) p.HeatPerKg = p.Heat / (r->Details.Run.Evaporated / 1000);
     }
     f.Points.push_back(p);

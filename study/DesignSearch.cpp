@@ -73,6 +73,7 @@ double Scaled(const Constraint& c, const RowResult& r) {
     case 3: return *v.BoilingMargin / 760.0;
     case 4: return *v.Skinning * 10.0;
     case 5: return c.S->runs.OrderViolation(r.Row.Values) / 40.0;
+    case 7: return *v.LflShare / std::max(*t.MaxLflShare, 1e-9);
     default: return c.S->runs.HeatOver(r) / std::max(*c.S->problem.MaxHeat, 1e-9);
   }
 }
@@ -97,6 +98,7 @@ void RunStart(Start& s, std::vector<double> u0, int maxEvaluations, double tol, 
   if (t.NoSkinning) constraints.push_back({&s, 4});
   if (s.problem.NonDecreasing) constraints.push_back({&s, 5});
   if (s.problem.MaxHeat) constraints.push_back({&s, 6});
+  if (t.MaxLflShare) constraints.push_back({&s, 7});
   for (Constraint& c : constraints) o.add_inequality_constraint(ConstraintValue, &c, 1e-9);
   double f = 0;
   try {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "study/DesignEnergy.h"
 #include "study/Design.h"
 #include "study/DesignAnswer.h"
 #include "study/StudyTable.h"
@@ -51,7 +52,7 @@ class Runs {
   bool Feasible(const RowResult& r) const { return DesignFeasible(problem_, r); }
   // The heat from the gas beyond the cap, kJ/m^2 (finished runs only).
   double HeatOver(const RowResult& r) const {
-    return problem_.MaxHeat ? r.Details.Run.TotalHeat - *problem_.MaxHeat : -1;
+    return problem_.MaxHeat ? DesignEnergy(problem_, r) - *problem_.MaxHeat : -1;
   }
   // The largest fall of the gas temperature from one zone to the next, K.
   double OrderViolation(const std::vector<std::string>& values) const {

@@ -86,7 +86,7 @@ double ObjectiveFn(const std::vector<double>& x, std::vector<double>&, void* dat
 // One constraint per target: its violation, scaled to the target's size.
 struct Constraint {
   Problem* P;
-  int Which;  // 0 residual, 1 film temperature, 2 boiling, 3 boiling margin, 4 skinning
+  int Which;  // 0 residual, 1 film temperature, 2 boiling, 3 boiling margin, 4 skinning, 5 LFL share
 };
 
 double ConstraintFn(const std::vector<double>& x, std::vector<double>&, void* data) {
@@ -98,6 +98,7 @@ double ConstraintFn(const std::vector<double>& x, std::vector<double>&, void* da
     case 1: return *v.FilmTemperature;
     case 2: return *v.Boiling;
     case 3: return *v.BoilingMargin;
+    case 5: return *v.LflShare;
     default: return *v.Skinning;
   }
 }
@@ -155,6 +156,7 @@ OptimizationResult Optimize(const StudyDefinition& base, const Optimization& opt
   if (opt.Goal.NoBoiling) constraints.push_back({&p, 2});
   if (opt.Goal.MinBoilingMargin) constraints.push_back({&p, 3});
   if (opt.Goal.NoSkinning) constraints.push_back({&p, 4});
+  if (opt.Goal.MaxLflShare) constraints.push_back({&p, 5});
   for (Constraint& c : constraints) o.add_inequality_constraint(ConstraintFn, &c, 1e-9);
   double f = 0;
   try {

@@ -41,6 +41,17 @@ TargetViolations Violations(const RowResult& row, const Targets& t, double faile
     v.Skinning = !ran ? failedBy : skins ? std::max(worst.value_or(0.0), 1e-9) : std::min(worst.value_or(-1.0), -1e-12);
   }
   if (t.MaxFilmTemperature) v.FilmTemperature = ran && temp ? *temp - *t.MaxFilmTemperature : failedBy;
+  if (t.MaxLflShare) {
+    v.LflShare = ran ? -*t.MaxLflShare : failedBy;
+    if (ran) {
+      const std::vector<ZoneAir> zones = ZonesAirUnder(row.Details, t.Air, t.WebWidth);
+      for (size_t i = 0; i < zones.size(); ++i)
+        if (zones[i].ExhaustLflPercent && *zones[i].ExhaustLflPercent - *t.MaxLflShare > *v.LflShare) {
+          v.LflShare = *zones[i].ExhaustLflPercent - *t.MaxLflShare;
+          v.LflZone = row.Details.Zones[i].Zone;
+        }
+    }
+  }
   // Boiling as the run summary warns of it; the margin says by how much.
   if (t.NoBoiling)
     v.Boiling = ran && margin && boiling ? (*boiling == 0 ? std::min(-*margin, 0.0) : std::max(-*margin, 1.0))
@@ -80,6 +91,9 @@ bool MeetsTargets(const RowResult& row, const Targets& t, std::string* why) {
     return say("boiling margin " + ReadableNumber(*t.MinBoilingMargin - *v.BoilingMargin) + " mmHg < " +
                ShortestNumber(*t.MinBoilingMargin) + " mmHg");
   if (v.Skinning && *v.Skinning > 0) return say("the surface skins (skinning warning)");
+  if (v.LflShare && *v.LflShare > 0)
+    return say("zone " + std::to_string(v.LflZone) + "'s exhaust at " + ReadableNumber(*v.LflShare + *t.MaxLflShare) +
+               " % of the LFL > " + ShortestNumber(*t.MaxLflShare) + " %");
   if (why) why->clear();
   return true;
 }

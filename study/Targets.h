@@ -19,6 +19,13 @@ struct Targets {
   // smallest stays at or above this, mmHg.
   std::optional<double> MinBoilingMargin;
   bool NoSkinning = false;                   // no skinning warning
+  // Every zone with an exhaust flow in Air keeps its exhaust at or below
+  // this share of the solvents' LFL, % (the same as capping each zone's
+  // exhaust: the flow needed at this share stays within it).  The flows are
+  // for a web WebWidth m wide.
+  std::optional<double> MaxLflShare;
+  AirSettings Air;
+  std::optional<double> WebWidth;
 };
 
 // " %", " g/m2" or " ppm": a residual target's unit after its number.
@@ -32,6 +39,8 @@ bool MeetsTargets(const RowResult& row, const Targets& targets, std::string* why
 // the target's unit).  A run that did not finish misses each by `failedBy`.
 struct TargetViolations {
   std::optional<double> Residual, FilmTemperature, Boiling, BoilingMargin, Skinning;
+  std::optional<double> LflShare;  // % of the LFL above the share, at the worst zone
+  int LflZone = 0;                 // that zone
 };
 TargetViolations Violations(const RowResult& row, const Targets& targets, double failedBy);
 

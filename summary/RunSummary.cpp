@@ -54,7 +54,7 @@ RunSummary SummarizeRun(const RunTrace& trace, const SummarySettings& settings) 
     s.MinBoilingMargin = {760.0 - BubblePressure(p, first.FilmTemp, first.Base1, first.Base2),
                           {k, first.Position, first.Time}};
 
-    double fromGas = 0, latent = 0, sensible = 0;
+    double fromGas = 0, heatIn = 0, latent = 0, sensible = 0;
     for (size_t i = 0; i < z.Points.size(); ++i) {
       const TracePoint& b = z.Points[i];
       const Where at{k, b.Position, b.Time};
@@ -74,6 +74,7 @@ RunSummary SummarizeRun(const RunTrace& trace, const SummarySettings& settings) 
       // temperature); every fifth step: the trapezoid rule.
       const double Tgas = trace.Stride == 1 ? a.FilmTemp : 0.5 * (a.FilmTemp + b.FilmTemp);
       fromGas += h * (Tout - Tgas) * dt;
+      heatIn += std::max(0.0, h * (Tout - Tgas) * dt);
       const CoatingMasses ma = MassesAt(p, a), mb = MassesAt(p, b);
       latent += p.HeatOfVaporization1 * (ma.Solvent1 - mb.Solvent1) + p.HeatOfVaporization2 * (ma.Solvent2 - mb.Solvent2);
       // The march's heat capacity of the end-of-step coating plus the base.
@@ -94,6 +95,7 @@ RunSummary SummarizeRun(const RunTrace& trace, const SummarySettings& settings) 
     s.Heat.Latent = latent * kKjPerSquareMetre;
     s.Heat.Sensible = sensible * kKjPerSquareMetre;
     s.Heat.Residual = s.Heat.FromGas - s.Heat.Latent - s.Heat.Sensible;
+    s.Heat.In = heatIn * kKjPerSquareMetre;
     const double evaporated = s.Evaporated1 + s.Evaporated2;  // g/m^2
     if (evaporated > 0) s.Heat.SpecificEnergy = s.Heat.FromGas / (evaporated / 1000.0);
     if (settings.WebWidth) s.Heat.Power = s.Heat.FromGas * areaRate;
@@ -125,6 +127,7 @@ RunSummary SummarizeRun(const RunTrace& trace, const SummarySettings& settings) 
       r.StopPosition = trace.Zones.back().Points.back().Position;
   }
   out.Warnings = FindWarnings(trace, out);
+  SummarizeAir(trace, out);
   return out;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "air/AirModel.h"
 #include "summary/CoatingQuantities.h"
 #include "summary/RunTrace.h"
 
@@ -35,6 +36,8 @@ struct SummarySettings {
   std::optional<double> ResidualTarget;
   ResidualUnit ResidualTargetUnit = ResidualUnit::PercentOfInitial;
   std::optional<double> MaxFilmTemperature;  // degC, a substrate limit
+  // The dryer's air: room temperature, exhaust flows, LFLs and their share.
+  AirSettings Air;
 };
 
 struct Where {
@@ -56,6 +59,9 @@ struct ZoneHeat {
   double Latent = 0;    // carried off by the solvent evaporated in the zone
   double Sensible = 0;  // stored in coating and base
   double Residual = 0;
+  // What the gas gives the web, counted only where the gas is hotter than
+  // the film (a cooler gas takes heat back, which no burner is credited).
+  double In = 0;
   std::optional<double> SpecificEnergy;  // kJ per kg of solvent evaporated
   std::optional<double> Power;           // kW, with a web width
 };
@@ -81,6 +87,8 @@ struct ZoneSummary {
   // skinning share of it left), at its smallest; none when the zone never
   // holds that much solvent.  Negative where the skinning warning fires.
   std::optional<ValueAt> MinSkinMargin;
+  ZoneAir Air;  // the zone's exhaust and the heat of its make-up air
+  ZoneAirInput AirIn;  // what the air was computed from
 };
 
 struct RunTotals {
@@ -94,6 +102,9 @@ struct RunTotals {
   double TotalHeat = 0;      // kJ/m^2 from the gas
   double TotalLatent = 0, TotalSensible = 0, TotalResidual = 0;
   std::optional<double> TotalPower;  // kW
+  // The zones' energies (heat into the web plus the make-up air's heat),
+  // kJ/m^2; none where a zone's exhaust has no flow.
+  std::optional<double> TotalEnergy;
   double TotalTime = 0;      // s
   double Evaporated = 0;     // g/m^2
   std::optional<bool> TargetMet;
@@ -101,7 +112,7 @@ struct RunTotals {
   SlowSteps Slow;  // where a slow run's time went
 };
 
-enum class WarningKind { Boiling, AboveBoilingPoint, Skinning, Uptake, ResidualTarget, FilmTemperatureLimit };
+enum class WarningKind { Boiling, AboveBoilingPoint, Skinning, Uptake, ResidualTarget, FilmTemperatureLimit, ExhaustLfl };
 
 // "boiling", "above_boiling_point", ...: the names of the JSON interface.
 const char* WarningKindName(WarningKind kind);
@@ -125,8 +136,14 @@ struct RunSummary {
   RunTotals Run;
   std::vector<Warning> Warnings;  // in zone order, then by kind
   SummarySettings Settings;
+  AirRun AirConstants;  // the run's web speed and molecular weights, the settings' width
 };
 
 RunSummary SummarizeRun(const RunTrace& trace, const SummarySettings& settings = {});
+
+// The air of a summarised run under other air settings and web width: each
+// zone's, and the run's energy (kJ/m^2; none where a zone has none).
+std::vector<ZoneAir> ZonesAirUnder(const RunSummary& s, const AirSettings& air, std::optional<double> webWidth);
+std::optional<double> RunEnergyUnder(const RunSummary& s, const AirSettings& air, std::optional<double> webWidth);
 
 }  // namespace kelvane

@@ -26,6 +26,11 @@ void TraceRecorder::Zone(const Calculation& calc, int zone, int lastRow, bool co
   ZoneTrace z;
   z.Zone = zone;
   z.Complete = complete;
+  trace_.Params.PartialPressure1[zone] = p.PartialPressure1[zone];
+  trace_.Params.PartialPressure2[zone] = p.PartialPressure2[zone];
+  const bool balanced = calc.Balance.On && calc.Balance.ExhaustPerArea[zone] > 0;
+  z.MakeUp1 = balanced ? calc.Balance.MakeUp1[zone] : p.PartialPressure1[zone];
+  z.MakeUp2 = balanced ? calc.Balance.MakeUp2[zone] : p.PartialPressure2[zone];
   lastRow = std::clamp(lastRow, 0, s.RowCapacity - 1);
   z.Points.reserve(static_cast<size_t>(lastRow) + 1);
   for (int j = 0; j <= lastRow; ++j) {
@@ -128,6 +133,8 @@ bool TraceFromResultFile(const ResultFileData& data, RunTrace& trace, std::strin
     ZoneTrace z;
     z.Zone = r.Zone;
     z.Complete = true;
+    z.MakeUp1 = p.PartialPressure1[r.Zone];
+    z.MakeUp2 = p.PartialPressure2[r.Zone];
     for (size_t i = 0; i < r.Rows.size(); ++i) {
       const ResultRow& row = r.Rows[i];
       TracePoint t;

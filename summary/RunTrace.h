@@ -34,6 +34,10 @@ struct ZoneTrace {
   int Zone = 0;
   std::vector<TracePoint> Points;  // entrance first
   bool Complete = false;           // the zone was marched to its end
+  // The make-up air's partial pressures, mmHg: the zone's given gas.  The
+  // parameters hold the gas the zone was marched in, which differs where the
+  // zone's gas carries what the coating gave off.
+  double MakeUp1 = 0, MakeUp2 = 0;
 };
 
 enum class RunEndKind {

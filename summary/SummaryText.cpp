@@ -98,6 +98,7 @@ std::string SummaryJson(const RunSummary& s) {
   j += "    \"heat_balance_residual_kj_per_m2\": " + Num(r.TotalResidual) + ",\n";
   j += "    \"power_kw\": " + Num(r.TotalPower) + ",\n";
   j += "    \"total_time_s\": " + Num(r.TotalTime) + ",\n";
+  j += "    \"total_energy_kj_per_m2\": " + Num(r.TotalEnergy) + ",\n";
   j += "    \"residual_target_met\": " + (r.TargetMet ? std::string(*r.TargetMet ? "true" : "false") : "null") + ",\n";
   j += "    \"residual_target_first_met\": " + At(r.TargetFirstMet) + ",\n";
   j += "    \"slow_steps\": " + SlowJson(r.Slow) + "\n  },\n";
@@ -131,6 +132,12 @@ std::string SummaryJson(const RunSummary& s) {
     j += ", \"power_kw\": " + Num(z.Heat.Power);
     j += ", \"min_boiling_margin_mmhg\": " + Num(z.MinBoilingMargin.Value);
     j += ", \"min_boiling_margin_at\": " + At(z.MinBoilingMargin.At);
+    j += ", \"solvent_given_off_g_per_s_per_m\": " + Num(z.Air.GivenOffPerWidth);
+    j += ", \"solvent_given_off_kg_per_h\": " + Num(z.Air.GivenOffKgPerHour);
+    j += ", \"exhaust_needed_m3_per_h\": " + Num(z.Air.ExhaustNeeded);
+    j += ", \"exhaust_lfl_percent\": " + Num(z.Air.ExhaustLflPercent);
+    j += ", \"air_heat_kw\": " + Num(z.Air.AirHeatKw);
+    j += ", \"energy_kj_per_m2\": " + Num(z.Air.EnergyPerArea);
     j += "}";
   }
   j += s.Zones.empty() ? "],\n" : "\n  ],\n";
@@ -161,6 +168,14 @@ std::string SummaryJson(const RunSummary& s) {
   j += ", \"residual_target\": " + Num(t.ResidualTarget);
   j += ", \"residual_target_unit\": " + Str(UnitKey(t.ResidualTargetUnit));
   j += ", \"max_film_temperature_c\": " + Num(t.MaxFilmTemperature);
+  const AirSettings& a = t.Air;
+  j += ", \"room_temperature_c\": " + Num(a.RoomTemperature);
+  j += ", \"lfl_percent\": [" + Num(a.Lfl1) + ", " + Num(a.Lfl2) + "]";
+  j += ", \"lfl_share_percent\": " + Num(a.LflShare);
+  j += ", \"exhaust_m3_per_h\": {";
+  for (int k = 1, n = 0; k <= AirMaxZones; ++k)
+    if (a.ExhaustFlow[k]) j += (n++ ? ", \"" : "\"") + std::to_string(k) + "\": " + Num(*a.ExhaustFlow[k]);
+  j += "}, \"zone_balance\": " + std::string(a.ZoneBalance ? "true" : "false");
   j += "}\n}\n";
   return j;
 }
@@ -172,7 +187,8 @@ std::string SummaryCsv(const RunSummary& s) {
       "exit_solvent_remaining_percent,remaining1_g_per_m2,remaining2_g_per_m2,evaporated1_g_per_m2,"
       "evaporated2_g_per_m2,exit_thickness_um,heat_from_gas_kj_per_m2,latent_heat_kj_per_m2,"
       "sensible_heat_kj_per_m2,heat_balance_residual_kj_per_m2,specific_energy_kj_per_kg,power_kw,"
-      "min_boiling_margin_mmhg\r\n";
+      "min_boiling_margin_mmhg,solvent_given_off_g_per_s_per_m,solvent_given_off_kg_per_h,exhaust_needed_m3_per_h,"
+      "exhaust_lfl_percent,air_heat_kw,energy_kj_per_m2\r\n";
   auto num = [](double v) { return std::isfinite(v) ? Format("%.10g", v) : std::string(); };
   auto opt = [&](const std::optional<double>& v) { return v ? num(*v) : std::string(); };
   for (const ZoneSummary& z : s.Zones) {
@@ -182,7 +198,9 @@ std::string SummaryCsv(const RunSummary& s) {
          "," + num(z.Remaining1) + "," + num(z.Remaining2) + "," + num(z.Evaporated1) + "," + num(z.Evaporated2) +
          "," + num(z.ExitThickness) + "," + num(z.Heat.FromGas) + "," + num(z.Heat.Latent) + "," +
          num(z.Heat.Sensible) + "," + num(z.Heat.Residual) + "," + opt(z.Heat.SpecificEnergy) + "," +
-         opt(z.Heat.Power) + "," + num(z.MinBoilingMargin.Value) + "\r\n";
+         opt(z.Heat.Power) + "," + num(z.MinBoilingMargin.Value) + "," + num(z.Air.GivenOffPerWidth) + "," +
+         opt(z.Air.GivenOffKgPerHour) + "," + opt(z.Air.ExhaustNeeded) + "," + opt(z.Air.ExhaustLflPercent) + "," +
+         opt(z.Air.AirHeatKw) + "," + opt(z.Air.EnergyPerArea) + "\r\n";
   }
   const RunTotals& r = s.Run;
   double length = 0, margin = 760, maxT = -1e300, maxAt = 0;
@@ -196,6 +214,19 @@ std::string SummaryCsv(const RunSummary& s) {
     const ZoneSummary& l = s.Zones.back();
     double evap1 = 0, evap2 = 0;
     for (const ZoneSummary& z : s.Zones) evap1 += z.Evaporated1, evap2 += z.Evaporated2;
+    // The air's totals: sums over the zones, none where a zone has none.
+    double given = 0;
+    for (const ZoneSummary& z : s.Zones) given += z.Air.GivenOffPerWidth;
+    auto sum = [&](std::optional<double> ZoneAir::*field) -> std::optional<double> {
+      double total = 0;
+      for (const ZoneSummary& z : s.Zones) {
+        if (!(z.Air.*field)) return std::nullopt;
+        total += *(z.Air.*field);
+      }
+      return total;
+    };
+    const std::optional<double> givenKg = sum(&ZoneAir::GivenOffKgPerHour), needed = sum(&ZoneAir::ExhaustNeeded),
+                                airKw = sum(&ZoneAir::AirHeatKw);
     std::optional<double> energy;
     if (r.Evaporated > 0) energy = r.TotalHeat / (r.Evaporated / 1000.0);
     c += "total,," + num(length) + "," + num(r.TotalTime) + "," +
@@ -203,7 +234,8 @@ std::string SummaryCsv(const RunSummary& s) {
          num(r.ResidualPercent) + "," + num(l.Remaining1) + "," + num(l.Remaining2) + "," + num(evap1) + "," +
          num(evap2) + "," + num(l.ExitThickness) + "," + num(r.TotalHeat) + "," + num(r.TotalLatent) + "," +
          num(r.TotalSensible) + "," + num(r.TotalResidual) + "," + opt(energy) + "," + opt(r.TotalPower) + "," +
-         num(margin) + "\r\n";
+         num(margin) + "," + num(given) + "," + opt(givenKg) + "," + opt(needed) + ",," + opt(airKw) + "," +
+         opt(r.TotalEnergy) + "\r\n";
   }
   return c;
 }

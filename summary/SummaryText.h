@@ -15,6 +15,8 @@ std::string SummaryJson(const RunSummary& s);
 std::string SummaryCsv(const RunSummary& s);
 // The zone table and the warnings, for a terminal.
 std::string SummaryTable(const RunSummary& s);
+// The dryer's air per zone, for a terminal.
+std::string AirTable(const RunSummary& s);
 // "Finished: 6.6 % of the solvent left at the exit (no residual target set) · no warnings",
 // "Dry: 0.42 % of the solvent left at the exit, within the target of 1 % · 1 warning — see Results",
 // "Not dry: ... above the target of ...", "Stopped in zone 2 at 6.00 m with ...".

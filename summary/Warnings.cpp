@@ -38,6 +38,7 @@ const char* WarningKindName(WarningKind kind) {
     case WarningKind::Uptake: return "uptake";
     case WarningKind::ResidualTarget: return "residual_target";
     case WarningKind::FilmTemperatureLimit: return "film_temperature_limit";
+    case WarningKind::ExhaustLfl: return "exhaust_lfl";
   }
   return "";
 }
@@ -61,6 +62,9 @@ const char* WarningAdvice(WarningKind kind) {
              "boiling limits).";
     case WarningKind::FilmTemperatureLimit:
       return "Lower this zone's gas temperature or its heat-transfer coefficients.";
+    case WarningKind::ExhaustLfl:
+      return "Raise this zone's exhaust to at least the flow needed, or give off less solvent here: a cooler gas "
+             "in this zone, or a slower start spread over more zones.";
   }
   return "";
 }

@@ -11,4 +11,8 @@ namespace kelvane {
 // it first fired; fills the target's verdict in summary.Run.
 std::vector<Warning> FindWarnings(const RunTrace& trace, RunSummary& summary);
 
+// Each zone's air (ZoneSummary::Air), the run's total energy and the
+// exhaust's warnings, from the zones already summarised.
+void SummarizeAir(const RunTrace& trace, RunSummary& out);
+
 }  // namespace kelvane

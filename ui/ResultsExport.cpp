@@ -89,7 +89,8 @@ QString ResultsWindow::SuggestedPath(const QString& suffix) const {
   const QString folder = source_.isEmpty() ? DefaultFolder : info.absolutePath();
   const QString base = source_.isEmpty() ? QStringLiteral("results") : info.completeBaseName();
   QString name = base;
-  if (suffix != QLatin1String("csv") && pages_->currentIndex() >= FirstChartTab)
+  if (suffix != QLatin1String("csv") && pages_->currentIndex() >= FirstChartTab &&
+      pages_->currentIndex() < FirstChartTab + ChartCount)
     name += '-' + QString::fromLatin1(ChartTitles[pages_->currentIndex() - FirstChartTab]).toLower().replace(' ', '-');
   return QDir(folder).filePath(name + '.' + suffix);
 }

@@ -25,6 +25,7 @@
 #include "summary/RunTrace.h"
 #include "ui/ChartView.h"
 #include "ui/SummaryPage.h"
+#include "ui/AirPanel.h"
 #include "ui/SummarySettingsPanel.h"
 #include "ui/ResultsCharting.h"
 
@@ -133,6 +134,11 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(slider_, &QSlider::valueChanged, this, [this] { UpdateProfile(); });
     pages_->addTab(page, QString::fromLatin1(ChartTitles[c]));
   }
+  air_ = new AirPanel(this);
+  connect(air_, &AirPanel::Changed, this, [this] {
+    if (HasData()) Summarize();
+  });
+  pages_->addTab(air_, QStringLiteral("Air"));
   layout->addWidget(pages_, 1);
   readout_ = new QLabel(this);
   readout_->setObjectName(QStringLiteral("Readout"));
@@ -185,9 +191,16 @@ void ResultsWindow::Plot(const ResultFileData& data, const QString& source, cons
 // The summary of what is shown, with the Targets page's settings, and the
 // charts with its warnings.
 void ResultsWindow::Summarize() {
-  summary_ = trace_ ? SummarizeRun(*trace_, targets_->Settings()) : RunSummary{};
+  summary_ = trace_ ? SummarizeRun(*trace_, Settings()) : RunSummary{};
   summaryPage_->Show(summary_);
+  air_->Show(summary_);
   Rebuild();
+}
+
+SummarySettings ResultsWindow::Settings() const {
+  SummarySettings s = targets_->Settings();
+  s.Air = air_->Settings();
+  return s;
 }
 
 void ResultsWindow::MarkEarlier(const QString& why) {

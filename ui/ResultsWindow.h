@@ -30,6 +30,7 @@ class QTabWidget;
 
 namespace kelvane::ui {
 
+class AirPanel;
 class SummaryPage;
 class SummarySettingsPanel;
 
@@ -57,6 +58,10 @@ class ResultsWindow : public QWidget {
   SummaryPage* SummaryView() const { return summaryPage_; }
   // The targets and thresholds of the summary, on the page beside it.
   SummarySettingsPanel* Targets() const { return targets_; }
+  // The dryer's air, on the last page.
+  AirPanel* Air() const { return air_; }
+  // The Targets page's settings with the Air page's.
+  SummarySettings Settings() const;
   void ShowSummary();
   // Puts the cursor on the charts at a warning of the summary and the
   // profile at the nearest row; shows the chart of the warning.
@@ -150,6 +155,7 @@ class ResultsWindow : public QWidget {
   QCheckBox* logBox_ = nullptr;
   SummaryPage* summaryPage_ = nullptr;
   SummarySettingsPanel* targets_ = nullptr;
+  AirPanel* air_ = nullptr;
   std::optional<RunTrace> trace_;  // what the summary is formed from
 };
 

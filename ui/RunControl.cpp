@@ -52,6 +52,13 @@ void TForm1::BitBtn1Click() {
   if (robustOnce_) options.Robust = true;
   robustOnce_ = false;
   runRobust_ = options.Robust;
+  // Zones whose gas carries what the coating gave off, from the Air page.
+  if (const SummarySettings s = results_->Settings(); s.Air.ZoneBalance && s.Air.AnyFlow() && s.WebWidth) {
+    RunOptions::ZoneBalanceFlows flows;
+    for (int k = 1; k <= MaxZones; ++k) flows.ExhaustFlow[k] = s.Air.ExhaustFlow[k];
+    flows.WebWidth = *s.WebWidth;
+    options.ZoneBalance = flows;
+  }
   options.ZoneMarched = [this](const Calculation& c, int zone, int lastRow, bool complete) {
     recorder_.Zone(c, zone, lastRow, complete);
   };

@@ -88,7 +88,7 @@ QString TForm1::TakeRunNotes() {
 // it first.
 void TForm1::UpdateOutcome() {
   if (!lastTrace_) return ShowOutcome(QString());
-  const RunSummary summary = SummarizeRun(*lastTrace_, results_->Targets()->Settings());
+  const RunSummary summary = SummarizeRun(*lastTrace_, results_->Settings());
   const std::string lead = OutcomeLead(summary);
   ShowOutcome(QString::fromStdString((lead.empty() ? "" : lead + " \u00b7 ") + OutcomeLine(summary)));
 }

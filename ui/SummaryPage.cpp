@@ -56,6 +56,20 @@ const Column kHeatColumns[] = {
     {"Heat over\nthe web width\nkW", [](const ZoneSummary& z) { return z.Heat.Power ? FixedFigure(*z.Heat.Power, 2) : Dash(); }},
 };
 
+QString Optional(const std::optional<double>& v, int decimals) { return v ? FixedFigure(*v, decimals) : Dash(); }
+
+// The dryer's air per zone: kg/h, m³/h and kW need a web width, the % of
+// the LFL a flow given on the Air page.
+const Column kAirColumns[] = {
+    {"Zone", [](const ZoneSummary& z) { return QString::number(z.Zone); }},
+    {"Solvent\ngiven off\ng/(s·m)", [](const ZoneSummary& z) { return FixedFigure(z.Air.GivenOffPerWidth, 3); }},
+    {"Solvent\ngiven off\nkg/h", [](const ZoneSummary& z) { return Optional(z.Air.GivenOffKgPerHour, 2); }},
+    {"Exhaust\nneeded\nm³/h", [](const ZoneSummary& z) { return Optional(z.Air.ExhaustNeeded, 0); }},
+    {"Exhaust\nof the LFL\n%", [](const ZoneSummary& z) { return Optional(z.Air.ExhaustLflPercent, 1); }},
+    {"Make-up\nair's heat\nkW", [](const ZoneSummary& z) { return Optional(z.Air.AirHeatKw, 1); }},
+    {"Zone's\nenergy\nkJ/m²", [](const ZoneSummary& z) { return Optional(z.Air.EnergyPerArea, 1); }},
+};
+
 template <std::size_t N>
 QTableWidget* NewTable(QWidget* parent, const char* name, const Column (&columns)[N]) {
   auto* table = new QTableWidget(0, static_cast<int>(N), parent);
@@ -111,6 +125,9 @@ SummaryPage::SummaryPage(QWidget* parent) : QScrollArea(parent) {
   layout->addWidget(new QLabel(QStringLiteral("Heat taken up from the gas per m² of web:"), content));
   heat_ = NewTable(content, "HeatTable", kHeatColumns);
   layout->addWidget(heat_);
+  layout->addWidget(new QLabel(QStringLiteral("The dryer's air (settings on the Air page):"), content));
+  air_ = NewTable(content, "AirTable", kAirColumns);
+  layout->addWidget(air_);
 
   layout->addWidget(new QLabel(QStringLiteral("Warnings (click one to show it on the charts):"), content));
   warnings_ = new QListWidget(content);
@@ -132,6 +149,7 @@ void SummaryPage::Clear() {
   runLine_->clear();
   table_->setRowCount(0);
   heat_->setRowCount(0);
+  air_->setRowCount(0);
   warnings_->clear();
 }
 
@@ -163,6 +181,7 @@ void SummaryPage::Show(const RunSummary& s) {
 
   Fill(table_, s.Zones, kZoneColumns);
   Fill(heat_, s.Zones, kHeatColumns);
+  Fill(air_, s.Zones, kAirColumns);
   // The kW column only with a web width.
   heat_->setColumnHidden(static_cast<int>(std::size(kHeatColumns)) - 1, !r.TotalPower);
   for (int i = 0; i < static_cast<int>(s.Warnings.size()); ++i) {

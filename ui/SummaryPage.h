@@ -25,6 +25,7 @@ class SummaryPage : public QScrollArea {
   void Clear();
   QTableWidget* ZoneTable() const { return table_; }
   QTableWidget* HeatTable() const { return heat_; }
+  QTableWidget* AirTable() const { return air_; }
   QListWidget* WarningList() const { return warnings_; }
   QLabel* RunLine() const { return runLine_; }
 
@@ -41,6 +42,7 @@ class SummaryPage : public QScrollArea {
   QLabel* runLine_ = nullptr;
   QTableWidget* table_ = nullptr;
   QTableWidget* heat_ = nullptr;
+  QTableWidget* air_ = nullptr;
   QListWidget* warnings_ = nullptr;
 };
 

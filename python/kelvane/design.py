@@ -27,6 +27,9 @@ class Design:
     binding: str = ""
     costs: list = field(default_factory=list)
     total_heat_kj_per_m2: float = None
+    # The heat into the web where the gas gives it plus the make-up air's
+    # heat at the needed exhaust: the energy the front trades.
+    total_energy_kj_per_m2: float = None
     uniform_temperature: float = None
     uniform_speed: float = None
     locally_optimal: bool = False
@@ -59,7 +62,8 @@ def _count(name, value, low, high=2**31 - 1):
 def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, boiling_margin=None,
            no_skinning=False, max_film_temperature=None, span=40.0, lowest=20.0, highest=200.0,
            speed=(0.05, 5.0), over=None, non_decreasing=False, web_width=None, robust=True,
-           max_evaluations=120, front=None, identical=False):
+           max_evaluations=120, front=None, identical=False, max_lfl_share=None, exhaust=None, lfl=(1.1, 2.0),
+           lfl_share=25.0, room_temperature=20.0):
     """Design the dryer: maximise the web speed over every zone's gas
     temperature (within ``span`` K of its value in ``fields`` and within
     ``lowest``..``highest`` degC) and the fields of ``over`` (a mapping of
@@ -73,9 +77,16 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     single robust run).
 
     ``front=N`` (at least 2) also designs N points trading speed against the
-    heat from the gas, as ``kelvane-run design --front N``: each a design
-    with the heat per m2 capped, the caps spread from the cheapest run that
-    dried to the unconstrained design's heat.
+    energy (the heat into the web where the gas gives it plus the make-up
+    air's heat), as ``kelvane-run design --front N``: each a design with the
+    energy per m2 capped, the caps spread from the cheapest run that dried to
+    the unconstrained design's energy.
+
+    The dryer's air, as ``kelvane.run`` takes it: ``exhaust`` ({zone: m3/h
+    at the zone's gas temperature for the whole web}, with ``web_width``),
+    ``lfl``, ``lfl_share`` and ``room_temperature`` set the energy (at the
+    given flows, else at those needed at ``lfl_share``); ``max_lfl_share``
+    (%) is a target for every zone given a flow.
 
     Raises ValueError naming a zone whose gas temperature lies more than
     ``span`` K outside ``lowest``..``highest``: it would have no range to
@@ -98,7 +109,10 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
                      _number("max_film_temperature", max_film_temperature, True), _number("span", span),
                      _number("lowest", lowest), _number("highest", highest), _number("speed", lo),
                      _number("speed", hi), bounds, non_decreasing, _number("web_width", web_width, True), robust,
-                     _count("max_evaluations", max_evaluations, 1), 0 if front is None else _count("front", front, 0, 100), identical)
+                     _count("max_evaluations", max_evaluations, 1), 0 if front is None else _count("front", front, 0, 100), identical,
+                     None if max_lfl_share is None else _number("max_lfl_share", max_lfl_share),
+                     {"room_temperature": room_temperature, "lfl": tuple(lfl), "lfl_share": lfl_share,
+                      "exhaust": None if exhaust is None else dict(exhaust)})
 
     def frame(text):
         if text is None:
@@ -115,6 +129,7 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     return Design(found=d["found"], speed=number(d["speed"] or None),
                   schedule={k: float(v) for k, v in d["schedule"].items()}, binding=d["binding"],
                   costs=d["costs"], total_heat_kj_per_m2=d["total_heat_kj_per_m2"],
+                  total_energy_kj_per_m2=d["total_energy_kj_per_m2"],
                   uniform_temperature=number(d["uniform_temperature"]), uniform_speed=number(d["uniform_speed"]),
                   locally_optimal=d["locally_optimal"], local_check=list(d["local_check"]), report=d["report"],
                   table=table, front=frame(d["front"]))

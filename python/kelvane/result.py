@@ -193,7 +193,8 @@ def _summary(d):
     return summary, summary.get("warnings", []), d["summary_table"]
 
 
-def run(fields=None, robust=True, result_file=None):
+def run(fields=None, robust=True, result_file=None, *, web_width=None, room_temperature=20.0, exhaust=None,
+        lfl=(1.1, 2.0), lfl_share=25.0, zone_balance=False):
     """Run the calculation, as the window's OK button does.
 
     fields: None for the default texts, or a mapping of field names or record
@@ -207,6 +208,18 @@ def run(fields=None, robust=True, result_file=None):
     result_file: a path to write the result file to, byte for byte as the
       window and kelvane-run write it; None writes none.
 
+    The dryer's air, in the summary (solvent given off per zone, the exhaust
+    needed, its % of the LFL, the make-up air's heat, each zone's energy):
+    web_width: m, None for none (then no kg/h, m3/h or kW).
+    room_temperature: the make-up air's temperature before heating, degC.
+    exhaust: {zone: m3/h at the zone's gas temperature for the whole web}
+      (needs web_width).
+    lfl: the two solvents' lower flammable limits at 25 degC, % by volume.
+    lfl_share: the share of the LFL the exhaust may reach, %.
+    zone_balance: each zone with an exhaust has its gas carry what the
+      coating gave off there (its partial pressures follow from the zone's
+      balance; best with robust=True).
+
     Returns a Result.  A run that stops on a numerical failure returns its
     Result too (outcome "engine_failed" or "arithmetic_fault", the rows
     marched before the stop, the engine's message in messages, why in
@@ -219,10 +232,15 @@ def run(fields=None, robust=True, result_file=None):
     (KeyboardInterrupt; result_file keeps the zones finished, marked as
     cancelled).
     """
-    return _run(fields, robust, result_file)
+    if zone_balance not in (True, False):
+        raise TypeError(f"zone_balance must be True or False, not {zone_balance!r}")
+    air = {"web_width": web_width, "room_temperature": room_temperature, "lfl": tuple(lfl),
+           "lfl_share": lfl_share, "exhaust": None if exhaust is None else dict(exhaust),
+           "zone_balance": zone_balance}
+    return _run(fields, robust, result_file, air=air)
 
 
-def _run(fields, robust, result_file, continuation=True, identical=True):
+def _run(fields, robust, result_file, continuation=True, identical=True, air=None):
     """run(), with the choice of how a robust run solves its steps once it
     has left the plain path: the continuation solve (continuation=True), or
     the secant search with the full robust solve behind it (False; see
@@ -238,11 +256,11 @@ def _run(fields, robust, result_file, continuation=True, identical=True):
     interruptible = threading.current_thread() is threading.main_thread()
     if result_file is not None:
         texts["Edit250"] = os.fspath(result_file)
-        d = _core.run(texts, bool(robust), interruptible, bool(continuation), bool(identical))
+        d = _core.run(texts, bool(robust), interruptible, bool(continuation), bool(identical), air or {})
     else:
         with tempfile.TemporaryDirectory(prefix="kelvane-") as scratch:
             texts["Edit250"] = os.path.join(scratch, "result.txt")
-            d = _core.run(texts, bool(robust), interruptible, bool(continuation), bool(identical))
+            d = _core.run(texts, bool(robust), interruptible, bool(continuation), bool(identical), air or {})
     outcome, messages = d["outcome"], d["messages"]
     if outcome in ("refused", "general_error"):
         explanation, field = d["details"][-1] if d["details"] else ("", "")

@@ -24,6 +24,7 @@
 #include "ui/FastestSpeedDialog.h"
 #include "ui/F_Form.h"
 #include "ui/Kelvane_Main.h"
+#include "ui/AirPanel.h"
 #include "ui/ResultsWindow.h"
 #include "ui/SummarySettingsPanel.h"
 
@@ -209,6 +210,24 @@ int main(int argc, char* argv[]) {
   save(results, QStringLiteral("kelvane-results-legend.png"));
   save(&form, QStringLiteral("kelvane-outcome-worst-first.png"));
   form.RobustBox()->setChecked(false);
+
+  // The dryer's air: the default window at a web width of 1.5 m, its first
+  // zone exhausted at 8000 m3/h and its second at 300 m3/h.
+  form.ResetToDefaults();
+  results->Targets()->Field(kelvane::SummarySettingField::WebWidth)->setText(QStringLiteral("1.5"));
+  results->Targets()->Apply();
+  results->Air()->ExhaustField(1)->setText(QStringLiteral("8000"));
+  results->Air()->ExhaustField(2)->setText(QStringLiteral("300"));
+  results->Air()->Apply();
+  form.OkButton()->click();
+  results->findChild<QTabWidget*>(QStringLiteral("ChartPages"))->setCurrentWidget(results->Air());
+  save(results, QStringLiteral("kelvane-results-air.png"));
+  results->ShowSummary();
+  save(results, QStringLiteral("kelvane-results-air-summary.png"));
+  results->Targets()->Field(kelvane::SummarySettingField::WebWidth)->clear();
+  results->Targets()->Apply();
+  for (int zone = 1; zone <= 2; ++zone) results->Air()->ExhaustField(zone)->clear();
+  results->Air()->Apply();
 
   // The fastest line speed of the default window that leaves at most 7 % of
   // the solvent (the Targets page's target), with the robust surface solve.
