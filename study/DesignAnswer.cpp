@@ -6,6 +6,7 @@
 #include "engine/MiscCalc.h"
 #include "run/StartRun.h"
 #include "study/BoundarySearch.h"
+#include "study/DesignAccount.h"
 #include "study/StudyTable.h"
 
 namespace kelvane {
@@ -58,9 +59,20 @@ std::vector<ZoneGas> GasSchedule(const DesignProblem& p, const DesignResult& r, 
 bool DesignFeasible(const DesignProblem& p, const RowResult& r, std::string* why) {
   // The targets first: a run that did not finish has no heat to compare.
   if (!MeetsTargets(r, p.Goal, why)) return false;
-  if (p.MaxHeat && !(r.Details.Run.TotalHeat <= *p.MaxHeat)) {
-    if (why)
-      *why = "heat " + ReadableNumber(r.Details.Run.TotalHeat) + " kJ/m2 > " + ReadableNumber(*p.MaxHeat) + " kJ/m2";
+  // With an operating window the targets hold at its slowest speed too.
+  if (p.Slowest < 1) {
+    if (r.Slower.empty()) {
+      if (why) *why = "not run at the slower speeds of the operating window";
+      return false;
+    }
+    for (const RowResult& slow : r.Slower)
+      if (!MeetsTargets(slow, p.Goal, why)) {
+        if (why) *why += " at " + ReadableNumber(Number(slow.Row.Values.back())) + " m/s";
+        return false;
+      }
+  }
+  if (p.MaxHeat && !(DesignEnergy(r) <= *p.MaxHeat)) {
+    if (why) *why = "heat " + ReadableNumber(DesignEnergy(r)) + " kJ/m2 > " + ReadableNumber(*p.MaxHeat) + " kJ/m2";
     return false;
   }
   if (!p.NonDecreasing) return true;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "study/Design.h"
+#include "study/DesignAccount.h"
 #include "study/DesignAnswer.h"
 #include "study/StudyTable.h"
 
@@ -32,26 +33,49 @@ class Runs {
     options_.Jobs = 1;
   }
 
-  // Runs the texts of one point (the fields, then the speed).
+  // Runs the texts of one point (the fields, then the speed); with an
+  // operating window, a run that finished is made again at the slowest
+  // speed of the window.
   RowResult Run(const std::vector<std::string>& values) {
     std::vector<StudyRow> rows{{0, values}};
     RowResult r = RunStudy(study_, rows, options_, control_)[0];
+    AddWindow(r);
     Record(r);
     return r;
   }
+  // The slowest speed of the operating window for a finished run that has
+  // none yet; the film heats most where the web is slowest.
+  void AddWindow(RowResult& r) {
+    if (!(problem_.Slowest < 1) || r.Outcome != RowOutcome::Finished || !r.Slower.empty() || Cancelled()) return;
+    std::vector<std::string> slow = r.Row.Values;
+    slow.back() = Text(Number(slow.back()) * problem_.Slowest);
+    std::vector<StudyRow> rows{{0, slow}};
+    RowResult s = RunStudy(study_, rows, options_, control_)[0];
+    Push(s);
+    r.Slower.push_back(std::move(s));
+  }
   void Record(RowResult& r) {
+    Push(r);
+    Consider(r);
+  }
+  // A run counted among the runs made, never a design by itself.
+  void Push(RowResult& r) {
     std::lock_guard<std::mutex> lock(mutex_);
     r.Row.Number = evaluations_.size() + 1;
     evaluations_.push_back(r);
     if (r.Outcome == RowOutcome::Cancelled || r.Outcome == RowOutcome::NotRun) cancelled_ = true;
+  }
+  // A run already counted, now known with its window, as a design.
+  void Consider(const RowResult& r) {
     if (!Feasible(r)) return;
+    std::lock_guard<std::mutex> lock(mutex_);
     const double v = Number(r.Row.Values.back());
     if (!best_ || v > Number(best_->Row.Values.back())) best_ = r;
   }
   bool Feasible(const RowResult& r) const { return DesignFeasible(problem_, r); }
   // The heat from the gas beyond the cap, kJ/m^2 (finished runs only).
   double HeatOver(const RowResult& r) const {
-    return problem_.MaxHeat ? r.Details.Run.TotalHeat - *problem_.MaxHeat : -1;
+    return problem_.MaxHeat ? DesignEnergy(r) - *problem_.MaxHeat : -1;
   }
   // The largest fall of the gas temperature from one zone to the next, K.
   double OrderViolation(const std::vector<std::string>& values) const {
@@ -68,8 +92,19 @@ class Runs {
     return any ? worst : -1;
   }
   bool Cancelled() const { return cancelled_ || control_.Cancel.load(); }
-  std::vector<RowResult> Evaluations() const { return evaluations_; }
-  std::optional<RowResult> Best() const { return best_; }
+  std::vector<RowResult> Evaluations() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return evaluations_;
+  }
+  std::size_t Count() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return evaluations_.size();
+  }
+  std::optional<RowResult> Best() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return best_;
+  }
+  const DesignProblem& Problem() const { return problem_; }
   StudyControl& Control() { return control_; }
   const StudyDefinition& Study() const { return study_; }
   StudyOptions& Options() { return options_; }
@@ -79,11 +114,23 @@ class Runs {
   const DesignProblem& problem_;
   StudyOptions options_;
   StudyControl& control_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::vector<RowResult> evaluations_;
   std::optional<RowResult> best_;
   bool cancelled_ = false;
 };
+
+// How far a run misses the targets, each violation scaled to about one for
+// a clear miss, at its worst over the run and its slower companions: <= 0
+// met.  A run that did not finish misses by 1.
+double Miss(const Runs& runs, const RowResult& r);
+
+// The fastest speed within [lower, upper] m/s at which the fields' texts
+// meet the targets, by the boundary search to `tolerance` m/s; every run is
+// recorded, and the answer is given its operating window.  None when no
+// speed in the bounds meets them (or the search was cancelled).
+std::optional<RowResult> FastestAt(Runs& runs, const std::vector<std::string>& fields, double lower, double upper,
+                                   double tolerance);
 
 // One start of COBYLA, in variables scaled to [0, 1]: the fields, then the speed.
 struct Start {
