@@ -27,6 +27,7 @@
 #include "files/DataFile.h"
 #include "run/ReadRunParameters.h"
 #include "study/Design.h"
+#include "study/DesignAccount.h"
 #include "study/DesignFront.h"
 #include "study/StudyTable.h"
 #include "files/StagedFile.h"
@@ -215,6 +216,12 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
                      ReadableNumber(f.Heat).c_str(), f.Binding.c_str());
       else
         std::fprintf(stderr, "  at most %s kJ/m2: no run met the targets\n", ReadableNumber(f.Cap).c_str());
+    std::fprintf(stderr, "Non-dominated runs (no other run both faster and on less heat): %zu\n",
+                 fr.NonDominated.size());
+    for (const RowResult& n : fr.NonDominated)
+      std::fprintf(stderr, "  WebSpeed=%s m/s, %s kJ/m2\n",
+                   ReadableNumber(std::strtod(n.Row.Values.back().c_str(), nullptr)).c_str(),
+                   ReadableNumber(DesignEnergy(n)).c_str());
   }
   if (r.Cancelled) return InterruptedStatus(InterruptSignal() ? InterruptSignal() : SIGINT);
   if (!r.Found) return 4;

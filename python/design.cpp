@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "study/Design.h"
+#include "study/DesignAnswer.h"
 #include "study/DesignFront.h"
 #include "study/StudyTable.h"
 
@@ -31,7 +32,7 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
                     bool noSkinning, std::optional<double> maxFilmTemperature, double span, double lowest,
                     double highest, double speedLower, double speedUpper,
                     const std::vector<std::tuple<std::string, double, double>>& over, bool nonDecreasing,
-                    std::optional<double> webWidth, bool robust, int maxEvaluations, int front) {
+                    std::optional<double> webWidth, bool robust, int maxEvaluations, int front, double slowest) {
   if (front == 1 || front < 0) throw py::value_error("front must be at least 2 points, not " + std::to_string(front));
   StudyDefinition base;
   for (const auto& [component, text] : texts) base.Base.SetText(component, text);
@@ -48,6 +49,10 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   p.WebWidth = webWidth;
   p.MaxEvaluations = maxEvaluations;
   if (!(lowest < highest)) throw py::value_error("lowest must be below highest");
+  if (!(slowest > 0 && slowest <= 100))
+    throw py::value_error("slowest must lie above 0 and at most 100 (% of the speed), not " + ShortestNumber(slowest));
+  p.Slowest = slowest / 100;
+  p.HighestGas = highest;
   if (const std::string zone = UnsearchableZone(base.Base, span, lowest, highest); !zone.empty())
     throw py::value_error(zone);
   p.Fields = ZoneTemperatureFields(base.Base, span, lowest, highest);
@@ -98,6 +103,13 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   d["total_heat_kj_per_m2"] = r.TotalHeat;
   d["uniform_temperature"] = r.UniformFound ? py::cast(r.UniformTemperature) : py::none();
   d["uniform_speed"] = r.UniformFound ? py::cast(r.UniformSpeed) : py::none();
+  d["active"] = r.Active;
+  d["at_bounds"] = r.AtBounds;
+  d["set_by_bounds"] = r.SetByBounds;
+  d["slowest_speed"] = r.SlowestSpeed.empty() ? py::none() : py::cast(r.SlowestSpeed);
+  d["window_holds"] = r.WindowHolds;
+  d["window"] = r.Window;
+  d["headline"] = DesignHeadline(r);
   d["local_check"] = r.LocalCheck;
   d["locally_optimal"] = r.LocallyOptimal;
   d["report"] = DesignReport(p, r);
@@ -113,5 +125,5 @@ void AddDesignFunctions(py::module_& m) {
         py::arg("no_boiling"), py::arg("boiling_margin"), py::arg("no_skinning"), py::arg("max_film_temperature"),
         py::arg("span"), py::arg("lowest"), py::arg("highest"), py::arg("speed_lower"), py::arg("speed_upper"),
         py::arg("over"), py::arg("non_decreasing"), py::arg("web_width"), py::arg("robust"),
-        py::arg("max_evaluations"), py::arg("front") = 0);
+        py::arg("max_evaluations"), py::arg("front") = 0, py::arg("slowest") = 100.0);
 }

@@ -1,5 +1,6 @@
 #include "study/DesignAnswer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -96,11 +97,27 @@ bool DesignFeasible(const DesignProblem& p, const RowResult& r, std::string* why
 std::string DesignHeadline(const DesignResult& r) {
   if (r.Cancelled) return "Cancelled: no design";
   if (!r.Found) return "No schedule in the bounds meets the targets";
-  std::string s = "Fastest line speed: " + ReadableNumber(Number(r.Speed)) + " m/s";
+  const std::string speed = ReadableNumber(Number(r.Speed)) + " m/s";
+  // A bound, not the coating, sets the answer: no praise, the way on instead.
+  if (!r.SetByBounds.empty()) return "Fastest line speed within the bounds: " + speed + ", set by a bound: " + r.SetByBounds;
+  std::string s = "Fastest line speed: " + speed;
   if (r.UniformFound && Number(r.UniformSpeed) > 0) {
     const double gain = 100 * (Number(r.Speed) / Number(r.UniformSpeed) - 1);
     s += ", " + std::string(gain >= 0 ? "+" : "") + ReadableNumber(gain) + " % over the best uniform schedule";
   }
+  // The targets it rests on, each named once.
+  std::vector<std::string> names;
+  for (const std::string& a : r.Active) {
+    const char* name = a.rfind("the solvent left", 0) == 0       ? "the residual"
+                       : a.rfind("the film temperature", 0) == 0 ? "the film temperature"
+                       : a.rfind("the boiling margin", 0) == 0   ? "boiling"
+                       : a.rfind("skinning", 0) == 0             ? "skinning"
+                                                                 : "the energy cap";
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  for (std::size_t i = 0; i < names.size(); ++i)
+    s += (i == 0 ? "; held by " : i + 1 == names.size() ? " and " : ", ") + names[i];
+  if (!r.WindowHolds) s += "; the operating window FAILED";
   return s;
 }
 

@@ -1,8 +1,11 @@
 #include "study/DesignFront.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <stdexcept>
 
+#include "study/DesignAccount.h"
 #include "study/DesignAnswer.h"
 #include "study/StudyTable.h"
 
@@ -21,7 +24,7 @@ const RowResult* Fastest(const DesignProblem& p, const std::vector<RowResult>& r
   for (const RowResult& r : runs) {
     if (!DesignFeasible(p, r)) continue;
     if (!best || Speed(r) > Speed(*best) ||
-        (Speed(r) == Speed(*best) && r.Details.Run.TotalHeat < best->Details.Run.TotalHeat))
+        (Speed(r) == Speed(*best) && DesignEnergy(r) < DesignEnergy(*best)))
       best = &r;
   }
   return best;
@@ -56,8 +59,8 @@ DesignFrontResult DesignFront(const StudyDefinition& base, const DesignProblem& 
   double low = high;
   std::vector<std::string> start = f.Unconstrained.BestRow.Row.Values;
   for (const RowResult& r : all)
-    if (DesignFeasible(problem, r) && r.Details.Run.TotalHeat < low) {
-      low = r.Details.Run.TotalHeat;
+    if (DesignFeasible(problem, r) && DesignEnergy(r) < low) {
+      low = DesignEnergy(r);
       start = r.Row.Values;
     }
 
@@ -84,12 +87,32 @@ DesignFrontResult DesignFront(const StudyDefinition& base, const DesignProblem& 
       p.Row = *r;
       // Below the top the cap binds by construction: name what else does.
       p.Binding = DesignBinding(problem, *r);
-      p.Heat = r->Details.Run.TotalHeat;
+      p.Heat = DesignEnergy(*r);
       if (r->Details.Run.Evaporated > 0) p.HeatPerKg = p.Heat / (r->Details.Run.Evaporated / 1000);
     }
     f.Points.push_back(p);
   }
+  f.NonDominated = NonDominatedRuns(problem, all);
   return f;
+}
+
+std::vector<RowResult> NonDominatedRuns(const DesignProblem& problem, const std::vector<RowResult>& runs) {
+  // Fastest first, the cheaper of equal speeds first; a run joins the front
+  // when it takes less heat than every faster run already on it.
+  std::vector<const RowResult*> dried;
+  for (const RowResult& r : runs)
+    if (DesignFeasible(problem, r)) dried.push_back(&r);
+  std::stable_sort(dried.begin(), dried.end(), [](const RowResult* a, const RowResult* b) {
+    return Speed(*a) > Speed(*b) || (Speed(*a) == Speed(*b) && DesignEnergy(*a) < DesignEnergy(*b));
+  });
+  std::vector<RowResult> front;
+  double least = std::numeric_limits<double>::infinity();
+  for (const RowResult* r : dried)
+    if (DesignEnergy(*r) < least) {
+      least = DesignEnergy(*r);
+      front.push_back(*r);
+    }
+  return front;
 }
 
 std::string FrontCsv(const DesignProblem& problem, const DesignFrontResult& front) {

@@ -20,6 +20,9 @@ constexpr double SampleTolerance = 0.01;
 constexpr double NearMiss = 0.02;
 constexpr int Repairs = 3;
 constexpr double RepairBackOff = 0.95;
+// Where a slower web does not mend a miss: these shares of the way from the
+// design to the miss.
+constexpr double BackOff[] = {0.9, 0.7, 0.5};
 // The slope check: each field moved by this share of its span, the speed
 // searched from 1 % below the design's to 2 % above, to a thousandth of
 // it; a gain above CheckGain fails the check.
@@ -85,6 +88,20 @@ std::vector<RowResult> SampleBox(Runs& runs, const DesignProblem& p, int count) 
     for (int k = 0; k < count; ++k) s.push_back(k);
     std::shuffle(s.begin(), s.end(), random);
   }
+  // First the hottest schedule whose gas never exceeds the film's limit:
+  // its film cannot overheat however slow the web, so the residual alone
+  // (with boiling and skinning) limits it -- the basin a schedule relying on
+  // the web leaving a hot zone early cannot reach by small steps.
+  if (p.Goal.MaxFilmTemperature && !runs.Cancelled()) {
+    std::vector<std::string> fields;
+    const FieldTexts& base = runs.Study().Base;
+    for (const SearchedField& f : p.Fields)
+      fields.push_back(Text(std::clamp(IsGasTemperature(f) ? *p.Goal.MaxFilmTemperature
+                                                           : Number(base.Text(f.Field.Field->Component)),
+                                       f.Lower, f.Upper)));
+    const auto r = FastestAt(runs, fields, p.SpeedLower, p.SpeedUpper, SampleTolerance * (p.SpeedUpper - p.SpeedLower));
+    if (r && runs.Feasible(*r)) found.push_back(*r);
+  }
   for (int k = 0; k < count && !runs.Cancelled(); ++k) {
     std::vector<std::string> fields;
     for (std::size_t i = 0; i < n; ++i) {
@@ -131,8 +148,27 @@ void Repair(Runs& runs, const DesignProblem& p) {
     tried.push_back(u);
     ++done;
     const double s = Speed(r);
-    FastestAt(runs, {r.Row.Values.begin(), r.Row.Values.end() - 1}, std::max(p.SpeedLower, s * RepairBackOff), s,
-              s * 5e-4);
+    if (FastestAt(runs, {r.Row.Values.begin(), r.Row.Values.end() - 1}, std::max(p.SpeedLower, s * RepairBackOff), s,
+                  s * 5e-4))
+      continue;
+    // A miss a slower web does not mend (the film too hot): back off along
+    // the way from the design towards it instead, fields and speed together.
+    std::vector<StudyRow> rows;
+    for (double t : BackOff) {
+      std::vector<std::string> values;
+      for (std::size_t i = 0; i < r.Row.Values.size(); ++i) {
+        const double a = Number(best->Row.Values[i]), b = Number(r.Row.Values[i]);
+        values.push_back(Text(a + t * (b - a)));
+      }
+      rows.push_back({rows.size() + 1, values});
+    }
+    StudyOptions o = runs.Options();
+    o.Jobs = 0;
+    for (RowResult m : RunStudy(runs.Study(), rows, o, runs.Control())) {
+      runs.Push(m);
+      runs.AddWindow(m);
+      runs.Consider(m);
+    }
   }
 }
 

@@ -11,8 +11,14 @@ from .fields import as_fields
 @dataclass
 class Design:
     """A design: ``speed`` (m/s) and ``schedule`` (field name -> value) are
-    the fastest run found that met every target; ``binding`` names the
-    target with the least room left; ``costs`` gives the heat by zone;
+    the fastest run found that met every target; ``headline`` says it in a
+    line; ``binding`` names every target within 0.5 % of its limit (or the
+    one with the least room left) and every field at a bound; ``active`` and
+    ``at_bounds`` list them; ``set_by_bounds``, when not empty, says that a
+    bound rather than the coating sets the answer and what to widen;
+    ``slowest_speed`` is the slowest speed (m/s) at which the schedule still
+    meets every target, ``window_holds`` whether every target held down to
+    ``slowest`` % of the speed (``window`` lists the misses); ``costs`` gives the heat by zone;
     ``local_check`` the moves tried around the design; ``table`` every run
     made (a pandas DataFrame where pandas is installed, else the CSV text);
     ``front``, when asked for, the speed/energy front in the same form: one
@@ -23,6 +29,13 @@ class Design:
     speed: float = None
     schedule: dict = field(default_factory=dict)
     binding: str = ""
+    headline: str = ""
+    active: list = field(default_factory=list)
+    at_bounds: list = field(default_factory=list)
+    set_by_bounds: str = ""
+    slowest_speed: float = None
+    window_holds: bool = True
+    window: list = field(default_factory=list)
     costs: list = field(default_factory=list)
     total_heat_kj_per_m2: float = None
     uniform_temperature: float = None
@@ -37,7 +50,7 @@ class Design:
 def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, boiling_margin=None,
            no_skinning=False, max_film_temperature=None, span=40.0, lowest=20.0, highest=200.0,
            speed=(0.05, 5.0), over=None, non_decreasing=False, web_width=None, robust=True,
-           max_evaluations=120, front=None):
+           max_evaluations=120, front=None, slowest=100.0):
     """Design the dryer: maximise the web speed over every zone's gas
     temperature (within ``span`` K of its value in ``fields`` and within
     ``lowest``..``highest`` degC) and the fields of ``over`` (a mapping of
@@ -46,6 +59,10 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     ``boiling_margin`` (mmHg), ``no_skinning``, ``max_film_temperature``
     (degC), and with ``non_decreasing`` gas temperatures along the dryer.
     The runs use the robust surface solve unless ``robust=False``.
+
+    ``slowest=90`` asks for an operating window: every target holds at every
+    speed from 90 % of the design's speed up to it, as the line slows for a
+    splice or starts below speed (``kelvane-run design --slowest 90``).
 
     ``front=N`` (at least 2) also designs N points trading speed against the
     heat from the gas, as ``kelvane-run design --front N``: each a design
@@ -67,7 +84,7 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
                      None if max_film_temperature is None else float(max_film_temperature), float(span),
                      float(lowest), float(highest), float(lo), float(hi), bounds, non_decreasing,
                      None if web_width is None else float(web_width), robust, int(max_evaluations),
-                     0 if front is None else int(front))
+                     0 if front is None else int(front), float(slowest))
 
     def frame(text):
         if text is None:
@@ -83,6 +100,9 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     number = lambda t: None if t is None else float(t)  # noqa: E731
     return Design(found=d["found"], speed=number(d["speed"] or None),
                   schedule={k: float(v) for k, v in d["schedule"].items()}, binding=d["binding"],
+                  headline=d["headline"], active=list(d["active"]), at_bounds=list(d["at_bounds"]),
+                  set_by_bounds=d["set_by_bounds"], slowest_speed=number(d["slowest_speed"]),
+                  window_holds=d["window_holds"], window=list(d["window"]),
                   costs=d["costs"], total_heat_kj_per_m2=d["total_heat_kj_per_m2"],
                   uniform_temperature=number(d["uniform_temperature"]), uniform_speed=number(d["uniform_speed"]),
                   locally_optimal=d["locally_optimal"], local_check=list(d["local_check"]), report=d["report"],
