@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Kelvane: set up, build and start (no argument), run the tests (test), the
-# benchmarks (bench), build the Debian package (package), run the whole suite
+# benchmarks (bench), build the user guide as HTML into build/guide (docs),
+# build the Debian package (package), run the whole suite
 # under the address and undefined-behaviour sanitizers (sanitize) or the fuzz
 # targets (fuzz [SECONDS]), the studies on a one-node Slurm cluster and a
 # Dask cluster (cluster-test) and their benchmark (cluster-bench).  Installs
@@ -15,7 +16,7 @@ PACKAGES=(cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-ipafont-gothic imagemagick libnlopt-cxx-dev parallel
   pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest python3-matplotlib
   python3-pandas python3-distributed
-  dpkg-dev help2man lintian)
+  dpkg-dev help2man lintian mkdocs)
 
 # Only the fuzz command needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES=(clang libclang-rt-dev)
@@ -96,6 +97,13 @@ case "$cmd" in
       PYTHONPATH="$BUILD/python" /usr/bin/python3 "$ROOT/bench/python_threads.py"
     fi
     ;;
+  docs)
+    # The user guide (docs/guide, one page per task) as HTML, offline, with
+    # Debian's MkDocs; --strict refuses a broken link between its pages.
+    install_missing
+    mkdocs build --strict --quiet -f "$ROOT/mkdocs.yml" -d "$BUILD/guide"
+    echo "kelvane: the user guide is in $BUILD/guide; open $BUILD/guide/index.html"
+    ;;
   package)
     install_missing
     build
@@ -169,7 +177,7 @@ case "$cmd" in
     exec "$ROOT/bench/across_machines.sh" "$BUILD"
     ;;
   *)
-    echo "usage: $0 [start|test|bench|package|sanitize|fuzz [SECONDS]|cluster-test|cluster-bench]" >&2
+    echo "usage: $0 [start|test|bench|docs|package|sanitize|fuzz [SECONDS]|cluster-test|cluster-bench]" >&2
     exit 2
     ;;
 esac

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "engine/MiscCalc.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/ReadRunParameters.h"
 #include "run/StartRun.h"
 

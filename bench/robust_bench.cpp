@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "engine/MiscCalc.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/ReadRunParameters.h"
 
 using namespace kelvane;

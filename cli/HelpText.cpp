@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "run/FieldHelp.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/NearestName.h"
 
 namespace kelvane {

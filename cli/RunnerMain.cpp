@@ -33,7 +33,7 @@
 #include "files/DataFile.h"
 #include "run/NearestName.h"
 #include "run/FieldHelp.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/StartRun.h"
 
 namespace kelvane {

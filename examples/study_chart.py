@@ -3,7 +3,7 @@
 field, one curve per value of a second varied field, as an SVG file.
 
     python3 examples/study_chart.py sweep.csv WebSpeed final_residual_percent \
-        --family 'OuterTemperature[2]' -o docs/study-sweep.svg
+        --family 'OuterTemperature[2]' -o docs/guide/img/study-sweep.svg
 
 Standard library only.  Rows that did not finish are left out.
 """

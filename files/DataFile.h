@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/EngineHost.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 
 namespace kelvane {
 

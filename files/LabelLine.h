@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 
 namespace kelvane {
 

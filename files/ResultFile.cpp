@@ -11,7 +11,7 @@
 #include "files/FileBytes.h"
 #include "files/LabelLine.h"
 #include "files/NumberForms.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 
 namespace kelvane {
 namespace {

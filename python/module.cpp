@@ -19,7 +19,7 @@
 #include "files/DataFile.h"
 #include "files/ResultFileReader.h"
 #include "files/ResultTables.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/RunHost.h"
 #include "run/StartRun.h"
 #include "summary/RunSummary.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 
 namespace kelvane {
 

@@ -4,7 +4,7 @@
 
 #include "engine/MiscCalc.h"
 #include "run/FieldHelp.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 
 namespace kelvane {
 namespace {

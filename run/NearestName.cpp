@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 
 namespace kelvane {
 namespace {

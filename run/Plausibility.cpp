@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "run/FieldHelp.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/ReadRunParameters.h"
 
 namespace kelvane {

@@ -7,7 +7,7 @@
 
 #include "engine/EngineHost.h"
 #include "engine/Faults.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "engine/RunParameters.h"
 
 namespace kelvane {

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "engine/MiscCalc.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/RunHost.h"
 
 namespace kelvane {

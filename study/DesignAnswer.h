@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "study/Design.h"
 #include "summary/RunTrace.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <variant>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "study/Design.h"
 
 namespace kelvane {

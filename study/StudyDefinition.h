@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 
 namespace kelvane {
 

@@ -13,11 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "summary/CoatingQuantities.h"
 #include "summary/RunTrace.h"
 
 namespace kelvane {
-
-enum class ResidualUnit { PercentOfInitial, GramsPerSquareMetre, PpmOfDryCoating };
 
 struct SummarySettings {
   // Above the boiling point: the solvent's share of the coating (by mass)
@@ -128,13 +127,5 @@ struct RunSummary {
 };
 
 RunSummary SummarizeRun(const RunTrace& trace, const SummarySettings& settings = {});
-
-// The engine's property models, as the summary evaluates them.
-// The solvent's normal boiling point from its own vapour-pressure law, degC.
-double NormalBoilingPoint(double A, double B, double C);
-// Bubble pressure of the coating at one node: the sum of both solvents'
-// equilibrium partial pressures (Flory-Huggins activity times the saturation
-// pressure), mmHg.
-double BubblePressure(const RunParameters& p, double T, double phi1, double phi2);
 
 }  // namespace kelvane

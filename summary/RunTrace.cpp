@@ -5,7 +5,7 @@
 #include "engine/MiscCalc.h"
 #include "files/CodePage932.h"
 #include "files/ResultFileReader.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/ReadRunParameters.h"
 #include "run/StartRun.h"
 

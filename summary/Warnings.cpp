@@ -26,6 +26,7 @@
 #include <tuple>
 
 #include "engine/MiscCalc.h"
+#include "summary/CoatingQuantities.h"
 
 namespace kelvane {
 
@@ -62,17 +63,6 @@ const char* WarningAdvice(WarningKind kind) {
       return "Lower this zone's gas temperature or its heat-transfer coefficients.";
   }
   return "";
-}
-
-double ResidualIn(ResidualUnit unit, const RunParameters& p, const TracePoint& t) {
-  const CoatingMasses m = MassesAt(p, t);
-  const double solvent = m.Solvent1 + m.Solvent2;
-  switch (unit) {
-    case ResidualUnit::PercentOfInitial: return t.SolRemain;
-    case ResidualUnit::GramsPerSquareMetre: return solvent * 1e4;
-    case ResidualUnit::PpmOfDryCoating: return m.Polymer > 0 ? solvent / m.Polymer * 1e6 : 0;
-  }
-  return 0;
 }
 
 namespace {

@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "engine/EngineHost.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/ReadRunParameters.h"
 #include "engine/RunParameters.h"
 #include "tests/support/DefaultSetup.h"

@@ -19,7 +19,7 @@
 
 #include "files/ResultFileReader.h"
 #include "files_test_support.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "tests/support/WindowDefaults.h"
 
 namespace kelvane {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/ReadRunParameters.h"
 
 namespace kelvane {

@@ -23,7 +23,7 @@
 #include "files/DataFile.h"
 #include "files/ResultFileReader.h"
 #include "files_test_support.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/StartRun.h"
 #include "tests/support/RunTestSupport.h"
 

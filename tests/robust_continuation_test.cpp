@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/MiscCalc.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/ReadRunParameters.h"
 #include "tests/support/DefaultSetup.h"
 #include "tests/support/EngineTestSupport.h"

@@ -20,7 +20,7 @@
 
 #include "engine/MiscCalc.h"
 #include "files/ResultFileReader.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/ReadRunParameters.h"
 #include "run/StartRun.h"
 #include "study/StudyRun.h"

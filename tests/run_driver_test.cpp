@@ -21,7 +21,7 @@
 #include "engine/MiscCalc.h"
 #include "files/ResultFileReader.h"
 #include "files_test_support.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/MessageExplanations.h"
 #include "run/RunHost.h"
 #include "run/StartRun.h"

@@ -14,7 +14,7 @@
 
 #include <map>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "study/DesignAnswer.h"
 #include "study/DesignRequest.h"
 #include "ui/StudyRunDialog.h"

@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "study/BoundarySearch.h"
 #include "ui/StudyRunDialog.h"
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/EngineHost.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/Plausibility.h"
 
 namespace kelvane::ui {

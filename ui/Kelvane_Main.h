@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "engine/MiscCalc.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/RunHost.h"
 #include "run/StartRun.h"
 #include "summary/RunTrace.h"

@@ -15,7 +15,7 @@
 #include <mutex>
 
 #include "engine/MiscCalc.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/RunHost.h"
 #include "run/StartRun.h"
 

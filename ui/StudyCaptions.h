@@ -6,7 +6,7 @@
 #include <QString>
 #include <optional>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "study/RowSummary.h"
 
 class QValueAxis;

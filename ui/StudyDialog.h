@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "study/StudyRun.h"
 #include "ui/StudyRunDialog.h"
 

@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "ui/Controls.h"
 #include "ui/DesignDialog.h"
 #include "ui/FastestSpeedDialog.h"

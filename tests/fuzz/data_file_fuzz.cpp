@@ -13,7 +13,7 @@
 #include "FuzzCheck.h"
 #include "engine/Faults.h"
 #include "files/DataFile.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/ReadRunParameters.h"
 
 using namespace kelvane;

@@ -10,7 +10,7 @@
 #include "CountingHost.h"
 #include "FuzzCheck.h"
 #include "engine/Faults.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/ReadRunParameters.h"
 
 using namespace kelvane;

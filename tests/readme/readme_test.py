@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Runs the README as a user would paste it.
+"""Runs the README, or a page of the user guide, as a user would paste it.
 
-    readme_test.py SOURCE_DIR BUILD_DIR [--keep]
+    readme_test.py SOURCE_DIR BUILD_DIR [--page docs/guide/PAGE.md] [--keep]
 
-Every fenced block of README.md that a user runs is run, in order, in one
-scratch folder laid out as a clone (the source tree's top-level entries
-linked in, `build` pointing at BUILD_DIR):
+Every fenced block of the page (README.md unless --page names another) that
+a user runs is run, in order, in one scratch folder laid out as a clone (the
+source tree's top-level entries linked in, `build` pointing at BUILD_DIR):
 
 - ```sh / ```bash blocks run with bash and must exit with status 0;
 - ```python blocks run with python3;
@@ -19,10 +19,14 @@ linked in, `build` pointing at BUILD_DIR):
   later block;
 - a block after `<!-- readme-test: skip (REASON) -->` is skipped with REASON.
 
+A page of the guide is read after the first run's set-up: the set-up blocks
+of docs/guide/first-run.md run before each of its blocks too.
+
 Matching: lines are exact, except that a number shown with d decimals
 matches the program's number rounded to d decimals, a line of "..." alone
 stands for any lines, and a line ending in "..." for any rest of the line.
-Links to files in the README must name files of the repository.
+Links to files must name files of the repository; a guide page's links
+must stay inside the guide (the built site holds nothing else).
 """
 
 import os
@@ -57,7 +61,7 @@ class Block:
         return "text"
 
 
-def blocks(readme):
+def blocks(readme, name="README.md"):
     """The fenced blocks, each with the directive on the line before it."""
     lines = readme.splitlines()
     found, i = [], 0
@@ -73,14 +77,14 @@ def blocks(readme):
             body.append(lines[i][len(indent):] if lines[i].startswith(indent) else lines[i])
             i += 1
         if i == len(lines):
-            raise SystemExit(f"README.md:{start + 1}: the block is not closed")
+            raise SystemExit(f"{name}:{start + 1}: the block is not closed")
         before = start - 1
         while before >= 0 and not lines[before].strip():
             before -= 1
         d = DIRECTIVE.match(lines[before].strip()) if before >= 0 else None
         directive, argument = (d.group(1), d.group(2)) if d else (None, "")
         if directive not in (None, "skip", "setup", "file"):
-            raise SystemExit(f"README.md:{before + 1}: unknown readme-test directive {directive!r}")
+            raise SystemExit(f"{name}:{before + 1}: unknown readme-test directive {directive!r}")
         found.append(Block(start + 1, lang, "\n".join(body) + "\n", directive, argument))
         i += 1
     return found
@@ -130,10 +134,10 @@ def first_difference(shown, printed):
         if s.strip() in ELLIPSIS:
             return "(after an elision)"
         if k >= len(printed):
-            return f"README line {k + 1} {s!r}: the program printed no more lines"
+            return f"shown line {k + 1} {s!r}: the program printed no more lines"
         if not line_matches(s, printed[k]):
-            return f"README line {k + 1}:\n  README:  {s!r}\n  program: {printed[k]!r}"
-    return f"the program printed more lines than the README shows: {printed[len(shown)]!r}"
+            return f"shown line {k + 1}:\n  shown:   {s!r}\n  program: {printed[k]!r}"
+    return f"the program printed more lines than the page shows: {printed[len(shown)]!r}"
 
 
 def transcript(text):
@@ -216,31 +220,62 @@ class Runner:
         return None
 
 
-def broken_links(source, readme):
-    """Relative links of the README that name no file of the repository."""
+GUIDE = os.path.join("docs", "guide")
+FIRST_RUN = os.path.join(GUIDE, "first-run.md")
+
+
+def broken_links(source, readme, page="README.md"):
+    """Relative links of the page that name no file of the repository (for a
+    guide page: no file of the guide)."""
     bad = []
-    for target in re.findall(r"\]\(([^)#\s]+)\)", readme):
-        if "://" not in target and not os.path.exists(os.path.join(source, target)):
+    folder = os.path.dirname(os.path.join(source, page))
+    inside = os.path.join(source, GUIDE) if page.startswith(GUIDE + os.sep) else source
+    for target in re.findall(r"\]\(([^)#\s]+)(?:#[^)\s]*)?\)", readme):
+        if "://" in target or target.startswith("mailto:"):
+            continue
+        path = os.path.normpath(os.path.join(folder, target))
+        if not os.path.exists(path):
             bad.append(target)
-    for path in re.findall(r"\.\./[\w./-]+", readme):
-        bad.append(path + " (outside the repository)")
+        elif os.path.relpath(path, inside).startswith(".."):
+            bad.append(target + (" (outside the guide)" if inside != source else " (outside the repository)"))
+    if inside == source:
+        for path in re.findall(r"\.\./[\w./-]+", readme):
+            bad.append(path + " (outside the repository)")
     return bad
 
 
-def main(argv):
-    if len(argv) < 3:
+def options(argv):
+    """(source, build, page, keep) from the command line."""
+    rest = [a for a in argv[1:] if a != "--keep"]
+    page = "README.md"
+    if "--page" in rest:
+        k = rest.index("--page")
+        if k + 1 >= len(rest):
+            raise SystemExit(__doc__)
+        page = os.path.normpath(rest[k + 1])
+        del rest[k:k + 2]
+    if len(rest) != 2:
         raise SystemExit(__doc__)
-    source, build = os.path.abspath(argv[1]), os.path.abspath(argv[2])
-    with open(os.path.join(source, "README.md"), encoding="utf-8") as f:
+    return os.path.abspath(rest[0]), os.path.abspath(rest[1]), page, "--keep" in argv
+
+
+def main(argv):
+    source, build, page, keep = options(argv)
+    with open(os.path.join(source, page), encoding="utf-8") as f:
         readme = f.read()
-    failures = [f"README.md: link to a missing file: {b}" for b in broken_links(source, readme)]
+    failures = [f"{page}: link to a missing file: {b}" for b in broken_links(source, readme, page)]
     scratch = tempfile.mkdtemp(prefix="kelvane-readme-")
     try:
         runner = Runner(source, build, scratch)
-        for block in blocks(readme):
+        if page.startswith(GUIDE + os.sep) and page != FIRST_RUN:
+            with open(os.path.join(source, FIRST_RUN), encoding="utf-8") as f:
+                for block in blocks(f.read(), FIRST_RUN):
+                    if block.kind() == "setup" and runner.run(block) is not None:
+                        failures.append(f"{FIRST_RUN}:{block.line}: the set-up fails")
+        for block in blocks(readme, page):
             kind = block.kind()
             if kind == "skip":
-                print(f"README.md:{block.line}: skipped {block.argument}")
+                print(f"{page}:{block.line}: skipped {block.argument}")
                 continue
             if kind == "text":
                 continue
@@ -250,11 +285,11 @@ def main(argv):
                 why = f"did not end within {BLOCK_TIMEOUT} s"
             except ValueError as e:
                 why = str(e)
-            print(f"README.md:{block.line}: {kind} {'ok' if why is None else 'FAILED'}")
+            print(f"{page}:{block.line}: {kind} {'ok' if why is None else 'FAILED'}")
             if why is not None:
-                failures.append(f"README.md:{block.line} ({kind}): {why}")
+                failures.append(f"{page}:{block.line} ({kind}): {why}")
     finally:
-        if "--keep" in argv:
+        if keep:
             print(f"scratch folder kept: {scratch}")
         else:
             shutil.rmtree(scratch, ignore_errors=True)

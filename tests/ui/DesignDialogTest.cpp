@@ -24,7 +24,7 @@
 
 #include "ModalCloser.h"
 #include "WindowFolder.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "ui/DesignDialog.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/Kelvane_Main.h"

@@ -15,7 +15,7 @@
 #include <QtCharts/QScatterSeries>
 #include <atomic>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "ui/FastestSpeedDialog.h"
 
 using namespace kelvane;

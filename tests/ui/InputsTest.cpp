@@ -18,7 +18,7 @@
 
 #include "ModalCloser.h"
 #include "WindowFolder.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "run/StartRun.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/F_Form.h"

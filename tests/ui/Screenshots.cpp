@@ -18,7 +18,7 @@
 #include <cstdio>
 
 #include "ModalCloser.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "ui/DesignDialog.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/FastestSpeedDialog.h"

@@ -13,7 +13,7 @@
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "study/RowSummary.h"
 #include "ui/StudyCaptions.h"
 #include "ui/StudyDialog.h"

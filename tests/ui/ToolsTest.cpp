@@ -30,7 +30,7 @@
 #include "ModalCloser.h"
 #include "WindowFolder.h"
 #include "files/ResultFileReader.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "ui/DirectoryChooser.h"
 #include "ui/Kelvane_Main.h"
 #include "ui/ResultsWindow.h"

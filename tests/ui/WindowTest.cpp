@@ -21,7 +21,7 @@
 
 #include "ModalCloser.h"
 #include "WindowFolder.h"
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 #include "tests/support/WindowDefaults.h"
 #include "ui/Controls.h"
 #include "ui/DirectoryChooser.h"

@@ -1,4 +1,4 @@
-#include "run/FieldTable.h"
+#include "fields/FieldTable.h"
 
 #include <stdexcept>
 
