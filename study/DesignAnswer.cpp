@@ -128,9 +128,17 @@ std::size_t ExpectedDesignRuns(const DesignProblem& p, int threads) {
   speed.Upper = ShortestNumber(p.SpeedUpper);
   speed.Tolerance = (p.SpeedUpper - p.SpeedLower) / 500;
   speed.Maximize = true;
-  // Five uniform temperatures and the two beside the best; both starts'
-  // allowance; the speed and each field moved either way.
-  return 7 * ExpectedRuns(speed, threads) + 2 * static_cast<std::size_t>(p.MaxEvaluations) + 1 + 2 * p.Fields.size();
+  // Five uniform temperatures and the two beside the best; the box sample
+  // at a coarser tolerance; up to four starts' allowance; the repair; each
+  // field moved either way with its own short search; the window's grid and
+  // the slowest speed.
+  BoundarySearch coarse = speed;
+  coarse.Tolerance = (p.SpeedUpper - p.SpeedLower) / 100;
+  const std::size_t samples = p.Samples >= 0 ? static_cast<std::size_t>(p.Samples)
+                                             : std::min<std::size_t>(4 + 2 * p.Fields.size(), 12) + 5;
+  const std::size_t window = p.Slowest < 1 ? static_cast<std::size_t>((1 - p.Slowest) * 100) : 0;
+  return 7 * ExpectedRuns(speed, threads) + samples * ExpectedRuns(coarse, threads) +
+         4 * static_cast<std::size_t>(p.MaxEvaluations) + 4 * 10 + 2 * p.Fields.size() * 6 + window + 12;
 }
 
 RunTrace TraceDesign(const StudyDefinition& base, const DesignProblem& p, const DesignResult& r,

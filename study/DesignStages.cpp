@@ -14,6 +14,9 @@ namespace {
 // The box sample's speed search ends within this share of the speed's
 // bounds: enough to rank schedules, the polish does the rest.
 constexpr double SampleTolerance = 0.01;
+// The film-limited schedules sampled: the limit everywhere, then at most
+// this many places of a step from the hottest gas down to the limit.
+constexpr std::size_t ProfileCount = 4;
 // The repair looks at runs that missed by at most this (a violation scaled
 // to about one for a clear miss), at most this many schedules, and searches
 // each from this share of its speed up.
@@ -72,7 +75,7 @@ void Uniform(Runs& runs, const DesignProblem& p, DesignResult& result) {
 
 int SampleCount(const DesignProblem& p) {
   if (p.Samples >= 0) return p.Samples;
-  return std::min<int>(4 + 2 * static_cast<int>(p.Fields.size()), 20);
+  return std::min<int>(4 + 2 * static_cast<int>(p.Fields.size()), 12);
 }
 
 std::vector<RowResult> SampleBox(Runs& runs, const DesignProblem& p, int count) {
@@ -88,19 +91,39 @@ std::vector<RowResult> SampleBox(Runs& runs, const DesignProblem& p, int count) 
     for (int k = 0; k < count; ++k) s.push_back(k);
     std::shuffle(s.begin(), s.end(), random);
   }
-  // First the hottest schedule whose gas never exceeds the film's limit:
-  // its film cannot overheat however slow the web, so the residual alone
-  // (with boiling and skinning) limits it -- the basin a schedule relying on
-  // the web leaving a hot zone early cannot reach by small steps.
+  // First the film-limited schedules.  The hottest schedule whose gas never
+  // exceeds the film's limit cannot overheat the film however slow the web,
+  // so the residual alone (with boiling and skinning) limits it: the basin a
+  // schedule relying on the web leaving a hot zone early cannot reach by
+  // small steps.  Then the same with the first zones at their hottest:
+  // evaporation keeps the wet coating well below its gas, and only the
+  // drier film downstream needs the gas held to its limit.  Up to
+  // ProfileCount places of that step.
   if (p.Goal.MaxFilmTemperature && !runs.Cancelled()) {
-    std::vector<std::string> fields;
+    std::vector<std::size_t> gas;
+    for (std::size_t i = 0; i < p.Fields.size(); ++i)
+      if (IsGasTemperature(p.Fields[i])) gas.push_back(i);
+    std::vector<std::size_t> steps{0};
+    const std::size_t places = gas.size() > 1 ? gas.size() - 1 : 0;
+    for (std::size_t j = 1; j <= std::min(places, ProfileCount); ++j)
+      steps.push_back((j * places + std::min(places, ProfileCount) / 2) / std::min(places, ProfileCount));
+    steps.erase(std::unique(steps.begin(), steps.end()), steps.end());
     const FieldTexts& base = runs.Study().Base;
-    for (const SearchedField& f : p.Fields)
-      fields.push_back(Text(std::clamp(IsGasTemperature(f) ? *p.Goal.MaxFilmTemperature
-                                                           : Number(base.Text(f.Field.Field->Component)),
-                                       f.Lower, f.Upper)));
-    const auto r = FastestAt(runs, fields, p.SpeedLower, p.SpeedUpper, SampleTolerance * (p.SpeedUpper - p.SpeedLower));
-    if (r && runs.Feasible(*r)) found.push_back(*r);
+    for (std::size_t hot : steps) {
+      if (runs.Cancelled()) break;
+      std::vector<std::string> fields;
+      for (std::size_t i = 0; i < p.Fields.size(); ++i) {
+        const SearchedField& f = p.Fields[i];
+        const std::size_t place = std::find(gas.begin(), gas.end(), i) - gas.begin();
+        const double x = !IsGasTemperature(f) ? Number(base.Text(f.Field.Field->Component))
+                         : place < hot        ? f.Upper
+                                              : *p.Goal.MaxFilmTemperature;
+        fields.push_back(Text(std::clamp(x, f.Lower, f.Upper)));
+      }
+      const auto r =
+          FastestAt(runs, fields, p.SpeedLower, p.SpeedUpper, SampleTolerance * (p.SpeedUpper - p.SpeedLower));
+      if (r && runs.Feasible(*r)) found.push_back(*r);
+    }
   }
   for (int k = 0; k < count && !runs.Cancelled(); ++k) {
     std::vector<std::string> fields;
