@@ -71,6 +71,9 @@ DesignFrontResult DesignFront(const StudyDefinition& base, const DesignProblem& 
     // The last cap is the unconstrained design's own heat: no design to add.
     if (k == points - 1 || f.Cancelled) continue;
     q.Start = start;
+    // The unconstrained design's sample already spread runs over the whole
+    // box; each capped design searches locally from the point below it.
+    q.Samples = 0;
     const DesignResult d = Design(base, q, options, control);
     keep(d);
     f.Cancelled = d.Cancelled;

@@ -208,6 +208,7 @@ void SlopeCheck(Runs& runs, const DesignProblem& p, DesignResult& result) {
     const double step = SlopeStep * (f.Upper - f.Lower), x = Number(at[i]);
     std::string line = f.Field.Name + ":";
     double gainUp = -1, gainDown = -1;
+    bool probed = false;
     for (int sign : {1, -1}) {
       const double moved = x + sign * step;
       if (moved < f.Lower || moved > f.Upper) continue;
@@ -218,8 +219,9 @@ void SlopeCheck(Runs& runs, const DesignProblem& p, DesignResult& result) {
       const bool met = r && runs.Feasible(*r);
       const double gain = met ? Speed(*r) / v - 1 : -1;
       (sign > 0 ? gainUp : gainDown) = gain;
-      line += std::string(sign > 0 ? " +" : " -") + ReadableNumber(step) + " → " +
+      line += std::string(probed ? ";" : "") + (sign > 0 ? " +" : " -") + ReadableNumber(step) + " → " +
               (met ? ReadableNumber(Speed(*r)) + " m/s (" + Percent(gain) + ")" : "below 99 % of the speed");
+      probed = true;
     }
     if (gainUp > -1 && gainDown > -1)
       line += "; slope " + ReadableNumber((gainUp - gainDown) * v / (2 * step)) + " m/s per unit";

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "study/DesignAccount.h"
 #include "study/DesignFront.h"
 #include "study/StudyTable.h"
 #include "design_cases.h"
@@ -30,7 +31,7 @@ double Speed(const FrontPoint& p) { return std::stod(p.Row.Row.Values.back()); }
 double CheapestDried(const DesignProblem& p, const std::vector<RowResult>& runs) {
   double least = 1e300;
   for (const RowResult& r : runs)
-    if (r.Outcome == RowOutcome::Finished && MeetsTargets(r, p.Goal)) least = std::min(least, r.Details.Run.TotalHeat);
+    if (r.Outcome == RowOutcome::Finished && MeetsTargets(r, p.Goal)) least = std::min(least, DesignEnergy(r));
   return least;
 }
 
@@ -58,7 +59,7 @@ TEST(DesignFrontTest, MoreHeatAllowedIsNeverSlowerAndEachPointKeepsItsCap) {
     EXPECT_EQ(q.Row.Outcome, RowOutcome::Finished);
     EXPECT_TRUE(MeetsTargets(q.Row, p.Goal));
     EXPECT_LE(q.Heat, q.Cap);
-    EXPECT_EQ(q.Heat, q.Row.Details.Run.TotalHeat);
+    EXPECT_EQ(q.Heat, DesignEnergy(q.Row));  // each zone's heat only where its gas gives it
     ASSERT_TRUE(q.HeatPerKg.has_value());
     EXPECT_GT(*q.HeatPerKg, 0);
     if (k > 0) {
@@ -69,7 +70,7 @@ TEST(DesignFrontTest, MoreHeatAllowedIsNeverSlowerAndEachPointKeepsItsCap) {
   // stopped short for one cap is made up by the runs of the others.
   for (const FrontPoint& q : f.Points)
     for (const RowResult& r : f.Evaluations) {
-      if (r.Outcome != RowOutcome::Finished || !MeetsTargets(r, p.Goal) || r.Details.Run.TotalHeat > q.Cap) continue;
+      if (r.Outcome != RowOutcome::Finished || !MeetsTargets(r, p.Goal) || DesignEnergy(r) > q.Cap) continue;
       EXPECT_LE(std::stod(r.Row.Values.back()), Speed(q)) << "run " << r.Row.Number << " within " << q.Cap;
     }
   // A real trade: the cheap end is slower than the top, where the cap
