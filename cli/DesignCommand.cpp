@@ -70,7 +70,7 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   double maxTemp = -1e300, margin = -1e300, span = 40, lowest = 20, highest = 200, webWidth = 0;
   bool noBoiling = false, noSkinning = false, nonDecreasing = false;
   int maxEvaluations = 120;
-  double slowest = 100;
+  double slowest = 100, gasTolerance = 0;
   app.add_option("--max-residual", residual,
                  "Target: at most this much solvent left at the exit, in % of the initial solvent (7 or 7%), "
                  "g/m2 (0.5g/m2) or ppm of the dry coating (500ppm)")
@@ -95,6 +95,10 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
                  "(default 100: at the design's speed)")
       ->type_name("PERCENT")
       ->check(CLI::Range(1.0, 100.0));
+  app.add_option("--gas-tolerance", gasTolerance,
+                 "Every target holds with each zone's gas K warmer (at the slowest speed) or cooler (default 0)")
+      ->type_name("K")
+      ->check(CLI::Range(0.0, 99.0));
   app.add_option("--speed", speed, "Bounds of the web speed, m/s (default 0.05:5)")->type_name("LOWER:UPPER");
   app.add_option("--web-width", webWidth, "Web width for the power per zone, m")->type_name("M")->check(Above(0));
   app.add_option("--max-evaluations", maxEvaluations, "Runs allowed to each of the two starts (default 120)")
@@ -143,6 +147,7 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   p.NonDecreasing = nonDecreasing;
   p.MaxEvaluations = maxEvaluations;
   p.Slowest = slowest / 100;
+  p.GasTolerance = gasTolerance;
   p.HighestGas = highest;
   if (webWidth > 0) p.WebWidth = webWidth;
   if (!(lowest < highest)) return refuse("--lowest must be below --highest");

@@ -32,7 +32,7 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
                     bool noSkinning, std::optional<double> maxFilmTemperature, double span, double lowest,
                     double highest, double speedLower, double speedUpper,
                     const std::vector<std::tuple<std::string, double, double>>& over, bool nonDecreasing,
-                    std::optional<double> webWidth, bool robust, int maxEvaluations, int front, double slowest) {
+                    std::optional<double> webWidth, bool robust, int maxEvaluations, int front, double slowest, double gasTolerance) {
   if (front == 1 || front < 0) throw py::value_error("front must be at least 2 points, not " + std::to_string(front));
   StudyDefinition base;
   for (const auto& [component, text] : texts) base.Base.SetText(component, text);
@@ -52,6 +52,9 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   if (!(slowest > 0 && slowest <= 100))
     throw py::value_error("slowest must lie above 0 and at most 100 (% of the speed), not " + ShortestNumber(slowest));
   p.Slowest = slowest / 100;
+  if (!(gasTolerance >= 0 && gasTolerance < 100))
+    throw py::value_error("gas_tolerance must lie from 0 to below 100 K, not " + ShortestNumber(gasTolerance));
+  p.GasTolerance = gasTolerance;
   p.HighestGas = highest;
   if (const std::string zone = UnsearchableZone(base.Base, span, lowest, highest); !zone.empty())
     throw py::value_error(zone);
@@ -125,5 +128,5 @@ void AddDesignFunctions(py::module_& m) {
         py::arg("no_boiling"), py::arg("boiling_margin"), py::arg("no_skinning"), py::arg("max_film_temperature"),
         py::arg("span"), py::arg("lowest"), py::arg("highest"), py::arg("speed_lower"), py::arg("speed_upper"),
         py::arg("over"), py::arg("non_decreasing"), py::arg("web_width"), py::arg("robust"),
-        py::arg("max_evaluations"), py::arg("front") = 0, py::arg("slowest") = 100.0);
+        py::arg("max_evaluations"), py::arg("front") = 0, py::arg("slowest") = 100.0, py::arg("gas_tolerance") = 0.0);
 }

@@ -134,6 +134,8 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
   if (p.MaxHeat && !(*p.MaxHeat > 0)) throw std::invalid_argument("the energy cap is not above zero");
   if (!p.Start.empty() && p.Start.size() != p.Fields.size() + 1)
     throw std::invalid_argument("the start needs a value for each field and the speed");
+  if (!(p.GasTolerance >= 0 && p.GasTolerance < 100))
+    throw std::invalid_argument("the gas tolerance must lie from 0 K to below 100 K");
   if (!(p.Slowest > 0 && p.Slowest <= 1))
     throw std::invalid_argument("the slowest share of the speed must lie above 0 % and at most 100 %");
 
@@ -225,13 +227,11 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
     // The fastest design whose window holds: with a window, the next
     // fastest schedules that met the targets are tried in turn.
     RowResult chosen = *first;
-    if (!WindowCheck(runs, p, chosen, result) && p.Slowest < 1) {
+    if (!WindowCheck(runs, p, chosen, result) && p.Robustness()) {
       std::vector<RowResult> others;
       for (const RowResult& r : runs.Evaluations())
         if (runs.Feasible(r) && r.Row.Values != chosen.Row.Values) others.push_back(r);
-      std::stable_sort(others.begin(), others.end(), [](const RowResult& a, const RowResult& b) {
-        return Number(a.Row.Values.back()) > Number(b.Row.Values.back());
-      });
+      std::sort(others.begin(), others.end(), BetterDesign);
       DesignResult trial;
       for (std::size_t k = 0; k < others.size() && k < 3 && !runs.Cancelled(); ++k)
         if (WindowCheck(runs, p, others[k], trial)) {
@@ -300,6 +300,10 @@ std::string DesignReport(const DesignProblem& p, const DesignResult& r) {
          ReadableNumber(p.Slowest * Number(r.Speed)) + " m/s): " + (r.WindowHolds ? "holds" : "FAILED");
     for (const std::string& w : r.Window) s += "\n  " + w;
   }
+  if (p.GasTolerance > 0)
+    s += "\nGas tolerance: every target holds with each zone's gas " + ReadableNumber(p.GasTolerance) +
+         " K warmer or cooler: " + (r.WindowHolds ? "holds" : "FAILED");
+  if (p.Slowest >= 1) for (const std::string& w : r.Window) s += "\n  " + w;
   if (!r.SlowestSpeed.empty())
     s += "\nSlowest speed that meets every target: " + ReadableNumber(Number(r.SlowestSpeed)) + " m/s (" +
          ReadableNumber(100 * Number(r.SlowestSpeed) / Number(r.Speed)) + " % of the speed" +

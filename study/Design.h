@@ -48,6 +48,13 @@ struct DesignProblem {
   // The operating window: every target holds at every speed from this share
   // of the answer up to the answer (1: at the answer only).
   double Slowest = 1;
+  // The targets hold with every zone's gas this much warmer (at the
+  // window's slowest speed, where the film is hottest) and cooler (at the
+  // design's speed, where most solvent is left), K; 0: the gas as designed.
+  double GasTolerance = 0;
+  // True when each point of the search is run again under the window or
+  // with the gas tolerance.
+  bool Robustness() const { return Slowest < 1 || GasTolerance > 0; }
   // The global stage: schedules spread over the whole box, each at its
   // fastest speed, the best of them polished; -1: as many as the fields
   // ask, 0: none.

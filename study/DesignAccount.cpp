@@ -78,14 +78,30 @@ double DesignEnergy(const RowResult& r) {
   return heat;
 }
 
+bool BetterDesign(const RowResult& a, const RowResult& b) {
+  const double va = Number(a.Row.Values.back()), vb = Number(b.Row.Values.back());
+  if (va != vb) return va > vb;
+  const double ea = DesignEnergy(a), eb = DesignEnergy(b);
+  if (ea != eb) return ea < eb;
+  return a.Row.Values < b.Row.Values;
+}
+
 DesignAccount AccountOf(const DesignProblem& p, const RowResult& r, const FieldTexts* base) {
   DesignAccount a;
   ActiveIn(p, r, "", a.Active);
   for (const RowResult& slow : r.Slower) {
     std::vector<std::string> more;
-    ActiveIn(p, slow, " at " + ReadableNumber(Number(slow.Row.Values.back())) + " m/s", more);
+    std::string at = " at " + ReadableNumber(Number(slow.Row.Values.back())) + " m/s";
+    for (std::size_t i = 0; i < p.Fields.size() && i < slow.Row.Values.size(); ++i)
+      if (IsGasTemperature(p.Fields[i]) && slow.Row.Values[i] != r.Row.Values[i]) {
+        const double shift = Number(slow.Row.Values[i]) - Number(r.Row.Values[i]);
+        at += " with the gas " + ReadableNumber(std::abs(shift)) + (shift > 0 ? " K warmer" : " K cooler");
+        break;
+      }
+    ActiveIn(p, slow, at, more);
     for (std::string& m : more)
-      if (m.rfind("the solvent left", 0) != 0) a.Active.push_back(std::move(m));  // slower dries better
+      // Slower dries better: the residual counts only where the gas is cooler.
+      if (m.rfind("the solvent left", 0) != 0 || m.find(" K cooler") != std::string::npos) a.Active.push_back(std::move(m));
   }
 
   // The fields at a bound; the gas temperatures at their upper bound are

@@ -21,6 +21,11 @@ constexpr double ActiveShare = 0.005;
 // back from a film warmer than its gas.
 double DesignEnergy(const RowResult& row);
 
+// The better of two runs that met the targets: the faster; at one speed,
+// the one taking less heat; then the smaller settings, so that the design
+// does not hang on which of two threads recorded its run first.
+bool BetterDesign(const RowResult& a, const RowResult& b);
+
 struct DesignAccount {
   std::vector<std::string> Active;    // each target within ActiveShare of its limit
   std::vector<std::string> AtBounds;  // each field (and the speed) held at a bound

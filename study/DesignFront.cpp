@@ -23,9 +23,7 @@ const RowResult* Fastest(const DesignProblem& p, const std::vector<RowResult>& r
   const RowResult* best = nullptr;
   for (const RowResult& r : runs) {
     if (!DesignFeasible(p, r)) continue;
-    if (!best || Speed(r) > Speed(*best) ||
-        (Speed(r) == Speed(*best) && DesignEnergy(r) < DesignEnergy(*best)))
-      best = &r;
+    if (!best || BetterDesign(r, *best)) best = &r;
   }
   return best;
 }
@@ -71,9 +69,6 @@ DesignFrontResult DesignFront(const StudyDefinition& base, const DesignProblem& 
     // The last cap is the unconstrained design's own heat: no design to add.
     if (k == points - 1 || f.Cancelled) continue;
     q.Start = start;
-    // The unconstrained design's sample already spread runs over the whole
-    // box; each capped design searches locally from the point below it.
-    q.Samples = 0;
     const DesignResult d = Design(base, q, options, control);
     keep(d);
     f.Cancelled = d.Cancelled;

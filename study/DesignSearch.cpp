@@ -63,7 +63,7 @@ constexpr double ConstraintRoom = 2e-4;
 double Worst(const Constraint& c, const RowResult& r) {
   double v = Scaled(c, r);
   for (const RowResult& slow : r.Slower) v = std::max(v, slow.Outcome == RowOutcome::Finished ? Scaled(c, slow) : 1.0);
-  if (c.S->problem.Slowest < 1 && r.Slower.empty()) v = std::max(v, 1.0);
+  if (c.S->problem.Robustness() && r.Slower.empty()) v = std::max(v, 1.0);
   return v;
 }
 
@@ -105,6 +105,24 @@ double Scaled(const Constraint& c, const RowResult& r) {
 }
 
 }  // namespace
+
+std::vector<std::vector<std::string>> Companions(const DesignProblem& p, const std::vector<std::string>& values) {
+  std::vector<std::vector<std::string>> out;
+  const std::string slowest = Text(Number(values.back()) * p.Slowest);
+  if (p.Slowest < 1) {
+    out.push_back(values);
+    out.back().back() = slowest;
+  }
+  if (p.GasTolerance > 0)
+    for (const double shift : {p.GasTolerance, -p.GasTolerance}) {
+      std::vector<std::string> v = values;
+      for (std::size_t i = 0; i < p.Fields.size(); ++i)
+        if (IsGasTemperature(p.Fields[i])) v[i] = Text(Number(v[i]) + shift);
+      if (shift > 0) v.back() = slowest;
+      out.push_back(v);
+    }
+  return out;
+}
 
 double Miss(const Runs& runs, const RowResult& r) {
   if (r.Outcome != RowOutcome::Finished) return 1.0;

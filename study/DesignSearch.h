@@ -25,6 +25,11 @@ inline double Number(const std::string& t) { return std::strtod(t.c_str(), nullp
 
 inline bool IsGasTemperature(const SearchedField& f) { return f.Field.Field && f.Field.Field->Index == 1 && f.Field.Field->Zone > 0; }
 
+// The settings a point is checked at besides its own: its fields and speed
+// (`values`) at the window's slowest speed, and with a gas tolerance the gas
+// warmer there and cooler at the point's speed.
+std::vector<std::vector<std::string>> Companions(const DesignProblem& p, const std::vector<std::string>& values);
+
 // Everything the starts share: the runs made and the best design.
 class Runs {
  public:
@@ -43,16 +48,20 @@ class Runs {
     Record(r);
     return r;
   }
-  // The slowest speed of the operating window for a finished run that has
-  // none yet; the film heats most where the web is slowest.
+  // The runs that check a finished point that has none yet: the slowest
+  // speed of the operating window (the film heats most where the web is
+  // slowest), and with a gas tolerance the gas warmer there and cooler at
+  // the point's own speed.  They stop at the first that misses a target.
   void AddWindow(RowResult& r) {
-    if (!(problem_.Slowest < 1) || r.Outcome != RowOutcome::Finished || !r.Slower.empty() || Cancelled()) return;
-    std::vector<std::string> slow = r.Row.Values;
-    slow.back() = Text(Number(slow.back()) * problem_.Slowest);
-    std::vector<StudyRow> rows{{0, slow}};
-    RowResult s = RunStudy(study_, rows, options_, control_)[0];
-    Push(s);
-    r.Slower.push_back(std::move(s));
+    if (!problem_.Robustness() || r.Outcome != RowOutcome::Finished || !r.Slower.empty() || Cancelled()) return;
+    for (const std::vector<std::string>& values : Companions(problem_, r.Row.Values)) {
+      std::vector<StudyRow> rows{{0, values}};
+      RowResult s = RunStudy(study_, rows, options_, control_)[0];
+      Push(s);
+      const bool met = MeetsTargets(s, problem_.Goal);
+      r.Slower.push_back(std::move(s));
+      if (!met || Cancelled()) break;
+    }
   }
   void Record(RowResult& r) {
     Push(r);
@@ -69,8 +78,7 @@ class Runs {
   void Consider(const RowResult& r) {
     if (!Feasible(r)) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    const double v = Number(r.Row.Values.back());
-    if (!best_ || v > Number(best_->Row.Values.back())) best_ = r;
+    if (!best_ || BetterDesign(r, *best_)) best_ = r;
   }
   bool Feasible(const RowResult& r) const { return DesignFeasible(problem_, r); }
   // The heat from the gas beyond the cap, kJ/m^2 (finished runs only).

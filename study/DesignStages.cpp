@@ -152,7 +152,10 @@ void Repair(Runs& runs, const DesignProblem& p) {
     const double m = r.Outcome == RowOutcome::Finished ? Miss(runs, r) : 1.0;
     if (m > 0 && m <= NearMiss && Speed(r) > v) misses.push_back(r);
   }
-  std::stable_sort(misses.begin(), misses.end(), [](const RowResult& a, const RowResult& b) { return Speed(a) > Speed(b); });
+  // In an order of their own, not of the threads that made them.
+  std::sort(misses.begin(), misses.end(), [](const RowResult& a, const RowResult& b) {
+    return Speed(a) != Speed(b) ? Speed(a) > Speed(b) : a.Row.Values < b.Row.Values;
+  });
   std::vector<std::vector<double>> tried;
   int done = 0;
   for (const RowResult& r : misses) {
@@ -246,18 +249,33 @@ bool WindowCheck(Runs& runs, const DesignProblem& p, const RowResult& design, De
       rows.push_back({rows.size() + 1, values});
     }
   }
+  // With a gas tolerance, the gas warmer and cooler at both ends.
+  std::vector<std::string> shifted(rows.size(), "");
+  if (p.GasTolerance > 0)
+    for (const double shift : {p.GasTolerance, -p.GasTolerance})
+      for (const double share : {p.Slowest, 1.0}) {
+        std::vector<std::string> values = design.Row.Values;
+        for (std::size_t i = 0; i < p.Fields.size(); ++i)
+          if (IsGasTemperature(p.Fields[i])) values[i] = Text(Number(values[i]) + shift);
+        values.back() = Text(v * share);
+        rows.push_back({rows.size() + 1, values});
+        shifted.push_back(" with the gas " + ReadableNumber(std::abs(shift)) + (shift > 0 ? " K warmer" : " K cooler"));
+        if (share == 1.0 || p.Slowest >= 1) break;
+      }
   StudyOptions o = runs.Options();
   o.Jobs = 0;
   bool holds = true;
   result.Window.clear();
   if (!rows.empty()) {
-    for (RowResult r : RunStudy(runs.Study(), rows, o, runs.Control())) {
+    const std::vector<RowResult> ran = RunStudy(runs.Study(), rows, o, runs.Control());
+    for (std::size_t k = 0; k < ran.size(); ++k) {
+      RowResult r = ran[k];
       runs.Push(r);
       std::string why;
       if (!MeetsTargets(r, p.Goal, &why)) {
         holds = false;
         result.Window.push_back("at " + ReadableNumber(Speed(r)) + " m/s (" + ReadableNumber(100 * Speed(r) / v) +
-                                " % of the speed): " + why);
+                                " % of the speed)" + shifted[k] + ": " + why);
       }
     }
   }

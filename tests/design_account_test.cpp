@@ -97,6 +97,34 @@ TEST(DesignAccountTest, TheOperatingWindowHoldsAtSpeedsItWasNotSearchedAt) {
   }
 }
 
+// With the gas allowed 3 K either way, the design holds with every zone's
+// gas 3 K warmer at the window's slowest speed and 3 K cooler at its own.
+TEST(DesignAccountTest, TheGasToleranceHoldsBothWays) {
+  const StudyDefinition s = ShortDryer();
+  DesignProblem p = design_cases::ShortDryerProblem(s);
+  p.Slowest = 0.95;
+  p.GasTolerance = 3;
+  const DesignResult d = Designed(s, p);
+  ASSERT_TRUE(d.Found) << DesignReport(p, d);
+  EXPECT_TRUE(d.WindowHolds) << DesignReport(p, d);
+  StudyDefinition again = s;
+  for (const SearchedField& f : p.Fields) again.Varied.push_back(f.Field);
+  again.Varied.push_back(ParseVaried("WebSpeed=0"));
+  std::vector<StudyRow> rows;
+  for (const auto& [shift, share] : {std::pair{3.0, 0.95}, std::pair{3.0, 1.0}, std::pair{-3.0, 1.0}}) {
+    std::vector<std::string> values;
+    for (const std::string& t : d.Best) values.push_back(FieldValueText(std::stod(t) + shift, 6));
+    values.push_back(FieldValueText(std::stod(d.Speed) * share, 6));
+    rows.push_back({rows.size() + 1, values});
+  }
+  StudyOptions options;
+  StudyControl control;
+  for (const RowResult& r : RunStudy(again, rows, options, control)) {
+    std::string why;
+    EXPECT_TRUE(MeetsTargets(r, p.Goal, &why)) << r.Row.Values[0] << " ℃ at " << r.Row.Values.back() << " m/s: " << why;
+  }
+}
+
 // Runs made up for the front: only the zones' heat from the gas counts, and
 // a run slower and dearer than another is not on it.
 TEST(DesignAccountTest, TheFrontKeepsOnlyRunsNoneBeatsAndCountsNoHeatTakenBack) {

@@ -18,8 +18,9 @@ class Design:
     bound rather than the coating sets the answer and what to widen;
     ``slowest_speed`` is the slowest speed (m/s) at which the schedule still
     meets every target, ``window_holds`` whether every target held down to
-    ``slowest`` % of the speed (``window`` lists the misses); ``costs`` gives the heat by zone;
-    ``local_check`` the moves tried around the design; ``table`` every run
+    ``slowest`` % of the speed and within the gas tolerance (``window`` lists
+    the misses); ``costs`` gives the heat by zone; ``local_check`` the slope
+    check's moves around the design; ``table`` every run
     made (a pandas DataFrame where pandas is installed, else the CSV text);
     ``front``, when asked for, the speed/energy front in the same form: one
     row per energy cap, with the speed, the heat per m2 and per kg, the
@@ -50,7 +51,7 @@ class Design:
 def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, boiling_margin=None,
            no_skinning=False, max_film_temperature=None, span=40.0, lowest=20.0, highest=200.0,
            speed=(0.05, 5.0), over=None, non_decreasing=False, web_width=None, robust=True,
-           max_evaluations=120, front=None, slowest=100.0):
+           max_evaluations=120, front=None, slowest=100.0, gas_tolerance=0.0):
     """Design the dryer: maximise the web speed over every zone's gas
     temperature (within ``span`` K of its value in ``fields`` and within
     ``lowest``..``highest`` degC) and the fields of ``over`` (a mapping of
@@ -63,6 +64,8 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     ``slowest=90`` asks for an operating window: every target holds at every
     speed from 90 % of the design's speed up to it, as the line slows for a
     splice or starts below speed (``kelvane-run design --slowest 90``).
+    ``gas_tolerance=K`` asks that the targets hold with every zone's gas K
+    warmer (at the slowest speed) or cooler (``--gas-tolerance K``).
 
     ``front=N`` (at least 2) also designs N points trading speed against the
     heat from the gas, as ``kelvane-run design --front N``: each a design
@@ -84,7 +87,7 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
                      None if max_film_temperature is None else float(max_film_temperature), float(span),
                      float(lowest), float(highest), float(lo), float(hi), bounds, non_decreasing,
                      None if web_width is None else float(web_width), robust, int(max_evaluations),
-                     0 if front is None else int(front), float(slowest))
+                     0 if front is None else int(front), float(slowest), float(gas_tolerance))
 
     def frame(text):
         if text is None:
