@@ -29,6 +29,7 @@
 #include "files/DataFile.h"
 #include "run/ReadRunParameters.h"
 #include "study/Design.h"
+#include "study/DesignAccount.h"
 #include "study/DesignFront.h"
 #include "study/SearchChecks.h"
 #include "study/StudyTable.h"
@@ -73,6 +74,7 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   double maxTemp = -1e300, margin = -1e300, span = 40, lowest = 20, highest = 200, webWidth = 0;
   bool noBoiling = false, noSkinning = false, nonDecreasing = false;
   int maxEvaluations = 120;
+  double slowest = 100, gasTolerance = 0;
   app.add_option("--max-residual", residual,
                  "Target: at most this much solvent left at the exit, in % of the initial solvent (7 or 7%), "
                  "g/m2 (0.5g/m2) or ppm of the dry coating (500ppm)")
@@ -95,6 +97,15 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
                                  "say); repeatable")
       ->type_name("NAME=LOWER:UPPER")
       ->allow_extra_args(false);
+  app.add_option("--slowest", slowest,
+                 "Operating window: every target holds at every speed from PERCENT of the design's speed up to it "
+                 "(default 100: at the design's speed)")
+      ->type_name("PERCENT")
+      ->check(CLI::Range(1.0, 100.0));
+  app.add_option("--gas-tolerance", gasTolerance,
+                 "Every target holds with each zone's gas K warmer (at the slowest speed) or cooler (default 0)")
+      ->type_name("K")
+      ->check(CLI::Range(0.0, 99.0));
   app.add_option("--speed", speed, "Bounds of the web speed, m/s (default 0.05:5)")->type_name("LOWER:UPPER");
   app.add_option("--web-width", webWidth, "Web width for the power per zone, m")->type_name("M")->check(Above(0));
   AirOptions air;
@@ -147,6 +158,9 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
   p.Goal.NoSkinning = noSkinning;
   p.NonDecreasing = nonDecreasing;
   p.MaxEvaluations = maxEvaluations;
+  p.Slowest = slowest / 100;
+  p.GasTolerance = gasTolerance;
+  p.HighestGas = highest;
   if (webWidth > 0) p.WebWidth = webWidth;
   if (!air.Check("kelvane-run design", webWidth > 0)) return 1;
   p.Goal.Air = air.Settings();
@@ -216,6 +230,12 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
                      ReadableNumber(f.Heat).c_str(), f.Binding.c_str());
       else
         std::fprintf(stderr, "  at most %s kJ/m2: no run met the targets\n", ReadableNumber(f.Cap).c_str());
+    std::fprintf(stderr, "Non-dominated runs (no other run both faster and on less heat): %zu\n",
+                 fr.NonDominated.size());
+    for (const RowResult& n : fr.NonDominated)
+      std::fprintf(stderr, "  WebSpeed=%s m/s, %s kJ/m2\n",
+                   ReadableNumber(std::strtod(n.Row.Values.back().c_str(), nullptr)).c_str(),
+                   ReadableNumber(DesignEnergy(p, n)).c_str());
   }
   if (!r.Found && !r.Cancelled) {
     if (const std::string why = WhyNoRunCounted(r.Evaluations); !why.empty())

@@ -18,6 +18,7 @@
 #include "air_arguments.h"
 #include "study/DesignEnergy.h"
 #include "study/Design.h"
+#include "study/DesignAnswer.h"
 #include "study/DesignFront.h"
 #include "study/SearchChecks.h"
 #include "study/StudyTable.h"
@@ -75,7 +76,8 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
                     double highest, double speedLower, double speedUpper,
                     const std::vector<std::tuple<std::string, double, double>>& over, bool nonDecreasing,
                     std::optional<double> webWidth, bool robust, int maxEvaluations, int front,
-                    bool identical, std::optional<double> maxLflShare, const py::dict& air) {
+                    bool identical, std::optional<double> maxLflShare, const py::dict& air, double slowest,
+                    double gasTolerance) {
   if (front == 1 || front < 0) throw py::value_error("front must be at least 2 points, not " + std::to_string(front));
   StudyDefinition base;
   for (const auto& [component, text] : texts) base.Base.SetText(component, text);
@@ -105,6 +107,13 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   }
   p.MaxEvaluations = maxEvaluations;
   if (!(lowest < highest)) throw py::value_error("lowest must be below highest");
+  if (!(slowest > 0 && slowest <= 100))
+    throw py::value_error("slowest must lie above 0 and at most 100 (% of the speed), not " + ShortestNumber(slowest));
+  p.Slowest = slowest / 100;
+  if (!(gasTolerance >= 0 && gasTolerance < 100))
+    throw py::value_error("gas_tolerance must lie from 0 to below 100 K, not " + ShortestNumber(gasTolerance));
+  p.GasTolerance = gasTolerance;
+  p.HighestGas = highest;
   if (const std::string zone = UnsearchableZone(base.Base, span, lowest, highest); !zone.empty())
     throw py::value_error(zone);
   p.Fields = ZoneTemperatureFields(base.Base, span, lowest, highest);
@@ -159,6 +168,13 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
   d["total_energy_kj_per_m2"] = r.Found ? py::cast(DesignEnergy(p, r.BestRow)) : py::none();
   d["uniform_temperature"] = r.UniformFound ? py::cast(r.UniformTemperature) : py::none();
   d["uniform_speed"] = r.UniformFound ? py::cast(r.UniformSpeed) : py::none();
+  d["active"] = r.Active;
+  d["at_bounds"] = r.AtBounds;
+  d["set_by_bounds"] = r.SetByBounds;
+  d["slowest_speed"] = r.SlowestSpeed.empty() ? py::none() : py::cast(r.SlowestSpeed);
+  d["window_holds"] = r.WindowHolds;
+  d["window"] = r.Window;
+  d["headline"] = DesignHeadline(r);
   d["local_check"] = r.LocalCheck;
   d["locally_optimal"] = r.LocallyOptimal;
   std::string report = DesignReport(p, r);
@@ -179,5 +195,6 @@ void AddDesignFunctions(py::module_& m) {
         py::arg("span"), py::arg("lowest"), py::arg("highest"), py::arg("speed_lower"), py::arg("speed_upper"),
         py::arg("over"), py::arg("non_decreasing"), py::arg("web_width"), py::arg("robust"),
         py::arg("max_evaluations"), py::arg("front") = 0, py::arg("identical") = false,
-        py::arg("max_lfl_share") = py::none(), py::arg("air") = py::dict());
+        py::arg("max_lfl_share") = py::none(), py::arg("air") = py::dict(), py::arg("slowest") = 100.0,
+        py::arg("gas_tolerance") = 0.0);
 }

@@ -2,6 +2,7 @@
 #include "study/Design.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +12,10 @@
 
 #include "run/ReadRunParameters.h"
 #include "study/BoundarySearch.h"
+#include "study/DesignAccount.h"
 #include "study/DesignAnswer.h"
 #include "study/DesignSearch.h"
+#include "study/DesignStages.h"
 #include "study/StudyTable.h"
 
 namespace kelvane {
@@ -21,65 +24,12 @@ namespace {
 
 using namespace design_search;
 
-// The local check's steps: the speed this much faster, each field moved
-// by this share of its span.
-constexpr double CheckSpeedStep = 0.005;
-constexpr double CheckFieldStep = 0.01;
-
-// The best uniform schedule: every searched gas temperature at one value,
-// its speed by the boundary search (which needs the slowest speed to meet
-// the targets); five temperatures over the common range, then the two
-// midpoints beside the best.
-void Uniform(Runs& runs, const DesignProblem& p, DesignResult& result) {
-  double lo = -std::numeric_limits<double>::infinity(), hi = std::numeric_limits<double>::infinity();
-  for (const SearchedField& f : p.Fields)
-    if (IsGasTemperature(f)) lo = std::max(lo, f.Lower), hi = std::min(hi, f.Upper);
-  if (!(lo <= hi) || !std::isfinite(lo)) return;
-  BoundarySearch search;
-  search.Field = ParseVaried("WebSpeed=0");
-  search.Lower = Text(p.SpeedLower);
-  search.Upper = Text(p.SpeedUpper);
-  search.Tolerance = (p.SpeedUpper - p.SpeedLower) / 500;
-  search.Goal = p.Goal;
-  double bestT = 0, bestV = -1;
-  auto at = [&](double T) {
-    StudyDefinition s;
-    s.Base = runs.Study().Base;
-    std::vector<std::string> fields;
-    for (const SearchedField& f : p.Fields) {
-      const std::string t = IsGasTemperature(f) ? Text(T) : Text(std::clamp(Number(s.Base.Text(f.Field.Field->Component)), f.Lower, f.Upper));
-      s.Base.SetText(f.Field.Field->Component, t);
-      fields.push_back(t);
-    }
-    StudyOptions o = runs.Options();
-    o.Jobs = 0;
-    const BoundaryResult r = SearchBoundary(s, search, o, runs.Control());
-    for (RowResult e : r.Evaluations) {
-      std::vector<std::string> v = fields;
-      v.push_back(e.Row.Values[0]);
-      e.Row.Values = v;
-      runs.Record(e);
-    }
-    if (HasAnswer(r.End) && Number(r.Best) > bestV) bestV = Number(r.Best), bestT = T;
-  };
-  const double step = (hi - lo) / 4;
-  for (int i = 0; i <= 4; ++i) {
-    if (runs.Cancelled()) return;
-    at(lo + i * step);
-  }
-  if (bestV > 0 && step > 0)
-    for (double T : {bestT - step / 2, bestT + step / 2})
-      if (T >= lo && T <= hi && !runs.Cancelled()) at(T);
-  if (bestV > 0) {
-    result.UniformFound = true;
-    result.UniformTemperature = Text(bestT);
-    result.UniformSpeed = Text(bestV);
-  }
-}
-
 }  // namespace
 
-std::string DesignBinding(const DesignProblem& p, const RowResult& r) {
+namespace {
+
+// The target with the least room left, and where.
+std::string LeastRoom(const DesignProblem& p, const RowResult& r) {
   const Targets& t = p.Goal;
   const RunSummary& s = r.Details;
   double least = std::numeric_limits<double>::infinity();
@@ -132,73 +82,19 @@ std::string DesignBinding(const DesignProblem& p, const RowResult& r) {
                   ReadableNumber(*p.MaxHeat).c_str());
     consider((*p.MaxHeat - energy) / std::max(*p.MaxHeat, 1e-9), buf);
   }
-  // Fields held at a bound bind too.
-  std::string bounds;
-  for (std::size_t i = 0; i < p.Fields.size() && i < r.Row.Values.size(); ++i) {
-    const SearchedField& f = p.Fields[i];
-    const double x = Number(r.Row.Values[i]), span = f.Upper - f.Lower;
-    const bool atUpper = x >= f.Upper - 0.005 * span, atLower = x <= f.Lower + 0.005 * span;
-    if (atUpper || atLower)
-      bounds += "; " + f.Field.Name + " at its " + (atUpper ? "upper" : "lower") + " bound " +
-                ReadableNumber(atUpper ? f.Upper : f.Lower);
-  }
-  if (Number(r.Row.Values.back()) >= p.SpeedUpper * (1 - 1e-3)) bounds += "; the web speed at its upper bound";
-  return (text.empty() ? std::string("no target") : text) + bounds;
-}
-
-namespace {
-
-void LocalCheck(Runs& runs, const DesignProblem& p, DesignResult& result) {
-  const std::vector<std::string>& at = result.BestRow.Row.Values;
-  const double faster = Number(at.back()) * (1 + CheckSpeedStep);
-  if (faster > p.SpeedUpper) {
-    result.LocalCheck.push_back("the web speed is at its upper bound: nothing to check beyond it");
-    result.LocallyOptimal = true;
-    return;
-  }
-  std::vector<std::vector<std::string>> moves;
-  std::vector<std::string> what;
-  moves.push_back(at);
-  moves.back().back() = Text(faster);
-  what.push_back("WebSpeed +" + ReadableNumber(100 * CheckSpeedStep) + " %");
-  for (std::size_t i = 0; i < p.Fields.size(); ++i) {
-    const SearchedField& f = p.Fields[i];
-    const double step = CheckFieldStep * (f.Upper - f.Lower);
-    for (int sign : {1, -1}) {
-      const double x = Number(at[i]) + sign * step;
-      if (x < f.Lower || x > f.Upper) continue;
-      std::vector<std::string> m = at;
-      m[i] = Text(x);
-      m.back() = Text(faster);
-      moves.push_back(m);
-      what.push_back(f.Field.Name + (sign > 0 ? " +" : " -") + ReadableNumber(step) + ", WebSpeed +" +
-                     ReadableNumber(100 * CheckSpeedStep) + " %");
-    }
-  }
-  std::vector<StudyRow> rows;
-  for (const auto& m : moves) rows.push_back({rows.size() + 1, m});
-  StudyOptions o = runs.Options();
-  o.Jobs = 0;
-  const std::vector<RowResult> ran = RunStudy(runs.Study(), rows, o, runs.Control());
-  result.LocallyOptimal = true;
-  for (std::size_t i = 0; i < ran.size(); ++i) {
-    RowResult r = ran[i];
-    runs.Record(r);
-    std::string why;
-    if (r.Outcome != RowOutcome::Finished) {
-      result.LocallyOptimal = false;
-      result.LocalCheck.push_back(what[i] + ": did not finish, so unchecked");
-    } else if (runs.Feasible(r)) {
-      result.LocallyOptimal = false;
-      result.LocalCheck.push_back(what[i] + ": still meets every target: the design is not a local optimum");
-    } else {
-      if (MeetsTargets(r, p.Goal, &why)) DesignFeasible(p, r, &why);  // the cap or the order of the gas
-      result.LocalCheck.push_back(what[i] + ": breaks a target (" + why + ")");
-    }
-  }
+  return text.empty() ? std::string("no target") : text;
 }
 
 }  // namespace
+
+std::string DesignBinding(const DesignProblem& p, const RowResult& r) {
+  const DesignAccount a = AccountOf(p, r, nullptr);
+  std::string s;
+  for (const std::string& t : a.Active) s += (s.empty() ? "" : "; ") + t;
+  if (s.empty()) s = LeastRoom(p, r);
+  for (const std::string& b : a.AtBounds) s += "; " + b;
+  return s;
+}
 
 std::vector<SearchedField> ZoneTemperatureFields(const FieldTexts& base, double span, double lowest, double highest) {
   std::vector<SearchedField> out;
@@ -245,6 +141,10 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
   if (p.MaxHeat && !(*p.MaxHeat > 0)) throw std::invalid_argument("the energy cap is not above zero");
   if (!p.Start.empty() && p.Start.size() != p.Fields.size() + 1)
     throw std::invalid_argument("the start needs a value for each field and the speed");
+  if (!(p.GasTolerance >= 0 && p.GasTolerance < 100))
+    throw std::invalid_argument("the gas tolerance must lie from 0 K to below 100 K");
+  if (!(p.Slowest > 0 && p.Slowest <= 1))
+    throw std::invalid_argument("the slowest share of the speed must lie above 0 % and at most 100 %");
 
   StudyDefinition study;
   study.Base = base.Base;
@@ -252,11 +152,26 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
   study.Varied.push_back(ParseVaried("WebSpeed=0"));
   Runs runs(study, p, options, control);
   DesignResult result;
+  auto stage = [&](const char* name) {
+    std::size_t before = 0;
+    for (const DesignResult::Stage& s : result.Stages) before += s.Runs;
+    const auto best = runs.Best();
+    result.Stages.push_back({name, runs.Count() - before, best ? Number(best->Row.Values.back()) : 0.0});
+  };
 
   Uniform(runs, p, result);
-  // Two starts side by side: the best uniform schedule at its speed, and
-  // the base case's temperatures at the same speed.
-  Start a(runs, p), b(runs, p);
+  stage("uniform schedules");
+  const std::vector<RowResult> sampled = SampleBox(runs, p, SampleCount(p));
+  stage("box sample");
+
+  // The local search from several starts, two at a time: the best uniform
+  // schedule through its coarser schedules, the base case's temperatures
+  // (or the given start) at the uniform speed, and the fastest schedules of
+  // the box sample that lie apart.
+  std::vector<Start> starts;
+  starts.reserve(4);
+  starts.emplace_back(runs, p);
+  starts.emplace_back(runs, p);
   std::vector<double> ua, ub;
   const double v0 =
       result.UniformFound ? Number(result.UniformSpeed) : p.SpeedLower + (p.SpeedUpper - p.SpeedLower) / 4;
@@ -274,23 +189,78 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
   ub.push_back(ua.back());
   if (!p.Start.empty())
     for (std::size_t i = 0; i < ub.size(); ++i)
-      ub[i] = std::clamp((Number(p.Start[i]) - a.lower[i]) / (a.upper[i] - a.lower[i]), 0.0, 1.0);
-  std::string stopA, stopB;
+      ub[i] = std::clamp((Number(p.Start[i]) - starts[0].lower[i]) / (starts[0].upper[i] - starts[0].lower[i]), 0.0, 1.0);
+  std::vector<std::vector<double>> from{ua, ub};
+  for (const RowResult& r : sampled) {
+    if (from.size() >= 4) break;
+    const std::vector<double> u = Scaled(starts[0], r.Row.Values);
+    // Apart from every start already taken, in some field by a tenth of its range.
+    const bool apart = std::all_of(from.begin() + 2, from.end(), [&](const std::vector<double>& o) {
+      double d = 0;
+      for (std::size_t i = 0; i + 1 < u.size(); ++i) d = std::max(d, std::abs(u[i] - o[i]));
+      return d > 0.1;
+    });
+    if (!apart) continue;
+    from.push_back(u);
+    starts.emplace_back(runs, p);
+  }
+  std::vector<std::string> stops(from.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t k = next++; k < from.size() && !runs.Cancelled(); k = next++) {
+      if (k == 0) CoarseThenFine(starts[k], from[k], p.MaxEvaluations, p.RelativeTolerance, stops[k]);
+      else RunStart(starts[k], from[k], p.MaxEvaluations, p.RelativeTolerance, stops[k]);
+    }
+  };
   if (!runs.Cancelled()) {
-    std::thread second([&] { RunStart(b, ub, p.MaxEvaluations, p.RelativeTolerance, stopB); });
-    CoarseThenFine(a, ua, p.MaxEvaluations, p.RelativeTolerance, stopA);
+    std::thread second(work);
+    work();
     second.join();
   }
-  result.Stop = stopA == stopB ? stopA : stopA + " (uniform start), " + stopB + (p.Start.empty() ? " (base start)" : " (given start)");
+  stage("local search");
+  if (p.Repair) Repair(runs, p);
+  stage("repair");
+
+  const char* names[] = {" (uniform start)", p.Start.empty() ? " (base start)" : " (given start)", " (sample start)",
+                         " (second sample start)"};
+  result.Stop.clear();
+  bool same = true;
+  for (const std::string& s : stops) same = same && s == stops[0];
+  for (std::size_t k = 0; k < stops.size(); ++k)
+    if (!stops[k].empty()) result.Stop += (result.Stop.empty() ? "" : ", ") + stops[k] + (same ? "" : names[k]);
+  if (same && !stops.empty()) result.Stop = stops[0];
   result.Cancelled = runs.Cancelled();
-  if (const auto best = runs.Best(); best && !result.Cancelled) {
+  if (const auto first = runs.Best(); first && !result.Cancelled) {
+    // The fastest design whose window holds: with a window, the next
+    // fastest schedules that met the targets are tried in turn.
+    RowResult chosen = *first;
+    if (!WindowCheck(runs, p, chosen, result) && p.Robustness()) {
+      std::vector<RowResult> others;
+      for (const RowResult& r : runs.Evaluations())
+        if (runs.Feasible(r) && r.Row.Values != chosen.Row.Values) others.push_back(r);
+      std::sort(others.begin(), others.end(), [&p](const RowResult& a, const RowResult& b) { return BetterDesign(p, a, b); });
+      DesignResult trial;
+      for (std::size_t k = 0; k < others.size() && k < 3 && !runs.Cancelled(); ++k)
+        if (WindowCheck(runs, p, others[k], trial)) {
+          chosen = others[k];
+          result.Window = trial.Window;
+          result.WindowHolds = true;
+          result.SlowestSpeed = trial.SlowestSpeed;
+          result.SlowestIsBound = trial.SlowestIsBound;
+          break;
+        }
+    }
     result.Found = true;
-    result.BestRow = *best;
-    result.Best.assign(best->Row.Values.begin(), best->Row.Values.end() - 1);
-    result.Speed = best->Row.Values.back();
-    result.Binding = DesignBinding(p, *best);
+    result.BestRow = chosen;
+    result.Best.assign(chosen.Row.Values.begin(), chosen.Row.Values.end() - 1);
+    result.Speed = chosen.Row.Values.back();
+    result.Binding = DesignBinding(p, chosen);
+    const DesignAccount account = AccountOf(p, chosen, &base.Base);
+    result.Active = account.Active;
+    result.AtBounds = account.AtBounds;
+    result.SetByBounds = account.SetByBounds;
     const double speed = Number(result.Speed);
-    for (const ZoneSummary& z : best->Details.Zones) {
+    for (const ZoneSummary& z : chosen.Details.Zones) {
       ZoneCost c;
       c.Zone = z.Zone;
       c.Heat = z.Heat.FromGas;
@@ -298,9 +268,10 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
       if (p.WebWidth) c.Power = z.Heat.FromGas * *p.WebWidth * speed;
       result.Costs.push_back(c);
     }
-    result.TotalHeat = best->Details.Run.TotalHeat;
-    if (best->Details.Run.Evaporated > 0) result.HeatPerKg = result.TotalHeat / (best->Details.Run.Evaporated / 1000);
-    LocalCheck(runs, p, result);
+    result.TotalHeat = HeatFromGas(chosen);
+    if (chosen.Details.Run.Evaporated > 0) result.HeatPerKg = result.TotalHeat / (chosen.Details.Run.Evaporated / 1000);
+    SlopeCheck(runs, p, result);
+    stage("checks");
     result.Cancelled = runs.Cancelled();
   }
   result.Evaluations = runs.Evaluations();
@@ -321,7 +292,30 @@ std::string DesignReport(const DesignProblem& p, const DesignResult& r) {
   s += "\nSchedule:";
   for (std::size_t i = 0; i < p.Fields.size(); ++i)
     s += (i ? ", " : " ") + p.Fields[i].Field.Name + "=" + ReadableNumber(Number(r.Best[i]));
-  s += "\nBinding: " + r.Binding + "\nEnergy:";
+  if (!r.SetByBounds.empty()) s += "\nSet by the bounds, not by the coating: " + r.SetByBounds;
+  s += "\nBinding: " + r.Binding;
+  if (!r.Active.empty()) {
+    s += "\nActive targets (within 0.5 % of the limit):";
+    for (const std::string& a : r.Active) s += "\n  " + a;
+  }
+  if (!r.AtBounds.empty()) {
+    s += "\nAt a bound:";
+    for (const std::string& b : r.AtBounds) s += "\n  " + b;
+  }
+  if (p.Slowest < 1) {
+    s += "\nOperating window: must hold down to " + ReadableNumber(100 * p.Slowest) + " % of the speed (" +
+         ReadableNumber(p.Slowest * Number(r.Speed)) + " m/s): " + (r.WindowHolds ? "holds" : "FAILED");
+    for (const std::string& w : r.Window) s += "\n  " + w;
+  }
+  if (p.GasTolerance > 0)
+    s += "\nGas tolerance: every target holds with each zone's gas " + ReadableNumber(p.GasTolerance) +
+         " K warmer or cooler: " + (r.WindowHolds ? "holds" : "FAILED");
+  if (p.Slowest >= 1) for (const std::string& w : r.Window) s += "\n  " + w;
+  if (!r.SlowestSpeed.empty())
+    s += "\nSlowest speed that meets every target: " + ReadableNumber(Number(r.SlowestSpeed)) + " m/s (" +
+         ReadableNumber(100 * Number(r.SlowestSpeed) / Number(r.Speed)) + " % of the speed" +
+         (r.SlowestIsBound ? ", the lowest speed allowed" : "") + ")";
+  s += "\nEnergy:";
   for (const ZoneCost& c : r.Costs) {
     s += "\n  zone " + std::to_string(c.Zone) + ": " + ReadableNumber(c.Heat) + " kJ/m2";
     if (c.PerKg) s += ", " + ReadableNumber(*c.PerKg) + " kJ/kg evaporated";
@@ -333,6 +327,10 @@ std::string DesignReport(const DesignProblem& p, const DesignResult& r) {
        " kJ/m2 (the heat into the web where the gas gives it, and the make-up air's heat)";
   s += std::string("\nLocal check: ") + (r.LocallyOptimal ? "passed" : "FAILED");
   for (const std::string& line : r.LocalCheck) s += "\n  " + line;
+  s += "\nStages:";
+  for (const DesignResult::Stage& st : r.Stages)
+    s += "\n  " + st.Name + ": " + std::to_string(st.Runs) + " runs, " +
+         (st.Speed > 0 ? ReadableNumber(st.Speed) + " m/s" : std::string("no design yet"));
   s += "\nCOBYLA: " + r.Stop + "; " + std::to_string(r.Evaluations.size()) + " runs in all\n";
   return s;
 }

@@ -45,6 +45,25 @@ struct DesignProblem {
   // The second start in place of the base case's values: the fields' texts,
   // then the speed's (a design already made, say).  Empty: the base case.
   std::vector<std::string> Start;
+  // The operating window: every target holds at every speed from this share
+  // of the answer up to the answer (1: at the answer only).
+  double Slowest = 1;
+  // The targets hold with every zone's gas this much warmer (at the
+  // window's slowest speed, where the film is hottest) and cooler (at the
+  // design's speed, where most solvent is left), K; 0: the gas as designed.
+  double GasTolerance = 0;
+  // True when each point of the search is run again under the window or
+  // with the gas tolerance.
+  bool Robustness() const { return Slowest < 1 || GasTolerance > 0; }
+  // The global stage: schedules spread over the whole box, each at its
+  // fastest speed, the best of them polished; -1: as many as the fields
+  // ask, 0: none.
+  int Samples = -1;
+  // Back off from the fastest runs that missed a target by a hair.
+  bool Repair = true;
+  // The highest gas temperature allowed, degC, where the zones' bounds were
+  // cut by it: the account then says which limit to move.
+  std::optional<double> HighestGas;
 };
 
 // Each zone of the base case with its gas temperature searched within
@@ -82,6 +101,27 @@ struct DesignResult {
   // at a slightly faster web, breaks a target; one line per move.
   std::vector<std::string> LocalCheck;
   bool LocallyOptimal = false;
+  // The account: every target within half a percent of its limit, every
+  // field at a bound, and, where a bound rather than the coating sets the
+  // answer, the sentence that says so and what to widen.
+  std::vector<std::string> Active, AtBounds;
+  std::string SetByBounds;
+  // The slowest speed at which the schedule still meets every target
+  // (empty when no run below the design's speed was made); SlowestIsBound:
+  // it is the lowest speed allowed, and slower speeds were not tried.
+  std::string SlowestSpeed;
+  bool SlowestIsBound = false;
+  // The operating window checked on a grid of speeds: one line per miss.
+  bool WindowHolds = true;
+  std::vector<std::string> Window;
+  // What each stage of the search bought: its runs and the fastest design
+  // known when it ended (m/s, 0: none yet).
+  struct Stage {
+    std::string Name;
+    std::size_t Runs = 0;
+    double Speed = 0;
+  };
+  std::vector<Stage> Stages;
   std::string Stop;               // why the optimiser stopped
   std::vector<RowResult> Evaluations;
 };

@@ -1,5 +1,6 @@
 #include "study/DesignAnswer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -7,6 +8,7 @@
 #include "run/StartRun.h"
 #include "study/DesignEnergy.h"
 #include "study/BoundarySearch.h"
+#include "study/DesignAccount.h"
 #include "study/StudyTable.h"
 
 namespace kelvane {
@@ -59,9 +61,21 @@ std::vector<ZoneGas> GasSchedule(const DesignProblem& p, const DesignResult& r, 
 bool DesignFeasible(const DesignProblem& p, const RowResult& r, std::string* why) {
   // The targets first: a run that did not finish has no heat to compare.
   if (!MeetsTargets(r, p.Goal, why)) return false;
+  // With an operating window the targets hold at its slowest speed too, and
+  // with a gas tolerance with the gas warmer and cooler.
+  if (p.Robustness()) {
+    if (r.Slower.empty()) {
+      if (why) *why = "not run at the slower speeds of the operating window or with the gas shifted";
+      return false;
+    }
+    for (const RowResult& slow : r.Slower)
+      if (!MeetsTargets(slow, p.Goal, why)) {
+        if (why) *why += " at " + ReadableNumber(Number(slow.Row.Values.back())) + " m/s";
+        return false;
+      }
+  }
   if (p.MaxHeat && !(DesignEnergy(p, r) <= *p.MaxHeat)) {
-    if (why)
-      *why = "energy " + ReadableNumber(DesignEnergy(p, r)) + " kJ/m2 > " + ReadableNumber(*p.MaxHeat) + " kJ/m2";
+    if (why) *why = "energy " + ReadableNumber(DesignEnergy(p, r)) + " kJ/m2 > " + ReadableNumber(*p.MaxHeat) + " kJ/m2";
     return false;
   }
   if (!p.NonDecreasing) return true;
@@ -85,11 +99,27 @@ bool DesignFeasible(const DesignProblem& p, const RowResult& r, std::string* why
 std::string DesignHeadline(const DesignResult& r) {
   if (r.Cancelled) return "Cancelled: no design";
   if (!r.Found) return "No schedule in the bounds meets the targets";
-  std::string s = "Fastest line speed: " + ReadableNumber(Number(r.Speed)) + " m/s";
+  const std::string speed = ReadableNumber(Number(r.Speed)) + " m/s";
+  // A bound, not the coating, sets the answer: no praise, the way on instead.
+  if (!r.SetByBounds.empty()) return "Fastest line speed within the bounds: " + speed + ", set by a bound: " + r.SetByBounds;
+  std::string s = "Fastest line speed: " + speed;
   if (r.UniformFound && Number(r.UniformSpeed) > 0) {
     const double gain = 100 * (Number(r.Speed) / Number(r.UniformSpeed) - 1);
     s += ", " + std::string(gain >= 0 ? "+" : "") + ReadableNumber(gain) + " % over the best uniform schedule";
   }
+  // The targets it rests on, each named once.
+  std::vector<std::string> names;
+  for (const std::string& a : r.Active) {
+    const char* name = a.rfind("the solvent left", 0) == 0       ? "the residual"
+                       : a.rfind("the film temperature", 0) == 0 ? "the film temperature"
+                       : a.rfind("the boiling margin", 0) == 0   ? "boiling"
+                       : a.rfind("skinning", 0) == 0             ? "skinning"
+                                                                 : "the energy cap";
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  for (std::size_t i = 0; i < names.size(); ++i)
+    s += (i == 0 ? "; held by " : i + 1 == names.size() ? " and " : ", ") + names[i];
+  if (!r.WindowHolds) s += "; the operating window FAILED";
   return s;
 }
 
@@ -100,9 +130,17 @@ std::size_t ExpectedDesignRuns(const DesignProblem& p, int threads) {
   speed.Upper = ShortestNumber(p.SpeedUpper);
   speed.Tolerance = (p.SpeedUpper - p.SpeedLower) / 500;
   speed.Maximize = true;
-  // Five uniform temperatures and the two beside the best; both starts'
-  // allowance; the speed and each field moved either way.
-  return 7 * ExpectedRuns(speed, threads) + 2 * static_cast<std::size_t>(p.MaxEvaluations) + 1 + 2 * p.Fields.size();
+  // Five uniform temperatures and the two beside the best; the box sample
+  // at a coarser tolerance; up to four starts' allowance; the repair; each
+  // field moved either way with its own short search; the window's grid and
+  // the slowest speed.
+  BoundarySearch coarse = speed;
+  coarse.Tolerance = (p.SpeedUpper - p.SpeedLower) / 100;
+  const std::size_t samples = p.Samples >= 0 ? static_cast<std::size_t>(p.Samples)
+                                             : std::min<std::size_t>(4 + 2 * p.Fields.size(), 12) + 5;
+  const std::size_t window = p.Slowest < 1 ? static_cast<std::size_t>((1 - p.Slowest) * 100) : 0;
+  return 7 * ExpectedRuns(speed, threads) + samples * ExpectedRuns(coarse, threads) +
+         4 * static_cast<std::size_t>(p.MaxEvaluations) + 4 * 10 + 2 * p.Fields.size() * 6 + window + 12;
 }
 
 RunTrace TraceDesign(const StudyDefinition& base, const DesignProblem& p, const DesignResult& r,

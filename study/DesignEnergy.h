@@ -13,4 +13,9 @@ namespace kelvane {
 // falls back to the heat from the gas.
 double DesignEnergy(const DesignProblem& p, const RowResult& r);
 
+// The heat a run takes from the gas, kJ/m^2: each zone counted only where
+// its gas gives heat to the web, never credited for a zone that takes heat
+// back from a film warmer than its gas (no burner returns it).
+double HeatFromGas(const RowResult& r);
+
 }  // namespace kelvane

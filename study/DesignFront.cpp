@@ -1,8 +1,11 @@
 #include "study/DesignFront.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <stdexcept>
 
+#include "study/DesignAccount.h"
 #include "study/DesignEnergy.h"
 #include "study/DesignAnswer.h"
 #include "study/StudyTable.h"
@@ -21,9 +24,7 @@ const RowResult* Fastest(const DesignProblem& p, const std::vector<RowResult>& r
   const RowResult* best = nullptr;
   for (const RowResult& r : runs) {
     if (!DesignFeasible(p, r)) continue;
-    if (!best || Speed(r) > Speed(*best) ||
-        (Speed(r) == Speed(*best) && DesignEnergy(p, r) < DesignEnergy(p, *best)))
-      best = &r;
+    if (!best || BetterDesign(p, r, *best)) best = &r;
   }
   return best;
 }
@@ -90,7 +91,28 @@ DesignFrontResult DesignFront(const StudyDefinition& base, const DesignProblem& 
     }
     f.Points.push_back(p);
   }
+  f.NonDominated = NonDominatedRuns(problem, all);
   return f;
+}
+
+std::vector<RowResult> NonDominatedRuns(const DesignProblem& problem, const std::vector<RowResult>& runs) {
+  // Fastest first, the cheaper of equal speeds first; a run joins the front
+  // when it takes less heat than every faster run already on it.
+  std::vector<const RowResult*> dried;
+  for (const RowResult& r : runs)
+    if (DesignFeasible(problem, r)) dried.push_back(&r);
+  std::stable_sort(dried.begin(), dried.end(), [&problem](const RowResult* a, const RowResult* b) {
+    return Speed(*a) > Speed(*b) ||
+           (Speed(*a) == Speed(*b) && DesignEnergy(problem, *a) < DesignEnergy(problem, *b));
+  });
+  std::vector<RowResult> front;
+  double least = std::numeric_limits<double>::infinity();
+  for (const RowResult* r : dried)
+    if (DesignEnergy(problem, *r) < least) {
+      least = DesignEnergy(problem, *r);
+      front.push_back(*r);
+    }
+  return front;
 }
 
 std::string FrontCsv(const DesignProblem& problem, const DesignFrontResult& front) {

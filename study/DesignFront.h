@@ -5,6 +5,8 @@
 // speed is bought with energy; each point of the front is a design with the
 // heat from the gas capped.
 //
+// The heat of a run counts each zone only where its gas gives heat.
+//
 // The caps are spread evenly between two ends: the cheapest run that dried
 // (met every target) among the unconstrained design's runs, and the
 // unconstrained design's own heat.  The uniform schedules there, each at
@@ -39,7 +41,15 @@ struct DesignFrontResult {
   std::vector<FrontPoint> Points;  // from the lowest cap to the highest
   bool Cancelled = false;
   std::vector<RowResult> Evaluations;  // every run made, numbered in order
+  // Every run made for the front (the box sample's included) that met the
+  // targets and that no other such run beats on both speed and heat,
+  // fastest first.
+  std::vector<RowResult> NonDominated;
 };
+
+// The runs that met the targets and that no other beats on both speed and
+// heat (the design's energy of a run), fastest first.
+std::vector<RowResult> NonDominatedRuns(const DesignProblem& problem, const std::vector<RowResult>& runs);
 
 // `points` (at least 2) designs of `problem` with the heat capped; throws
 // std::invalid_argument as Design does, or for fewer than 2 points.

@@ -71,6 +71,7 @@ Reading ReadDesignRequest(const DesignRequest& q, const FieldTexts& base) {
   if (const std::string zone = UnsearchableZone(base, span, lowest, highest); !zone.empty())
     return RequestRefusal{RequestInput::Zones, zone};
   p.Fields = ZoneTemperatureFields(base, span, lowest, highest);
+  p.HighestGas = highest;
 
   if (!Blank(q.CoefficientShare)) {
     double share = 0;
@@ -118,6 +119,10 @@ Reading ReadDesignRequest(const DesignRequest& q, const FieldTexts& base) {
     if (!(v > 0)) return RequestRefusal{RequestInput::WebWidth, "Web width: a width above 0 m, or none."};
     p.WebWidth = v;
   }
+  if (!Number(q.Slowest, v)) return NotANumber(RequestInput::Slowest, "Must hold down to", q.Slowest);
+  if (!(v > 0 && v <= 100))
+    return RequestRefusal{RequestInput::Slowest, "Must hold down to: a share above 0 % and at most 100 % of the speed."};
+  p.Slowest = v / 100;
   return p;
 }
 

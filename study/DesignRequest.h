@@ -29,6 +29,9 @@ struct DesignRequest {
   std::string SpeedLower = "0.05", SpeedUpper = "5";  // m/s
   std::string MaxEvaluations = "120";                 // runs for each start of the optimiser
   std::string WebWidth;                               // m: each zone's power in kW; empty: none
+  // The operating window: every target holds down to this share (%) of the
+  // design's speed.
+  std::string Slowest = "100";
 };
 
 // The input a refusal is about.
@@ -46,6 +49,7 @@ enum class RequestInput {
   WebWidth,
   Targets,  // no target chosen
   Zones,    // a zone with no gas temperature to search
+  Slowest,
 };
 
 struct RequestRefusal {

@@ -2,6 +2,11 @@
 
 #include <nlopt.hpp>
 
+#include <limits>
+#include <stdexcept>
+
+#include "study/BoundarySearch.h"
+
 namespace kelvane::design_search {
 
 namespace {
@@ -53,6 +58,15 @@ struct Constraint {
 double Scaled(const Constraint& c, const RowResult& r);
 constexpr double ConstraintRoom = 2e-4;
 
+// At its worst over the run and the slower runs of its operating window;
+// a slower run that failed misses by 1.
+double Worst(const Constraint& c, const RowResult& r) {
+  double v = Scaled(c, r);
+  for (const RowResult& slow : r.Slower) v = std::max(v, slow.Outcome == RowOutcome::Finished ? Scaled(c, slow) : 1.0);
+  if (c.S->problem.Robustness() && r.Slower.empty()) v = std::max(v, 1.0);
+  return v;
+}
+
 double ConstraintValue(const std::vector<double>& u, std::vector<double>&, void* data) {
   const Constraint& c = *static_cast<Constraint*>(data);
   const RowResult& r = c.S->At(u);
@@ -60,7 +74,21 @@ double ConstraintValue(const std::vector<double>& u, std::vector<double>&, void*
   if (c.S->lastFailed) return 1.0;
   // COBYLA settles on a constraint from either side; the design must be a
   // run that meets the targets, so each is asked with a little room.
-  return Scaled(c, r) + ConstraintRoom;
+  return Worst(c, r) + ConstraintRoom;
+}
+
+std::vector<Constraint> ConstraintsOf(Start* s) {
+  std::vector<Constraint> constraints;
+  const Targets& t = s->problem.Goal;
+  if (t.MaxResidual) constraints.push_back({s, 0});
+  if (t.MaxFilmTemperature) constraints.push_back({s, 1});
+  if (t.NoBoiling) constraints.push_back({s, 2});
+  if (t.MinBoilingMargin) constraints.push_back({s, 3});
+  if (t.NoSkinning) constraints.push_back({s, 4});
+  if (s->problem.NonDecreasing) constraints.push_back({s, 5});
+  if (s->problem.MaxHeat) constraints.push_back({s, 6});
+  if (t.MaxLflShare) constraints.push_back({s, 7});
+  return constraints;
 }
 
 double Scaled(const Constraint& c, const RowResult& r) {
@@ -80,6 +108,120 @@ double Scaled(const Constraint& c, const RowResult& r) {
 
 }  // namespace
 
+std::vector<std::vector<std::string>> Companions(const DesignProblem& p, const std::vector<std::string>& values) {
+  std::vector<std::vector<std::string>> out;
+  const std::string slowest = Text(Number(values.back()) * p.Slowest);
+  if (p.Slowest < 1) {
+    out.push_back(values);
+    out.back().back() = slowest;
+  }
+  if (p.GasTolerance > 0)
+    for (const double shift : {p.GasTolerance, -p.GasTolerance}) {
+      std::vector<std::string> v = values;
+      for (std::size_t i = 0; i < p.Fields.size(); ++i)
+        if (IsGasTemperature(p.Fields[i])) v[i] = Text(Number(v[i]) + shift);
+      if (shift > 0) v.back() = slowest;
+      out.push_back(v);
+    }
+  return out;
+}
+
+double Miss(const Runs& runs, const RowResult& r) {
+  if (r.Outcome != RowOutcome::Finished) return 1.0;
+  Start s(const_cast<Runs&>(runs), runs.Problem());
+  double worst = -std::numeric_limits<double>::infinity();
+  for (const Constraint& c : ConstraintsOf(&s)) worst = std::max(worst, Worst(c, r));
+  return worst;
+}
+
+namespace {
+
+// The boundary search on the speed at the fields' texts, recorded; the run
+// at its answer, or none.
+std::optional<RowResult> SpeedBoundary(Runs& runs, const std::vector<std::string>& fields, double lower, double upper,
+                                       double tolerance, const Targets& goal) {
+  const DesignProblem& p = runs.Problem();
+  StudyDefinition s;
+  s.Base = runs.Study().Base;
+  for (std::size_t i = 0; i < p.Fields.size(); ++i) s.Base.SetText(p.Fields[i].Field.Field->Component, fields[i]);
+  BoundarySearch search;
+  search.Field = ParseVaried("WebSpeed=0");
+  search.Lower = Text(lower);
+  search.Upper = Text(upper);
+  search.Tolerance = tolerance;
+  search.Goal = goal;
+  if (!(lower < upper) || runs.Cancelled()) return std::nullopt;
+  StudyOptions o = runs.Options();
+  o.Jobs = 0;
+  BoundaryResult r;
+  try {
+    r = SearchBoundary(s, search, o, runs.Control());
+  } catch (const std::invalid_argument&) {
+    return std::nullopt;  // bounds that print alike
+  }
+  std::optional<RowResult> best;
+  for (RowResult e : r.Evaluations) {
+    std::vector<std::string> v = fields;
+    v.push_back(e.Row.Values[0]);
+    e.Row.Values = v;
+    const bool isBest = HasAnswer(r.End) && e.Row.Values.back() == r.Best;
+    runs.Record(e);
+    if (isBest && !best) best = e;
+  }
+  if (!best && HasAnswer(r.End)) {
+    best = r.BestRow;
+    best->Row.Values = fields;
+    best->Row.Values.push_back(r.Best);
+  }
+  return best;
+}
+
+// Slower webs tried below the residual's boundary where a target other than
+// the residual fails there, as shares of that speed.
+constexpr double Slower[] = {0.97, 0.9, 0.75};
+
+}  // namespace
+
+std::optional<RowResult> FastestAt(Runs& runs, const std::vector<std::string>& fields, double lower, double upper,
+                                   double tolerance) {
+  // The residual alone has one boundary in the speed: a faster web leaves
+  // more solvent.  The film's limit and boiling bound the speed from below
+  // as well (a slower web gives the film longer to heat), so the speeds
+  // that meet every target are an interval, and a search from the slowest
+  // speed would see none where the interval lies higher.  The residual's
+  // boundary first, then every target there, then slower webs below it.
+  const DesignProblem& p = runs.Problem();
+  Targets residual;
+  residual.MaxResidual = p.Goal.MaxResidual;
+  residual.ResidualIn = p.Goal.ResidualIn;
+  std::optional<RowResult> best =
+      SpeedBoundary(runs, fields, lower, upper, tolerance, p.Goal.MaxResidual ? residual : p.Goal);
+  if (!best) return std::nullopt;
+  if (!MeetsTargets(*best, p.Goal)) {
+    const double v = Number(best->Row.Values.back());
+    std::vector<StudyRow> rows;
+    for (double share : Slower)
+      if (v * share > lower) {
+        std::vector<std::string> values = fields;
+        values.push_back(Text(v * share));
+        rows.push_back({rows.size() + 1, values});
+      }
+    StudyOptions o = runs.Options();
+    o.Jobs = 0;
+    std::optional<double> met;
+    for (RowResult r : RunStudy(runs.Study(), rows, o, runs.Control())) {
+      runs.Record(r);
+      if (!met && MeetsTargets(r, p.Goal)) met = Number(r.Row.Values.back());
+    }
+    if (!met) return std::nullopt;
+    best = SpeedBoundary(runs, fields, *met, v, tolerance, p.Goal);
+    if (!best) return std::nullopt;
+  }
+  runs.AddWindow(*best);
+  runs.Consider(*best);
+  return best;
+}
+
 void RunStart(Start& s, std::vector<double> u0, int maxEvaluations, double tol, std::string& stop, double step) {
   const std::size_t n = u0.size();
   nlopt::opt o(nlopt::LN_COBYLA, static_cast<unsigned>(n));
@@ -89,16 +231,7 @@ void RunStart(Start& s, std::vector<double> u0, int maxEvaluations, double tol, 
   o.set_maxeval(maxEvaluations);
   o.set_xtol_rel(tol);
   o.set_min_objective(Objective, &s);
-  std::vector<Constraint> constraints;
-  const Targets& t = s.problem.Goal;
-  if (t.MaxResidual) constraints.push_back({&s, 0});
-  if (t.MaxFilmTemperature) constraints.push_back({&s, 1});
-  if (t.NoBoiling) constraints.push_back({&s, 2});
-  if (t.MinBoilingMargin) constraints.push_back({&s, 3});
-  if (t.NoSkinning) constraints.push_back({&s, 4});
-  if (s.problem.NonDecreasing) constraints.push_back({&s, 5});
-  if (s.problem.MaxHeat) constraints.push_back({&s, 6});
-  if (t.MaxLflShare) constraints.push_back({&s, 7});
+  std::vector<Constraint> constraints = ConstraintsOf(&s);
   for (Constraint& c : constraints) o.add_inequality_constraint(ConstraintValue, &c, 1e-9);
   double f = 0;
   try {

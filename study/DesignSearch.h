@@ -14,6 +14,7 @@
 
 #include "study/DesignEnergy.h"
 #include "study/Design.h"
+#include "study/DesignAccount.h"
 #include "study/DesignAnswer.h"
 #include "study/StudyTable.h"
 
@@ -25,6 +26,11 @@ inline double Number(const std::string& t) { return std::strtod(t.c_str(), nullp
 
 inline bool IsGasTemperature(const SearchedField& f) { return f.Field.Field && f.Field.Field->Index == 1 && f.Field.Field->Zone > 0; }
 
+// The settings a point is checked at besides its own: its fields and speed
+// (`values`) at the window's slowest speed, and with a gas tolerance the gas
+// warmer there and cooler at the point's speed.
+std::vector<std::vector<std::string>> Companions(const DesignProblem& p, const std::vector<std::string>& values);
+
 // Everything the starts share: the runs made and the best design.
 class Runs {
  public:
@@ -33,21 +39,47 @@ class Runs {
     options_.Jobs = 1;
   }
 
-  // Runs the texts of one point (the fields, then the speed).
+  // Runs the texts of one point (the fields, then the speed); with an
+  // operating window, a run that finished is made again at the slowest
+  // speed of the window.
   RowResult Run(const std::vector<std::string>& values) {
     std::vector<StudyRow> rows{{0, values}};
     RowResult r = RunStudy(study_, rows, options_, control_)[0];
+    AddWindow(r);
     Record(r);
     return r;
   }
+  // The runs that check a finished point that has none yet: the slowest
+  // speed of the operating window (the film heats most where the web is
+  // slowest), and with a gas tolerance the gas warmer there and cooler at
+  // the point's own speed.  They stop at the first that misses a target.
+  void AddWindow(RowResult& r) {
+    if (!problem_.Robustness() || r.Outcome != RowOutcome::Finished || !r.Slower.empty() || Cancelled()) return;
+    for (const std::vector<std::string>& values : Companions(problem_, r.Row.Values)) {
+      std::vector<StudyRow> rows{{0, values}};
+      RowResult s = RunStudy(study_, rows, options_, control_)[0];
+      Push(s);
+      const bool met = MeetsTargets(s, problem_.Goal);
+      r.Slower.push_back(std::move(s));
+      if (!met || Cancelled()) break;
+    }
+  }
   void Record(RowResult& r) {
+    Push(r);
+    Consider(r);
+  }
+  // A run counted among the runs made, never a design by itself.
+  void Push(RowResult& r) {
     std::lock_guard<std::mutex> lock(mutex_);
     r.Row.Number = evaluations_.size() + 1;
     evaluations_.push_back(r);
     if (r.Outcome == RowOutcome::Cancelled || r.Outcome == RowOutcome::NotRun) cancelled_ = true;
+  }
+  // A run already counted, now known with its window, as a design.
+  void Consider(const RowResult& r) {
     if (!Feasible(r)) return;
-    const double v = Number(r.Row.Values.back());
-    if (!best_ || v > Number(best_->Row.Values.back())) best_ = r;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!best_ || BetterDesign(problem_, r, *best_)) best_ = r;
   }
   bool Feasible(const RowResult& r) const { return DesignFeasible(problem_, r); }
   // The heat from the gas beyond the cap, kJ/m^2 (finished runs only).
@@ -69,8 +101,19 @@ class Runs {
     return any ? worst : -1;
   }
   bool Cancelled() const { return cancelled_ || control_.Cancel.load(); }
-  std::vector<RowResult> Evaluations() const { return evaluations_; }
-  std::optional<RowResult> Best() const { return best_; }
+  std::vector<RowResult> Evaluations() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return evaluations_;
+  }
+  std::size_t Count() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return evaluations_.size();
+  }
+  std::optional<RowResult> Best() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return best_;
+  }
+  const DesignProblem& Problem() const { return problem_; }
   StudyControl& Control() { return control_; }
   const StudyDefinition& Study() const { return study_; }
   StudyOptions& Options() { return options_; }
@@ -80,11 +123,23 @@ class Runs {
   const DesignProblem& problem_;
   StudyOptions options_;
   StudyControl& control_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::vector<RowResult> evaluations_;
   std::optional<RowResult> best_;
   bool cancelled_ = false;
 };
+
+// How far a run misses the targets, each violation scaled to about one for
+// a clear miss, at its worst over the run and its slower companions: <= 0
+// met.  A run that did not finish misses by 1.
+double Miss(const Runs& runs, const RowResult& r);
+
+// The fastest speed within [lower, upper] m/s at which the fields' texts
+// meet the targets, by the boundary search to `tolerance` m/s; every run is
+// recorded, and the answer is given its operating window.  None when no
+// speed in the bounds meets them (or the search was cancelled).
+std::optional<RowResult> FastestAt(Runs& runs, const std::vector<std::string>& fields, double lower, double upper,
+                                   double tolerance);
 
 // One start of COBYLA, in variables scaled to [0, 1]: the fields, then the speed.
 struct Start {

@@ -37,6 +37,9 @@ struct RowResult {
   int RescuedSteps = 0;  // steps the robust surface solve took over
   SummaryValues Summary; // aligned with SummaryColumns()
   RunSummary Details;    // the run summary behind them (zones and warnings of a finished run)
+  // The same settings run at slower webs, where a search asks that the
+  // targets hold as the line slows (a design's operating window).
+  std::vector<RowResult> Slower;
 };
 
 struct StudyOptions {

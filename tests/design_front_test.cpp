@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "study/DesignEnergy.h"
+#include "study/DesignAccount.h"
 #include "study/DesignFront.h"
 #include "study/StudyTable.h"
 #include "design_cases.h"

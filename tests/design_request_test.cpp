@@ -43,6 +43,7 @@ TEST(DesignRequestTest, TheRequestBecomesTheProblemOverTheZonesInUse) {
   q.SpeedUpper = "2";
   q.MaxEvaluations = "30";
   q.WebWidth = "1.5";
+  q.Slowest = "90";
   const auto read = ReadDesignRequest(q, base);
   ASSERT_TRUE(std::holds_alternative<DesignProblem>(read)) << std::get<RequestRefusal>(read).Text;
   const DesignProblem& p = std::get<DesignProblem>(read);
@@ -68,6 +69,8 @@ TEST(DesignRequestTest, TheRequestBecomesTheProblemOverTheZonesInUse) {
   EXPECT_DOUBLE_EQ(p.SpeedUpper, 2);
   EXPECT_EQ(p.MaxEvaluations, 30);
   EXPECT_EQ(p.WebWidth, std::optional<double>(1.5));
+  EXPECT_DOUBLE_EQ(p.Slowest, 0.9);
+  EXPECT_EQ(p.HighestGas, std::optional<double>(200));  // the account names the ceiling it meets
   EXPECT_FALSE(std::get<DesignProblem>(ReadDesignRequest(DesignRequest{}, base)).WebWidth);
 }
 
@@ -100,6 +103,9 @@ TEST(DesignRequestTest, ARefusalNamesTheInputAtFault) {
   add("speeds upside down", RequestInput::SpeedUpper, "Web speed to: 0.01", [](DesignRequest& q) { q.SpeedUpper = "0.01"; });
   add("no width", RequestInput::WebWidth, "Web width: a width above 0 m", [](DesignRequest& q) { q.WebWidth = "0"; });
   add("runs not whole", RequestInput::MaxEvaluations, "Runs per start", [](DesignRequest& q) { q.MaxEvaluations = "2.5"; });
+  add("window of no speed", RequestInput::Slowest, "Must hold down to: a share above 0 %",
+      [](DesignRequest& q) { q.Slowest = "0"; });
+  add("window above the speed", RequestInput::Slowest, "Must hold down to: a share", [](DesignRequest& q) { q.Slowest = "120"; });
   for (const Case& c : cases) {
     const RequestRefusal r = Refused(c.q, base);
     EXPECT_EQ(r.Input, c.input) << c.what << ": " << r.Text;

@@ -112,6 +112,14 @@ DesignDialog::DesignDialog(FieldTexts& fields, bool robust, QWidget* parent)
   grid->addWidget(label(QStringLiteral("Web width for each zone's power in kW (m)")), 4, 4, 1, 2);
   grid->addWidget(webWidth_, 4, 6);
   grid->addWidget(robust_, 4, 0);
+  // The operating window: the line slows for splices and starts below speed.
+  slowest_ = edit("Slowest", defaults.Slowest, RequestInput::Slowest);
+  slowest_->setToolTip(QStringLiteral(
+      "Every target must hold at every speed from this share of the design's speed up to it. 100: at the design's "
+      "speed only."));
+  grid->addWidget(label(QStringLiteral("Must hold down to")), 5, 0);
+  grid->addWidget(slowest_, 5, 1);
+  grid->addWidget(label(QStringLiteral("% of the speed")), 5, 2);
   grid->setColumnStretch(11, 1);
   connect(residualBox_, &QCheckBox::toggled, residual_, &QLineEdit::setEnabled);
   connect(residualBox_, &QCheckBox::toggled, residualUnit_, &QComboBox::setEnabled);
@@ -189,6 +197,7 @@ DesignRequest DesignDialog::Request() const {
   q.SpeedUpper = text(upper_);
   q.MaxEvaluations = text(evaluations_);
   q.WebWidth = text(webWidth_);
+  q.Slowest = text(slowest_);
   return q;
 }
 

@@ -77,6 +77,7 @@ class DesignDialog : public StudyRunDialog {
   QLineEdit* upper_ = nullptr;
   QLineEdit* evaluations_ = nullptr;
   QLineEdit* webWidth_ = nullptr;
+  QLineEdit* slowest_ = nullptr;
   QCheckBox* robust_ = nullptr;
   QPushButton* designButton_ = nullptr;
   QPushButton* cancelButton_ = nullptr;

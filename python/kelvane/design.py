@@ -13,9 +13,16 @@ from .fields import as_fields, field_info
 @dataclass
 class Design:
     """A design: ``speed`` (m/s) and ``schedule`` (field name -> value) are
-    the fastest run found that met every target; ``binding`` names the
-    target with the least room left; ``costs`` gives the heat by zone;
-    ``local_check`` the moves tried around the design; ``table`` every run
+    the fastest run found that met every target; ``headline`` says it in a
+    line; ``binding`` names every target within 0.5 % of its limit (or the
+    one with the least room left) and every field at a bound; ``active`` and
+    ``at_bounds`` list them; ``set_by_bounds``, when not empty, says that a
+    bound rather than the coating sets the answer and what to widen;
+    ``slowest_speed`` is the slowest speed (m/s) at which the schedule still
+    meets every target, ``window_holds`` whether every target held down to
+    ``slowest`` % of the speed and within the gas tolerance (``window`` lists
+    the misses); ``costs`` gives the heat by zone; ``local_check`` the slope
+    check's moves around the design; ``table`` every run
     made (a pandas DataFrame where pandas is installed, else the CSV text);
     ``front``, when asked for, the speed/energy front in the same form: one
     row per energy cap, with the speed, the heat per m2 and per kg, the
@@ -25,6 +32,13 @@ class Design:
     speed: float = None
     schedule: dict = field(default_factory=dict)
     binding: str = ""
+    headline: str = ""
+    active: list = field(default_factory=list)
+    at_bounds: list = field(default_factory=list)
+    set_by_bounds: str = ""
+    slowest_speed: float = None
+    window_holds: bool = True
+    window: list = field(default_factory=list)
     costs: list = field(default_factory=list)
     total_heat_kj_per_m2: float = None
     # The heat into the web where the gas gives it plus the make-up air's
@@ -63,7 +77,7 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
            no_skinning=False, max_film_temperature=None, span=40.0, lowest=20.0, highest=200.0,
            speed=(0.05, 5.0), over=None, non_decreasing=False, web_width=None, robust=True,
            max_evaluations=120, front=None, identical=False, max_lfl_share=None, exhaust=None, lfl=(1.1, 2.0),
-           lfl_share=25.0, room_temperature=20.0):
+           lfl_share=25.0, room_temperature=20.0, slowest=100.0, gas_tolerance=0.0):
     """Design the dryer: maximise the web speed over every zone's gas
     temperature (within ``span`` K of its value in ``fields`` and within
     ``lowest``..``highest`` degC) and the fields of ``over`` (a mapping of
@@ -75,6 +89,12 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     whose secant search is slow to balance is settled early, within its
     balance test, unless ``identical=True`` (each run byte for byte as a
     single robust run).
+
+    ``slowest=90`` asks for an operating window: every target holds at every
+    speed from 90 % of the design's speed up to it, as the line slows for a
+    splice or starts below speed (``kelvane-run design --slowest 90``).
+    ``gas_tolerance=K`` asks that the targets hold with every zone's gas K
+    warmer (at the slowest speed) or cooler (``--gas-tolerance K``).
 
     ``front=N`` (at least 2) also designs N points trading speed against the
     energy (the heat into the web where the gas gives it plus the make-up
@@ -112,7 +132,8 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
                      _count("max_evaluations", max_evaluations, 1), 0 if front is None else _count("front", front, 0, 100), identical,
                      None if max_lfl_share is None else _number("max_lfl_share", max_lfl_share),
                      {"room_temperature": room_temperature, "lfl": tuple(lfl), "lfl_share": lfl_share,
-                      "exhaust": None if exhaust is None else dict(exhaust)})
+                      "exhaust": None if exhaust is None else dict(exhaust)},
+                     _number("slowest", slowest), _number("gas_tolerance", gas_tolerance))
 
     def frame(text):
         if text is None:
@@ -128,6 +149,9 @@ def design(fields=None, max_residual=None, residual_unit="%", no_boiling=False, 
     number = lambda t: None if t is None else float(t)  # noqa: E731
     return Design(found=d["found"], speed=number(d["speed"] or None),
                   schedule={k: float(v) for k, v in d["schedule"].items()}, binding=d["binding"],
+                  headline=d["headline"], active=list(d["active"]), at_bounds=list(d["at_bounds"]),
+                  set_by_bounds=d["set_by_bounds"], slowest_speed=number(d["slowest_speed"]),
+                  window_holds=d["window_holds"], window=list(d["window"]),
                   costs=d["costs"], total_heat_kj_per_m2=d["total_heat_kj_per_m2"],
                   total_energy_kj_per_m2=d["total_energy_kj_per_m2"],
                   uniform_temperature=number(d["uniform_temperature"]), uniform_speed=number(d["uniform_speed"]),

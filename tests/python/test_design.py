@@ -29,6 +29,13 @@ def test_design_is_the_runners_design():
     finished = d.table[d.table["outcome"] == "finished"]
     assert (finished["WebSpeed"] == d.speed).any()
     assert d.costs and all(c["heat_kj_per_m2"] > 0 for c in d.costs)
+    # The account names both targets the design rests on, as the runner does.
+    assert any(a.startswith("the solvent left") for a in d.active), d.report
+    assert any(a.startswith("the film temperature") for a in d.active), d.report
+    assert d.headline.startswith("Fastest line speed: ") and "held by the residual and the film" in d.headline
+    assert d.set_by_bounds == "" and d.slowest_speed is not None and d.slowest_speed <= d.speed
+    with pytest.raises(ValueError, match="slowest must lie above 0"):
+        kelvane.design(SHORT, max_residual=8, slowest=0)
 
 
 def rows(front):

@@ -87,13 +87,14 @@ class DesignDialogTest : public QObject {
     Type(*dialog, "UpperSpeed", "2");
     Type(*dialog, "RunsPerStart", "15");
     Type(*dialog, "WebWidth", "1.2");
+    Type(*dialog, "Slowest", "90");
     ModalCloser closer;
     QPushButton* start = Child<QPushButton>(*dialog, "Design");
     start->click();
     QVERIFY(dialog->Running());
     QVERIFY(!start->isEnabled());
     QVERIFY(Child<QPushButton>(*dialog, "CancelDesign")->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), 120000);
+    QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), 600000);
 
     const DesignResult& r = dialog->Result();
     const DesignProblem& p = dialog->Problem();
@@ -103,11 +104,14 @@ class DesignDialogTest : public QObject {
     QCOMPARE(p.Fields[0].Upper, 160.0);
     QCOMPARE(p.MaxEvaluations, 15);
     QCOMPARE(p.WebWidth, std::optional<double>(1.2));
+    QCOMPARE(p.Slowest, 0.9);
+    QVERIFY2(r.WindowHolds, DesignReport(p, r).c_str());
     QCOMPARE(Child<QLabel>(*dialog, "DesignAnswer")->text(), QString::fromStdString(DesignHeadline(r)));
     const QString report = Child<QPlainTextEdit>(*dialog, "DesignReport")->toPlainText();
     QVERIFY2(report.startsWith(QStringLiteral("Design: WebSpeed=")) && report.contains(QStringLiteral("Binding: ")) &&
                  report.contains(QStringLiteral("Local check: ")) && report.contains(QStringLiteral("kJ/kg evaporated")) &&
-                 report.contains(QStringLiteral(" kW")),
+                 report.contains(QStringLiteral(" kW")) &&
+                 report.contains(QStringLiteral("Operating window: must hold down to 90 % of the speed")),
              qPrintable(report));
     QVERIFY2(!report.contains(QStringLiteral("degC")), qPrintable(report));
     QCOMPARE(Child<QTableWidget>(*dialog, "Evaluations")->rowCount(), static_cast<int>(r.Evaluations.size()));
