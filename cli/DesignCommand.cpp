@@ -230,7 +230,7 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
                      ReadableNumber(f.Heat).c_str(), f.Binding.c_str());
       else
         std::fprintf(stderr, "  at most %s kJ/m2: no run met the targets\n", ReadableNumber(f.Cap).c_str());
-    std::fprintf(stderr, "Non-dominated runs (no other run both faster and on less heat): %zu\n",
+    std::fprintf(stderr, "Non-dominated runs (no other run both faster and on less energy): %zu\n",
                  fr.NonDominated.size());
     for (const RowResult& n : fr.NonDominated)
       std::fprintf(stderr, "  WebSpeed=%s m/s, %s kJ/m2\n",

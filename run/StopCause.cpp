@@ -84,6 +84,9 @@ std::string TakeoverText(const TakeoverAccount& a, bool finished) {
   std::string t = Format("The plain surface search failed in zone %d at %.2f m; the robust surface solve %s", a.Zone,
                          a.Position, finished ? "finished the run" : "went on from there");
   if (a.MarchedAgain) t += ", marching again from the entrance off the plain path";
+  // Marched again off the plain path, every step is the robust solve's: a
+  // count of zero steps taken over would read as if it had done nothing.
+  if (a.MarchedAgain && a.WhileDrying == 0 && a.WhileDry == 0) return t + ".";
   t += Format(" (%lld step%s taken over while solvent still left the coating", a.WhileDrying,
               a.WhileDrying == 1 ? "" : "s");
   if (a.WhileDry > 0) t += Format("; %lld more in a coating already dry", a.WhileDry);

@@ -56,6 +56,10 @@ void ActiveIn(const DesignProblem& p, const RowResult& r, const std::string& at,
   if (t.NoSkinning && skin && skin->MinSkinMargin->Value <= ActiveShare)
     out.push_back("skinning in zone " + std::to_string(skin->Zone) + ": the surface " +
                   ReadableNumber(skin->MinSkinMargin->Value) + " below the skin's polymer fraction" + at);
+  if (t.MaxLflShare && v.LflShare && v.LflZone && *v.LflShare >= -ActiveShare * *t.MaxLflShare)
+    out.push_back("the exhaust of zone " + std::to_string(v.LflZone) + ": " +
+                  ReadableNumber(*v.LflShare + *t.MaxLflShare) + " % of the LFL (at most " +
+                  ReadableNumber(*t.MaxLflShare) + " %)" + at);
   if (p.MaxHeat && DesignEnergy(p, r) >= *p.MaxHeat * (1 - ActiveShare))
     out.push_back("the energy: " + ReadableNumber(DesignEnergy(p, r)) + " kJ/m2 of the " +
                   ReadableNumber(*p.MaxHeat) + " kJ/m2 allowed" + at);

@@ -1,6 +1,7 @@
 #include "study/DesignEnergy.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kelvane {
 
@@ -11,7 +12,10 @@ double HeatFromGas(const RowResult& r) {
 }
 
 double DesignEnergy(const DesignProblem& p, const RowResult& r) {
-  return RunEnergyUnder(r.Details, p.Goal.Air, p.WebWidth).value_or(HeatFromGas(r));
+  // A run without the air's constants (no speed, no molecular weights) has
+  // no air to price: its heat from the gas alone.
+  const std::optional<double> energy = RunEnergyUnder(r.Details, p.Goal.Air, p.WebWidth);
+  return energy && std::isfinite(*energy) ? *energy : HeatFromGas(r);
 }
 
 }  // namespace kelvane
