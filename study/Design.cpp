@@ -24,6 +24,9 @@ namespace {
 
 using namespace design_search;
 
+// The fewest zones searched that the start through a step along the dryer is made for.
+constexpr std::size_t StepZones = 4;
+
 }  // namespace
 
 namespace {
@@ -204,11 +207,22 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
     from.push_back(u);
     starts.emplace_back(runs, p);
   }
+  // With four zones or more, a start through a step along the dryer from
+  // the fastest schedule known: blocks of zones fixed by how the dryer is
+  // cut keep the step where the cut puts it, and the fine search in many
+  // temperatures does not move it far.
+  std::size_t step = 0;
+  if (const auto known = runs.Best(); known && GasZones(p) >= StepZones) {
+    step = from.size();
+    from.push_back(Scaled(starts[0], known->Row.Values));
+    starts.emplace_back(runs, p);
+  }
   std::vector<std::string> stops(from.size());
   std::atomic<std::size_t> next{0};
   auto work = [&] {
     for (std::size_t k = next++; k < from.size() && !runs.Cancelled(); k = next++) {
       if (k == 0) CoarseThenFine(starts[k], from[k], p.MaxEvaluations, p.RelativeTolerance, stops[k]);
+      else if (step && k == step) PlateausThenFine(starts[k], from[k], p.MaxEvaluations, p.RelativeTolerance, stops[k]);
       else RunStart(starts[k], from[k], p.MaxEvaluations, p.RelativeTolerance, stops[k]);
     }
   };
@@ -221,8 +235,9 @@ DesignResult Design(const StudyDefinition& base, const DesignProblem& p, const S
   if (p.Repair) Repair(runs, p);
   stage("repair");
 
-  const char* names[] = {" (uniform start)", p.Start.empty() ? " (base start)" : " (given start)", " (sample start)",
-                         " (second sample start)"};
+  std::vector<std::string> names = {" (uniform start)", p.Start.empty() ? " (base start)" : " (given start)",
+                                    " (sample start)", " (second sample start)"};
+  if (step) names.insert(names.begin() + static_cast<std::ptrdiff_t>(step), " (step start)");
   result.Stop.clear();
   bool same = true;
   for (const std::string& s : stops) same = same && s == stops[0];

@@ -295,4 +295,91 @@ void CoarseThenFine(Start& fine, const std::vector<double>& u0, int maxEvaluatio
   RunStart(fine, u, maxEvaluations, tol, stop, step);
 }
 
+namespace {
+
+// Where each searched zone lies along the dryer, as shares of the length of
+// the searched zones from the first one's entry: [entry, exit) per zone.
+std::vector<std::pair<double, double>> ZoneSpans(const Runs& runs, const std::vector<std::size_t>& gas) {
+  std::vector<double> length;
+  double total = 0;
+  for (std::size_t i : gas) {
+    const double l = Number(runs.Study().Base.Text(ZoneComponent(runs.Problem().Fields[i].Field.Field->Zone, 2)));
+    length.push_back(l > 0 ? l : 1.0);
+    total += length.back();
+  }
+  std::vector<std::pair<double, double>> spans;
+  double at = 0;
+  for (double l : length) spans.emplace_back(at / total, (at + l) / total), at += l;
+  return spans;
+}
+
+}  // namespace
+
+std::vector<double> PlateauSchedule(const std::vector<std::pair<double, double>>& spans, const std::vector<double>& places,
+                                    std::vector<double> edges) {
+  std::sort(edges.begin(), edges.end());
+  std::vector<double> out;
+  for (const auto& [a, b] : spans) {
+    double sum = 0, from = a;
+    for (std::size_t k = 0; k < places.size(); ++k) {
+      const double to = k < edges.size() ? std::clamp(edges[k], a, b) : b;
+      if (to > from) sum += (to - from) * places[k], from = to;
+    }
+    out.push_back(sum / (b - a));
+  }
+  return out;
+}
+
+std::size_t GasZones(const DesignProblem& p) {
+  return static_cast<std::size_t>(std::count_if(p.Fields.begin(), p.Fields.end(), IsGasTemperature));
+}
+
+void PlateausThenFine(Start& fine, const std::vector<double>& u0, int maxEvaluations, double tol, std::string& stop) {
+  const std::size_t n = u0.size();
+  std::vector<std::size_t> gas, own;
+  for (std::size_t i = 0; i + 1 < n; ++i) (IsGasTemperature(fine.problem.Fields[i]) ? gas : own).push_back(i);
+  own.push_back(n - 1);  // the speed
+  if (gas.size() < 2) return RunStart(fine, u0, maxEvaluations, tol, stop);
+  // The start as two plateaus: the edge at the zone boundary that leaves
+  // the least square difference from it, each plateau at the mean of its
+  // zones over their lengths.
+  const std::vector<std::pair<double, double>> spans = ZoneSpans(fine.runs, gas);
+  std::vector<double> c;
+  double least = std::numeric_limits<double>::infinity();
+  for (std::size_t cut = 1; cut < gas.size(); ++cut) {
+    double mean[2] = {0, 0}, length[2] = {0, 0};
+    for (std::size_t j = 0; j < gas.size(); ++j) {
+      const double l = spans[j].second - spans[j].first;
+      mean[j >= cut] += l * u0[gas[j]], length[j >= cut] += l;
+    }
+    mean[0] /= length[0], mean[1] /= length[1];
+    double error = 0;
+    for (std::size_t j = 0; j < gas.size(); ++j) {
+      const double d = u0[gas[j]] - mean[j >= cut];
+      error += (spans[j].second - spans[j].first) * d * d;
+    }
+    if (error < least - 1e-12) least = error, c = {mean[0], mean[1], spans[cut].first};
+  }
+  for (std::size_t i : own) c.push_back(u0[i]);
+  Start coarse(fine.runs, fine.problem);
+  coarse.Expand = [=](const std::vector<double>& v) {
+    std::vector<double> x(n);
+    const std::vector<double> zone = PlateauSchedule(spans, {v[0], v[1]}, {v[2]});
+    for (std::size_t j = 0; j < gas.size(); ++j) x[gas[j]] = zone[j];
+    for (std::size_t k = 0; k < own.size(); ++k) x[own[k]] = v[3 + k];
+    return x;
+  };
+  std::string coarseStop;
+  RunStart(coarse, c, maxEvaluations, tol, coarseStop);
+  if (coarseStop == "cancelled") {
+    stop = coarseStop;
+    return;
+  }
+  // Every zone on its own from the plateaus' fastest run that met the
+  // targets, a short step away: a long first step in every zone at once
+  // would undo what the plateaus found.
+  if (!coarse.best) return RunStart(fine, u0, maxEvaluations, tol, stop);
+  RunStart(fine, Scaled(fine, coarse.best->Row.Values), maxEvaluations, tol, stop, FinerStep);
+}
+
 }  // namespace kelvane::design_search

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "study/DesignEnergy.h"
@@ -185,5 +186,25 @@ std::vector<double> Scaled(const Start& s, const std::vector<std::string>& value
 // then 8, ..., while there are fewer blocks than zones; then every zone on
 // its own.  With two zones or fewer, the fine design alone.
 void CoarseThenFine(Start& fine, const std::vector<double>& u0, int maxEvaluations, double tol, std::string& stop);
+
+// Each zone's place within its own range (scaled) under a schedule of
+// plateaus along the dryer: `places` in order along it, `edges` between
+// them as shares of the length (in any order); each zone, [entry, exit) in
+// shares of the length, takes the mean of the plateaus over its length.
+std::vector<double> PlateauSchedule(const std::vector<std::pair<double, double>>& spans, const std::vector<double>& places,
+                                    std::vector<double> edges);
+
+// The zones whose gas temperature is searched.
+std::size_t GasZones(const DesignProblem& p);
+
+// A start through a step along the dryer: the gas temperatures first as two
+// plateaus, each at one place within every zone's own range, and the edge
+// between them, as a share of the dryer's length, searched with them; then
+// every zone on its own from that design.  Where the gas should step down
+// is searched as such, not fixed by how the dryer is cut into zones: a
+// plateau ending within a zone gives it the mean over its length, so the
+// speed moves smoothly with the edge, and a dryer cut into many zones finds
+// the step a dryer of fewer, longer zones has at its zones' boundary.
+void PlateausThenFine(Start& fine, const std::vector<double>& u0, int maxEvaluations, double tol, std::string& stop);
 
 }  // namespace kelvane::design_search

@@ -53,6 +53,19 @@ TEST(DesignZonesTest, EightZonesAreNoSlowerThanTwoOfTheSameDryer) {
   EXPECT_TRUE(eight.LocallyOptimal) << DesignReport(p8, eight);
 }
 
+// Five zones of 2.8 m want the gas to step down 8.4 m along the dryer; cut
+// into fourteen zones of 1 m, blocks of neighbouring zones put that step at
+// 7 m, and the search in fourteen temperatures does not move it far.  The
+// finer cut must find the step where the coarser one has it, or better.
+TEST(DesignZonesTest, FourteenZonesAreNoSlowerThanFiveOfTheSameDryer) {
+  DesignProblem p5, p14;
+  const DesignResult five = DesignOf(Dryer(5), p5);
+  const DesignResult fourteen = DesignOf(Dryer(14), p14);
+  ASSERT_TRUE(five.Found && fourteen.Found) << DesignReport(p14, fourteen);
+  EXPECT_GE(std::stod(fourteen.Speed), std::stod(five.Speed)) << DesignReport(p5, five) << DesignReport(p14, fourteen);
+  EXPECT_TRUE(MeetsTargets(fourteen.BestRow, p14.Goal));
+}
+
 // A zone whose gas lies further than the span outside the allowed range has
 // no temperature to search; the design must not quietly hold it as it is.
 TEST(DesignZonesTest, AZoneWithNoRangeToSearchIsNamed) {
