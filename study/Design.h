@@ -13,7 +13,10 @@
 // 2, then 4, 8, ... blocks of neighbours, each from the last, and goes on to
 // every zone on its own from there: COBYLA started at once in many
 // temperatures from the uniform schedule settles far from the fastest
-// schedule, short of a target it cannot come back to.  A run that does
+// schedule, short of a target it cannot come back to.  With four zones or
+// more a further start goes through a step along the dryer (two plateaus
+// and the edge between them), where the blocks would fix the step at a
+// boundary of their own.  A run that does
 // not finish is no answer: its point is replaced by the nearest of a few
 // neighbours that finishes, and only when all of them fail does the
 // optimiser see the point as infeasible.  The design is the fastest run
