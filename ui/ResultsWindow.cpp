@@ -169,9 +169,11 @@ void ResultsWindow::Plot(const ResultFileData& data, const QString& source, cons
   else if (data.Conditions.size() > data.Zones.size())
     text += QStringLiteral("; the calculation stopped in zone %1").arg(data.Conditions.back().Zone);
   if (data.Truncated) text += QStringLiteral("; the file stops inside a zone's results, which are left out");
-  if (!rescued.empty()) text += QStringLiteral("; %1 step%2 solved by the robust surface solve (ticks along the top of the charts)")
-                                    .arg(rescued.size())
-                                    .arg(rescued.size() == 1 ? "" : "s");
+  // Where the robust solve took over; its count, steps in a coating already
+  // dry apart, is the Summary's.
+  if (!rescued.empty())
+    text += QStringLiteral("; the robust surface solve took over from zone %1 on (ticks along the top of the charts)")
+                .arg(rescued.front().Zone);
   sourceLabel_->setText(text);
   // The run's own trace, or the one the file's columns allow.
   trace_.reset();

@@ -254,6 +254,11 @@ class RunAccountTest : public QObject {
              qPrintable(outcome));
     const QString summary = form_->Results()->SummaryView()->RunLine()->text();
     QVERIFY2(summary.startsWith(QStringLiteral("Finished")) && summary.contains(note), qPrintable(summary));
+    // Over the charts: where it took over, no count of every step it solved.
+    const QString source = form_->Results()->findChild<QLabel*>(QStringLiteral("SourceLabel"))->text();
+    QVERIFY2(source.contains(QStringLiteral("the robust surface solve took over from zone 1 on")) &&
+                 !source.contains(QString::number(form_->LastRescued().size())),
+             qPrintable(source));
 
     // The seed's march stops 5.68 m into a zone 2 at 400 degC.
     form_->RobustBox()->setChecked(false);
