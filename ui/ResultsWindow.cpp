@@ -112,7 +112,8 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
             [this, c](QPointF at) { readout_->setText(ReadoutAt(static_cast<Chart>(c), at.x())); });
     connect(view, &ChartView::Left, this, [this] { readout_->clear(); });
     if (c != Profiles) {
-      pages_->addTab(view, QString::fromLatin1(ChartTitles[c]));
+      pages_->addTab(view, QString::fromLatin1(ChartTabs[c]));
+      pages_->setTabToolTip(pages_->count() - 1, QString::fromLatin1(ChartTitles[c]));
       continue;
     }
     auto* page = new QWidget(this);
@@ -132,7 +133,8 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     row->addWidget(sliderLabel_);
     pageLayout->addLayout(row);
     connect(slider_, &QSlider::valueChanged, this, [this] { UpdateProfile(); });
-    pages_->addTab(page, QString::fromLatin1(ChartTitles[c]));
+    pages_->addTab(page, QString::fromLatin1(ChartTabs[c]));
+    pages_->setTabToolTip(pages_->count() - 1, QString::fromLatin1(ChartTitles[c]));
   }
   air_ = new AirPanel(this);
   connect(air_, &AirPanel::Changed, this, [this] {
