@@ -314,10 +314,12 @@ double WetBulbBound(const RunParameters& p, int z) {
 // polymer left at a node) before any step fails: the robust march fails on
 // them and only a march off the plain path from its first step finishes.
 // Both robust modes: the byte-identical one of single runs, and the one of
-// many-run features, which settles slow steps early.
+// many-run features, which settles slow steps early; and a dryer whose last
+// steps only sub-steps settle.
 TEST(RobustSurface, RescuedDryersArePhysicallySound) {
   auto dryers = Dryers("rescued");
   for (auto& d : Dryers("off-path")) dryers.push_back(d);
+  for (auto& d : Dryers("split")) dryers.push_back(d);
   for (const int settle : {0, ManyRunSettleTrials})
   for (const auto& [name, setup] : dryers) {
     const std::string label = name + (settle ? " (many-run)" : "");
@@ -530,10 +532,12 @@ TEST(RobustSurface, MarchedAgainAlikeOnEveryOutputAndCaller) {
 // Halving the increment moves the exit solvent remaining by less than one
 // percentage point and the exit temperature by less than 1 K; so too in the
 // many-run mode on a dryer with steps it settles early (rescued-10: three
-// steps of its secant search need thousands of trials, one 100 000).
+// steps of its secant search need thousands of trials, one 100 000) and on
+// one whose last steps it splits early (split-7004-99).
 TEST(RobustSurface, RescuedDryersConvergeOnAFinerGrid) {
   auto dryers = Dryers("rescued-47");
   for (const auto& [name, setup] : Dryers("rescued-10")) dryers.emplace_back(name + " (many-run)", setup);
+  for (const auto& [name, setup] : Dryers("split")) dryers.emplace_back(name + " (many-run)", setup);
   for (const auto& [label, coarse] : dryers) {
     const int settle = label.find("many-run") != std::string::npos ? ManyRunSettleTrials : 0;
     RunSetup fine = coarse;
