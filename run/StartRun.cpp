@@ -23,6 +23,7 @@
 #include "files/ResultFile.h"
 #include "files/StagedFile.h"
 #include "run/MessageExplanations.h"
+#include "run/OutputDevice.h"
 #include "run/Plausibility.h"
 #include "run/ReadRunParameters.h"
 
@@ -91,68 +92,6 @@ void ZoneMarched(const Calculation& calc, int zone, const RunOptions& options, b
   const int last = failed ? calc.State.LastStep - 1 : calc.State.LastStep;
   options.ZoneMarched(calc, zone, last, !failed && !calc.Cancelled && last == n);
 }
-
-// True when `path` is the null device: what is written there is gone, so a
-// march may start its output over.
-bool IsNullDevice(const std::string& path) {
-  struct stat a {}, b {};
-  return ::stat(path.c_str(), &a) == 0 && S_ISCHR(a.st_mode) && ::stat("/dev/null", &b) == 0 &&
-         a.st_rdev == b.st_rdev;
-}
-
-// True when `path` is a device or a pipe, whose output cannot be taken back.
-// A name that does not exist (or a folder) is none: its writer's open
-// reports the failure before the march, as for any file that cannot be made.
-bool IsDeviceOrPipe(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) ||
-                                            S_ISSOCK(st.st_mode));
-}
-
-// The output of a robust run to a device or pipe (other than the null
-// device) is held in a private file until the run ends, so that a march
-// taken again from the entrance can start the output over; then it is
-// copied to the device in one pass.
-class DeviceBuffer {
- public:
-  ~DeviceBuffer() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  bool Open() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string tmpl = std::string(dir && *dir ? dir : "/tmp") + "/kelvane-XXXXXX";
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) return false;
-    ::close(fd);
-    path_ = tmpl;
-    return true;
-  }
-  bool Active() const { return !path_.empty(); }
-  const std::string& Path() const { return path_; }
-  // Copies the held output to `target`; errno holds the reason of a failure.
-  bool CopyTo(const std::string& target) const {
-    std::FILE* in = std::fopen(path_.c_str(), "rb");
-    if (!in) return false;
-    std::FILE* out = std::fopen(target.c_str(), "wb");
-    if (!out) {
-      const int err = errno;
-      std::fclose(in);
-      errno = err;
-      return false;
-    }
-    char buf[1 << 16];
-    bool ok = true;
-    for (std::size_t n; ok && (n = std::fread(buf, 1, sizeof buf, in)) > 0;) ok = std::fwrite(buf, 1, n, out) == n;
-    const int err = errno;
-    std::fclose(in);
-    ok = std::fclose(out) == 0 && ok;
-    if (!ok && errno == 0) errno = err ? err : EIO;
-    return ok;
-  }
-
- private:
-  std::string path_;
-};
 
 // Counts the steps of zone `zone` that the robust solve took over, from
 // entry `from` of the list on: those where the coating's solvent still

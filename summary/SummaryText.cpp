@@ -271,6 +271,8 @@ std::string StopLine(const RunSummary& s) {
 
 }  // namespace
 
+std::string StopAccount(const RunSummary& s) { return StopLine(s); }
+
 std::string SummaryTable(const RunSummary& s) {
   const bool power = s.Settings.WebWidth.has_value();
   const bool finished = s.Run.End.Kind == RunEndKind::Finished;
@@ -328,12 +330,14 @@ std::string ResidualInUnit(const RunSummary& s) {
 
 std::string TargetInUnit(const RunSummary& s) {
   const double t = *s.Settings.ResidualTarget;
+  // Four significant digits, but a target of 20000 ppm as typed, never "2e+04".
+  const std::string figure = std::fabs(t) >= 1e4 && std::fabs(t) < 1e15 ? Format("%.0f", t) : Format("%.4g", t);
   switch (s.Settings.ResidualTargetUnit) {
-    case ResidualUnit::GramsPerSquareMetre: return Format("%.4g g/m2", t);
-    case ResidualUnit::PpmOfDryCoating: return Format("%.4g ppm", t);
+    case ResidualUnit::GramsPerSquareMetre: return figure + " g/m2";
+    case ResidualUnit::PpmOfDryCoating: return figure + " ppm";
     case ResidualUnit::PercentOfInitial: break;
   }
-  return Format("%.4g %%", t);
+  return figure + " %";
 }
 
 }  // namespace

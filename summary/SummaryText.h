@@ -15,6 +15,10 @@ std::string SummaryJson(const RunSummary& s);
 std::string SummaryCsv(const RunSummary& s);
 // The zone table and the warnings, for a terminal.
 std::string SummaryTable(const RunSummary& s);
+// A run that did not finish, before any figure: where it stopped, the
+// message and the cause, one line each, ending "The figures below end
+// there; ...".  Empty for a finished (or refused) run.
+std::string StopAccount(const RunSummary& s);
 // The dryer's air per zone, for a terminal.
 std::string AirTable(const RunSummary& s);
 // "Finished: 6.6 % of the solvent left at the exit (no residual target set) · no warnings",

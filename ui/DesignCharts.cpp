@@ -41,7 +41,9 @@ void SmallLegend(QChart* chart) {
 }  // namespace
 
 // One row per run: the fields and the speed, whether it met the targets,
-// the figures they are about, and how the run ended.
+// the figures they are about, and how the run ended.  The figures stand
+// right-aligned, each column to one number of decimals, so that the decimal
+// points line up; the run's message comes last.
 void DesignDialog::ShowRows() {
   QStringList header{QStringLiteral("Run")};
   for (const SearchedField& f : problem_.Fields) header << FieldLabel(*f.Field.Field);
@@ -51,38 +53,51 @@ void DesignDialog::ShowRows() {
   header << QStringLiteral("Outcome");
   table_->setColumnCount(static_cast<int>(header.size()));
   table_->setHorizontalHeaderLabels(header);
-  table_->setRowCount(static_cast<int>(result_.Evaluations.size()));
+  const int rows = static_cast<int>(result_.Evaluations.size());
+  table_->setRowCount(rows);
   const std::size_t fields = problem_.Fields.size();
+  const int verdict = static_cast<int>(fields) + 2, outcome = static_cast<int>(header.size()) - 1;
+  // The figures, column by column: the searched values, the speed, then the
+  // summary's figures of the runs that finished.
+  std::vector<std::vector<std::optional<double>>> figures(static_cast<std::size_t>(header.size()));
+  for (const RowResult& r : result_.Evaluations) {
+    figures[0].push_back(static_cast<double>(r.Row.Number));
+    for (std::size_t i = 0; i <= fields; ++i)
+      figures[i + 1].push_back(i < r.Row.Values.size() ? std::optional<double>(SearchValue(r.Row.Values[i]))
+                                                        : std::nullopt);
+    const bool finished = r.Outcome == RowOutcome::Finished;
+    int c = verdict + 1;
+    for (const char* column : kFigures) figures[static_cast<std::size_t>(c++)].push_back(finished ? SummaryColumnOf(r, column) : std::nullopt);
+  }
+  for (int c = 0; c < outcome; ++c) {
+    if (c == verdict) continue;
+    const std::vector<QString> texts = ColumnFigures(figures[static_cast<std::size_t>(c)]);
+    for (int row = 0; row < rows; ++row) {
+      auto* item = new QTableWidgetItem(texts[static_cast<std::size_t>(row)]);
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      table_->setItem(row, c, item);
+    }
+  }
   int row = 0;
   for (const RowResult& r : result_.Evaluations) {
     const bool finished = r.Outcome == RowOutcome::Finished;
     const bool stopped = r.Outcome == RowOutcome::Cancelled || r.Outcome == RowOutcome::NotRun;
     std::string why;
     const bool met = DesignFeasible(problem_, r, &why);
-    QStringList cells{QString::number(r.Row.Number)};
-    for (std::size_t i = 0; i <= fields; ++i)
-      cells << (i < r.Row.Values.size() ? Readable(SearchValue(r.Row.Values[i])) : QString());
     // A run that failed is no answer: "failed", never "missed".
-    cells << (stopped ? QString() : !finished ? QStringLiteral("failed") : met ? QStringLiteral("met") : QStringLiteral("missed"));
-    for (const char* column : kFigures) {
-      const auto v = SummaryColumnOf(r, column);
-      cells << (finished && v ? Readable(*v) : QString());
-    }
-    std::string outcome = RowOutcomeName(r.Outcome);
-    if (!r.Message.empty()) outcome += ": " + r.Message;
-    cells << QString::fromStdString(outcome);
-    const int verdict = static_cast<int>(fields) + 2;
-    for (int c = 0; c < cells.size(); ++c) {
-      auto* item = new QTableWidgetItem(cells[c]);
-      if (c == verdict) {
-        item->setForeground(!finished ? FailedColour() : met ? QColor(0, 128, 0) : QColor(192, 0, 0));
-        if (!met) item->setToolTip(QString::fromStdString(finished ? why : r.Message));
-      }
-      table_->setItem(row, c, item);
-    }
+    auto* judged = new QTableWidgetItem(stopped ? QString()
+                                        : !finished ? QStringLiteral("failed")
+                                        : met       ? QStringLiteral("met")
+                                                    : QStringLiteral("missed"));
+    judged->setForeground(!finished ? FailedColour() : met ? QColor(0, 128, 0) : QColor(192, 0, 0));
+    if (!met) judged->setToolTip(QString::fromStdString(finished ? why : r.Message));
+    table_->setItem(row, verdict, judged);
+    std::string ended = RowOutcomeName(r.Outcome);
+    if (!r.Message.empty()) ended += ": " + r.Message;
+    table_->setItem(row, outcome, new QTableWidgetItem(QString::fromStdString(ended)));
     ++row;
   }
-  table_->resizeColumnsToContents();
+  FitColumns();
 }
 
 // Each zone's gas temperature at the design beside the current one.

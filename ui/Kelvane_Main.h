@@ -202,6 +202,9 @@ class TForm1 : public QWidget, public RunHost {
   RunReport lastRun_;
   std::optional<RunTrace> lastTrace_;  // the last run's marched zones, for its summary
   std::vector<RescuedStep> lastRescued_;
+  // A finished run's account of the robust solve, set on the worker's
+  // thread just before the finish dialog is called for.
+  std::string finishedTakeover_;
   bool running_ = false;
   bool marchStarted_ = false;              // the run in progress has begun its march
   bool notesTold_ = false;                 // the run's notes were shown in its message

@@ -12,6 +12,8 @@ namespace kelvane::ui {
 const char* const ChartTitles[ResultsWindow::ChartCount] = {
     "Film temperature", "Solvent remaining", "Average concentrations", "Coating thickness",
     "Concentration profiles"};
+const char* const ChartTabs[ResultsWindow::ChartCount] = {"Film temperature", "Solvent remaining", "Concentrations",
+                                                          "Thickness", "Profiles"};
 
 
 namespace {

@@ -18,6 +18,10 @@ namespace kelvane::ui {
 constexpr int FirstChartTab = 2;
 
 extern const char* const ChartTitles[ResultsWindow::ChartCount];
+// The charts' tab captions: short, so that every tab, the Air page's
+// included, is in sight at the window's default width; the chart's title
+// and the tab's tooltip give it whole.
+extern const char* const ChartTabs[ResultsWindow::ChartCount];
 
 // One plotted quantity of the first table.
 struct Quantity {

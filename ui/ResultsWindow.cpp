@@ -112,7 +112,8 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
             [this, c](QPointF at) { readout_->setText(ReadoutAt(static_cast<Chart>(c), at.x())); });
     connect(view, &ChartView::Left, this, [this] { readout_->clear(); });
     if (c != Profiles) {
-      pages_->addTab(view, QString::fromLatin1(ChartTitles[c]));
+      pages_->addTab(view, QString::fromLatin1(ChartTabs[c]));
+      pages_->setTabToolTip(pages_->count() - 1, QString::fromLatin1(ChartTitles[c]));
       continue;
     }
     auto* page = new QWidget(this);
@@ -132,7 +133,8 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     row->addWidget(sliderLabel_);
     pageLayout->addLayout(row);
     connect(slider_, &QSlider::valueChanged, this, [this] { UpdateProfile(); });
-    pages_->addTab(page, QString::fromLatin1(ChartTitles[c]));
+    pages_->addTab(page, QString::fromLatin1(ChartTabs[c]));
+    pages_->setTabToolTip(pages_->count() - 1, QString::fromLatin1(ChartTitles[c]));
   }
   air_ = new AirPanel(this);
   connect(air_, &AirPanel::Changed, this, [this] {
@@ -169,9 +171,11 @@ void ResultsWindow::Plot(const ResultFileData& data, const QString& source, cons
   else if (data.Conditions.size() > data.Zones.size())
     text += QStringLiteral("; the calculation stopped in zone %1").arg(data.Conditions.back().Zone);
   if (data.Truncated) text += QStringLiteral("; the file stops inside a zone's results, which are left out");
-  if (!rescued.empty()) text += QStringLiteral("; %1 step%2 solved by the robust surface solve (ticks along the top of the charts)")
-                                    .arg(rescued.size())
-                                    .arg(rescued.size() == 1 ? "" : "s");
+  // Where the robust solve took over; its count, steps in a coating already
+  // dry apart, is the Summary's.
+  if (!rescued.empty())
+    text += QStringLiteral("; the robust surface solve took over from zone %1 on (ticks along the top of the charts)")
+                .arg(rescued.front().Zone);
   sourceLabel_->setText(text);
   // The run's own trace, or the one the file's columns allow.
   trace_.reset();

@@ -11,6 +11,7 @@
 
 #include "ui/Kelvane_Main.h"
 #include "ui/ResultsWindow.h"
+#include "run/StopCause.h"
 #include "ui/RunWorker.h"
 
 namespace kelvane::ui {
@@ -59,6 +60,13 @@ void TForm1::BitBtn1Click() {
     flows.WebWidth = *s.WebWidth;
     options.ZoneBalance = flows;
   }
+  // The finish dialog tells the robust solve's part as kelvane-run does:
+  // where the plain search failed, and only the steps taken over while
+  // solvent still left the coating as its count.
+  finishedTakeover_.clear();
+  options.Finishing = [this](const RunReport& finished) {
+    finishedTakeover_ = TakeoverText(finished.Takeover, true);
+  };
   options.ZoneMarched = [this](const Calculation& c, int zone, int lastRow, bool complete) {
     recorder_.Zone(c, zone, lastRow, complete);
   };

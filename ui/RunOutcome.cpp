@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <algorithm>
 #include <map>
 
 #include "files/ResultFileReader.h"
@@ -62,7 +63,10 @@ QString TForm1::RunNotes() const {
   if (calc_->Stats.Marches > 1) notes << QString::fromUtf8(MarchedAgainNote);
   if (const std::string slow = SlowStepsText(SlowStepsOf(calc_->Stats)); !slow.empty())
     notes << QString::fromStdString(slow);
-  if (!calc_->Rescued.empty()) {
+  if (!finishedTakeover_.empty()) {
+    notes << QString::fromStdString(finishedTakeover_);
+  } else if (!calc_->Rescued.empty()) {
+    // A run that did not finish: the steps taken over so far, zone by zone.
     std::map<int, int> perZone;
     for (const RescuedStep& step : calc_->Rescued) ++perZone[step.Zone];
     QStringList zones;
@@ -90,7 +94,13 @@ void TForm1::UpdateOutcome() {
   if (!lastTrace_) return ShowOutcome(QString());
   const RunSummary summary = SummarizeRun(*lastTrace_, results_->Settings());
   const std::string lead = OutcomeLead(summary);
-  ShowOutcome(QString::fromStdString((lead.empty() ? "" : lead + " \u00b7 ") + OutcomeLine(summary)));
+  std::string line = OutcomeLine(summary);
+  if (!lead.empty()) {
+    // A run that stopped says so first; the worst of what it met follows.
+    if (summary.Run.End.Kind == RunEndKind::Finished) line = lead + " \u00b7 " + line;
+    else line.insert(std::min(line.find(" \u00b7 "), line.size()), " \u00b7 " + lead);
+  }
+  ShowOutcome(QString::fromStdString(line));
 }
 
 // "Dry: 2.6 % of solvent left at the exit · 1 warning — see Results", the

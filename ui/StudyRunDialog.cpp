@@ -1,6 +1,7 @@
 #include "ui/StudyRunDialog.h"
 
 #include <QHBoxLayout>
+#include <QFont>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QtCharts/QChartView>
 
 #include <algorithm>
+#include <vector>
 
 namespace kelvane::ui {
 
@@ -81,30 +83,62 @@ QHBoxLayout* StudyRunDialog::TableAndChart() {
   return middle;
 }
 
+// Every column in sight and every caption whole: each column as wide as its
+// widest figure, its caption wrapped into as few lines as the table's width
+// allows, so that the header stays low and leaves the rows room.  The last
+// column (the runs' messages) takes what width is left; its texts are also
+// tooltips.
 void StudyRunDialog::FitColumns() {
   QHeaderView* header = table_->horizontalHeader();
   header->setDefaultAlignment(Qt::Alignment::fromInt(Qt::AlignCenter | Qt::TextWordWrap));
   header->setTextElideMode(Qt::ElideNone);
-  const QFontMetrics cells(table_->font()), captions(header->font());
-  const int pad = 12, columns = table_->columnCount();
-  int used = 0, tallest = captions.height();
+  // The header draws the captions of a selected row's columns in bold:
+  // measured in bold, a caption fits either way.
+  QFont bold = header->font();
+  bold.setBold(true);
+  const QFontMetrics cells(table_->font()), captions(bold);
+  const int pad = 12, columns = table_->columnCount(), available = table_->viewport()->width();
+  if (columns == 0) return;
+  std::vector<QString> caption(static_cast<std::size_t>(columns));
+  std::vector<int> word(caption.size(), 0), content(caption.size(), 0);
   for (int c = 0; c < columns; ++c) {
-    const QString caption = table_->horizontalHeaderItem(c) ? table_->horizontalHeaderItem(c)->text() : QString();
-    int width = 0;
-    for (const QString& word : caption.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-      width = std::max(width, captions.horizontalAdvance(word));
-    const int captionWidth = width;
+    const std::size_t i = static_cast<std::size_t>(c);
+    caption[i] = table_->horizontalHeaderItem(c) ? table_->horizontalHeaderItem(c)->text() : QString();
+    for (const QString& w : caption[i].split(QLatin1Char(' '), Qt::SkipEmptyParts))
+      word[i] = std::max(word[i], captions.horizontalAdvance(w));
     for (int r = 0; r < table_->rowCount(); ++r)
-      if (const QTableWidgetItem* item = table_->item(r, c)) {
-        if (c == columns - 1 && !item->text().isEmpty()) table_->item(r, c)->setToolTip(item->text());
-        width = std::max(width, cells.horizontalAdvance(item->text()));
+      if (QTableWidgetItem* item = table_->item(r, c)) {
+        if (c == columns - 1 && !item->text().isEmpty()) item->setToolTip(item->text());
+        content[i] = std::max(content[i], cells.horizontalAdvance(item->text()));
       }
-    width += pad;
-    if (c == columns - 1) width = std::max(captionWidth + pad, std::min(width, table_->viewport()->width() - used));
-    table_->setColumnWidth(c, width);
-    used += width;
-    tallest = std::max(tallest, captions.boundingRect(QRect(0, 0, width - pad, 10000),
-                                                      Qt::AlignCenter | Qt::TextWordWrap, caption).height());
+  }
+  auto height = [&](std::size_t i, int width) {
+    return captions.boundingRect(QRect(0, 0, width, 10000), Qt::AlignCenter | Qt::TextWordWrap, caption[i]).height();
+  };
+  // The narrowest width at which caption i fits in `lines` lines.
+  auto narrowest = [&](std::size_t i, int lines) {
+    int lo = word[i], hi = std::max(lo, captions.horizontalAdvance(caption[i]));
+    const int most = lines * captions.lineSpacing();
+    while (lo < hi) {
+      const int mid = (lo + hi) / 2;
+      if (height(i, mid) <= most) hi = mid;
+      else lo = mid + 1;
+    }
+    return lo;
+  };
+  const std::size_t last = caption.size() - 1;
+  std::vector<int> width(caption.size());
+  for (int lines = 1; lines <= 12; ++lines) {
+    int used = 0;
+    for (std::size_t i = 0; i < last; ++i) used += width[i] = std::max(content[i], narrowest(i, lines)) + pad;
+    const int captionWidth = narrowest(last, lines) + pad;
+    width[last] = std::max(captionWidth, std::min(content[last] + pad, available - used));
+    if (used + captionWidth <= available) break;
+  }
+  int tallest = captions.height();
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    table_->setColumnWidth(static_cast<int>(i), width[i]);
+    tallest = std::max(tallest, height(i, width[i] - pad));
   }
   header->setFixedHeight(tallest + 10);
 }

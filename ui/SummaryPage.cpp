@@ -157,26 +157,27 @@ void SummaryPage::Show(const RunSummary& s) {
   Clear();
   const RunTotals& r = s.Run;
   const size_t n = s.Warnings.size();
-  QString state = r.End.Kind == RunEndKind::Finished
-                      ? QStringLiteral("Finished")
-                      : QStringLiteral("%1 in zone %2 at %3 m").arg(QString::fromLatin1(OutcomeName(r.End.Kind)))
-                            .arg(r.StopZone)
-                            .arg(r.StopPosition, 0, 'f', 2);
-  state[0] = state[0].toUpper();
-  state += n == 0 ? QStringLiteral(", no warnings") : QStringLiteral(", %1 warning%2").arg(n).arg(n == 1 ? "" : "s");
+  // A run that did not finish says so before any figure, with where and
+  // why; its figures are those at the stop, not at the exit.
+  const bool finished = r.End.Kind == RunEndKind::Finished;
+  QString line = QString::fromStdString(StopAccount(s));
+  QString state = finished ? QStringLiteral("Finished") : QStringLiteral("At the stop");
+  state += n == 0   ? (finished ? QStringLiteral(", no warnings") : QStringLiteral(", no warnings up to the stop"))
+                    : QStringLiteral(", %1 warning%2").arg(n).arg(n == 1 ? "" : "s");
   if (r.TargetMet) state += *r.TargetMet ? QStringLiteral(", residual target met") : QStringLiteral(", residual target missed");
-  QString line = QStringLiteral("%1: %2 % of the solvent left at the exit (%3 g/m², %4 ppm of the dry coating); "
-                                "dry thickness %5 μm; heat from the gas %6 kJ/m²")
-                     .arg(state)
-                     .arg(FixedFigure(r.ResidualPercent, 2))
-                     .arg(FixedFigure(r.ResidualGrams, 2))
-                     .arg(FixedFigure(r.ResidualPpm, 0))
-                     .arg(FixedFigure(r.DryThickness, 2))
-                     .arg(FixedFigure(r.TotalHeat, 1));
+  line += QStringLiteral("%1: %2 % of the solvent left%3 (%4 g/m², %5 ppm of the dry coating); "
+                         "dry thickness %6 μm; heat from the gas %7 kJ/m²")
+              .arg(state)
+              .arg(FixedFigure(r.ResidualPercent, 2))
+              .arg(finished ? QStringLiteral(" at the exit") : QString())
+              .arg(FixedFigure(r.ResidualGrams, 2))
+              .arg(FixedFigure(r.ResidualPpm, 0))
+              .arg(FixedFigure(r.DryThickness, 2))
+              .arg(FixedFigure(r.TotalHeat, 1));
   if (r.TotalPower) line += QStringLiteral(" (%1 kW)").arg(FixedFigure(*r.TotalPower, 1));
   line += QStringLiteral("; %1 s.").arg(FixedFigure(r.TotalTime, 1));
-  if (r.End.Kind != RunEndKind::Finished && !r.End.Message.empty())
-    line += ' ' + QString::fromStdString(r.End.Message);
+  // Where the robust solve took over, as the runner tells it.
+  if (!r.End.Takeover.empty()) line += ' ' + QString::fromStdString(r.End.Takeover);
   runLine_->setText(line);
 
   Fill(table_, s.Zones, kZoneColumns);
@@ -204,6 +205,7 @@ void SummaryPage::resizeEvent(QResizeEvent* event) {
 void SummaryPage::FitHeights() {
   FitTable(table_);
   FitTable(heat_);
+  FitTable(air_);
   // The warnings as tall as their lines wrapped at the list's width.
   const int width = std::max(100, warnings_->viewport()->width() - 8);
   int height = 2 * warnings_->frameWidth() + 4;

@@ -2,6 +2,7 @@
 cluster of two worker processes."""
 
 import os
+import re
 import subprocess
 
 import pytest
@@ -71,6 +72,23 @@ def test_refused_settings_say_what_is_wrong():
         kelvane.study(vary={"WebSpeed": [1]}, robust="yes")
     with pytest.raises(ValueError):
         kelvane.study(vary={"WebSpeed": []})
+
+
+ENTRY_POINTS = {
+    "run": lambda f: kelvane.run(f),
+    "study": lambda f: kelvane.study(f, vary={"WebSpeed": [0.5, 1]}),
+    "design": lambda f: kelvane.design(f, max_residual=10, max_evaluations=10),
+    "optimize": lambda f: kelvane.optimize(f, maximize="WebSpeed", between=(0.1, 2), max_residual=10),
+}
+
+
+@pytest.mark.parametrize("entry", sorted(ENTRY_POINTS))
+def test_a_misspelt_base_field_is_the_same_mistake_at_every_entry(entry):
+    # The base case's fields, not only the varied ones: one exception type,
+    # naming the field meant, before any run.
+    for typed, meant in [("Webspeed", "WebSpeed"), ("OuterTemperature[15]", "OuterTemperature[5]")]:
+        with pytest.raises(kelvane.UnknownFieldError, match=rf"'{re.escape(typed)}' \(did you mean {re.escape(meant)}\?\)"):
+            ENTRY_POINTS[entry]({"ZoneLength[1]": 3, "ZoneLength[2]": 3, typed: 1})
 
 
 def test_optimize_finds_what_the_runner_finds_and_refuses_what_it_refuses():

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QtCharts/QBarSeries>
@@ -144,6 +145,64 @@ class DesignDialogTest : public QObject {
     QVERIFY(!form_->RunInProgress());
     QVERIFY(!QFile::exists(result));
     QVERIFY2(closer.Seen().isEmpty(), qPrintable(closer.Describe()));
+  }
+
+  // The Targets page ticks its residual target and film limit in the
+  // dialog; unticked, each is no target of the design, whatever its text
+  // (here none is a number), and the film chart draws no limit.  The
+  // design's table puts its figures right-aligned, the run's outcome last,
+  // with no column pushed out of sight.
+  void anUntickedTargetIsNoTarget() {
+    SummarySettings page;
+    page.ResidualTarget = 7;
+    page.MaxFilmTemperature = 180;
+    form_->DesignButton()->click();
+    auto* dialog = form_->findChild<DesignDialog*>();
+    QVERIFY(dialog);
+    dialog->UseTargets(page);
+    auto* residual = Child<QCheckBox>(*dialog, "ResidualTarget");
+    auto* film = Child<QCheckBox>(*dialog, "TemperatureTarget");
+    QVERIFY(residual->isChecked() && film->isChecked());
+    residual->setChecked(false);
+    film->setChecked(false);
+    Type(*dialog, "MaxResidual", "seven");
+    Type(*dialog, "MaxFilmTemperature", "hot");
+    Child<QCheckBox>(*dialog, "NoBoiling")->setChecked(true);
+    Type(*dialog, "RunsPerStart", "6");
+    Type(*dialog, "UpperSpeed", "2");
+    QPushButton* start = Child<QPushButton>(*dialog, "Design");
+    ModalCloser closer;
+    start->click();
+    QVERIFY2(closer.Seen().isEmpty(), qPrintable(closer.Describe()));
+    QVERIFY(dialog->Running());
+    const Targets& goal = dialog->Problem().Goal;
+    QVERIFY(!goal.MaxResidual);
+    QVERIFY(!goal.MaxFilmTemperature);
+    QVERIFY(goal.NoBoiling);
+    QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), 600000);
+    QVERIFY2(closer.Seen().isEmpty(), qPrintable(closer.Describe()));
+    for (const QString& name : SeriesNames(Child<QChartView>(*dialog, "FilmTemperatureChart")))
+      QVERIFY2(!name.startsWith(QStringLiteral("limit")), qPrintable(name));
+
+    QApplication::processEvents();
+    auto* table = Child<QTableWidget>(*dialog, "Evaluations");
+    QVERIFY(table->rowCount() > 2);
+    QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+    const int last = table->columnCount() - 1;
+    QCOMPARE(table->horizontalHeaderItem(last)->text(), QStringLiteral("Outcome"));
+    for (int c = 0; c < last; ++c) {
+      if (table->horizontalHeaderItem(c)->text() == QStringLiteral("Targets")) continue;
+      int decimals = -1;
+      for (int r = 0; r < table->rowCount(); ++r) {
+        const QTableWidgetItem* item = table->item(r, c);
+        if (!item || item->text().isEmpty()) continue;
+        QVERIFY2(item->textAlignment() & Qt::AlignRight, qPrintable(table->horizontalHeaderItem(c)->text()));
+        const qsizetype dot = item->text().indexOf(QLatin1Char('.'));
+        const int d = dot < 0 ? 0 : static_cast<int>(item->text().size() - dot - 1);
+        QVERIFY2(decimals < 0 || d == decimals, qPrintable(table->horizontalHeaderItem(c)->text() + ": " + item->text()));
+        decimals = d;
+      }
+    }
   }
 
   // An input that cannot be read is named in one box and starts nothing;

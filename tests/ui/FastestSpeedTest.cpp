@@ -17,11 +17,15 @@
 #include <QtCharts/QScatterSeries>
 #include <atomic>
 
+#include "ModalCloser.h"
 #include "fields/FieldTable.h"
+#include "ui/SearchRows.h"
 #include "ui/FastestSpeedDialog.h"
 
 using namespace kelvane;
 using kelvane::ui::FastestSpeedDialog;
+using kelvane::ui::SummaryColumnOf;
+using kelvane::ui::test::ModalCloser;
 
 namespace {
 
@@ -187,6 +191,84 @@ class FastestSpeedTest : public QObject {
     QVERIFY(failed > 0);
     QCOMPARE(Points(dialog, "misses targets"), missed);
     QCOMPARE(Points(dialog, "failed (at the top)"), failed);
+  }
+
+  // The Targets page ticks its residual target and film limit in the
+  // dialog; a target the engineer then unticks is no target: its text,
+  // even one that is no number, is not read, it neither decides a run nor
+  // the answer, and its line is not drawn.  Gas at 100 degC heats the film
+  // past the unticked 90 degC at every speed the residual target allows.
+  void anUntickedTargetIsNoTarget() {
+    FieldTextMap inputs = ShortDryer();
+    inputs.SetText(ZoneComponent(1, 1), "100.0");
+    inputs.SetText(ZoneComponent(2, 1), "100.0");
+    FastestSpeedDialog dialog(inputs, true);
+    dialog.show();
+    SummarySettings page;
+    page.ResidualTarget = 10;
+    page.MaxFilmTemperature = 90;
+    dialog.UseTargets(page);
+    QCheckBox* residual = Child<QCheckBox>(dialog, "ResidualTarget");
+    QCheckBox* film = Child<QCheckBox>(dialog, "TemperatureTarget");
+    QVERIFY(residual->isChecked() && film->isChecked());
+    film->setChecked(false);
+    Child<QLineEdit>(dialog, "UpperSpeed")->setText("2");
+    QPushButton* search = Child<QPushButton>(dialog, "Search");
+    {
+      ModalCloser closer;
+      search->click();
+      QTRY_VERIFY_WITH_TIMEOUT(search->isEnabled(), 120000);
+      QVERIFY2(closer.Seen().isEmpty(), qPrintable(closer.Describe()));
+    }
+    StudyDefinition base;
+    base.Base = inputs;
+    BoundarySearch s;
+    s.Field = ParseVaried("WebSpeed=0");
+    s.Lower = "0.1";
+    s.Upper = "2";
+    s.Goal.MaxResidual = 10;
+    StudyOptions options;
+    options.Robust = true;
+    StudyControl control;
+    const BoundaryResult expected = SearchBoundary(base, s, options, control);
+    QCOMPARE(expected.End, SearchEnd::Boundary);
+    QCOMPARE(dialog.Result().End, SearchEnd::Boundary);
+    QCOMPARE(dialog.Result().Best, expected.Best);
+    QTableWidget* table = Child<QTableWidget>(dialog, "Evaluations");
+    int hot = 0;
+    for (int i = 0; i < table->rowCount(); ++i) {
+      const RowResult& r = dialog.Result().Evaluations[static_cast<std::size_t>(i)];
+      const auto top = SummaryColumnOf(r, "max_film_temperature_c");
+      if (!top || *top <= 90) continue;
+      ++hot;
+      QCOMPARE(table->item(i, 2)->text() == QStringLiteral("met"), MeetsTargets(r, s.Goal));
+    }
+    QVERIFY(hot > 0);
+    for (QAbstractSeries* x : Child<QChartView>(dialog, "EvaluationChart")->chart()->series())
+      QVERIFY2(!x->name().contains(QStringLiteral("90")), qPrintable(x->name()));
+
+    // The other way round: the residual unticked, its text no number.
+    film->setChecked(true);
+    residual->setChecked(false);
+    Child<QLineEdit>(dialog, "MaxResidual")->setText("ten");
+    {
+      ModalCloser closer;
+      search->click();
+      QTRY_VERIFY_WITH_TIMEOUT(search->isEnabled(), 120000);
+      QVERIFY2(closer.Seen().isEmpty(), qPrintable(closer.Describe()));
+    }
+    QVERIFY(!dialog.Result().Evaluations.empty());
+    for (const RowResult& r : dialog.Result().Evaluations) {
+      const auto left = SummaryColumnOf(r, "final_residual_percent");
+      const auto top = SummaryColumnOf(r, "max_film_temperature_c");
+      if (r.Outcome != RowOutcome::Finished || !left || !top) continue;
+      Targets film90;
+      film90.MaxFilmTemperature = 90;
+      QCOMPARE(MeetsTargets(r, film90), *top <= 90);
+      QCOMPARE(Child<QTableWidget>(dialog, "Evaluations")->item(static_cast<int>(r.Row.Number) - 1, 2)->text() ==
+                   QStringLiteral("met"),
+               *top <= 90);
+    }
   }
 
   // The search waits in its first run's report until Cancel is pressed:

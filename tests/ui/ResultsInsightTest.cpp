@@ -16,6 +16,8 @@
 #include <QListWidget>
 #include <QScrollBar>
 #include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -184,6 +186,10 @@ class ResultsInsightTest : public QObject {
     QApplication::processEvents();
     SummaryPage* page = results->SummaryView();
     QVERIFY(!page->horizontalScrollBar()->isVisible());
+    // Every page's tab in sight, the Air page's last among them.
+    const QTabBar* bar = results->Pages()->tabBar();
+    for (int i = 0; i < bar->count(); ++i)
+      QVERIFY2(bar->rect().contains(bar->tabRect(i)), qPrintable(bar->tabText(i)));
     for (QTableWidget* t : {page->ZoneTable(), page->HeatTable()}) {
       QCOMPARE(t->rowCount(), 2);
       int width = 0;

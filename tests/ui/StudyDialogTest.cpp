@@ -140,7 +140,9 @@ class StudyDialogTest : public QObject {
 
     dialog->close();
     QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull(), 60000);
-    QCOMPARE(ThreadCount(), threads);
+    // The pool's threads end once their last run has: on a loaded machine a
+    // moment after the dialog has gone.
+    QTRY_COMPARE_WITH_TIMEOUT(ThreadCount(), threads, 20000);
   }
 
  private:
