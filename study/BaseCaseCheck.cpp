@@ -50,4 +50,14 @@ std::optional<BaseCaseRefusal> RefusedBaseCase(const StudyDefinition& study) {
   return host.Seen;
 }
 
+std::optional<BaseCaseRefusal> RefusedSearchBase(const FieldTextMap& base, const std::vector<SearchedField>& fields) {
+  StudyDefinition s;
+  s.Base = base;
+  for (const SearchedField& f : fields) s.Varied.push_back(f.Field);
+  s.Varied.push_back(ParseVaried("WebSpeed=0"));
+  // No row: the texts stand as given, each searched field only named.
+  for (VariedField& v : s.Varied) v.Values.clear();
+  return RefusedBaseCase(s);
+}
+
 }  // namespace kelvane

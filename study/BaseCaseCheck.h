@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/EngineHost.h"
+#include "study/Optimize.h"
 #include "study/StudyDefinition.h"
 
 namespace kelvane {
@@ -20,5 +21,9 @@ struct BaseCaseRefusal {
 // field it names is not varied; none when the base case reads, or when the
 // refused field is one the rows vary (each row then answers for itself).
 std::optional<BaseCaseRefusal> RefusedBaseCase(const StudyDefinition& study);
+
+// The same for a search over `fields` and the web speed (a design): the
+// base case as it stands, a refused field the search sets left to it.
+std::optional<BaseCaseRefusal> RefusedSearchBase(const FieldTextMap& base, const std::vector<SearchedField>& fields);
 
 }  // namespace kelvane

@@ -464,6 +464,10 @@ TEST_F(RunnerSafetyTest, InvalidOptionValuesAreRefusedNamingTheOption) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Input value is not correct!\nkelvane-run: field Edit6 (InitialTemperature"), std::string::npos)
       << r.err;
+  r = Run({"design", "--max-residual", "8", "--set", "InitialTemperature=warm", "--quiet"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Input value is not correct!\nkelvane-run: field Edit6 (InitialTemperature"), std::string::npos)
+      << r.err;
   r = Run({"study", "--set", "WebSpeed=fast", "--vary", "WebSpeed=0.5", "--csv", "t.csv", "--quiet"});
   EXPECT_EQ(r.status, 0) << r.err;
   ASSERT_EQ(Tree(), std::vector<std::string>{"t.csv"});
