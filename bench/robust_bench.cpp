@@ -34,7 +34,8 @@ double CpuSeconds() {
 }
 
 // The many-run mode's trials before a hard step is settled:
-// KELVANE_SETTLE_TRIALS overrides the library's choice, to measure others.
+// KELVANE_SETTLE_TRIALS overrides the library's choice, to measure others
+// (and KELVANE_SPLIT_TRIALS the short budget of a step that can be split).
 int SettleTrials() {
   if (const char* v = std::getenv("KELVANE_SETTLE_TRIALS")) return std::atoi(v);
   return ManyRunSettleTrials;
@@ -46,8 +47,11 @@ struct Dryer {
 };
 
 // One dryer a line: a label, then NAME=TEXT field settings, tab-separated.
+// KELVANE_ROBUST_DRYERS names another such file (bench/plausible_dryers.py
+// writes one from the generator's dryers).
 std::vector<Dryer> LoadDryers() {
-  std::ifstream in(std::string(KELVANE_SOURCE_DIR) + "/bench/data/robust-dryers.txt");
+  const char* other = std::getenv("KELVANE_ROBUST_DRYERS");
+  std::ifstream in(other ? std::string(other) : std::string(KELVANE_SOURCE_DIR) + "/bench/data/robust-dryers.txt");
   std::vector<Dryer> out;
   std::string line;
   while (std::getline(in, line)) {
@@ -123,6 +127,7 @@ std::unique_ptr<Calculation> Prepare(const FieldTextMap& fields, QuietHost& host
   if (!calc->Setup.InputAccepted) return nullptr;
   calc->Robust = mode != Mode::Plain;
   calc->SettleAfterTrials = mode == Mode::ManyRun ? SettleTrials() : 0;
+  if (const char* v = std::getenv("KELVANE_SPLIT_TRIALS")) calc->SplitAfterTrials = std::atoi(v);
   calc->Rescued.reserve(1u << 20);
   return calc;
 }

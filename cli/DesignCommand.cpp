@@ -19,6 +19,7 @@
 
 #include "cli/AirOptions.h"
 #include "cli/BaseCase.h"
+#include "cli/ConsoleHost.h"
 #include "cli/HelpText.h"
 #include "cli/Interrupts.h"
 #include "cli/OptionChecks.h"
@@ -28,6 +29,7 @@
 #include "cli/StudyCommand.h"
 #include "files/DataFile.h"
 #include "run/ReadRunParameters.h"
+#include "study/BaseCaseCheck.h"
 #include "study/Design.h"
 #include "study/DesignAccount.h"
 #include "study/DesignFront.h"
@@ -190,6 +192,10 @@ int DesignCommand(int argc, char** argv, const RunnerOptions& runner) {
     return refuse(e.what());
   }
 
+  if (const std::optional<BaseCaseRefusal> refused = RefusedSearchBase(study.Base, p.Fields)) {
+    ConsoleHost(false).ShowExplainedMessage(refused->Message, refused->Detail);
+    return 1;
+  }
   if (runner.OptionsOnly) return 0;
   if (!OutputsWritable("kelvane-run design", {{"--csv", csv}, {"--front-csv", frontCsv}, {"--write-data", writeData}}))
     return 3;

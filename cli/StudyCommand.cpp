@@ -18,6 +18,8 @@
 #include <mutex>
 
 #include "cli/BaseCase.h"
+#include "cli/ConsoleHost.h"
+#include "study/BaseCaseCheck.h"
 #include "cli/HelpText.h"
 #include "cli/Interrupts.h"
 #include "cli/OptionChecks.h"
@@ -170,6 +172,12 @@ int StudyCommand(int argc, char** argv, const RunnerOptions& runner) {
     return 1;
   }
   if (!VariedValuesAreNumbers("kelvane-run study", study)) return 1;
+  // A base case every row would be refused for is refused as a single run
+  // is: its message and the field it names, status 1, nothing written.
+  if (const std::optional<BaseCaseRefusal> refused = RefusedBaseCase(study)) {
+    ConsoleHost(false).ShowExplainedMessage(refused->Message, refused->Detail);
+    return 1;
+  }
   std::vector<std::optional<RowResult>> kept(rows.size());
   bool rewrite = true;  // the table is written (not a complete table left as it is)
   if (!resume.empty()) {

@@ -6,6 +6,7 @@
 // is split into sub-steps; what still fails ends the run with a physical
 // reason, the zone, the position and the time of the step.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -85,6 +86,24 @@ class SubstepIncrement {
   double whole_;
 };
 
+// The trials of one robust solve while the step can still be split, in the
+// many-run mode.  A step the solve cannot settle whole is one whose implicit
+// profile undershoots below zero over the whole step (a steep surface drop
+// against a fast diffusivity): there the whole-step solve spends a thousand
+// trials or more before it gives up, while the sub-steps settle in a handful
+// each.
+class RescueBudget {
+ public:
+  RescueBudget(Calculation& calc, bool shortBudget) : calc_(calc), full_(calc.MaxRescueTrials) {
+    if (shortBudget) calc.MaxRescueTrials = std::min(full_, calc.SplitAfterTrials);
+  }
+  ~RescueBudget() { calc_.MaxRescueTrials = full_; }
+
+ private:
+  Calculation& calc_;
+  int full_;
+};
+
 // The step as m sub-steps, each with its own surface balance at the step
 // temperature.  Where the implicit scheme's profile undershoots below zero
 // over the whole step (a steep surface drop against a fast diffusivity), the
@@ -95,6 +114,7 @@ bool SolveInSubsteps(Calculation& calc, int m, std::string& reason) {
   StepState& st = calc.Step;
   const StepStart start = SaveStart(calc);
   LD F1 = 0, F2 = 0, G1 = 0, G2 = 0;
+  bool failed = false;
   {
     SubstepIncrement shorter(calc, m);
     for (int q = 0; q < m; ++q) {
@@ -102,9 +122,8 @@ bool SolveInSubsteps(Calculation& calc, int m, std::string& reason) {
       if (!calc.LiteralTrials) PrepareStep(calc);
       calc.Best = {};
       if (!SolveSurfaceRobustly(calc, reason)) {
-        RestoreStart(calc, start);
-        if (!calc.LiteralTrials) PrepareStep(calc);
-        return false;
+        failed = true;
+        break;
       }
       F1 += st.FilmFlux1;
       F2 += st.FilmFlux2;
@@ -113,6 +132,12 @@ bool SolveInSubsteps(Calculation& calc, int m, std::string& reason) {
     }
   }
   RestoreStart(calc, start);
+  if (failed) {
+    // The whole step's film side again, at the whole increment: what is
+    // tried next (a finer split, or the whole step) starts from it.
+    if (!calc.LiteralTrials) PrepareStep(calc);
+    return false;
+  }
   st.FilmFlux1 = static_cast<double>(F1 / m);
   st.FilmFlux2 = static_cast<double>(F2 / m);
   st.GasFlux1 = static_cast<double>(G1 / m);
@@ -135,10 +160,24 @@ bool RescueStep(Calculation& calc) {
   if (p.PartialPressure1[z] >= Ps1) reason = "condensation: the gas is supersaturated with solvent 1 at the film temperature";
   if (p.PartialPressure2[z] >= Ps2) reason = "condensation: the gas is supersaturated with solvent 2 at the film temperature";
   if (reason.empty()) {
-    bool solved = SolveSurfaceRobustly(calc, reason);
-    for (int m = 2; !solved && m <= kMaxSubsteps; m *= 2) {
-      solved = SolveInSubsteps(calc, m, reason);
-      if (solved) ++calc.Stats.SplitSteps;
+    // A many-run feature first tries the whole step and every split on a
+    // short budget, then, where none settles, the single run's sequence in
+    // full.
+    bool solved = false;
+    const TrialRecord best = calc.Best;  // the secant search's, where the solve starts
+    for (const bool shortBudget : {calc.SettleAfterTrials > 0 && calc.SplitAfterTrials > 0, false}) {
+      if (!shortBudget && solved) break;
+      calc.Best = best;
+      {
+        RescueBudget budget(calc, shortBudget);
+        solved = SolveSurfaceRobustly(calc, reason);
+      }
+      for (int m = 2; !solved && m <= kMaxSubsteps; m *= 2) {
+        RescueBudget budget(calc, shortBudget);
+        solved = SolveInSubsteps(calc, m, reason);
+        if (solved) ++calc.Stats.SplitSteps;
+      }
+      if (!shortBudget) break;
     }
     if (solved) {
       CarryRemovedWithGas(calc);

@@ -17,6 +17,7 @@
 
 #include "air_arguments.h"
 #include "study/DesignEnergy.h"
+#include "study/BaseCaseCheck.h"
 #include "study/Design.h"
 #include "study/DesignAnswer.h"
 #include "study/DesignFront.h"
@@ -125,6 +126,12 @@ py::dict DesignDict(const std::map<std::string, std::string>& texts, std::option
     f.Lower = lo;
     f.Upper = hi;
     p.Fields.push_back(f);
+  }
+  // A base case every run would be refused for, as run() refuses it.
+  if (const std::optional<BaseCaseRefusal> refused = RefusedSearchBase(base.Base, p.Fields)) {
+    py::object error = py::module_::import("kelvane.fields").attr("InputError");
+    PyErr_SetObject(error.ptr(), error(refused->Message, refused->Detail.Field, refused->Detail.Explanation).ptr());
+    throw py::error_already_set();
   }
   StudyOptions options;
   options.Robust = robust;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "run/ReadRunParameters.h"
+#include "study/BaseCaseCheck.h"
 #include "study/StudyRun.h"
 #include "study/StudyTable.h"
 
@@ -49,6 +50,14 @@ py::tuple StudyPlan(const std::vector<std::string>& varies) {
   return py::make_tuple(CsvHeader(s), numbers);
 }
 
+// The base case's refusal, as run() reports it: (message, field,
+// explanation), or None when every row reads its base case.
+py::object BaseRefusal(const std::map<std::string, std::string>& texts, const std::vector<std::string>& varies) {
+  const std::optional<BaseCaseRefusal> r = RefusedBaseCase(Study(texts, varies));
+  if (!r) return py::none();
+  return py::make_tuple(r->Message, r->Detail.Field, r->Detail.Explanation);
+}
+
 // Row `number`'s line of the table, its result file discarded.
 std::string StudyRowLine(const std::map<std::string, std::string>& texts, const std::vector<std::string>& varies,
                          std::size_t number, bool robust, bool identical) {
@@ -65,6 +74,7 @@ std::string StudyRowLine(const std::map<std::string, std::string>& texts, const 
 
 void AddStudyFunctions(py::module_& m) {
   m.def("study_plan", &StudyPlan, py::arg("varies"));
+  m.def("study_base_refusal", &BaseRefusal, py::arg("texts"), py::arg("varies"));
   m.def("study_row", &StudyRowLine, py::arg("texts"), py::arg("varies"), py::arg("number"),
         py::arg("robust") = true, py::arg("identical") = false);
 }

@@ -122,11 +122,14 @@ struct Exit {
   bool finished = false;
   double solvent = 0, temperature = 0;
   long long steps = 0, trials = 0;
+  int hardest = 0;  // trials of the hardest step
 };
 
 // settle: the many-run mode's trials before a slow step is settled (0: the
 // byte-identical robust mode).
-Exit MarchRobust(const RunSetup& setup, bool offPathFromStart, bool continuation, int settle = 0) {
+// split: the many-run mode's short budget of a step that can still be split.
+Exit MarchRobust(const RunSetup& setup, bool offPathFromStart, bool continuation, int settle = 0,
+                 int split = ManyRunSplitTrials) {
   RecordingHost host;
   auto calc = std::make_unique<Calculation>(&host);
   calc->Setup = setup;
@@ -134,6 +137,7 @@ Exit MarchRobust(const RunSetup& setup, bool offPathFromStart, bool continuation
   calc->OffPathFromStart = offPathFromStart;
   calc->ContinuationSolve = continuation;
   calc->SettleAfterTrials = settle;
+  calc->SplitAfterTrials = split;
   Exit e;
   e.finished = enginetest::MarchAll(*calc, [&](int z) {
     const int n = setup.ZoneStepCount[z];
@@ -144,6 +148,7 @@ Exit MarchRobust(const RunSetup& setup, bool offPathFromStart, bool continuation
   }) == 0;
   e.steps = calc->Stats.Steps;
   e.trials = calc->Stats.Trials;
+  e.hardest = calc->Stats.MaxTrialsPerStep;
   return e;
 }
 
@@ -245,6 +250,35 @@ TEST(ManyRunSolve, UnchangedWhereNoStepIsSlow) {
     EXPECT_EQ(many.trials, identical.trials) << label;
     EXPECT_EQ(many.solvent, identical.solvent) << label;
     EXPECT_EQ(many.temperature, identical.temperature) << label;
+  }
+}
+
+// split-7004-99 ends in five steps that only sub-steps settle: a single run's
+// whole-step solve spends 1 000 to 1 500 trials on each before it splits it.
+// The many-run mode splits them after 100 trials, to the same sub-steps and
+// the same exit; with a budget too short for any split to settle, the steps
+// are solved as a single run solves them, to the same exit.
+TEST(ManyRunSolve, SplitsStepsThatOnlySubStepsSettle) {
+  const auto dryers = KeptDryers({"split-7004-99"});
+  ASSERT_EQ(dryers.size(), 1u);
+  const RunSetup& setup = dryers.front().second;
+  const Exit identical = MarchRobust(setup, false, true);
+  const Exit full = MarchRobust(setup, false, true, ManyRunSettleTrials, 0);
+  const Exit many = MarchRobust(setup, false, true, ManyRunSettleTrials);
+  const Exit starved = MarchRobust(setup, false, true, ManyRunSettleTrials, 1);
+  for (const Exit* e : {&identical, &full, &many, &starved}) {
+    ASSERT_TRUE(e->finished);
+    EXPECT_EQ(e->steps, identical.steps);
+    EXPECT_NEAR(e->solvent, identical.solvent, 0.01);
+    EXPECT_NEAR(e->temperature, identical.temperature, 0.05);
+  }
+  EXPECT_GE(identical.hardest, HardStepTrials);
+  EXPECT_GE(full.hardest, HardStepTrials);
+  EXPECT_LT(many.hardest, 4 * ManyRunSplitTrials);
+  EXPECT_LT(3 * many.trials, full.trials);
+  for (const Exit* e : {&many, &starved}) {
+    EXPECT_EQ(e->solvent, full.solvent);
+    EXPECT_EQ(e->temperature, full.temperature);
   }
 }
 

@@ -25,7 +25,6 @@
 #include "run/StartRun.h"
 #include "study/StudyRun.h"
 #include "study/StudyTable.h"
-#include "summary/SlowSteps.h"
 #include "summary/SummaryText.h"
 #include "tests/support/DefaultSetup.h"
 #include "tests/support/EngineTestSupport.h"
@@ -315,10 +314,12 @@ double WetBulbBound(const RunParameters& p, int z) {
 // polymer left at a node) before any step fails: the robust march fails on
 // them and only a march off the plain path from its first step finishes.
 // Both robust modes: the byte-identical one of single runs, and the one of
-// many-run features, which settles slow steps early.
+// many-run features, which settles slow steps early; and a dryer whose last
+// steps only sub-steps settle.
 TEST(RobustSurface, RescuedDryersArePhysicallySound) {
   auto dryers = Dryers("rescued");
   for (auto& d : Dryers("off-path")) dryers.push_back(d);
+  for (auto& d : Dryers("split")) dryers.push_back(d);
   for (const int settle : {0, ManyRunSettleTrials})
   for (const auto& [name, setup] : dryers) {
     const std::string label = name + (settle ? " (many-run)" : "");
@@ -528,57 +529,15 @@ TEST(RobustSurface, MarchedAgainAlikeOnEveryOutputAndCaller) {
   std::filesystem::remove_all(dir);
 }
 
-// A slow run tells where its time went.  rescued-10 as a single robust run
-// follows three secant searches of thousands of trials (one to the cap of
-// 100 000) in one zone: its summary, table and JSON name the zone, the steps
-// and their trials.  The same dryer as a study row settles those steps
-// early and is not slow; with Identical it is the single run again.
-TEST(RobustSurface, SlowRunsTellWhereTheTimeWent) {
-  StudyDefinition study;
-  study.Base = FieldsFromSettings(DryerSettings("rescued-10").front().second);
-  for (const bool identical : {true, false}) {
-    StudyOptions options;
-    options.Identical = identical;
-    const RowResult row = RunRow(study, RowAt(study, 1), options);
-    ASSERT_EQ(row.Outcome, RowOutcome::Finished) << row.Message;
-    const SlowSteps& slow = row.Details.Run.Slow;
-    if (!identical) {
-      EXPECT_TRUE(slow.Zones.empty()) << SlowStepsText(slow);
-      EXPECT_NE(SummaryJson(row.Details).find("\"slow_steps\": null"), std::string::npos);
-      continue;
-    }
-    ASSERT_EQ(slow.Zones.size(), 1u);
-    const SlowZone& z = slow.Zones.front();
-    EXPECT_EQ(z.Steps, 3);
-    EXPECT_GE(z.Fewest, HardStepTrials);
-    EXPECT_GE(z.Most, 100000);
-    EXPECT_GE(4 * z.Trials, slow.RunTrials);
-    const std::string text = SlowStepsText(slow);
-    EXPECT_EQ(text.rfind("Where the time went: zone " + std::to_string(z.Zone) + ": 3 steps needed ", 0), 0u) << text;
-    EXPECT_NE(SummaryTable(row.Details).find(text), std::string::npos);
-    EXPECT_NE(SummaryJson(row.Details).find("\"slow_steps\": {\"run_trials\": " + std::to_string(slow.RunTrials)),
-              std::string::npos);
-  }
-  // The account's words: counts grouped by thousands, one step alone, and
-  // nothing for a run whose hard steps took less than a quarter of it.
-  Statistics stats;
-  stats.Trials = 3512345;
-  stats.Hard[8] = {81, 10069, 95727, 3300000};
-  stats.Hard[9] = {1, 1204, 1204, 1204};
-  EXPECT_EQ(SlowStepsText(SlowStepsOf(stats)),
-            "Where the time went: zone 8: 81 steps needed 10 069–95 727 trials each, zone 9: 1 step needed 1 204 "
-            "trials (94 % of the run's 3 512 345 trials).");
-  stats.Trials = 4 * 3301204 + 1;
-  EXPECT_EQ(SlowStepsText(SlowStepsOf(stats)), "");
-}
-
 // Halving the increment moves the exit solvent remaining by less than one
 // percentage point and the exit temperature by less than 1 K; so too in the
 // many-run mode on a dryer with steps it settles early (rescued-10: three
-// steps of its secant search need thousands of trials, one 100 000).
+// steps of its secant search need thousands of trials, one 100 000) and on
+// one whose last steps it splits early (split-7004-99).
 TEST(RobustSurface, RescuedDryersConvergeOnAFinerGrid) {
   auto dryers = Dryers("rescued-47");
   for (const auto& [name, setup] : Dryers("rescued-10")) dryers.emplace_back(name + " (many-run)", setup);
+  for (const auto& [name, setup] : Dryers("split")) dryers.emplace_back(name + " (many-run)", setup);
   for (const auto& [label, coarse] : dryers) {
     const int settle = label.find("many-run") != std::string::npos ? ManyRunSettleTrials : 0;
     RunSetup fine = coarse;

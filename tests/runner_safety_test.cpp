@@ -458,6 +458,20 @@ TEST_F(RunnerSafetyTest, InvalidOptionValuesAreRefusedNamingTheOption) {
   Result r = Run({"study", "--vary", "WebSpeed=a,b"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("--vary WebSpeed: \"a\" is not a number"), std::string::npos) << r.err;
+  // A base case every row would be refused for refuses the study as a single
+  // run is refused, naming the field; a field the rows vary is theirs.
+  r = Run({"study", "--set", "InitialTemperature=warm", "--vary", "WebSpeed=0.5,1", "--csv", "t.csv"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Input value is not correct!\nkelvane-run: field Edit6 (InitialTemperature"), std::string::npos)
+      << r.err;
+  r = Run({"design", "--max-residual", "8", "--set", "InitialTemperature=warm", "--quiet"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Input value is not correct!\nkelvane-run: field Edit6 (InitialTemperature"), std::string::npos)
+      << r.err;
+  r = Run({"study", "--set", "WebSpeed=fast", "--vary", "WebSpeed=0.5", "--csv", "t.csv", "--quiet"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(Tree(), std::vector<std::string>{"t.csv"});
+  fs::remove(dir_ / "t.csv");
 
   r = Run({"--set", "OuterTemperature[1]=60,5"});
   EXPECT_EQ(r.status, 1);

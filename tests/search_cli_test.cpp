@@ -126,13 +126,18 @@ TEST_F(SearchCliTest, AResidualTargetHoldsInItsOwnUnit) {
 }
 
 TEST_F(SearchCliTest, ADesignWhoseRunsAllFailSaysWhy) {
-  // A step length of 0 is refused by every run: no target is to blame.
-  EXPECT_EQ(Shell(design_ + "--set Edit19=0 >out.txt 2>err.txt"), 4);
+  // A negative step length searched is refused by every run: no target is
+  // to blame.
+  EXPECT_EQ(Shell(design_ + "--over Edit19=-1:-0.5 >out.txt 2>err.txt"), 4);
   EXPECT_NE(Err().find("not one of the "), std::string::npos) << Err();
-  EXPECT_NE(Err().find("were refused, the first with \"Input value is not correct!\" — An increment of 0"),
+  EXPECT_NE(Err().find("were refused, the first with \"Input value is not correct!\" — A negative increment"),
             std::string::npos)
       << Err();
   EXPECT_EQ(Out(), "");
+  // A base case every run would be refused for (a step length of 0, not
+  // searched) is refused before any run, as a single run is.
+  EXPECT_EQ(Shell(design_ + "--set Edit19=0 >out.txt 2>err.txt"), 1);
+  EXPECT_EQ(Err().rfind("Input value is not correct!\nkelvane-run: field Edit19", 0), 0u) << Err();
 }
 
 }  // namespace

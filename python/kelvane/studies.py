@@ -68,6 +68,10 @@ def study(fields=None, vary=None, robust=True, executor=None, identical=False):
     except ValueError as e:
         # Refused as kelvane-run study refuses it, before any run.
         raise InputError(str(e)) from None
+    # A base case every row would be refused for is refused as run() refuses it.
+    refused = _core.study_base_refusal(texts, varies)
+    if refused is not None:
+        raise InputError(*refused)
     if executor is None:
         with ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as pool:
             lines = _gather(pool, texts, varies, numbers, robust, identical)

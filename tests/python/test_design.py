@@ -118,9 +118,9 @@ def test_ctrl_c_stops_a_design_promptly():
 def test_what_the_design_cannot_search_or_run_is_said():
     with pytest.raises(ValueError, match="the web speed is what the design finds"):
         kelvane.design(SHORT, max_residual=8, over={"WebSpeed": (0.1, 1)})
-    # Every run refused (a step of 0 cm): the report says so and why, not
+    # Every run refused (a negative step searched): the report says so and why, not
     # merely that no schedule met the targets.
-    d = kelvane.design(dict(SHORT, Edit19="0"), max_residual=8, max_evaluations=3)
+    d = kelvane.design(SHORT, max_residual=8, max_evaluations=3, over={"Edit19": (-1, -0.5)})
     assert not d.found
     assert "refused, the first with \"Input value is not correct!\"" in d.report, d.report
 

@@ -68,6 +68,13 @@ def test_refused_settings_say_what_is_wrong():
     # refuses it, not returned as rows that were refused.
     with pytest.raises(kelvane.InputError, match='"abc" is not a number'):
         kelvane.study(vary={"WebSpeed": "0.2,abc"})
+    # So is a base case every row would be refused for, as run() refuses it.
+    with pytest.raises(kelvane.InputError, match="Input value is not correct!") as refused:
+        kelvane.study({"InitialTemperature": "warm"}, vary={"WebSpeed": [0.5, 1]})
+    assert refused.value.record == "InitialTemperature" and '"warm" is not a number' in refused.value.explanation
+    with pytest.raises(kelvane.InputError, match="Input value is not correct!") as refused:
+        kelvane.design({"InitialTemperature": "warm"}, max_residual=8)
+    assert refused.value.record == "InitialTemperature"
     with pytest.raises(TypeError):
         kelvane.study(vary={"WebSpeed": [1]}, robust="yes")
     with pytest.raises(ValueError):
