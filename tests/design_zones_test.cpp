@@ -6,8 +6,11 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "study/Design.h"
+#include "study/DesignSearch.h"
 #include "study/StudyTable.h"
 
 namespace kelvane {
@@ -64,6 +67,23 @@ TEST(DesignZonesTest, FourteenZonesAreNoSlowerThanFiveOfTheSameDryer) {
   ASSERT_TRUE(five.Found && fourteen.Found) << DesignReport(p14, fourteen);
   EXPECT_GE(std::stod(fourteen.Speed), std::stod(five.Speed)) << DesignReport(p5, five) << DesignReport(p14, fourteen);
   EXPECT_TRUE(MeetsTargets(fourteen.BestRow, p14.Goal));
+}
+
+// The step's plateaus onto zones of 2, 1 and 1 m: a zone the edge falls in
+// takes the mean over its length, so the speed moves with the edge and not
+// in jumps from one zone to the next; edges count in any order.
+TEST(DesignZonesTest, AZoneTheStepFallsInTakesTheMeanOverItsLength) {
+  using design_search::PlateauSchedule;
+  const std::vector<std::pair<double, double>> spans{{0, 0.5}, {0.5, 0.75}, {0.75, 1}};
+  const std::vector<double> step = PlateauSchedule(spans, {1, 0}, {0.6});
+  EXPECT_NEAR(step[0], 1, 1e-12);
+  EXPECT_NEAR(step[1], 0.4, 1e-12);
+  EXPECT_NEAR(step[2], 0, 1e-12);
+  const std::vector<double> three = PlateauSchedule(spans, {1, 0.5, 0}, {0.8, 0.25});
+  EXPECT_NEAR(three[0], 0.75, 1e-12);
+  EXPECT_NEAR(three[1], 0.5, 1e-12);
+  EXPECT_NEAR(three[2], 0.1, 1e-12);
+  EXPECT_EQ(PlateauSchedule(spans, {1, 0}, {1.5}), (std::vector<double>{1, 1, 1}));
 }
 
 // A zone whose gas lies further than the span outside the allowed range has
