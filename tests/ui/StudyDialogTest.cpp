@@ -141,8 +141,9 @@ class StudyDialogTest : public QObject {
     dialog->close();
     QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull(), 60000);
     // The pool's threads end once their last run has: on a loaded machine a
-    // moment after the dialog has gone.
-    QTRY_COMPARE_WITH_TIMEOUT(ThreadCount(), threads, 20000);
+    // moment after the dialog has gone.  (Fewer is no fault: a thread of
+    // the platform's that stood at the start may have ended meanwhile.)
+    QTRY_VERIFY2_WITH_TIMEOUT(ThreadCount() <= threads, qPrintable(QString::number(ThreadCount())), 20000);
   }
 
  private:
