@@ -234,7 +234,9 @@ TEST(ManyRunSolve, SettlesSlowStepsWithinTheBalanceTest) {
       EXPECT_EQ(many.steps, identical.steps) << mode;
       EXPECT_NEAR(many.solvent, identical.solvent, 0.01) << mode;
       EXPECT_NEAR(many.temperature, identical.temperature, 0.05) << mode;
-      if (label == "rescued-10" && continuation) EXPECT_LT(2 * many.trials, identical.trials) << mode;
+      if (label == "rescued-10" && continuation) {
+        EXPECT_LT(2 * many.trials, identical.trials) << mode;
+      }
     }
   }
 }

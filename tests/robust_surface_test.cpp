@@ -324,7 +324,9 @@ TEST(RobustSurface, RescuedDryersArePhysicallySound) {
   for (const auto& [name, setup] : dryers) {
     const std::string label = name + (settle ? " (many-run)" : "");
     const bool offPath = label.rfind("off-path", 0) == 0;
-    if (!settle) ASSERT_FALSE(March(setup, false).finished) << label;
+    if (!settle) {
+      ASSERT_FALSE(March(setup, false).finished) << label;
+    }
     if (offPath && !settle) {
       ASSERT_FALSE(March(setup, true).finished) << label;
     }
