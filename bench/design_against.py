@@ -49,15 +49,15 @@ def main():
     ap.add_argument("--out")
     a = ap.parse_args()
     rows = []
-    for spec in a.dryers.split(","):
-        seed, index = (int(x) for x in spec.split(":"))
+    for dryer in a.dryers.split(","):
+        seed, index = (int(x) for x in dryer.split(":"))
         cfg = config(a.plausible, seed, index)
         zones = sum(1 for k, v in cfg.items() if k.startswith("OuterTemperature[") and v != "")
         old, new = design(a.old, cfg), design(a.new, cfg)
-        row = {"dryer": spec, "zones": zones, "old": old, "new": new}
+        row = {"dryer": dryer, "zones": zones, "old": old, "new": new}
         rows.append(row)
         ratio = lambda k: (new[k] / old[k]) if old[k] and new[k] else float("nan")  # noqa: E731
-        print(f"{spec} ({zones} zones): speed {old['speed']} -> {new['speed']} m/s; runs {old['runs']} -> "
+        print(f"{dryer} ({zones} zones): speed {old['speed']} -> {new['speed']} m/s; runs {old['runs']} -> "
               f"{new['runs']} (x{ratio('runs'):.2f}); CPU {old['cpu_s']} -> {new['cpu_s']} s (x{ratio('cpu_s'):.2f})",
               flush=True)
         if a.out:
