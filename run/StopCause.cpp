@@ -1,4 +1,5 @@
 #include "run/StopCause.h"
+#include "run/TextFormat.h"
 
 #include <cfenv>
 #include <cmath>
@@ -9,12 +10,6 @@
 
 namespace kelvane {
 namespace {
-
-std::string Format(const char* fmt, auto... args) {
-  char buf[512];
-  std::snprintf(buf, sizeof buf, fmt, args...);
-  return buf;
-}
 
 // A gas this far above a solvent's normal boiling point heats the film past
 // it while the last of that solvent leaves: the surface composition that

@@ -4,17 +4,12 @@
 
 #include <cstdio>
 
+#include "run/TextFormat.h"
 #include "summary/SummaryText.h"
 
 namespace kelvane {
 
 namespace {
-
-std::string Format(const char* fmt, auto... args) {
-  char buf[256];
-  std::snprintf(buf, sizeof buf, fmt, args...);
-  return buf;
-}
 
 std::string Cell(const std::optional<double>& v, const char* fmt) { return v ? Format(fmt, *v) : Format("%9s", "-"); }
 

@@ -1,4 +1,5 @@
 #include "summary/SummaryText.h"
+#include "run/TextFormat.h"
 
 #include <cctype>
 #include <cmath>
@@ -7,12 +8,6 @@
 namespace kelvane {
 
 namespace {
-
-std::string Format(const char* fmt, auto... args) {
-  char buf[256];
-  std::snprintf(buf, sizeof buf, fmt, args...);
-  return buf;
-}
 
 // JSON numbers: 10 significant digits; a value that is not finite is null.
 std::string Num(double v) {

@@ -26,6 +26,7 @@
 #include <tuple>
 
 #include "engine/MiscCalc.h"
+#include "run/TextFormat.h"
 #include "summary/CoatingQuantities.h"
 
 namespace kelvane {
@@ -70,12 +71,6 @@ const char* WarningAdvice(WarningKind kind) {
 }
 
 namespace {
-
-std::string Format(const char* fmt, auto... args) {
-  char buf[512];
-  std::snprintf(buf, sizeof buf, fmt, args...);
-  return buf;
-}
 
 std::string Place(const Where& w) {
   return Format("Zone %d at %.2f m (%.1f s)", w.Zone, w.Position, w.Time);

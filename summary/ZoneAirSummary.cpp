@@ -5,19 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "run/TextFormat.h"
 #include "summary/Warnings.h"
 
 namespace kelvane {
-
-namespace {
-
-std::string Format(const char* fmt, auto... args) {
-  char buf[512];
-  std::snprintf(buf, sizeof buf, fmt, args...);
-  return buf;
-}
-
-}  // namespace
 
 void SummarizeAir(const RunTrace& trace, RunSummary& out) {
   const RunParameters& p = trace.Params;
